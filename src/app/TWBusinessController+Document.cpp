@@ -62,6 +62,10 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
     // A package that was moved or deleted is missing, not damaged: say where
     // it was looked for.
     const QFileInfo package(url.toLocalFile());
+    // A replace cut off between taking the old package away and putting the
+    // new one in left nothing at the name: the newest whole one goes back.
+    const QString restored =
+        package.exists() ? QString() : TWPackageWorkFolder::restoreLeftover(package.filePath());
     if (!package.exists()) {
         if (error)
             *error = TWError(QStringLiteral("Tallyworth Document Error"), kFileNotFoundCode,
@@ -76,6 +80,11 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
         setFileURL(url);
         // What saves onto this package left when they were cut off.
         TWPackageWorkFolder::removeLeftovers(url.toLocalFile());
+        if (!restored.isEmpty())
+            TWDocumentPrompts::prompts().showMessage(
+                TWLocalized("documentRestoredMessage")
+                    .arg(package.fileName(), QDir::toNativeSeparators(restored)),
+                windowForSheet());
         if (error)
             *error = std::nullopt;
         return true;
@@ -205,9 +214,11 @@ bool TWBusinessController::saveDocument()
             revertToSavedPackage();
             return false;
         case TWDocumentPrompts::KeepUnsaved:
+            m_changedQuestionDeclined = true;
             return false;
         }
     }
+    m_changedQuestionDeclined = false;
     updateChangeCount(2);
     if (moved)
         TWDocumentPrompts::prompts().showMessage(
@@ -315,8 +326,9 @@ bool TWBusinessController::replacePackage(const QUrl &url)
     // it was; once in its place, the copy becomes the document's package
     // without being written again, so nothing can fail after the old one
     // went. The work folder is gone before any failure is shown.
-    // The old package is moved aside under a locked name of its own, so that
-    // a replace cut off before removing it leaves a leftover known as ours.
+    // The two folders swap names in one step; the old package then goes on
+    // to a locked name of its own, so that a replace cut off before removing
+    // it leaves a leftover known as ours.
     // Receipts only the old package still holds (the document's own folder
     // was lost in a move) are taken into the new one first.
     TWErrorResult error;
@@ -328,15 +340,18 @@ bool TWBusinessController::replacePackage(const QUrl &url)
         // user chose: one that cannot be written to is named, not the work
         // folder that could not be made in it.
         if (!work.isLocked())
-            error = TWError(TWPackageErrorDomain, TWPackageFolderError,
-                            TWLocalized("saveReplaceFolderError")
-                                .arg(target, QFileInfo(target).absolutePath(), work.failure()));
+            error = replaceFolderError(target, work.failure());
         else if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error) &&
                  !(error = m_business->takeMissingAttachments(target))) {
             if (!TWPackageMoves::replace(work.path(), target, &reason, aside.path()))
                 error = documentError("saveReplaceError", target, reason);
             else if (!m_business->adoptSavedCopy(work.path(), url))
                 writeToURL(url, TWSaveOperationSaveAs, &error);
+        } else if (error && error->localizedDescription().contains(work.path())) {
+            // The hidden work folder is the program's own business: the user
+            // is told about the folder they chose.
+            error = replaceFolderError(
+                target, QString(error->localizedDescription()).replace(work.path(), target));
         }
     }
     if (error) {
@@ -344,6 +359,16 @@ bool TWBusinessController::replacePackage(const QUrl &url)
         return false;
     }
     return true;
+}
+
+TWError TWBusinessController::replaceFolderError(const QString &target, const QString &reason)
+{
+    // A full disk is said as such: no other folder on it would do.
+    const QString folder = QFileInfo(target).absolutePath();
+    const bool full = TWPackageMoves::isDiskFull(folder);
+    return TWError(TWPackageErrorDomain, TWPackageFolderError,
+                   full ? TWLocalized("saveReplaceFullError").arg(target, folder)
+                        : TWLocalized("saveReplaceFolderError").arg(target, folder, reason));
 }
 
 void TWBusinessController::showMissingAttachments()
@@ -429,7 +454,13 @@ bool TWBusinessController::revertToSavedPackage()
     m_taskTimer->reset();
     // The old store goes only now that its views are gone.
     m_business = std::move(business);
-    if (m_business->url() != m_fileURL) {
+    m_changedQuestionDeclined = false;
+    // Read where no business is kept (the Trash): the window keeps its name,
+    // so that the next save says where the business went and asks where to
+    // save it, as it would have before the revert.
+    if (!unfitPlaceReason(held).isEmpty())
+        m_business->setUrl(m_fileURL);
+    else if (m_business->url() != m_fileURL) {
         setFileURL(m_business->url());
         TWPreferences::preferences().setLastOpenBusinessURL(m_fileURL.toLocalFile());
     }
@@ -450,6 +481,10 @@ void TWBusinessController::autoSave()
         m_autoSaveHeld = true;
         return;
     }
+    // The question the user answered with Cancel is not put again every
+    // minute: it comes back when the user saves.
+    if (m_changedQuestionDeclined)
+        return;
     if (!m_fileURL.isEmpty() && m_edited && !m_closing)
         saveDocument();
 }

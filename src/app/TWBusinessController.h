@@ -356,6 +356,9 @@ private:
     // Save As onto the existing `url`: only a business package is replaced,
     // and only by a whole one.
     bool replacePackage(const QUrl &url);
+    // Why `target` could not be replaced when its folder took no new package
+    // (`reason`): a full disk said as full.
+    static TWError replaceFolderError(const QString &target, const QString &reason);
     // Names the attachments the last save left out, if any.
     void showMissingAttachments();
     // Reads the package the document holds, wherever it is now, into a new
@@ -411,6 +414,9 @@ private:
     // Saves under way (their messages and dialogs run the event loop).
     int m_saving = 0;
     bool m_autoSaveHeld = false;
+    // The user kept the changes unsaved when told another copy had saved the
+    // business: autosaves leave it to the user's next save to ask again.
+    bool m_changedQuestionDeclined = false;
 
     int m_detailType = 0;
     std::map<int, TWDetailController *> m_details;

@@ -10,10 +10,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace TWPackageMoves
@@ -140,27 +143,76 @@ bool copyFolder(const QString &source, const QString &destination, QString *reas
 bool replace(const QString &replacement, const QString &target, QString *reason,
              const QString &asideName)
 {
-    const QFileInfo existing(target);
-    QString aside;
-    if (existing.exists() || existing.isSymLink()) {
-        aside =
-            asideName.isEmpty() ? temporarySibling(target, QStringLiteral("replaced")) : asideName;
-        if (!QFile::rename(target, aside) && !QDir().rename(target, aside)) {
-            if (reason)
-                *reason = QStringLiteral("rename %1").arg(target);
-            return false;
-        }
-    }
-    if (!QDir().rename(replacement, target)) {
-        if (!aside.isEmpty())
-            QDir().rename(aside, target);
+    const auto fail = [reason](const QString &why) {
         if (reason)
-            *reason = QStringLiteral("rename %1").arg(replacement);
+            *reason = why;
         return false;
+    };
+    const QByteArray from = QFile::encodeName(replacement);
+    const QByteArray to = QFile::encodeName(target);
+    const QFileInfo existing(target);
+    if (!existing.exists() && !existing.isSymLink()) {
+        if (!QDir().rename(replacement, target))
+            return fail(QStringLiteral("rename %1").arg(replacement));
+        return true;
     }
-    if (!aside.isEmpty())
-        removePackage(aside);
+    // The two swap names in one step: the business is never missing from
+    // its name, whenever the program stops.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+        if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::ReplaceSwapped))
+            return fail(QStringLiteral("stopped"));
+        // The old one, now at the replacement's name, goes on to its own.
+        QString old = replacement;
+        if (!asideName.isEmpty() && QDir().rename(replacement, asideName))
+            old = asideName;
+        removePackage(old);
+        return true;
+    }
+    // A file system without the exchange: the old one aside, then the new
+    // one in. An opening that finds the name empty puts a whole one back
+    // (TWPackageWorkFolder::restoreLeftover).
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return fail(QStringLiteral("rename %1 (%2)")
+                        .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+    const QString aside =
+        asideName.isEmpty() ? temporarySibling(target, QStringLiteral("replaced")) : asideName;
+    if (!QFile::rename(target, aside) && !QDir().rename(target, aside))
+        return fail(QStringLiteral("rename %1").arg(target));
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::ReplaceSwapped))
+        return fail(QStringLiteral("stopped"));
+    if (!QDir().rename(replacement, target)) {
+        QDir().rename(aside, target);
+        return fail(QStringLiteral("rename %1").arg(replacement));
+    }
+    removePackage(aside);
     return true;
+}
+
+namespace
+{
+
+std::function<bool(const QString &)> &diskFullQuery()
+{
+    static std::function<bool(const QString &)> query;
+    return query;
+}
+
+} // namespace
+
+bool isDiskFull(const QString &folder)
+{
+    if (const auto &query = diskFullQuery())
+        return query(folder);
+    struct statvfs disk;
+    if (::statvfs(QFile::encodeName(folder).constData(), &disk) != 0)
+        return false;
+    // A file system that counts no file entries (f_files 0) has no limit on them.
+    return disk.f_bavail == 0 || (disk.f_files > 0 && disk.f_favail == 0);
+}
+
+void setDiskFullQuery(std::function<bool(const QString &)> query)
+{
+    diskFullQuery() = std::move(query);
 }
 
 bool removePackage(const QString &path)

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace TWPackageMoves
 {
 
@@ -28,12 +30,20 @@ QString temporarySibling(const QString &target, const QString &purpose);
 // copied is removed and `reason` says what went wrong.
 bool copyFolder(const QString &source, const QString &destination, QString *reason);
 
-// Puts the finished `replacement` at `target`: an existing target is first
+// Puts the finished `replacement` at `target`. An existing target swaps
+// names with the replacement in one step, then goes on to `aside` (when
+// given) and is removed; where the file system cannot swap, it is first
 // moved aside (to `aside`, else a free hidden name), then the replacement
-// renamed into place, then the old one removed. When the rename fails the
-// old target is put back.
+// renamed into place, then the old one removed, and when that rename fails
+// the old target is put back.
 bool replace(const QString &replacement, const QString &target, QString *reason,
              const QString &aside = {});
+
+// Whether the disk that holds `folder` has no room left for a file (no free
+// block or no free file entry).
+bool isDiskFull(const QString &folder);
+// Installed by tests only: answers isDiskFull in the disk's place.
+void setDiskFullQuery(std::function<bool(const QString &)> query);
 
 // Removes a package the program wrote (its database, settings and attachment
 // files, a file manager's own files at its top, then the folders, which must

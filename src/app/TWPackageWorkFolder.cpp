@@ -2,11 +2,16 @@
 
 #include "app/TWPackageMoves.h"
 
+#include "store/TWBusiness.h"
+#include "store/TWPackageFiles.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -120,15 +125,12 @@ TWPackageWorkFolder::~TWPackageWorkFolder()
         ::close(m_lock);
 }
 
-void TWPackageWorkFolder::removeLeftovers(const QString &target)
+void TWPackageWorkFolder::eachLeftover(const QString &target,
+                                       const std::function<void(const QString &)> &leftover)
 {
     const QFileInfo info(target);
     const QDir dir = info.absoluteDir();
     for (const QString &purpose : {QStringLiteral("save"), QStringLiteral("replaced")}) {
-        // An old package moved aside by a replace cut off before the new one
-        // took its place is the only copy of that business.
-        if (purpose == QLatin1String("replaced") && !info.exists() && !info.isSymLink())
-            continue;
         const QString prefix = TWPackageMoves::workNamePrefix(target, purpose);
         const QStringList locks =
             dir.entryList(QStringList{prefix + QLatin1Char('*') + kLockSuffix},
@@ -143,10 +145,62 @@ void TWPackageWorkFolder::removeLeftovers(const QString &target)
             if (fd < 0)
                 continue;
             // A lock that is held belongs to a save still running.
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && isOurLock(fd, name) &&
-                TWPackageMoves::removePackage(folder))
-                ::unlink(name.constData());
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && isOurLock(fd, name))
+                leftover(folder);
             ::close(fd);
         }
     }
+}
+
+void TWPackageWorkFolder::removeLeftovers(const QString &target)
+{
+    const QFileInfo info(target);
+    // An old package moved aside by a replace cut off before the new one
+    // took its place is the only copy of that business; a leftover holding
+    // receipts the business at the name names and lacks (saved there since,
+    // without them) has their only copies.
+    if (!info.exists() && !info.isSymLink())
+        return;
+    const QSet<QString> lacked = TWBusiness::lackedAttachmentFiles(target);
+    eachLeftover(target, [&lacked](const QString &folder) {
+        const QDir attachments(QDir(folder).filePath(TWPackageAttachmentsFolderName));
+        for (const QString &name : lacked) {
+            if (TWPackageFiles::isRegularFile(attachments.filePath(name)))
+                return;
+        }
+        if (TWPackageMoves::removePackage(folder))
+            ::unlink(lockName(folder).constData());
+    });
+}
+
+QString TWPackageWorkFolder::restoreLeftover(const QString &target)
+{
+    const QFileInfo info(target);
+    if (info.exists() || info.isSymLink())
+        return {};
+    // Whole: a business package with its database committed (no journal of
+    // a write cut off beside it). The newest is the last save's.
+    QString newest;
+    QDateTime written;
+    eachLeftover(target, [&](const QString &folder) {
+        const QFileInfo data(QDir(folder).filePath(TWPackageDataFileName));
+        if (!data.isFile() || QFileInfo::exists(data.filePath() + QStringLiteral("-journal")) ||
+            TWBusiness::replaceRefusal(folder))
+            return;
+        if (newest.isEmpty() || data.lastModified() > written) {
+            newest = folder;
+            written = data.lastModified();
+        }
+    });
+    if (newest.isEmpty())
+        return {};
+    // Never over something that took the name meanwhile.
+    const QByteArray from = QFile::encodeName(newest);
+    const QByteArray to = QFile::encodeName(info.absoluteFilePath());
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0 &&
+        (errno != EINVAL || QFileInfo::exists(target) ||
+         ::rename(from.constData(), to.constData()) != 0))
+        return {};
+    ::unlink(lockName(newest).constData());
+    return newest;
 }

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class TWPackageWorkFolder final
 {
 public:
@@ -34,9 +36,22 @@ public:
     // A folder of that name without such a lock is left alone, and so is an
     // old package moved aside while nothing took its place. Nothing is
     // followed: a link among what is removed goes as a link.
+    // A replaced package is kept while nothing is at `target`, and so is any
+    // leftover holding a receipt file that the business at `target` names and
+    // lacks (its only copy).
     static void removeLeftovers(const QString &target);
+    // When nothing is at `target`, puts back the newest whole business among
+    // the leftovers beside it (a replace cut off between taking the old
+    // package away and putting the new one in); the folder it was, or empty
+    // when none was put back.
+    static QString restoreLeftover(const QString &target);
 
 private:
+    // Hands each leftover beside `target` (its lock free, ours) to
+    // `leftover`, its lock held meanwhile.
+    static void eachLeftover(const QString &target,
+                             const std::function<void(const QString &)> &leftover);
+
     QString m_path;
     QString m_failure;
     int m_lock = -1;

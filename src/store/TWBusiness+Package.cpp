@@ -14,7 +14,6 @@
 #include "store/TWSchema.h"
 #include "store/TWTransactionEditing.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,6 +35,9 @@ namespace
 
 // Waiting for another process that holds the package's database file.
 constexpr int kFileBusyTimeoutMilliseconds = 2000;
+// Waiting for another running copy that saves into the package (a save of a
+// very large business takes seconds).
+constexpr int kPackageLockWaitMilliseconds = 30000;
 
 TWError packageError(int code, const QString &description)
 {
@@ -200,58 +202,6 @@ QVariantMap readPackageSettings(const QString &packagePath, qint64 generation)
         QFile::remove(pendingPath);
     }
     return readSettingsFile(settingsPath);
-}
-
-// The settings saved with the database of `generation` in the package, read
-// only: what readPackageSettings would take, without finishing or discarding
-// anything there.
-QVariantMap savedSettings(const QString &packagePath, qint64 generation)
-{
-    const QDir package(packagePath);
-    const QVariantMap pending =
-        readSettingsFile(package.filePath(TWPackageFiles::pendingSettingsFileName));
-    bool ok = false;
-    if (generation > 0 &&
-        pending.value(TWPackageFiles::generationKey).toLongLong(&ok) == generation && ok)
-        return pending;
-    return readSettingsFile(package.filePath(TWPackageSettingsFileName));
-}
-
-// The identity of a business saved without one: the content of its database
-// file (a copy holds the same bytes until either is saved). Empty when the
-// file cannot be read.
-QString contentIdentity(const QString &dataPath)
-{
-    const TWPackageFiles::Descriptor file(::open(QFile::encodeName(dataPath).constData(),
-                                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat info;
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t read = ::read(file.get(), buffer, sizeof buffer);
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read < 0)
-            return {};
-        if (read == 0)
-            break;
-        hash.addData(QByteArrayView(buffer, read));
-    }
-    return QStringLiteral("content:") + QString::fromLatin1(hash.result().toHex());
-}
-
-// The content identity of a database file together with the file's stamp,
-// unchanged while it was read; nothing when the file changed meanwhile.
-std::pair<QString, std::optional<TWDatabaseStamp>> readContentIdentity(const QString &dataPath)
-{
-    const std::optional<TWDatabaseStamp> before = TWDatabaseStamp::of(dataPath);
-    const QString identity = contentIdentity(dataPath);
-    const std::optional<TWDatabaseStamp> after = TWDatabaseStamp::of(dataPath);
-    if (identity.isEmpty() || !before || !after || *before != *after)
-        return {};
-    return {identity, before};
 }
 
 // ---- The rows of a received database ----
@@ -818,18 +768,28 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
     // The settings are read once the database is in memory: which of a
     // half-finished save's two settings files belongs to the database
     // depends on the database's generation.
+    // Another running copy's save waits while the package is read (its
+    // settings and database are one pair); one that never ends does not keep
+    // the business from opening.
+    const TWPackageFiles::Descriptor folder(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TWPackageFiles::lockFolder(folder.get(), false, kPackageLockWaitMilliseconds);
+    // What a save in place checks the package against. A file another
+    // program wrote while it was being read matches nothing, and the first
+    // save asks.
+    const QString dataPath = QDir(path).filePath(TWPackageDataFileName);
+    const std::optional<TWPackageMark> before = TWPackageMark::of(dataPath);
     if (TWErrorResult error = openDatabase(false, allowUpgrade))
         return error;
     applySettings(m_packageSettings);
     m_packageSettings.clear();
     m_deleteAttachments.clear();
     holdPackage(path);
-    // What a save in place checks the package against. A file another
-    // program saved while it was being read holds another generation: the
-    // stamp then matches nothing, and the first save asks.
-    m_packageStamp = TWDatabaseStamp::of(QDir(path).filePath(TWPackageDataFileName));
-    if (m_packageStamp && m_packageStamp->generation != databaseGeneration(m_database))
-        m_packageStamp->modified = -1;
+    m_packageMark = before;
+    if (before && TWPackageMark::of(dataPath) != before)
+        m_packageMark = TWPackageMark{-1, QByteArrayLiteral("changed while read")};
+    else
+        knowMark(before);
     return std::nullopt;
 }
 
@@ -854,12 +814,6 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
             return fail(*error);
         m_packageSettings = readPackageSettings(path, databaseGeneration(m_database));
         m_businessIdentity = m_packageSettings.value(TWPackageFiles::identityKey).toString();
-        // Hashing a large database would hold up the opening: it is read
-        // beside it, and taken when first needed.
-        m_contentIdentity = {};
-        if (m_businessIdentity.isEmpty())
-            m_contentIdentity = std::async(std::launch::async, readContentIdentity,
-                                           QDir(path).filePath(TWPackageDataFileName));
         // The loading itself needs these four.
         applyOpeningSettings(m_packageSettings);
         // A package without a business database is refused, never taken for
@@ -1113,26 +1067,8 @@ TWErrorResult TWBusiness::loadDatabase()
 
 void TWBusiness::settleBusinessIdentity()
 {
-    if (m_contentIdentity.valid()) {
-        const auto [identity, stamp] = m_contentIdentity.get();
-        // Only the content this document read: a file written since, by
-        // another program, is no longer what this business was.
-        if (m_businessIdentity.isEmpty() && stamp && m_packageStamp && *stamp == *m_packageStamp)
-            m_businessIdentity = identity;
-    }
     if (m_businessIdentity.isEmpty())
         m_businessIdentity = QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
-QString TWBusiness::packageIdentity(const QString &packagePath)
-{
-    const QString data = QDir(packagePath).filePath(TWPackageDataFileName);
-    const std::optional<TWDatabaseStamp> stamp = TWDatabaseStamp::of(data);
-    if (!stamp)
-        return {};
-    const QString identity =
-        savedSettings(packagePath, stamp->generation).value(TWPackageFiles::identityKey).toString();
-    return identity.isEmpty() ? contentIdentity(data) : identity;
 }
 
 // ---- Saving ----
@@ -1220,24 +1156,22 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
                             TWLocalized("packageHardLinkDescription").arg(dataPath));
     // Another running copy of the program (another account on a shared
     // folder, another machine) may have saved since: its work is never
-    // written over without the user's word.
-    if (inPlace && m_packageStamp) {
-        const std::optional<TWDatabaseStamp> now = TWDatabaseStamp::of(dataPath);
-        if (!now || *now != *m_packageStamp)
+    // written over without the user's word. The check and the whole save are
+    // one step: another copy's save into the package waits for this one's
+    // end, then finds what this one wrote and asks.
+    const TWPackageFiles::Descriptor lock(inPlace ? m_packageAnchor.openFolder() : -1);
+    if (lock.get() >= 0 &&
+        !TWPackageFiles::lockFolder(lock.get(), true, kPackageLockWaitMilliseconds))
+        return packageError(TWPackageLockedError,
+                            TWLocalized("packageLockedDescription").arg(path));
+    if (inPlace && m_packageMark) {
+        const std::optional<TWPackageMark> now = TWPackageMark::of(dataPath);
+        if (!now || !now->sameSave(*m_packageMark))
             return packageError(TWPackageChangedError,
                                 TWLocalized("packageChangedDescription").arg(path));
     }
-    // A failed save leaves the database as it was (its journal rolls it
-    // back), though perhaps written meanwhile: it is still the file known.
-    bool committed = false;
-    const auto keepStamp = qScopeGuard([&] {
-        if (!inPlace || committed || !m_packageStamp)
-            return;
-        const std::optional<TWDatabaseStamp> now = TWDatabaseStamp::of(dataPath);
-        if (now && now->sameFile(*m_packageStamp) && now->size == m_packageStamp->size &&
-            now->generation == m_packageStamp->generation)
-            m_packageStamp = now;
-    });
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::PackageChecked))
+        return attachmentError(dataPath, QStringLiteral("stopped"));
 
     // Folders this save makes are removed again when it fails, so that a
     // failed save elsewhere leaves nothing behind.
@@ -1322,9 +1256,11 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
                          TWLocalized("packageSettingsBlockedDescription").arg(pendingPath)));
     const QVariantMap currentSettings = settings();
     bool stopped = false;
+    const qint64 token = TWPackageFiles::newToken();
     const auto writePending = [&](qint64 generation) -> TWErrorResult {
         QVariantMap marked = currentSettings;
         marked.insert(TWPackageFiles::generationKey, generation);
+        marked.insert(TWPackageFiles::tokenKey, token);
         marked.insert(TWPackageFiles::identityKey, m_businessIdentity);
         const TWResult<QByteArray> xml = TWPropertyList::xmlData(marked);
         if (!xml.ok())
@@ -1341,7 +1277,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         return std::nullopt;
     };
     const bool databaseExisted = QFileInfo::exists(dataPath);
-    if (TWErrorResult error = writePackageDatabase(dataPath, writePending)) {
+    if (TWErrorResult error = writePackageDatabase(dataPath, token, writePending)) {
         if (stopped)
             return error;
         QFile::remove(pendingPath);
@@ -1353,8 +1289,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     }
     if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::DatabaseCommitted))
         return attachmentError(pendingPath, QStringLiteral("stopped"));
-    committed = true;
-    const std::optional<TWDatabaseStamp> writtenStamp = TWDatabaseStamp::of(dataPath);
+    const std::optional<TWPackageMark> writtenMark = TWPackageMark::of(dataPath);
+    knowMark(writtenMark);
     // The database is committed: the save has happened. Should the rename
     // fail, the next opening finishes it.
     if (TWPackageFiles::renameFile(pendingPath, settingsPath))
@@ -1364,7 +1300,10 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
 
     // Everything is written: the document may now rely on it.
     m_missingAttachments = written.missing;
-    const bool documentMoves = inPlace || saveOperation == TWSaveOperationSaveAs;
+    // A save that wrote the package anew at the document's own name (the
+    // folder it held was deleted) made it the document's package.
+    const bool documentMoves = inPlace || saveOperation == TWSaveOperationSaveAs ||
+                               (saveOperation == TWSaveOperationSave && path == own);
     if (documentMoves) {
         for (const WrittenAttachment &entry : std::as_const(written.attachments)) {
             entry.attachment->setFilePath(entry.filePath);
@@ -1374,10 +1313,11 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
             transaction->setDirtyAttachments(false);
     }
     if (documentMoves)
-        m_packageStamp = writtenStamp;
+        m_packageMark = writtenMark;
     if (inPlace) {
         removeQueuedAttachments(m_deleteAttachments, attachmentsPath, written.paths);
         m_deleteAttachments.clear();
+        removeOverwrittenFiles(attachmentsPath);
         if (m_attachmentsFolderPath.isEmpty())
             m_attachmentsFolderPath = attachmentsPath;
     } else if (saveOperation == TWSaveOperationSaveAs) {
@@ -1387,9 +1327,9 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
             std::max(m_attachmentHighWater, TWPackageFiles::highestNumberedEntry(attachmentsPath));
         // The queued files belong to the old package, which still uses them.
         m_deleteAttachments.clear();
-    } else {
+    } else if (!documentMoves) {
         // A copy, which may yet take the document's place (adoptSavedCopy).
-        SavedCopy copy{path, {}, written.transactions, writtenStamp};
+        SavedCopy copy{path, {}, written.transactions, writtenMark};
         for (const WrittenAttachment &entry : std::as_const(written.attachments))
             copy.attachments.append(
                 {entry.attachment, entry.filePath, entry.thumbnailFilePath, entry.missing});
@@ -1401,7 +1341,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
 }
 
 TWErrorResult TWBusiness::writePackageDatabase(
-    const QString &path, const std::function<TWErrorResult(qint64 generation)> &beforeCommit)
+    const QString &path, qint64 token,
+    const std::function<TWErrorResult(qint64 generation)> &beforeCommit)
 {
     FileConnection file;
     int rc = file.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -1431,6 +1372,13 @@ TWErrorResult TWBusiness::writePackageDatabase(
         return error;
     if (TWErrorResult error =
             executeSQL(QStringLiteral("PRAGMA main.user_version=%1;").arg(generation)))
+        return error;
+    // The save's token goes with the rows it writes (see TWPackageMark).
+    if (TWErrorResult error =
+            executeSQL(QStringLiteral("INSERT OR REPLACE INTO main.info (identifier, value) "
+                                      "VALUES (%1, %2);")
+                           .arg(TWPackageFiles::tokenInfoRow)
+                           .arg(token)))
         return error;
     rc = backupDatabase(file.get(), m_database);
     if (rc != SQLITE_OK) {

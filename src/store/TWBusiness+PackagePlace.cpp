@@ -8,6 +8,7 @@
 #include "store/TWPackageFiles.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWPropertyList.h"
 #include "foundation/TWStringAdditions.h"
 
 #include <QDir>
@@ -78,6 +79,17 @@ bool holdsBusinessDatabase(const QString &path)
             return true;
     }
     return false;
+}
+
+// The business identity the settings of the package at `packagePath` hold;
+// empty when they hold none or cannot be read.
+QString savedIdentity(const QString &packagePath)
+{
+    const QString settings = QDir(packagePath).filePath(TWPackageSettingsFileName);
+    if (!TWPackageFiles::isRegularFile(settings) || QFileInfo(settings).isSymLink())
+        return {};
+    const TWResult<QVariant> read = TWPropertyList::readFile(settings);
+    return read.ok() ? read.value.toMap().value(TWPackageFiles::identityKey).toString() : QString();
 }
 
 } // namespace
@@ -163,39 +175,133 @@ bool TWBusiness::adoptSavedCopy(const QString &copyPath, const QUrl &url)
     // The queued files belong to the old package, which still uses them.
     m_deleteAttachments.clear();
     // Renamed whole into place: the same file it wrote.
-    m_packageStamp = m_savedCopy->stamp;
+    m_packageMark = m_savedCopy->mark;
     m_savedCopy.reset();
     holdPackage(path);
     return true;
 }
 
-bool TWBusiness::isCopyOfThisBusiness(const QString &path)
+void TWBusiness::knowMark(const std::optional<TWPackageMark> &mark)
 {
-    settleBusinessIdentity();
-    return packageIdentity(path) == m_businessIdentity;
+    if (mark && !m_knownMarks.contains(*mark))
+        m_knownMarks.append(*mark);
+}
+
+bool TWBusiness::isCopyOfThisBusiness(const QString &path) const
+{
+    const std::optional<TWPackageMark> mark =
+        TWPackageMark::of(QDir(path).filePath(TWPackageDataFileName));
+    if (!mark)
+        return false;
+    // A token names one save wherever its file went (copied whole, its
+    // header the same or not); a database saved without one is known by
+    // the header this document read.
+    return std::any_of(
+        m_knownMarks.cbegin(), m_knownMarks.cend(), [&mark](const TWPackageMark &known) {
+            return known.token != 0 ? known.token == mark->token : known.sameSave(*mark);
+        });
 }
 
 bool TWBusiness::recognizePackage(const QString &path)
 {
     // Only at the document's own name, and only once the folder it held is
     // gone: a package it still holds elsewhere is the document's.
-    if (m_url.isEmpty() || !m_packageStamp || path.isEmpty() || isOwnPackage(path) ||
+    if (m_url.isEmpty() || !m_packageMark || path.isEmpty() || isOwnPackage(path) ||
         !m_packageAnchor.currentPath().isEmpty() || path != packagePath(m_url))
         return false;
-    const std::optional<TWDatabaseStamp> stamp =
-        TWDatabaseStamp::of(QDir(path).filePath(TWPackageDataFileName));
-    if (!stamp || !stamp->sameSave(*m_packageStamp) || !isCopyOfThisBusiness(path))
+    // The very database this document last read or wrote (the same token
+    // and change counter) is saved in place. Another save of this business
+    // (a copy saved elsewhere since, put back) is this business too, but not
+    // as the document knows it: the save in place asks before writing over
+    // it. Any other business is not the document's.
+    const std::optional<TWPackageMark> mark =
+        TWPackageMark::of(QDir(path).filePath(TWPackageDataFileName));
+    if (!mark || (!mark->sameSave(*m_packageMark) &&
+                  (m_businessIdentity.isEmpty() || savedIdentity(path) != m_businessIdentity)))
         return false;
     m_packageAnchor.hold(path);
-    m_packageStamp = stamp;
     return isOwnPackage(path);
+}
+
+namespace
+{
+
+// The names of the attachment files (and thumbnails) the attachments table
+// of `schema` names.
+QSet<QString> namedAttachmentFiles(sqlite3 *database, const char *schema)
+{
+    QSet<QString> names;
+    sqlite3_stmt *rows = nullptr;
+    const QByteArray sql =
+        QByteArray("SELECT identifier, fileName, type FROM ") + schema + ".attachments;";
+    if (sqlite3_prepare_v2(database, sql.constData(), -1, &rows, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(rows) == SQLITE_ROW) {
+            const auto identifier = qint32(sqlite3_column_int64(rows, 0));
+            names.insert(TWBusiness::attachmentFileName(
+                identifier,
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, 1)))));
+            if (sqlite3_column_int(rows, 2) == TWAttachmentTypePhoto)
+                names.insert(TWBusiness::attachmentThumbnailFileName(identifier));
+        }
+    }
+    sqlite3_finalize(rows);
+    return names;
+}
+
+// The same for the database of the package at `packagePath`, read only.
+QSet<QString> namedAttachmentFiles(const QString &packagePath)
+{
+    QSet<QString> names;
+    sqlite3 *file = nullptr;
+    const QString data = QDir(packagePath).filePath(TWPackageDataFileName);
+    if (TWPackageFiles::isRegularFile(data) &&
+        sqlite3_open_v2(QFile::encodeName(data).constData(), &file,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK &&
+        !TWBusiness::hardenConnection(file)) {
+        sqlite3_busy_timeout(file, 2000);
+        names = namedAttachmentFiles(file, "main");
+    }
+    sqlite3_close_v2(file);
+    return names;
+}
+
+} // namespace
+
+QSet<QString> TWBusiness::lackedAttachmentFiles(const QString &packagePath)
+{
+    QSet<QString> lacked;
+    const QDir folder(QDir(packagePath).filePath(TWPackageAttachmentsFolderName));
+    for (const QString &name : namedAttachmentFiles(packagePath)) {
+        mode_t mode = 0;
+        if (!fileMode(folder.filePath(name), &mode))
+            lacked.insert(name);
+    }
+    return lacked;
 }
 
 void TWBusiness::acceptPackageChanges()
 {
     const QString now = m_packageAnchor.currentPath();
-    if (!now.isEmpty())
-        m_packageStamp = TWDatabaseStamp::of(QDir(now).filePath(TWPackageDataFileName));
+    if (now.isEmpty())
+        return;
+    m_packageMark = TWPackageMark::of(QDir(now).filePath(TWPackageDataFileName));
+    // The receipts of the save about to be written over go with it.
+    m_overwrittenFiles = namedAttachmentFiles(now).values();
+}
+
+void TWBusiness::removeOverwrittenFiles(const QString &attachmentsPath)
+{
+    if (m_overwrittenFiles.isEmpty())
+        return;
+    const QSet<QString> own = namedAttachmentFiles(m_database, "main");
+    const QDir folder(attachmentsPath);
+    for (const QString &name : std::as_const(m_overwrittenFiles)) {
+        const QString file = folder.filePath(name);
+        mode_t mode = 0;
+        if (!own.contains(name) && fileMode(file, &mode) && !S_ISDIR(mode))
+            QFile::remove(file);
+    }
+    m_overwrittenFiles.clear();
 }
 
 namespace
@@ -272,8 +378,9 @@ TWErrorResult TWBusiness::renumberTakenAttachments(const TWTransactionList &tran
 TWErrorResult TWBusiness::takeMissingAttachments(const QString &from)
 {
     // Another business's files of the same numbers are its own documents,
-    // never this one's receipts; a copy of this business holds this one's,
-    // edited there or not.
+    // never this one's receipts; so are those of a copy of this business
+    // saved elsewhere since (it may be another business by now). Only the
+    // package as one of this document's saves left it holds this one's.
     if (!m_savedCopy ||
         std::none_of(m_savedCopy->attachments.cbegin(), m_savedCopy->attachments.cend(),
                      [](const SavedCopy::Entry &entry) { return bool(entry.missing); }) ||

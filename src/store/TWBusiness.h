@@ -208,6 +208,7 @@ enum TWPackageErrorCode : int {
     TWPackagePlainFolderError = 13, // a save into an existing folder that is no package
     TWPackageElsewhereError = 14,   // a save into a place that is no longer the package
     TWPackageChangedError = 15,     // another program wrote the package since it was read
+    TWPackageLockedError = 16,      // another running copy kept saving into the package
 };
 
 // The largest text or blob the store keeps, in bytes (what an opening

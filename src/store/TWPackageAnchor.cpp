@@ -3,6 +3,10 @@
 #include "store/TWPackageFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+#include <sqlite3.h>
 
 #include <climits>
 
@@ -80,25 +84,55 @@ QString TWPackageAnchor::currentPath() const
     return isFolder(path) ? path : QString();
 }
 
-std::optional<TWDatabaseStamp> TWDatabaseStamp::of(const QString &path)
+int TWPackageAnchor::openFolder() const
 {
-    const TWPackageFiles::Descriptor file(::open(QFile::encodeName(path).constData(),
-                                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat info;
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    return m_fd < 0 ? -1 : ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+std::optional<TWPackageMark> TWPackageMark::of(const QString &path)
+{
+    // SQLite would open a journal beside it as it is: a pipe there blocks.
+    if (!TWPackageFiles::isRegularFile(path) || QFileInfo(path).isSymLink() ||
+        !TWPackageFiles::firstIrregularDatabaseFile(QFileInfo(path).path()).isEmpty())
         return std::nullopt;
-    TWDatabaseStamp stamp;
-    stamp.device = quint64(info.st_dev);
-    stamp.inode = quint64(info.st_ino);
-    stamp.size = qint64(info.st_size);
-    stamp.modified = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-    // The user version is the big-endian 32-bit number at byte 60 of the
-    // database header.
-    unsigned char header[64];
-    if (::pread(file.get(), header, sizeof header, 0) == ssize_t(sizeof header)) {
-        const quint32 version = (quint32(header[60]) << 24) | (quint32(header[61]) << 16) |
-                                (quint32(header[62]) << 8) | quint32(header[63]);
-        stamp.generation = TWPackageFiles::validGeneration(qint32(version));
+    // Read-write where it may, so that a save cut off is rolled back from its
+    // journal before the header is read; read-only on a disk that is.
+    sqlite3 *connection = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    int rc = SQLITE_CANTOPEN;
+    for (const int mode : {SQLITE_OPEN_READWRITE, SQLITE_OPEN_READONLY}) {
+        rc = sqlite3_open_v2(name.constData(), &connection, mode | SQLITE_OPEN_NOFOLLOW, nullptr);
+        if (rc == SQLITE_OK)
+            break;
+        sqlite3_close_v2(connection);
+        connection = nullptr;
     }
-    return stamp;
+    if (rc != SQLITE_OK)
+        return std::nullopt;
+    const auto closed = qScopeGuard([connection] { sqlite3_close_v2(connection); });
+    sqlite3_busy_timeout(connection, 2000);
+    sqlite3_db_config(connection, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    // The token and the header under one read lock: nothing writes between.
+    if (sqlite3_exec(connection, "BEGIN; SELECT count(*) FROM sqlite_schema;", nullptr, nullptr,
+                     nullptr) != SQLITE_OK)
+        return std::nullopt;
+    TWPackageMark mark;
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray sql = "SELECT value FROM main.info WHERE identifier=" +
+                           QByteArray::number(TWPackageFiles::tokenInfoRow) + ";";
+    if (sqlite3_prepare_v2(connection, sql.constData(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW &&
+        sqlite3_column_type(statement, 0) == SQLITE_INTEGER)
+        mark.token = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    const TWPackageFiles::Descriptor file(
+        ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    char header[100];
+    if (file.get() >= 0 && ::pread(file.get(), header, sizeof header, 0) == ssize_t(sizeof header))
+        mark.header = QByteArray(header, sizeof header);
+    sqlite3_exec(connection, "COMMIT;", nullptr, nullptr, nullptr);
+    if (mark.header.isEmpty())
+        return std::nullopt;
+    return mark;
 }

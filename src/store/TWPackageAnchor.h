@@ -5,6 +5,7 @@
 // stamps its database file, so that a save knows whether another program
 // wrote it since.
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -30,32 +31,29 @@ public:
     // Where the held folder is now (its real path); empty when it was
     // deleted or its place cannot be told.
     QString currentPath() const;
+    // A new descriptor of the held folder that can be locked (flock); -1
+    // when nothing is held or the folder cannot be read.
+    int openFolder() const;
 
 private:
     int m_fd = -1;
 };
 
-// A package's database file as it is on disk: which file it is (device and
-// inode), its size, when it was last written, and the save generation its
-// header holds (read without SQLite, taking no lock). Two stamps alike mean
-// nothing wrote the file in between; `sameSave` tells whether two files hold
-// what one save wrote, wherever they are.
-struct TWDatabaseStamp {
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 modified = 0; // nanoseconds
-    qint64 generation = 0;
-    bool operator==(const TWDatabaseStamp &) const = default;
-    bool sameFile(const TWDatabaseStamp &other) const
-    {
-        return device == other.device && inode == other.inode;
-    }
-    bool sameSave(const TWDatabaseStamp &other) const
-    {
-        return generation != 0 && generation == other.generation && size == other.size;
-    }
-    // The stamp of the regular file at `path` (no link followed); none when
-    // there is no such file.
-    static std::optional<TWDatabaseStamp> of(const QString &path);
+// What the last write of a package's database left in it: the random token a
+// save of this program put in the database (0 for a database saved without
+// one) and the database header (SQLite's file change counter, page count and
+// the rest of its first 100 bytes), which every write of the file changes.
+// Only the save that wrote a token can leave it there: a copy of the package
+// saved elsewhere, or the file written in place by another program, keeps
+// the same size and times often enough, but never this pair.
+struct TWPackageMark {
+    qint64 token = 0;
+    QByteArray header;
+    bool operator==(const TWPackageMark &) const = default;
+    // Whether `other` is the file of the same save (the very same pair).
+    bool sameSave(const TWPackageMark &other) const { return !header.isEmpty() && *this == other; }
+    // The mark of the regular database file at `path` (no link followed),
+    // read through SQLite so that a save cut off is rolled back first; none
+    // when there is no such database.
+    static std::optional<TWPackageMark> of(const QString &path);
 };

@@ -2,14 +2,18 @@
 
 #include "foundation/TWLocalized.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -271,9 +275,19 @@ bool copyFile(const QString &source, const QString &target, QString *reason)
     struct stat opened;
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
         return fail(TWLocalized("attachmentNotAFile"));
-    const QString temporary = QFileInfo(target).dir().filePath(
-        QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".saving"));
-    Descriptor out(createFresh(temporary));
+    // A name of this copy's own: two saves never write one temporary file.
+    QString temporary;
+    int created = -1;
+    for (int attempt = 0; created < 0 && attempt < 100; ++attempt) {
+        temporary = QFileInfo(target).dir().filePath(
+            QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".saving-") +
+            QString::number(QRandomGenerator::system()->generate(), 16));
+        created = ::open(QFile::encodeName(temporary).constData(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (created < 0 && errno != EEXIST)
+            break;
+    }
+    Descriptor out(created);
     if (out.get() < 0)
         return fail(errnoText(errno));
     QByteArray chunk;
@@ -329,6 +343,35 @@ bool clearPendingPlace(const QString &path)
         return ::rename(name.constData(), aside.constData()) == 0;
     }
     return false;
+}
+
+qint64 newToken()
+{
+    qint64 token = 0;
+    while (token == 0)
+        token = qint64(QRandomGenerator::system()->generate64() >> 1);
+    return token;
+}
+
+bool lockFolder(int fd, bool exclusive, int waitMilliseconds)
+{
+    if (fd < 0)
+        return false;
+    // Polled, so that a copy that never lets go cannot hold this one for good.
+    QDeadlineTimer deadline(waitMilliseconds);
+    int pause = 1;
+    for (;;) {
+        if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0)
+            return true;
+        // A file system that keeps no locks (ENOLCK, a network share) has
+        // no holder to wait for.
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(pause);
+        pause = std::min(pause * 2, 20);
+    }
 }
 
 bool renameFile(const QString &from, const QString &to)

@@ -50,6 +50,13 @@ inline const QString generationKey = QStringLiteral("packageGeneration");
 // copy of its package carries.
 inline const QString identityKey = QStringLiteral("businessIdentity");
 
+// The random token of the last save: the key of the settings that holds it,
+// and the row of the database's info table that holds the same number.
+inline const QString tokenKey = QStringLiteral("packageToken");
+inline constexpr int tokenInfoRow = 3;
+// A new save token: random, never 0 (no token).
+qint64 newToken();
+
 // The name ending of a business package folder.
 inline const QString packageSuffix = QStringLiteral("tallyworth");
 
@@ -148,17 +155,25 @@ bool syncFolder(const QString &folder);
 // save makes one) is removed when empty and otherwise renamed aside, so that
 // nothing in it is lost. False when the place stays taken.
 bool clearPendingPlace(const QString &path);
+// Locks the folder open as `fd` (flock), shared or exclusive, waiting up to
+// `waitMilliseconds` for another process that holds it; false only when one
+// kept it that long (or `fd` is none). On a file system that keeps no locks
+// it goes on unlocked. The lock goes with the descriptor.
+bool lockFolder(int fd, bool exclusive, int waitMilliseconds);
+
 // Renames `from` over `to` (a link at `to` is replaced, not followed).
 bool renameFile(const QString &from, const QString &to);
 
 // The moments of a save at which a test can stop it as if the process had
 // died (nothing after the moment happens, nothing is cleaned up).
 enum class SaveStep {
+    PackageChecked, // checked against what the document read or wrote, before anything is written
     AttachmentsCopied,
     AttachmentsSynced,
     SettingsPending,
     DatabaseCommitted,
     SettingsRenamed,
+    ReplaceSwapped, // a replace: the new package at the name, the old one beside it
 };
 // Installed by tests only; returns true to stop the save at `step`.
 void setSaveStepHook(std::function<bool(SaveStep)> hook);

@@ -14,10 +14,16 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <poll.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -185,6 +191,44 @@ protected:
                              << receipts(package);
     }
 
+    // A process running `save`, held at `step` as if it had died there; -1
+    // when it never got there. end() kills it.
+    static pid_t heldAt(TWPackageFiles::SaveStep step, const std::function<void()> &save)
+    {
+        int ready[2];
+        if (pipe(ready) != 0)
+            return -1;
+        const pid_t child = fork();
+        if (child == 0) {
+            TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep at) {
+                if (at == step) {
+                    (void)!::write(ready[1], "r", 1);
+                    pause();
+                }
+                return false;
+            });
+            save();
+            _exit(0);
+        }
+        close(ready[1]);
+        pollfd wait{ready[0], POLLIN, 0};
+        char said = 0;
+        const bool reached =
+            child > 0 && poll(&wait, 1, 60'000) == 1 && ::read(ready[0], &said, 1) == 1;
+        close(ready[0]);
+        if (reached)
+            return child;
+        end(child);
+        return -1;
+    }
+    static void end(pid_t child)
+    {
+        if (child <= 0)
+            return;
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+
     // A work folder beside `target` as a process killed while using it leaves it (its lock
     // ours and free), filled by `fill`.
     static QString plantLeftover(const QString &target, const QString &purpose,
@@ -333,8 +377,11 @@ TEST_F(DocumentReplaceTest, AReplaceEitherCompletesOrFailsBeforeTheOldBusinessIs
         addReceipts(*document->business(), 4, 4);
         prompts.errors.clear();
 
-        TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep) {
-            return c.full(tree(target) != old || businessName(target) != "Old Books");
+        // The swap of the two folders writes nothing: it is no place where a
+        // full disk stops the save.
+        TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
+            return step != TWPackageFiles::SaveStep::ReplaceSwapped &&
+                   c.full(tree(target) != old || businessName(target) != "Old Books");
         });
         EXPECT_EQ(document->saveDocumentToURL(QUrl::fromLocalFile(target)), c.saved);
         TWPackageFiles::setSaveStepHook(nullptr);
@@ -377,31 +424,15 @@ TEST_F(DocumentReplaceTest, AKilledSaveAsLeavesAFolderTheNextSaveAsOrOpeningRemo
         addReceipts(*document->business(), 1, 2);
 
         // Another process saves onto the target and is killed half-way.
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
-                if (step == TWPackageFiles::SaveStep::AttachmentsSynced) {
-                    (void)!::write(ready[1], "r", 1);
-                    pause();
-                }
-                return false;
-            });
+        const pid_t child = heldAt(TWPackageFiles::SaveStep::AttachmentsSynced, [&] {
             document->saveDocumentToURL(QUrl::fromLocalFile(target));
-            _exit(0);
-        }
-        close(ready[1]);
-        pollfd wait{ready[0], POLLIN, 0};
-        const bool started = poll(&wait, 1, 60'000) == 1;
-        close(ready[0]);
+        });
+        const bool started = child > 0;
         // While it runs, its folder is its own.
         const QString during = leftovers();
         again();
         const QString stillThere = leftovers();
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
+        end(child);
         ASSERT_TRUE(started) << "the saving process did not start";
         EXPECT_FALSE(during.isEmpty());
         EXPECT_EQ(stillThere, during);
@@ -597,7 +628,8 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
         const char *name;
         bool copy; // the target is a copy of this business, else another business
         QStringList saved;
-        bool named; // the lost receipt is named to the user
+        bool named;              // the lost receipt is named to the user
+        bool savedThere = false; // the copy was saved as a business of its own since
     };
     const Case cases[] = {
         // Its files have the sizes this business stored.
@@ -606,6 +638,13 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
          true,
          {"receipt 1", "receipt 2, edited", "receipt 3"},
          false},
+        // A file manager's copy, renamed and kept as another business: its
+        // files are its own, whatever identity its settings still carry.
+        {"a copy saved as a business of its own since",
+         true,
+         {"missing", "receipt 1", "receipt 3"},
+         true,
+         true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -621,6 +660,13 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
         if (c.copy) {
             ASSERT_TRUE(TWPackageMoves::copyFolder(books, target, &reason));
             ASSERT_TRUE(write(there, "receipt 2, edited"));
+            if (c.savedThere) {
+                TWBusinessController other;
+                TWErrorResult error;
+                ASSERT_TRUE(other.readFromURL(QUrl::fromLocalFile(target), &error));
+                other.updateChangeCount(0);
+                ASSERT_TRUE(other.saveDocument());
+            }
         } else {
             auto other = newDocument("Other");
             addReceipts(*other->business(), 1, 3, "foreign");
@@ -717,10 +763,19 @@ TEST_F(DocumentReplaceTest, ASaveAfterAnotherRunningCopySavedAsksAndNeverWritesO
         EXPECT_TRUE(prompts.errors.isEmpty());
         EXPECT_EQ(receipts(path), c.saved);
         EXPECT_EQ(two->isDocumentEdited(), c.edited);
-        // The first window's receipt file is never taken over.
-        EXPECT_TRUE(attachmentFiles(path).contains("receipt 4"));
+        // The first window's receipt file is never taken over; saved over at
+        // the user's word, it goes with the save it belonged to.
+        EXPECT_EQ(attachmentFiles(path).contains("receipt 4"), c.answer != Answer::SaveAnyway);
+        EXPECT_TRUE(c.answer != Answer::SaveAnyway || attachmentFiles(path) == receipts(path));
         EXPECT_TRUE(c.answer != Answer::RevertToSaved ||
                     two->business()->transactions().size() == 4);
+        if (c.answer == Answer::KeepUnsaved) {
+            // Kept unsaved: autosaves leave it be, the user's next save asks.
+            two->autoSave();
+            EXPECT_EQ(prompts.packageChangedAsked.size(), 1);
+            EXPECT_FALSE(two->saveDocument());
+            EXPECT_EQ(prompts.packageChangedAsked.size(), 2);
+        }
         // Once answered, the next save goes ahead without asking.
         if (c.answer != Answer::KeepUnsaved) {
             two->updateChangeCount(0);
@@ -776,30 +831,273 @@ TEST_F(DocumentReplaceTest, RevertReadsThePackageTheWindowHoldsWhereverItIsNow)
     }
 }
 
-TEST_F(DocumentReplaceTest, ThisBusinessBackAtItsNameAsThisWindowSavedItIsSavedInPlace)
+// Writes the package's database in place as another program would (sqlite3), its size and
+// times kept.
+static void writeInPlaceKeepingTimes(const QString &data)
+{
+    struct stat before;
+    ASSERT_EQ(::stat(QFile::encodeName(data).constData(), &before), 0);
+    sqlite3 *file = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(data).constData(), &file), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(file, "UPDATE transactions SET cleared=1;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(file);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(data).constData(), times, 0), 0);
+    ASSERT_EQ(QFileInfo(data).size(), qint64(before.st_size));
+}
+
+TEST_F(DocumentReplaceTest, AReplaceCutOffBetweenItsTwoStepsLeavesTheNewBusinessAtTheName)
+{
+    const QString target = dir.filePath("Target.tallyworth");
+    saveBusiness(target, "Old Books", 3);
+    auto document = newDocument("New Books");
+    addReceipts(*document->business(), 1, 2);
+    // The saving process dies once the old package was taken from the name.
+    const pid_t child = heldAt(TWPackageFiles::SaveStep::ReplaceSwapped,
+                               [&] { document->saveDocumentToURL(QUrl::fromLocalFile(target)); });
+    const bool stopped = child > 0;
+    end(child);
+    ASSERT_TRUE(stopped) << "the replace did not reach its second step";
+
+    EXPECT_EQ(businessName(target), "New Books");
+    EXPECT_EQ(receipts(target), numbered(2));
+    TWBusinessController reopened;
+    TWErrorResult error;
+    EXPECT_TRUE(reopened.readFromURL(QUrl::fromLocalFile(target), &error));
+}
+
+TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheNewestWholeLeftoverAndNoLeftoverGoesWithReceipts)
+{
+    // Where the two folders could not swap in one step, a replace cut off
+    // between its renames left the old business aside, the new one beside it,
+    // and nothing at the name.
+    const QString target = dir.filePath("Target.tallyworth");
+    const QString oldBooks = dir.filePath("Old.tallyworth"),
+                  newBooks = dir.filePath("New.tallyworth");
+    saveBusiness(oldBooks, "Old Books", 3);
+    saveBusiness(newBooks, "New Books", 2);
+    const auto leftover = [&](const QString &purpose, const QString &from) {
+        return plantLeftover(target, purpose, [&from](const QString &folder) {
+            QString reason;
+            TWPackageMoves::copyFolder(from, folder, &reason);
+        });
+    };
+    const QString aside = leftover("replaced", oldBooks);
+    QTest::qWait(20);
+    const QString made = leftover("save", newBooks);
+    // Written last: the save's own database is the newest.
+    QFile data(made + "/Data.sql");
+    ASSERT_TRUE(data.open(QIODevice::ReadWrite));
+    data.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    data.close();
+
+    {
+        TWBusinessController document;
+        TWErrorResult error;
+        EXPECT_TRUE(document.readFromURL(QUrl::fromLocalFile(target), &error))
+            << (error ? error->localizedDescription().toStdString() : "");
+    }
+    EXPECT_EQ(businessName(target), "New Books");
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages.first().contains("Target.tallyworth"));
+    EXPECT_FALSE(QFileInfo::exists(made));
+
+    // The old business, written anew at the name without its receipts (a
+    // save of it that found the name empty), names them missing: the
+    // leftover holding their only copies stays, opening after opening.
+    // (With New Books at the name, which lacks nothing, the old one went.)
+    EXPECT_FALSE(QFileInfo::exists(aside));
+    QDir(target).removeRecursively();
+    const QString kept = leftover("replaced", oldBooks);
+    QString reason;
+    ASSERT_TRUE(TWPackageMoves::copyFolder(oldBooks, target, &reason));
+    for (const QString &name : QDir(target + "/Attachments").entryList(QDir::Files))
+        ASSERT_TRUE(QFile::remove(target + "/Attachments/" + name));
+    for (int opening = 0; opening < 2; ++opening) {
+        TWBusinessController document;
+        TWErrorResult error;
+        EXPECT_TRUE(document.readFromURL(QUrl::fromLocalFile(target), &error));
+    }
+    EXPECT_EQ(receipts(kept), numbered(3));
+}
+
+TEST_F(DocumentReplaceTest, RevertIntoTheTrashLeavesTheNextSaveToSayWhereTheBusinessWent)
+{
+    const QByteArray home = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("share")));
+    const QString path = dir.filePath("Books.tallyworth");
+    const QString trashed = dir.filePath("share/Trash/files/Books.tallyworth");
+    saveBusiness(path, "Books", 3);
+    auto document = openEdited(path);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(trashed).path()) && QDir().rename(path, trashed));
+    ASSERT_TRUE(document->revertDocumentToSaved());
+    EXPECT_EQ(document->business()->businessInfo()->name(), "Books");
+
+    const QStringList before = tree(trashed);
+    addReceipts(*document->business(), 4, 4);
+    document->updateChangeCount(0);
+    prompts.saveLocation = [](const QString &) { return QString(); };
+    document->saveDocument();
+    EXPECT_EQ(tree(trashed), before) << "saved into the Trash";
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages.first().contains(trashed));
+    EXPECT_EQ(prompts.proposed.size(), 1);
+    qputenv("XDG_DATA_HOME", home);
+}
+
+TEST_F(DocumentReplaceTest, AReplaceThatCouldNotWriteNamesTheChosenFolderAndAFullDisk)
+{
+    const QString target = dir.filePath("Target.tallyworth");
+    savePackage(target, "Old Books");
+    for (const bool full : {false, true}) {
+        SCOPED_TRACE(full ? "disk full" : "write failed");
+        prompts.errors.clear();
+        TWPackageMoves::setDiskFullQuery([full](const QString &) { return full; });
+        // The new package's first files cannot be written.
+        TWPackageFiles::setSaveStepHook([](TWPackageFiles::SaveStep step) {
+            return step == TWPackageFiles::SaveStep::AttachmentsCopied;
+        });
+        auto document = newDocument("New Books");
+        EXPECT_FALSE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
+        TWPackageFiles::setSaveStepHook(nullptr);
+        TWPackageMoves::setDiskFullQuery(nullptr);
+        ASSERT_EQ(prompts.errors.size(), 1);
+        const QString said = prompts.errors.first().localizedDescription();
+        EXPECT_FALSE(said.contains(".save-")) << said.toStdString();
+        EXPECT_TRUE(said.contains(dir.path())) << said.toStdString();
+        EXPECT_EQ(said.contains(TWLocalized("saveReplaceFullError").section("%2", 1)), full)
+            << said.toStdString();
+        EXPECT_EQ(businessName(target), "Old Books");
+    }
+}
+
+TEST_F(DocumentReplaceTest, ASaveAsksUnlessThePackageHoldsWhatThisWindowLastReadOrWrote)
 {
     const QString path = dir.filePath("Books.tallyworth"), copy = dir.filePath("Copy.tallyworth");
-    // While the window is open, a copy is made (and saved elsewhere, or
-    // not), then the package deleted and the copy put at its name: moved to
-    // another disk and back, or replaced by its own copy.
-    for (const bool savedElsewhere : {false, true}) {
-        SCOPED_TRACE(savedElsewhere ? "a copy saved elsewhere since" : "the same business");
+    // While the window is open, a copy is made (moved to another disk and
+    // back, or a stick) and saved elsewhere, or not, the package deleted and
+    // the copy put at its name; or the database is written in place.
+    enum Change { Untouched, CopySaved, EachSavedOnce, WrittenInPlace };
+    struct Case {
+        const char *name;
+        Change change;
+        bool autoSave;
+        bool asks;
+    };
+    const Case cases[] = {
+        {"its own copy, untouched", Untouched, false, false},
+        {"a copy saved elsewhere", CopySaved, false, true},
+        {"a copy saved elsewhere once, the window once", EachSavedOnce, false, true},
+        {"the same, then an autosave", EachSavedOnce, true, true},
+        {"written in place, size and times kept", WrittenInPlace, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         QDir(path).removeRecursively();
+        QDir(copy).removeRecursively();
         prompts.errors.clear();
+        prompts.packageChangedAsked.clear();
         saveBusiness(path, "Books", 3);
         auto document = openEdited(path);
         QString reason;
-        ASSERT_TRUE(TWPackageMoves::copyFolder(path, copy, &reason));
-        if (savedElsewhere) {
-            ASSERT_TRUE(openEdited(copy)->saveDocument());
+        if (c.change == WrittenInPlace) {
+            writeInPlaceKeepingTimes(path + "/Data.sql");
+        } else {
+            ASSERT_TRUE(TWPackageMoves::copyFolder(path, copy, &reason));
+            if (c.change != Untouched) {
+                ASSERT_TRUE(openEdited(copy)->saveDocument());
+            }
+            if (c.change == EachSavedOnce) {
+                ASSERT_TRUE(document->saveDocument());
+                addReceipts(*document->business(), 5, 5);
+                document->updateChangeCount(0);
+            }
+            ASSERT_TRUE(QDir(path).removeRecursively() && QDir().rename(copy, path));
         }
-        ASSERT_TRUE(QDir(path).removeRecursively() && QDir().rename(copy, path));
         const QStringList before = snapshot(path);
 
-        EXPECT_EQ(document->saveDocument(), !savedElsewhere);
-        EXPECT_EQ(prompts.errors.size(), savedElsewhere ? 1 : 0);
-        EXPECT_EQ(document->isDocumentEdited(), savedElsewhere);
-        EXPECT_TRUE(savedElsewhere ? snapshot(path) == before : receipts(path) == numbered(4));
+        prompts.packageChanged = TWDocumentPrompts::KeepUnsaved;
+        c.autoSave ? document->autoSave() : (void)document->saveDocument();
+        EXPECT_TRUE(prompts.errors.isEmpty())
+            << prompts.errors.value(0).localizedDescription().toStdString();
+        EXPECT_EQ(prompts.packageChangedAsked.size(), c.asks ? 1 : 0);
+        EXPECT_EQ(document->isDocumentEdited(), c.asks);
+        EXPECT_TRUE(c.asks ? snapshot(path) == before : receipts(path) == numbered(4));
+    }
+}
+
+TEST_F(DocumentReplaceTest, ASaveThatWroteThePackageAnewKnowsWhatItWrote)
+{
+    const QString path = dir.filePath("Books.tallyworth");
+    saveBusiness(path, "Books", 3);
+    auto document = openEdited(path);
+    // Deleted while open: written anew at its name, its lost receipts named.
+    ASSERT_TRUE(QDir(path).removeRecursively());
+    ASSERT_TRUE(document->saveDocument());
+    EXPECT_EQ(prompts.messages.size(), 1);
+    for (const bool autoSave : {false, true}) {
+        addReceipts(*document->business(), autoSave ? 6 : 5, autoSave ? 6 : 5);
+        document->updateChangeCount(0);
+        autoSave ? document->autoSave() : (void)document->saveDocument();
+        EXPECT_FALSE(document->isDocumentEdited());
+    }
+    EXPECT_TRUE(prompts.packageChangedAsked.isEmpty());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(attachmentFiles(path), (QStringList{"receipt 4", "receipt 5", "receipt 6"}));
+}
+
+TEST_F(DocumentReplaceTest, TwoRunningCopiesSavingMomentsApartNeverLoseASaveWithoutAWord)
+{
+    const QString path = dir.filePath("Shared.tallyworth");
+    for (const int apart : {0, 10, 25, 100, 0, 10, 25}) {
+        SCOPED_TRACE(apart);
+        QDir(path).removeRecursively();
+        saveBusiness(path, "Shared", 3);
+        // Each copy opens the business, adds its own receipt 4 and presses
+        // Save at its moment; it says whether it saved, was asked, or failed.
+        const auto start = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+        int reports[2][2];
+        pid_t children[2];
+        for (int copy = 0; copy < 2; ++copy) {
+            ASSERT_EQ(pipe(reports[copy]), 0);
+            children[copy] = fork();
+            ASSERT_GE(children[copy], 0);
+            if (children[copy] == 0) {
+                TWBusinessController document;
+                TWErrorResult error;
+                char said = 'e';
+                if (document.readFromURL(QUrl::fromLocalFile(path), &error)) {
+                    addReceipts(*document.business(), 4, 4, copy == 0 ? "first" : "second");
+                    document.updateChangeCount(0);
+                    std::this_thread::sleep_until(start + std::chrono::milliseconds(copy * apart));
+                    prompts.packageChanged = TWDocumentPrompts::KeepUnsaved;
+                    const bool saved = document.saveDocument();
+                    said = saved && prompts.packageChangedAsked.isEmpty() ? 's'
+                           : !saved && prompts.packageChangedAsked.size() == 1 &&
+                                   prompts.errors.isEmpty()
+                               ? 'a'
+                               : 'e';
+                }
+                (void)!::write(reports[copy][1], &said, 1);
+                _exit(0);
+            }
+            close(reports[copy][1]);
+        }
+        QByteArray said;
+        for (int copy = 0; copy < 2; ++copy) {
+            char one = '?';
+            (void)!::read(reports[copy][0], &one, 1);
+            close(reports[copy][0]);
+            waitpid(children[copy], nullptr, 0);
+            said += one;
+        }
+        std::sort(said.begin(), said.end());
+        // One saved; the other was told before anything of it was written.
+        EXPECT_EQ(said, "as");
+        const QStringList saved = attachmentFiles(path);
+        EXPECT_EQ(saved.size(), 4) << saved.join(u',').toStdString();
+        EXPECT_EQ(receipts(path).filter(QRegularExpression("^(first|second) 4$")).size(), 1);
     }
 }
 

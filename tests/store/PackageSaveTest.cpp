@@ -16,6 +16,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -615,4 +618,68 @@ TEST(PackageSave, ASaveInPlaceLeavesOutAttachmentsWhoseFilesAreGoneAndNamesThem)
         ASSERT_TRUE(attachments && attachments->size() == 1);
         EXPECT_EQ(attachments->at(0)->fileName(), original->attachments()->at(0)->fileName());
     }
+}
+
+namespace
+{
+
+// The transactions' payees a package holds, sorted.
+QStringList savedPayees(const QUrl &url)
+{
+    auto business = twOpenPackage(url);
+    QStringList payees;
+    for (const TWTransactionPtr &t : business ? business->transactions() : TWTransactionList{})
+        payees.append(t->payee());
+    payees.sort();
+    return payees;
+}
+
+} // namespace
+
+// Two stores on one package: the first presses Save while the second is
+// between its check and its commit. The first waits for the second's whole
+// save, then finds a package it did not read and is refused, so that the
+// second's work is never lost without a word.
+TEST(PackageSave, ASaveWaitsForAnotherStoresSaveToEndAndIsThenRefused)
+{
+    TWTestTempDir dir;
+    const QUrl url = twPackageURL(dir, QStringLiteral("Shared"));
+    {
+        auto business = twNewBusiness();
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+    }
+    auto first = twOpenPackage(url);
+    auto second = twOpenPackage(url);
+    ASSERT_TRUE(first && second);
+    addWithAttachment(*first, dir, QStringLiteral("first.txt"), "first", QStringLiteral("First"));
+    addWithAttachment(*second, dir, QStringLiteral("second.txt"), "second",
+                      QStringLiteral("Second"));
+
+    const std::thread::id saving = std::this_thread::get_id();
+    std::future<TWErrorResult> firstSave;
+    bool firstEndedMeanwhile = true;
+    TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
+        if (step != TWPackageFiles::SaveStep::PackageChecked ||
+            std::this_thread::get_id() != saving || firstSave.valid())
+            return false;
+        firstSave = std::async(std::launch::async,
+                               [&] { return first->writeToURL(url, TWSaveOperationSave); });
+        firstEndedMeanwhile =
+            firstSave.wait_for(std::chrono::milliseconds(300)) == std::future_status::ready;
+        return false;
+    });
+    const TWErrorResult secondSaved = second->writeToURL(url, TWSaveOperationSave);
+    const TWErrorResult firstSaved = firstSave.valid() ? firstSave.get() : TWErrorResult{};
+    TWPackageFiles::setSaveStepHook({});
+
+    EXPECT_OK(secondSaved);
+    EXPECT_FALSE(firstEndedMeanwhile);
+    ASSERT_TRUE(firstSaved);
+    EXPECT_EQ(firstSaved->code(), TWPackageChangedError);
+    EXPECT_EQ(savedPayees(url), QStringList{QStringLiteral("Second")});
+    // Every temporary file went: none of either save is left beside a receipt.
+    EXPECT_EQ(QDir(url.toLocalFile() + QStringLiteral("/Attachments"))
+                  .entryList(QDir::Files | QDir::Hidden)
+                  .size(),
+              1);
 }

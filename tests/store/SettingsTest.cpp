@@ -131,6 +131,9 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     // And the business's identity, which its copies carry.
     EXPECT_EQ(stored.take(QStringLiteral("businessIdentity")).toString(), b.businessIdentity());
     EXPECT_FALSE(b.businessIdentity().isEmpty());
+    // And the token of the save that wrote it, which its database holds too.
+    EXPECT_EQ(stored.take(QStringLiteral("packageToken")).toLongLong(),
+              TWPackageMark::of(twPackageFile(url, QStringLiteral("Data.sql")))->token);
     EXPECT_EQ(stored.keys(), written.keys());
     EXPECT_EQ(o.lastUnit(), o.unitWithCode(QStringLiteral("CAD")));
     EXPECT_EQ(o.lastMileageUnit(), o.unitWithCode(QStringLiteral("KM")));
