@@ -528,11 +528,18 @@ void TWExpensesController::duplicateExpenses(const TWExpenseList &expenses)
 
 void TWExpensesController::deleteExpense(bool context)
 {
-    if (!m_table || !canDeleteExpense(context))
+    if (!m_table || !canDeleteExpense(context) || !m_business)
         return;
-    TWWorkList::confirmDeletion(
-        this, m_table->rowsActedOn(context).size(), "deleteExpenseTitle", "deleteExpensesTitle",
-        "deleteExpense", "deleteExpenses", m_view ? m_view->window() : nullptr, [this, context] {
+    TWInvoiceList billed;
+    for (const TWExpensePtr &expense : expensesForRows(m_table->rowsActedOn(context))) {
+        for (const TWInvoicePtr &invoice : m_business->invoicesBillingExpense(*expense))
+            if (!billed.contains(invoice))
+                billed.append(invoice);
+    }
+    TWWorkList::confirmBilledDeletion(
+        this, *m_business, billed, m_table->rowsActedOn(context).size(), "deleteExpenseTitle",
+        "deleteExpensesTitle", "deleteExpense", "deleteExpenses",
+        m_view ? m_view->window() : nullptr, [this, context] {
             if (!m_business)
                 return;
             const TWExpenseList expenses = expensesForRows(m_table->rowsActedOn(context));

@@ -814,11 +814,18 @@ void TWTasksController::duplicateTasks(const TWTaskList &tasks)
 
 void TWTasksController::deleteTask(bool context)
 {
-    if (!m_tasksTable || !canDeleteTask(context))
+    if (!m_tasksTable || !canDeleteTask(context) || !m_business)
         return;
-    TWWorkList::confirmDeletion(
-        this, m_tasksTable->rowsActedOn(context).size(), "deleteTaskTitle", "deleteTasksTitle",
-        "deleteTask", "deleteTasks", m_view ? m_view->window() : nullptr, [this, context] {
+    TWInvoiceList billed;
+    for (const TWTaskPtr &task : tasksForRows(m_tasksTable->rowsActedOn(context))) {
+        for (const TWInvoicePtr &invoice : m_business->invoicesBillingTask(*task))
+            if (!billed.contains(invoice))
+                billed.append(invoice);
+    }
+    TWWorkList::confirmBilledDeletion(
+        this, *m_business, billed, m_tasksTable->rowsActedOn(context).size(), "deleteTaskTitle",
+        "deleteTasksTitle", "deleteTask", "deleteTasks", m_view ? m_view->window() : nullptr,
+        [this, context] {
             if (!m_business)
                 return;
             // Each deletion reloads the list: the records are taken first.
