@@ -6,6 +6,9 @@
 
 #include "foundation/TWLocalized.h"
 #include "foundation/TWStringAdditions.h"
+#include "model/TWFormatter.h"
+
+#include <QLocale>
 
 #include <QSet>
 
@@ -72,6 +75,73 @@ TWErrorResult TWBusiness::rebookBilledInvoices(const TWInvoiceList &invoices)
     return std::nullopt;
 }
 
+// ---- Payments a delete takes along ----
+
+TWBusiness::DeletedPayments TWBusiness::paymentsDeletedWith(const TWInvoiceList &invoices,
+                                                            const TWBillList &bills)
+{
+    DeletedPayments deleted;
+    // The records deleted, by link type and identifier.
+    QSet<std::pair<std::uint32_t, qint32>> deleting;
+    QList<std::tuple<std::uint32_t, qint32, qint32>> records; // type, parent, child
+    for (const TWInvoicePtr &invoice : invoices) {
+        deleting.insert({TWRelationshipTypeInvoicePayment, invoice->identifier()});
+        records.append({TWRelationshipTypeInvoicePayment, invoice->projectIdentifier(),
+                        invoice->identifier()});
+    }
+    for (const TWBillPtr &bill : bills) {
+        deleting.insert({TWRelationshipTypeBillPayment, bill->identifier()});
+        records.append(
+            {TWRelationshipTypeBillPayment, bill->merchantIdentifier(), bill->identifier()});
+    }
+    QSet<qint32> seen;
+    QSet<qint32> otherInvoices;
+    QSet<qint32> otherBills;
+    for (const auto &[type, parent, child] : std::as_const(records)) {
+        const bool invoice = type == TWRelationshipTypeInvoicePayment;
+        const TWTransactionPtr entry =
+            documentEntry(parent, child, type,
+                          invoice ? TWAccountTypeAccountsReceivable : TWAccountTypeAccountsPayable);
+        for (const TWRelationshipPtr &link :
+             relationshipsWithParentIdentifier(parent, child, type)) {
+            const qint32 identifier = link->transactionIdentifier();
+            if (seen.contains(identifier) || (entry && entry->identifier() == identifier))
+                continue;
+            const TWTransactionPtr payment = transactionWithIdentifier(identifier);
+            if (!payment)
+                continue;
+            seen.insert(identifier);
+            deleted.payments.append(payment);
+            deleted.reconciled += payment->cleared() ? 1 : 0;
+            if (!payment->hasSplit()) {
+                deleted.homeTotal += qAbs(payment->totalBusiness());
+            } else {
+                for (const TWSplitPtr &split : payment->splits())
+                    if (split && split->totalBusiness() > 0)
+                        deleted.homeTotal += split->totalBusiness();
+            }
+            for (const TWRelationshipPtr &other : relationshipsWithTransaction(*payment)) {
+                const std::uint32_t otherType = other->type();
+                const qint32 otherChild = other->childIdentifier();
+                if (deleting.contains({otherType, otherChild}))
+                    continue;
+                if (otherType == TWRelationshipTypeInvoicePayment &&
+                    !otherInvoices.contains(otherChild)) {
+                    otherInvoices.insert(otherChild);
+                    if (const TWInvoicePtr found = invoiceWithIdentifier(otherChild))
+                        deleted.otherInvoices.append(found);
+                } else if (otherType == TWRelationshipTypeBillPayment &&
+                           !otherBills.contains(otherChild)) {
+                    otherBills.insert(otherChild);
+                    if (const TWBillPtr found = billWithIdentifier(otherChild))
+                        deleted.otherBills.append(found);
+                }
+            }
+        }
+    }
+    return deleted;
+}
+
 // ---- Names for alerts ----
 
 namespace
@@ -107,4 +177,27 @@ QString twBillNames(const TWBillList &bills)
         const TWBill &bill = *bills.at(i);
         return documentName(bill.name(), QString(), bill.identifier());
     });
+}
+
+QString twDeletedPaymentsText(const TWBusiness::DeletedPayments &deleted,
+                              const TWBusiness &business, bool countPayments)
+{
+    QStringList parts;
+    if (countPayments && !deleted.payments.isEmpty()) {
+        const QLocale locale;
+        parts.append(TWLocalized("deletedPaymentsCount")
+                         .arg(locale.toString(qint64(deleted.payments.size())),
+                              TWFormatter::formatter().valueString(deleted.homeTotal,
+                                                                   business.homeUnit().get(), true,
+                                                                   true, false, true, true),
+                              locale.toString(qint64(deleted.reconciled))));
+    }
+    QStringList others;
+    if (!deleted.otherInvoices.isEmpty())
+        others.append(twInvoiceNames(deleted.otherInvoices));
+    if (!deleted.otherBills.isEmpty())
+        others.append(twBillNames(deleted.otherBills));
+    if (!others.isEmpty())
+        parts.append(TWLocalized("deletedPaymentsShared").arg(others.join(QStringLiteral(", "))));
+    return parts.join(QStringLiteral("\n\n"));
 }

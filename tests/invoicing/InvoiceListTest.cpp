@@ -417,6 +417,39 @@ TEST_F(InvoiceListTest, DeleteRefusesClosedPaymentsAndStopsAtAStoreError)
     EXPECT_TRUE(book.document->isDocumentEdited());
 }
 
+TEST_F(InvoiceListTest, DeletingOneOfTwoInvoicesPaidTogetherNamesTheOtherAndLeavesNoStrayShare)
+{
+    TWBusiness &b = book.b();
+    TWInvoicePtr first = book.storedInvoice(book.project, QStringLiteral("First"));
+    TWInvoicePtr second = book.storedInvoice(book.project, QStringLiteral("Second"));
+    second->setNumber(QStringLiteral("1002"));
+    ASSERT_OK(b.updateInvoice(second, false));
+    charge(first, 408500);
+    charge(second, 285000);
+    // One deposit pays both.
+    const TWTransactionPtr deposit = pay(first, 408500 + 285000);
+    ASSERT_OK(b.addRelationship(TWRelationship::relationshipWithType(
+                                    0, 0, second->projectIdentifier(), second->identifier(),
+                                    deposit->identifier(), 0, b.nextRelationshipIdentifier()),
+                                false));
+    const qint32 ar = receivable->identifier(), sales = income->identifier(),
+                 cash = bank->identifier();
+    EXPECT_EQ(twAccountSumsFromRows(b), (QHash<qint32, qint64>{{cash, 693500}, {sales, -693500}}));
+
+    open({book.project});
+    list->selectRows({rowOf(QStringLiteral("First"))});
+    list->deleteSelectedInvoice(false);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts.first().message, TWLocalized("deleteInvoiceTitle"));
+    EXPECT_EQ(alerts.first().informativeText,
+              TWLocalized("deletedPaymentsShared").arg(QStringLiteral("1002")));
+    // The deposit went whole: the second invoice owes what its entry books,
+    // and nothing stays on the receivable account that no invoice explains.
+    EXPECT_FALSE(b.transactionWithIdentifier(deposit->identifier()));
+    EXPECT_EQ(twAccountSumsFromRows(b), (QHash<qint32, qint64>{{ar, 285000}, {sales, -285000}}));
+    EXPECT_TRUE(b.transactionsWithInvoice(*second).size() == 1);
+}
+
 TEST_F(InvoiceListTest, DuplicateCopiesFieldsAndFirstEditableTransactionAndStops)
 {
     auto schedule = TWRepeat::repeatWithType(1, 1, 2, {}, true, book.b().nextRepeatIdentifier());
