@@ -450,6 +450,38 @@ TEST_F(InvoiceListTest, DeletingOneOfTwoInvoicesPaidTogetherNamesTheOtherAndLeav
     EXPECT_TRUE(b.transactionsWithInvoice(*second).size() == 1);
 }
 
+TEST_F(InvoiceListTest, DeletingTheLatestInvoiceOfARepeatKeepsItDeleted)
+{
+    TWBusiness &b = book.b();
+    const TWRepeatPtr monthly =
+        TWRepeat::repeatWithType(TWRepeatTypeInvoice, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, b.nextRepeatIdentifier());
+    ASSERT_OK(b.addRepeat(monthly, false));
+    TWInvoicePtr may = book.storedInvoice(book.project, QStringLiteral("May"));
+    may->setDate(twLocal(2024, 5, 20));
+    may->setRepeatIdentifier(monthly->identifier());
+    ASSERT_OK(b.updateInvoice(may, false));
+    ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, false, false));
+    ASSERT_EQ(b.itemsWithRepeatIdentifier(monthly->identifier()).size(), 2);
+
+    open({book.project});
+    const TWInvoicePtr june =
+        b.latestItemWithRepeatIdentifier(monthly->identifier()).record<TWInvoice>();
+    ASSERT_TRUE(june);
+    int row = -1;
+    for (int i = 0; i < list->invoices().size(); ++i)
+        if (list->invoices().at(i)->identifier() == june->identifier())
+            row = i;
+    ASSERT_GE(row, 0);
+    list->selectRows({row});
+    list->deleteSelectedInvoice(false);
+    ASSERT_OK(b.updateRepeatItems(false, false));
+    const TWRepeatItemList items = b.itemsWithRepeatIdentifier(monthly->identifier());
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items.first().record<TWInvoice>()->identifier(), may->identifier());
+    EXPECT_TRUE(twAccountSumsFromRows(b).isEmpty());
+}
+
 TEST_F(InvoiceListTest, DuplicateCopiesFieldsAndFirstEditableTransactionAndStops)
 {
     auto schedule = TWRepeat::repeatWithType(1, 1, 2, {}, true, book.b().nextRepeatIdentifier());
