@@ -37,6 +37,26 @@ TWInvoiceList TWBusiness::invoicesBillingExpense(const TWExpense &expense) const
     return invoicesBilling(expense.identifier(), TWRelationshipTypeInvoiceExpense);
 }
 
+TWInvoiceList TWBusiness::invoicesBillingWork(const TWTaskList &tasks,
+                                              const TWExpenseList &expenses) const
+{
+    TWInvoiceList invoices;
+    QSet<qint32> seen;
+    const auto add = [&invoices, &seen](const TWInvoiceList &billing) {
+        for (const TWInvoicePtr &invoice : billing) {
+            if (!seen.contains(invoice->identifier())) {
+                seen.insert(invoice->identifier());
+                invoices.append(invoice);
+            }
+        }
+    };
+    for (const TWTaskPtr &task : tasks)
+        add(invoicesBillingTask(*task));
+    for (const TWExpensePtr &expense : expenses)
+        add(invoicesBillingExpense(*expense));
+    return invoices;
+}
+
 bool TWBusiness::invoiceOfClosedPeriod(const TWInvoice &invoice)
 {
     return (invoice.date().isValid() && accountingPeriodForDate(invoice.date())->closed()) ||

@@ -530,12 +530,8 @@ void TWExpensesController::deleteExpense(bool context)
 {
     if (!m_table || !canDeleteExpense(context) || !m_business)
         return;
-    TWInvoiceList billed;
-    for (const TWExpensePtr &expense : expensesForRows(m_table->rowsActedOn(context))) {
-        for (const TWInvoicePtr &invoice : m_business->invoicesBillingExpense(*expense))
-            if (!billed.contains(invoice))
-                billed.append(invoice);
-    }
+    const TWInvoiceList billed =
+        m_business->invoicesBillingWork({}, expensesForRows(m_table->rowsActedOn(context)));
     TWWorkList::confirmBilledDeletion(
         this, *m_business, billed, m_table->rowsActedOn(context).size(), "deleteExpenseTitle",
         "deleteExpensesTitle", "deleteExpense", "deleteExpenses",

@@ -816,12 +816,8 @@ void TWTasksController::deleteTask(bool context)
 {
     if (!m_tasksTable || !canDeleteTask(context) || !m_business)
         return;
-    TWInvoiceList billed;
-    for (const TWTaskPtr &task : tasksForRows(m_tasksTable->rowsActedOn(context))) {
-        for (const TWInvoicePtr &invoice : m_business->invoicesBillingTask(*task))
-            if (!billed.contains(invoice))
-                billed.append(invoice);
-    }
+    const TWInvoiceList billed =
+        m_business->invoicesBillingWork(tasksForRows(m_tasksTable->rowsActedOn(context)), {});
     TWWorkList::confirmBilledDeletion(
         this, *m_business, billed, m_tasksTable->rowsActedOn(context).size(), "deleteTaskTitle",
         "deleteTasksTitle", "deleteTask", "deleteTasks", m_view ? m_view->window() : nullptr,
