@@ -11,6 +11,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentNames.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -810,6 +811,7 @@ void TWMasterController::deleteMaster(bool context)
     alert->setWindowModality(Qt::WindowModal);
     alert->setIcon(QMessageBox::Warning);
     alert->setText(TWLocalized(message));
+    alert->setInformativeText(deletedPaymentsText(nodes));
     QPushButton *confirm = alert->addButton(TWLocalized(button), QMessageBox::DestructiveRole);
     confirm->setObjectName(QStringLiteral("confirm"));
     QPushButton *cancel = alert->addButton(TWLocalized("cancel"), QMessageBox::RejectRole);
@@ -820,6 +822,30 @@ void TWMasterController::deleteMaster(bool context)
             deleteNodes(rows);
     });
     alert->open();
+}
+
+QString TWMasterController::deletedPaymentsText(const TWMasterItemList &nodes) const
+{
+    // A client takes its projects' invoices along, a merchant its bills, and
+    // with them the money their payments moved.
+    TWClientList clients;
+    TWMerchantList merchants;
+    for (const TWMasterItemPtr &node : nodes) {
+        const TWItemPtr item = node->item();
+        if (!item || TWItem::isGroupType(item->type()))
+            continue;
+        if (item->type() == TWItemTypeClient)
+            clients.append(std::static_pointer_cast<TWClient>(item));
+        else if (item->type() == TWItemTypeMerchant)
+            merchants.append(std::static_pointer_cast<TWMerchant>(item));
+    }
+    if (clients.isEmpty() && merchants.isEmpty())
+        return {};
+    const TWInvoiceList invoices =
+        m_business->invoicesWithProjects(m_business->projectsWithClients(clients));
+    const TWBillList bills = m_business->billsWithMerchants(merchants);
+    return twDeletedPaymentsText(m_business->paymentsDeletedWith(invoices, bills), *m_business,
+                                 true);
 }
 
 void TWMasterController::deleteNodes(const QList<int> &rows)

@@ -153,6 +153,9 @@ private:
     // The delete after confirmation: every guard first, then the store.
     void deleteNodes(const QList<int> &rows);
     bool containsClosedTransactions(const TWMasterItem &node) const;
+    // What the delete alert says of the payments the clients' invoices and
+    // the merchants' bills among `nodes` take along; empty for none.
+    QString deletedPaymentsText(const TWMasterItemList &nodes) const;
 
     TWBusinessController *m_document = nullptr;
     TWBusiness *m_business = nullptr;

@@ -14,6 +14,7 @@
 #include "model/TWNumberFormatter.h"
 #include "store/TWAmountLimits.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentNames.h"
 #include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
@@ -633,6 +634,37 @@ TWEditTransactionsController::splitTransactionsKeepingTotals(const TWField &fiel
     return keeping;
 }
 
+QString TWEditTransactionsController::invoicesLosingPayments() const
+{
+    TWInvoiceList invoices;
+    TWBillList bills;
+    QSet<std::pair<std::uint32_t, qint32>> seen;
+    for (const TWTransactionPtr &stored : editableTransactions()) {
+        if (!stored->hasSplit())
+            continue;
+        for (const TWRelationshipPtr &link : m_business->relationshipsWithTransaction(*stored)) {
+            if (link->splitIdentifier() == 0 ||
+                seen.contains({link->type(), link->childIdentifier()}))
+                continue;
+            seen.insert({link->type(), link->childIdentifier()});
+            if (link->type() == TWRelationshipTypeInvoicePayment) {
+                if (const TWInvoicePtr invoice =
+                        m_business->invoiceWithIdentifier(link->childIdentifier()))
+                    invoices.append(invoice);
+            } else if (link->type() == TWRelationshipTypeBillPayment) {
+                if (const TWBillPtr bill = m_business->billWithIdentifier(link->childIdentifier()))
+                    bills.append(bill);
+            }
+        }
+    }
+    QStringList names;
+    if (!invoices.isEmpty())
+        names.append(twInvoiceNames(invoices));
+    if (!bills.isEmpty())
+        names.append(twBillNames(bills));
+    return names.join(QStringLiteral(", "));
+}
+
 void TWEditTransactionsController::doSave(int tag)
 {
     if (!m_view)
@@ -674,6 +706,10 @@ void TWEditTransactionsController::askBeforeSaving(const TWFieldPtr &field,
         alert.message = unsplit == 1 ? TWLocalized("editTransactionsUnsplitOne")
                                      : TWLocalized("editTransactionsUnsplitMany").arg(unsplit);
         alert.informativeText = TWLocalized("editTransactionsUnsplitInformative");
+        // Lines that pay invoices or bills take those payments along.
+        if (const QString losing = invoicesLosingPayments(); !losing.isEmpty())
+            alert.informativeText +=
+                QStringLiteral("\n\n") + TWLocalized("editTransactionsUnsplitPayments").arg(losing);
         alert.buttons = {TWLocalized("editTransactionsUnsplitButton"), TWLocalized("cancel")};
     } else {
         // A split transaction's total is the sum of its lines: each one left

@@ -131,6 +131,9 @@ private:
     TWErrorResult writeEdits(const QList<Edit> &edits);
     // Each editable stored transaction once, in the register's order.
     TWTransactionList editableTransactions() const;
+    // The invoices and bills that lines of the split transactions pay, named:
+    // an account change unsplits them and those lose that payment.
+    QString invoicesLosingPayments() const;
     // Asks before saving a new account onto split transactions, or a new
     // total beside split transactions that keep theirs; saves on the answer.
     void askBeforeSaving(const TWFieldPtr &field, const TWEditValue &value, qsizetype unsplit,

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMainWindow>
 
 namespace
 {
@@ -163,6 +164,7 @@ TWSaveOutcome TWTransactionController::updateRepeatItems(int code)
     const TWTransactionPtr edit = m_editTransaction;
     TWErrorResult error;
     int updated = 0;
+    int left = 0;
     if (code == 1002 || code == 1003) {
         bool beforePeriod = false;
         const TWRepeatItemList items =
@@ -174,6 +176,12 @@ TWSaveOutcome TWTransactionController::updateRepeatItems(int code)
             // Items on the same day as the edited one count as future ones.
             if (code == 1002 && other->dayValue() < edit->dayValue())
                 continue;
+            // A closed year's figures and a locked entry stay as they were
+            // booked, as in every other edit; the user is told how many.
+            if (!other->canEdit() || m_business->transactionClosed(*other)) {
+                ++left;
+                continue;
+            }
             twCopyRepeatFields(*other, *edit, *m_business);
             error = m_business->updateTransaction(other, false, false, false, false);
             if (error)
@@ -202,7 +210,13 @@ TWSaveOutcome TWTransactionController::updateRepeatItems(int code)
         presentError(*error);
         return TWSaveOutcome::Failed;
     }
-    return saveTransactionComplete();
+    const TWSaveOutcome outcome = saveTransactionComplete();
+    // Said once the sheet is gone, on the window the register is in.
+    if (left > 0)
+        twRunNotice(TWLocalized("repeatItemsLeftMessage").arg(left),
+                    m_document ? static_cast<QWidget *>(m_document->windowForSheet())
+                               : sheetWindow());
+    return outcome;
 }
 
 TWErrorResult

@@ -266,7 +266,12 @@ void TWTransactionsController::deleteTransactions(const TWTransactionList &trans
             }
         }
         written = true;
-        error = m_business->deleteTransaction(t, true, false, false);
+        // Deleted alone, the latest occurrence stays deleted: its repeat
+        // moves past it instead of making it again.
+        if (t->repeatIdentifier())
+            error = m_business->moveRepeatPastItem(t->repeatIdentifier(), t->date());
+        if (!error)
+            error = m_business->deleteTransaction(t, true, false, false);
         if (error)
             break;
     }

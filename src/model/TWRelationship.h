@@ -19,6 +19,10 @@ enum TWRelationshipType : int {
     TWRelationshipTypeBillPayment = 3,
     // parent: the accounting period; the transfer transaction.
     TWRelationshipTypeNominalTransfer = 4,
+    // parent: a repeat; value: the packed day of its latest occurrence that
+    // was deleted alone. The repeat steps on from that day, so the occurrence
+    // is not made again.
+    TWRelationshipTypeRepeatPast = 5,
 };
 
 class TWRelationship;

@@ -540,7 +540,6 @@ void TWTransaction::copyRepeatFields(const TWTransaction &source, const TWFieldL
     setTotalStart(source.totalStart());
     setTotalEnd(source.totalEnd());
     m_unit = source.m_unit;
-    m_cleared = source.m_cleared;
     setNotes(source.notes());
     m_hasSplit = source.m_hasSplit;
     // New lines: the occurrence's own stored lines are replaced, never the

@@ -416,9 +416,10 @@ public:
     TWTransactionPtr repeatTransactionWithDate(const QDateTime &date, qint32 identifier,
                                                bool closed) const;
     // A later occurrence takes over what was edited in `source`: texts,
-    // accounts, amounts, unit, cleared, notes and new copies of its lines
-    // (identifier 0). Custom values follow the source, except that dates keep
-    // the occurrence's own. Identifier, date, state, type and repeat link stay.
+    // accounts, amounts, unit, notes and new copies of its lines (identifier
+    // 0). Custom values follow the source, except that dates keep the
+    // occurrence's own. Identifier, date, state, type, repeat link and the
+    // cleared mark stay: each occurrence was reconciled on its own statement.
     void copyRepeatFields(const TWTransaction &source, const TWFieldList &userFields);
 
     // --- Attachments ---

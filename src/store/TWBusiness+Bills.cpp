@@ -213,6 +213,9 @@ TWErrorResult TWBusiness::deleteBill(const TWBillPtr &bill, bool notify)
     if (!bill)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
+    // The latest bill of a repeat, deleted alone, stays deleted.
+    if (TWErrorResult error = moveRepeatPastItem(bill->repeatIdentifier(), bill->date()))
+        return scope.finish(error);
     if (TWErrorResult error = TWRecordWrites::deleteRow(*this, kBillsDeleteSQL, bill->identifier()))
         return scope.finish(error);
     if (TWErrorResult error = deletePaymentLinks(bill->merchantIdentifier(), bill->identifier(),

@@ -175,11 +175,16 @@ TWErrorResult TWBusiness::deleteExpense(const TWExpensePtr &expense, bool notify
 {
     if (!expense)
         return databaseError(SQLITE_MISUSE);
+    const TWInvoiceList billed = invoicesBillingExpense(*expense);
+    if (TWErrorResult error = refuseClosedBilling(billed))
+        return error;
     WriteScope scope(*this);
     if (TWErrorResult error =
             TWRecordWrites::deleteRow(*this, kExpensesDeleteSQL, expense->identifier()))
         return scope.finish(error);
     if (TWErrorResult error = deleteExpenseInvoiceLinksHook(expense))
+        return scope.finish(error);
+    if (TWErrorResult error = rebookBilledInvoices(billed))
         return scope.finish(error);
     m_expenses.removeIdentifier(scope, expense->identifier());
     TWRecordWrites::post(scope, notify, TWExpenseDeleteNotification, TWExpenseNotificationKey,

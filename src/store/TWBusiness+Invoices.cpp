@@ -386,6 +386,11 @@ TWErrorResult TWBusiness::deleteInvoiceRecord(const TWInvoicePtr &invoice, bool 
     // One write for the whole cascade: the row, the transactions, the links,
     // the list and the notifications go together or stay together.
     WriteScope scope(*this);
+    // The latest invoice of a repeat, deleted alone, stays deleted.
+    if (refreshRepeats && invoice->repeatIdentifier() != 0) {
+        if (TWErrorResult error = moveRepeatPastItem(invoice->repeatIdentifier(), invoice->date()))
+            return scope.finish(error);
+    }
     {
         if (TWErrorResult error =
                 TWRecordWrites::deleteRow(*this, kInvoicesDeleteSQL, invoice->identifier()))

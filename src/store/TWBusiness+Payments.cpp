@@ -13,17 +13,6 @@
 
 #include <sqlite3.h>
 
-namespace
-{
-
-// The two payment link types: a transaction paying an invoice or a bill.
-bool isPaymentLink(std::uint32_t type)
-{
-    return type == TWRelationshipTypeInvoicePayment || type == TWRelationshipTypeBillPayment;
-}
-
-} // namespace
-
 // ---- The model's view of linked transactions ----
 
 QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions, TWBusiness &business)
@@ -234,18 +223,11 @@ TWErrorResult TWBusiness::moveDocumentEntry(qint32 parentIdentifier, qint32 chil
 TWErrorResult TWBusiness::deletePaymentLinks(qint32 parentIdentifier, qint32 childIdentifier,
                                              std::uint32_t type)
 {
-    // A transaction that also pays another invoice or bill is money that
-    // really moved for that record: it stays, and only this record's link
-    // goes.
-    const auto paysSomethingElse = [this, childIdentifier, type](const TWTransaction &transaction) {
-        for (const TWRelationshipPtr &link : relationshipsWithTransaction(transaction)) {
-            if (isPaymentLink(link->type()) &&
-                (link->type() != type || link->childIdentifier() != childIdentifier))
-                return true;
-        }
-        return false;
-    };
-
+    // Every transaction linked to the record goes whole, also one that pays
+    // other invoices or bills too: keeping it would leave the deleted
+    // record's share booked on the receivable (payable) account with no
+    // record to explain it. The alerts before such a delete name the records
+    // that lose a payment so.
     WriteScope scope(*this);
     QSet<qint32> seen;
     TWTransactionList doomed;
@@ -255,8 +237,7 @@ TWErrorResult TWBusiness::deletePaymentLinks(qint32 parentIdentifier, qint32 chi
         if (identifier == 0 || seen.contains(identifier))
             continue;
         seen.insert(identifier);
-        const TWTransactionPtr transaction = transactionWithIdentifier(identifier);
-        if (transaction && !paysSomethingElse(*transaction))
+        if (const TWTransactionPtr transaction = transactionWithIdentifier(identifier))
             doomed.append(transaction);
     }
     if (!doomed.isEmpty()) {

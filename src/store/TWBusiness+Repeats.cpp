@@ -247,6 +247,8 @@ TWErrorResult TWBusiness::deleteRepeat(const TWRepeatPtr &repeat, bool notify)
         break;
     }
 
+    if (TWErrorResult error = deleteParentRelationships(identifier, TWRelationshipTypeRepeatPast))
+        return scope.finish(error);
     if (listed)
         TWStoreLists::removeListed(scope, m_repeats, m_repeatIndex, listed);
     if (notify && (stored || listed))
@@ -316,6 +318,41 @@ TWRepeatItem TWBusiness::firstItemWithRepeatIdentifier(qint32 repeatIdentifier)
 {
     const TWRepeatPtr repeat = repeatWithIdentifier(repeatIdentifier);
     return repeat ? repeatItemWithSQL(repeat->type(), repeatIdentifier, false) : TWRepeatItem();
+}
+
+QDateTime TWBusiness::repeatPastDate(qint32 repeatIdentifier) const
+{
+    double latest = 0;
+    if (repeatIdentifier != 0) {
+        for (const TWRelationshipPtr &link :
+             relationshipsWithParentIdentifier(repeatIdentifier, TWRelationshipTypeRepeatPast))
+            latest = std::max(latest, link->value());
+    }
+    return latest > 0 ? TWDateAdditions::dateWithValue(std::uint32_t(latest)) : QDateTime();
+}
+
+TWErrorResult TWBusiness::moveRepeatPastItem(qint32 repeatIdentifier, const QDateTime &date)
+{
+    if (repeatIdentifier == 0 || !repeatWithIdentifier(repeatIdentifier) || !date.isValid())
+        return std::nullopt;
+    const TWRepeatItem latest = latestItemWithRepeatIdentifier(repeatIdentifier);
+    if (latest.isNull() || TWDateAdditions::compareDate(date, latest.date()) < 0)
+        return std::nullopt;
+    const QDateTime past = repeatPastDate(repeatIdentifier);
+    if (past.isValid() && TWDateAdditions::compareDate(past, date) >= 0)
+        return std::nullopt;
+    WriteScope scope(*this);
+    if (TWErrorResult error =
+            deleteParentRelationships(repeatIdentifier, TWRelationshipTypeRepeatPast))
+        return scope.finish(error);
+    const qint32 identifier = nextRelationshipIdentifier();
+    if (identifier == 0)
+        return scope.finish(databaseError(SQLITE_ERROR));
+    return scope.finish(addRelationship(
+        TWRelationship::relationshipWithType(TWRelationshipTypeRepeatPast,
+                                             double(TWDateAdditions::dateValue(date)),
+                                             repeatIdentifier, 0, 0, 0, identifier),
+        true));
 }
 
 TWRepeatItem TWBusiness::repeatItemWithSQL(std::uint32_t type, qint32 repeatIdentifier, bool latest)
@@ -415,6 +452,10 @@ TWErrorResult TWBusiness::generateRepeatItems(WriteScope &scope, const TWRepeatP
     const TWBillPtr bill = latest.record<TWBill>();
 
     QDateTime current = latest.date();
+    // Latest occurrences deleted alone stay deleted: the run steps on from them.
+    if (const QDateTime past = repeatPastDate(repeat->identifier());
+        past.isValid() && TWDateAdditions::compareDate(past, current) > 0)
+        current = past;
     for (;;) {
         // No next date (an interval of 0 or an unknown unit among them) ends
         // the schedule's run; so would a date that does not move on.

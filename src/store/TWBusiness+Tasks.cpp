@@ -216,8 +216,12 @@ TWErrorResult TWBusiness::deleteTask(const TWTaskPtr &task, bool notify)
 {
     if (!task)
         return databaseError(SQLITE_MISUSE);
-    // One write: a failure in the middle leaves the task, its time items and
-    // its links as they were.
+    // An invoice of closed books keeps what it billed: refused before any write.
+    const TWInvoiceList billed = invoicesBillingTask(*task);
+    if (TWErrorResult error = refuseClosedBilling(billed))
+        return error;
+    // One write: a failure in the middle leaves the task, its time items, its
+    // links and the invoices' entries as they were.
     WriteScope scope(*this);
     if (TWErrorResult error = TWRecordWrites::deleteRow(*this, kTasksDeleteSQL, task->identifier()))
         return scope.finish(error);
@@ -226,6 +230,8 @@ TWErrorResult TWBusiness::deleteTask(const TWTaskPtr &task, bool notify)
             return scope.finish(error);
     }
     if (TWErrorResult error = deleteTaskInvoiceLinksHook(task))
+        return scope.finish(error);
+    if (TWErrorResult error = rebookBilledInvoices(billed))
         return scope.finish(error);
     m_tasks.removeIdentifier(scope, task->identifier());
     TWRecordWrites::post(scope, notify, TWTaskDeleteNotification, TWTaskNotificationKey, task);

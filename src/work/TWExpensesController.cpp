@@ -528,11 +528,14 @@ void TWExpensesController::duplicateExpenses(const TWExpenseList &expenses)
 
 void TWExpensesController::deleteExpense(bool context)
 {
-    if (!m_table || !canDeleteExpense(context))
+    if (!m_table || !canDeleteExpense(context) || !m_business)
         return;
-    TWWorkList::confirmDeletion(
-        this, m_table->rowsActedOn(context).size(), "deleteExpenseTitle", "deleteExpensesTitle",
-        "deleteExpense", "deleteExpenses", m_view ? m_view->window() : nullptr, [this, context] {
+    const TWInvoiceList billed =
+        m_business->invoicesBillingWork({}, expensesForRows(m_table->rowsActedOn(context)));
+    TWWorkList::confirmBilledDeletion(
+        this, *m_business, billed, m_table->rowsActedOn(context).size(), "deleteExpenseTitle",
+        "deleteExpensesTitle", "deleteExpense", "deleteExpenses",
+        m_view ? m_view->window() : nullptr, [this, context] {
             if (!m_business)
                 return;
             const TWExpenseList expenses = expensesForRows(m_table->rowsActedOn(context));

@@ -14,6 +14,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWRelationship.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentNames.h"
 #include "store/TWOwing.h"
 #include "store/TWPaymentCopy.h"
 
@@ -280,10 +281,15 @@ void TWMerchantController::deleteSelectedBill(bool context)
 {
     if (!m_table || !canDeleteBill(context) || refuseClosedBills(context))
         return;
+    // A payment shared with other bills or invoices goes whole: they are named.
+    const QString shared = twDeletedPaymentsText(
+        m_business->paymentsDeletedWith({}, billsForRowIndexes(m_table->rowsActedOn(context))),
+        *m_business, false);
     TWWorkList::confirmDeletion(
         this, m_table->rowsActedOn(context).size(), "deleteBillTitle", "deleteBillsTitle",
         "deleteBill", "deleteBills", alertWindow(),
-        [this, context] { deleteConfirmed(billsForRowIndexes(m_table->rowsActedOn(context))); });
+        [this, context] { deleteConfirmed(billsForRowIndexes(m_table->rowsActedOn(context))); },
+        shared);
 }
 
 bool TWMerchantController::refuseClosedBills(bool context)

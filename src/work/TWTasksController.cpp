@@ -814,11 +814,14 @@ void TWTasksController::duplicateTasks(const TWTaskList &tasks)
 
 void TWTasksController::deleteTask(bool context)
 {
-    if (!m_tasksTable || !canDeleteTask(context))
+    if (!m_tasksTable || !canDeleteTask(context) || !m_business)
         return;
-    TWWorkList::confirmDeletion(
-        this, m_tasksTable->rowsActedOn(context).size(), "deleteTaskTitle", "deleteTasksTitle",
-        "deleteTask", "deleteTasks", m_view ? m_view->window() : nullptr, [this, context] {
+    const TWInvoiceList billed =
+        m_business->invoicesBillingWork(tasksForRows(m_tasksTable->rowsActedOn(context)), {});
+    TWWorkList::confirmBilledDeletion(
+        this, *m_business, billed, m_tasksTable->rowsActedOn(context).size(), "deleteTaskTitle",
+        "deleteTasksTitle", "deleteTask", "deleteTasks", m_view ? m_view->window() : nullptr,
+        [this, context] {
             if (!m_business)
                 return;
             // Each deletion reloads the list: the records are taken first.

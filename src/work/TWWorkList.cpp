@@ -6,6 +6,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentNames.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -80,10 +81,11 @@ QMenu *shownOrNone(QMenu *menu)
 
 void confirmDeletion(QObject *owner, qsizetype count, const char *title, const char *titlePlural,
                      const char *button, const char *buttonPlural, QWidget *window,
-                     std::function<void()> confirmed)
+                     std::function<void()> confirmed, const QString &informative)
 {
     TWAlert alert;
     alert.message = TWLocalized(count < 2 ? title : titlePlural);
+    alert.informativeText = informative;
     alert.buttons = {TWLocalized(count < 2 ? button : buttonPlural), TWLocalized("cancel")};
     alert.window = window;
     QPointer<QObject> guarded(owner);
@@ -91,6 +93,27 @@ void confirmDeletion(QObject *owner, qsizetype count, const char *title, const c
         if (guarded && code == 1000)
             confirmed();
     });
+}
+
+bool confirmBilledDeletion(QObject *owner, TWBusiness &business, const TWInvoiceList &billed,
+                           qsizetype count, const char *title, const char *titlePlural,
+                           const char *button, const char *buttonPlural, QWidget *window,
+                           std::function<void()> confirmed)
+{
+    TWInvoiceList closed;
+    for (const TWInvoicePtr &invoice : billed) {
+        if (business.invoiceOfClosedPeriod(*invoice))
+            closed.append(invoice);
+    }
+    if (!closed.isEmpty()) {
+        twRunNotice(TWLocalized("deleteBilledClosedWork").arg(twInvoiceNames(closed)), window);
+        return false;
+    }
+    confirmDeletion(
+        owner, count, title, titlePlural, button, buttonPlural, window, std::move(confirmed),
+        billed.isEmpty() ? QString()
+                         : TWLocalized("deleteBilledWorkInformative").arg(twInvoiceNames(billed)));
+    return true;
 }
 
 TWProjectPtr projectOf(const TWBusiness *business, qint32 projectIdentifier)

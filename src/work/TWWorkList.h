@@ -8,6 +8,7 @@
 #include "app/TWBusinessController.h"
 #include "foundation/TWError.h"
 #include "model/TWClient.h"
+#include "model/TWInvoice.h"
 #include "model/TWProject.h"
 #include "work/TWWorkTable.h"
 
@@ -60,7 +61,15 @@ QMenu *shownOrNone(QMenu *menu);
 // only, and only while `owner` lives.
 void confirmDeletion(QObject *owner, qsizetype count, const char *title, const char *titlePlural,
                      const char *button, const char *buttonPlural, QWidget *window,
-                     std::function<void()> confirmed);
+                     std::function<void()> confirmed, const QString &informative = {});
+// Before deleting tasks or expenses: says which invoices bill them and stops,
+// with nothing deleted, when one of those is of a closed period (answering
+// false); otherwise asks as confirmDeletion does, naming the invoices that
+// will no longer bill them.
+bool confirmBilledDeletion(QObject *owner, TWBusiness &business, const TWInvoiceList &billed,
+                           qsizetype count, const char *title, const char *titlePlural,
+                           const char *button, const char *buttonPlural, QWidget *window,
+                           std::function<void()> confirmed);
 
 // The project a task or expense names, its client and its currency.
 TWProjectPtr projectOf(const TWBusiness *business, qint32 projectIdentifier);

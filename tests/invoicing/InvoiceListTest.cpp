@@ -417,6 +417,71 @@ TEST_F(InvoiceListTest, DeleteRefusesClosedPaymentsAndStopsAtAStoreError)
     EXPECT_TRUE(book.document->isDocumentEdited());
 }
 
+TEST_F(InvoiceListTest, DeletingOneOfTwoInvoicesPaidTogetherNamesTheOtherAndLeavesNoStrayShare)
+{
+    TWBusiness &b = book.b();
+    TWInvoicePtr first = book.storedInvoice(book.project, QStringLiteral("First"));
+    TWInvoicePtr second = book.storedInvoice(book.project, QStringLiteral("Second"));
+    second->setNumber(QStringLiteral("1002"));
+    ASSERT_OK(b.updateInvoice(second, false));
+    charge(first, 408500);
+    charge(second, 285000);
+    // One deposit pays both.
+    const TWTransactionPtr deposit = pay(first, 408500 + 285000);
+    ASSERT_OK(b.addRelationship(TWRelationship::relationshipWithType(
+                                    0, 0, second->projectIdentifier(), second->identifier(),
+                                    deposit->identifier(), 0, b.nextRelationshipIdentifier()),
+                                false));
+    const qint32 ar = receivable->identifier(), sales = income->identifier(),
+                 cash = bank->identifier();
+    EXPECT_EQ(twAccountSumsFromRows(b), (QHash<qint32, qint64>{{cash, 693500}, {sales, -693500}}));
+
+    open({book.project});
+    list->selectRows({rowOf(QStringLiteral("First"))});
+    list->deleteSelectedInvoice(false);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts.first().message, TWLocalized("deleteInvoiceTitle"));
+    EXPECT_EQ(alerts.first().informativeText,
+              TWLocalized("deletedPaymentsShared").arg(QStringLiteral("1002")));
+    // The deposit went whole: the second invoice owes what its entry books,
+    // and nothing stays on the receivable account that no invoice explains.
+    EXPECT_FALSE(b.transactionWithIdentifier(deposit->identifier()));
+    EXPECT_EQ(twAccountSumsFromRows(b), (QHash<qint32, qint64>{{ar, 285000}, {sales, -285000}}));
+    EXPECT_TRUE(b.transactionsWithInvoice(*second).size() == 1);
+}
+
+TEST_F(InvoiceListTest, DeletingTheLatestInvoiceOfARepeatKeepsItDeleted)
+{
+    TWBusiness &b = book.b();
+    const TWRepeatPtr monthly =
+        TWRepeat::repeatWithType(TWRepeatTypeInvoice, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, b.nextRepeatIdentifier());
+    ASSERT_OK(b.addRepeat(monthly, false));
+    TWInvoicePtr may = book.storedInvoice(book.project, QStringLiteral("May"));
+    may->setDate(twLocal(2024, 5, 20));
+    may->setRepeatIdentifier(monthly->identifier());
+    ASSERT_OK(b.updateInvoice(may, false));
+    ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, false, false));
+    ASSERT_EQ(b.itemsWithRepeatIdentifier(monthly->identifier()).size(), 2);
+
+    open({book.project});
+    const TWInvoicePtr june =
+        b.latestItemWithRepeatIdentifier(monthly->identifier()).record<TWInvoice>();
+    ASSERT_TRUE(june);
+    int row = -1;
+    for (int i = 0; i < list->invoices().size(); ++i)
+        if (list->invoices().at(i)->identifier() == june->identifier())
+            row = i;
+    ASSERT_GE(row, 0);
+    list->selectRows({row});
+    list->deleteSelectedInvoice(false);
+    ASSERT_OK(b.updateRepeatItems(false, false));
+    const TWRepeatItemList items = b.itemsWithRepeatIdentifier(monthly->identifier());
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items.first().record<TWInvoice>()->identifier(), may->identifier());
+    EXPECT_TRUE(twAccountSumsFromRows(b).isEmpty());
+}
+
 TEST_F(InvoiceListTest, DuplicateCopiesFieldsAndFirstEditableTransactionAndStops)
 {
     auto schedule = TWRepeat::repeatWithType(1, 1, 2, {}, true, book.b().nextRepeatIdentifier());

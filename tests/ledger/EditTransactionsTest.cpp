@@ -15,6 +15,8 @@
 #include "app/TWTypedNumberField.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
+#include "model/TWInvoice.h"
+#include "model/TWRelationship.h"
 #include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
@@ -694,4 +696,42 @@ TEST_F(EditTransactionsAmounts, ATotalThatCannotBeHeldIsRefusedBeforeAnythingIsW
                             .arg(business->accountWithIdentifier(kSales)->name()))
         << said.toStdString();
     EXPECT_EQ(stored(300)->total(), 500);
+}
+
+TEST_F(EditTransactionsAccounts, AnUnsplitNamesTheInvoicesWhosePaymentItsLinesMade)
+{
+    // One deposit paying two invoices, a line for each.
+    addSplit(210, twDay(2024, 5, 1), 6935,
+             {twMakeSplit(*business, 0, kSales, -4085), twMakeSplit(*business, 0, kSales, -2850),
+              twMakeSplit(*business, 0, kChecking, 6935)});
+    const TWSplitList lines = stored(210)->splits();
+    ASSERT_EQ(lines.size(), 3);
+    for (int i = 0; i < 2; ++i) {
+        const TWInvoicePtr invoice = TWInvoice::invoiceWithDate(
+            twDay(2024, 4, 1), QString::number(1001 + i), QString(), true, false, QDateTime(), 0,
+            QString(), 1, business->nextInvoiceIdentifier());
+        ASSERT_OK(business->addInvoice(invoice, false));
+        ASSERT_OK(business->addRelationship(
+            TWRelationship::relationshipWithType(0, 0, 1, invoice->identifier(), 210,
+                                                 lines[i]->identifier(),
+                                                 business->nextRelationshipIdentifier()),
+            false));
+    }
+    const QHash<qint32, qint64> before = twAccountSumsFromRows(*business);
+    EXPECT_EQ(before, (QHash<qint32, qint64>{{kChecking, 6935}, {kSales, -6935}}));
+
+    select({210});
+    controller.view()->show();
+    ASSERT_TRUE(controller.selectField(-7));
+    ASSERT_TRUE(popUp()->selectItemWithTag(kCard));
+    save();
+    ASSERT_TRUE(alert());
+    const QString text = alert()->informativeText();
+    EXPECT_TRUE(text.contains(TWLocalized("editTransactionsUnsplitPayments").section('%', 0, 0)))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("1001"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("1002"))) << text.toStdString();
+    answer(TWLocalized("cancel"));
+    EXPECT_EQ(twAccountSumsFromRows(*business), before);
+    EXPECT_EQ(business->relationshipsWithTransaction(*stored(210)).size(), 2);
 }

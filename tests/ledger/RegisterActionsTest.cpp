@@ -124,6 +124,46 @@ TEST(RegisterActions, DeleteRelatedRemovesARepeatsItemsUnlessOneIsClosed)
     EXPECT_EQ(b.transactions().size(), before);
 }
 
+TEST(RegisterActions, DeleteOnlyThisOnTheLatestOccurrenceMovesTheRepeatPastIt)
+{
+    TWFixedClock clock(2024, 3, 15);
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    alerts.answer = 1000; // Delete Only This
+    const TWRepeatPtr monthly =
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, b.nextRepeatIdentifier());
+    ASSERT_OK(b.addRepeat(monthly, false));
+    books.add(QDate(2024, 1, 10), books.checking, books.rent, 500, "Rent", monthly->identifier());
+    ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, false, false));
+    ASSERT_EQ(b.itemsWithRepeatIdentifier(monthly->identifier()).size(), 3);
+    const qint32 bank = books.checking->identifier(), rent = books.rent->identifier();
+    EXPECT_EQ(twAccountSumsFromRows(b), (QHash<qint32, qint64>{{bank, 1500}, {rent, -1500}}));
+
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    const TWTransactionPtr march =
+        b.latestItemWithRepeatIdentifier(monthly->identifier()).record<TWTransaction>();
+    ASSERT_TRUE(march);
+    c.selectTransactions({march});
+    c.deleteSelectedTransaction(false);
+    ASSERT_EQ(alerts.messages.size(), 1);
+    // Gone, and not made again by this refresh or a later one.
+    ASSERT_OK(b.updateRepeatItems(false, false));
+    const TWRepeatItemList items = b.itemsWithRepeatIdentifier(monthly->identifier());
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items.last().date().date(), QDate(2024, 2, 10));
+    EXPECT_EQ(twAccountSumsFromRows(b), (QHash<qint32, qint64>{{bank, 1000}, {rent, -1000}}));
+
+    // The repeat goes on after the day it moved past.
+    TWFixedClock april(2024, 4, 15);
+    ASSERT_OK(b.updateRepeatItems(false, false));
+    EXPECT_EQ(b.latestItemWithRepeatIdentifier(monthly->identifier()).date().date(),
+              QDate(2024, 4, 10));
+    EXPECT_EQ(twAccountSumsFromRows(b), (QHash<qint32, qint64>{{bank, 1500}, {rent, -1500}}));
+}
+
 TEST(RegisterActions, ADuplicatedPaymentHasItsOwnLinkNewLinesAndNoRepeat)
 {
     RegisterBooks books;

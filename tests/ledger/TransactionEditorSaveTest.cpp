@@ -154,6 +154,79 @@ TEST_F(TransactionEditorSave, AllFutureTransactionsUpdatesSameDayItemsAndPostsOn
     EXPECT_TRUE(editor->saved());
 }
 
+TEST_F(TransactionEditorSave, RepeatAnswersLeaveClosedAndLockedItemsAndEveryClearedMark)
+{
+    TWFixedClock clock(2027, 1, 20);
+    const TWAccountPtr equity = addAccount(QStringLiteral("Retained"), TWAccountTypeEquity);
+    business->businessInfo()->setNominalTransferAccountIdentifier(equity->identifier());
+    const auto year = [](int number, bool closed) {
+        return TWAccountingPeriod::accountingPeriodWithName(
+            QString::number(number), QDateTime(QDate(number, 1, 1), QTime(0, 0)),
+            QDateTime(QDate(number, 12, 31), QTime(23, 59)), closed, number);
+    };
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, business->nextRepeatIdentifier());
+    ASSERT_OK(business->addRepeat(repeat, false));
+    TWTransactionList items;
+    for (const QDate day : {QDate(2025, 11, 15), QDate(2025, 12, 15), QDate(2026, 10, 15),
+                            QDate(2026, 11, 15), QDate(2026, 12, 15), QDate(2027, 1, 15)}) {
+        items.append(storeTransaction(QStringLiteral("Rent"), 1440, QDateTime(day, QTime(9, 0)),
+                                      repeat->identifier()));
+        items.last()->setCleared(true);
+        ASSERT_OK(business->updateTransaction(items.last(), false, false, false, false));
+    }
+    items[4]->setState(TWTransactionStateLocked);
+    ASSERT_OK(business->updateTransactionState(items[4], false));
+    business->businessInfo()->setAccountingPeriods(
+        {year(2025, true), year(2026, false), year(2027, false)});
+    ASSERT_OK(business->updateTransactionStates());
+    ASSERT_OK(business->updateNominalTransferTransactions());
+    ASSERT_EQ(items[0]->state(), TWTransactionStateClosed);
+
+    // Six rents on the bank; those of the years before 2027 closed out of sales into equity.
+    const qint32 b = bank->identifier(), s = sales->identifier(), e = equity->identifier();
+    QHash<qint32, qint64> sums = twAccountSumsFromRows(*business);
+    EXPECT_EQ(sums, (QHash<qint32, qint64>{{b, 6 * 1440}, {s, -1440}, {e, -5 * 1440}}));
+
+    const auto edit = [this](const TWTransactionPtr &item, qint64 total, bool cleared, int answer) {
+        TWTransactionController *editor = openEdit(item);
+        ASSERT_TRUE(editor);
+        editor->editTransaction()->setTotal(total);
+        twUpdateTotals(*editor->editTransaction(), TWTotalTypeTotal, TWTotalTypeAll, *business);
+        editor->editTransaction()->setCleared(cleared);
+        alertAnswer = answer;
+        EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Asking);
+        EXPECT_TRUE(editor->saved());
+    };
+    const auto stored = [this](const TWTransactionPtr &item) {
+        return business->transactionWithIdentifier(item->identifier());
+    };
+
+    // Future ones from November 2026: January's follows, December's locked one stays.
+    edit(items[3], 1680, false, 1002);
+    EXPECT_EQ(alerts.last(), TWLocalized("repeatItemsLeftMessage").arg(1));
+    EXPECT_EQ(stored(items[5])->total(), 1680);
+    EXPECT_EQ(stored(items[4])->total(), 1440);
+    EXPECT_EQ(stored(items[2])->total(), 1440);
+    EXPECT_TRUE(stored(items[5])->cleared());
+
+    // All of them from October 2026: 2025's closed two and the locked one stay.
+    edit(items[2], 2000, true, 1003);
+    EXPECT_EQ(alerts.last(), TWLocalized("repeatItemsLeftMessage").arg(3));
+    const QList<qint64> totals{1440, 1440, 2000, 2000, 1440, 2000};
+    const QList<bool> cleared{true, true, true, false, true, true};
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(stored(items[i])->total(), totals[i]) << i;
+        EXPECT_EQ(stored(items[i])->cleared(), cleared[i]) << i;
+    }
+    sums = twAccountSumsFromRows(*business);
+    // 2025 as it was closed; 2026's transfer follows its new rents.
+    EXPECT_EQ(sums,
+              (QHash<qint32, qint64>{
+                  {b, 3 * 1440 + 3 * 2000}, {s, -2000}, {e, -2 * 1440 - (2000 + 2000 + 1440)}}));
+}
+
 TEST_F(TransactionEditorSave, AnImportRowWritesNothingEvenAfterAnEarlierUseWithARepeat)
 {
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));

@@ -8,7 +8,7 @@
 
 #include <sqlite3.h>
 
-TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
+TEST(Bills, DeletesTakeSharedPaymentsWholeAndFollowTheMerchant)
 {
     TWFixedClock clock(2024, 6, 15);
     TWInvoiceBook book = twInvoiceBook();
@@ -17,7 +17,8 @@ TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
     TWBillPtr ink = book.addBill(QStringLiteral("Ink"));
     TWTransactionPtr charge =
         book.addEntry(paper, twLocal(2024, 6, 1), kAdvertising, kPayable, 200);
-    book.addEntry(ink, twLocal(2024, 6, 1), kAdvertising, kPayable, 80);
+    const TWTransactionPtr inkCharge =
+        book.addEntry(ink, twLocal(2024, 6, 1), kAdvertising, kPayable, 80);
     TWTransactionPtr shared = book.addEntry(paper, twLocal(2024, 6, 2), kPayable, kBank, 50);
     book.link(shared, ink);
 
@@ -29,9 +30,14 @@ TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
 
     const qint32 chargeIdentifier = charge->identifier();
     const qint32 sharedIdentifier = shared->identifier();
+    const qint32 inkChargeIdentifier = inkCharge->identifier();
+    // The payment shared with the ink bill goes whole: the payable account
+    // keeps only what the ink bill books, never a debit no bill explains.
     ASSERT_OK(b.deleteBill(paper, true));
     EXPECT_FALSE(b.transactionWithIdentifier(chargeIdentifier));
-    ASSERT_TRUE(b.transactionWithIdentifier(sharedIdentifier));
+    EXPECT_FALSE(b.transactionWithIdentifier(sharedIdentifier));
+    EXPECT_EQ(twAccountSumsFromRows(b).value(kPayable), -80);
+    EXPECT_EQ(b.transactionHomeOwingWithMerchants({book.merchant}), 80);
     EXPECT_FALSE(b.transactionOverdueWithMerchants({book.merchant}));
 
     // The merchant takes its bills and their entries along, all or nothing.
@@ -39,7 +45,7 @@ TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
               "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     EXPECT_TRUE(b.deleteMerchant(book.merchant, true));
     EXPECT_EQ(b.bills().size(), 1);
-    EXPECT_TRUE(b.transactionWithIdentifier(sharedIdentifier));
+    EXPECT_TRUE(b.transactionWithIdentifier(inkChargeIdentifier));
     twExec(b, "DROP TRIGGER refuse;");
     ASSERT_OK(b.deleteMerchant(book.merchant, true));
     EXPECT_TRUE(b.transactions().isEmpty());

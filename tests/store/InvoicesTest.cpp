@@ -101,7 +101,7 @@ TEST(Invoices, TaxedReceivableEntryBalancesAndBecomesPlainWhenUntaxed)
                                            nullptr));
 }
 
-TEST(Invoices, DeletesKeepSharedPaymentsAndFollowTheProject)
+TEST(Invoices, DeletesTakeSharedPaymentsWholeAndFollowTheProject)
 {
     TWFixedClock clock(2024, 6, 15);
     TWInvoiceBook book = twInvoiceBook();
@@ -120,10 +120,13 @@ TEST(Invoices, DeletesKeepSharedPaymentsAndFollowTheProject)
     const qint32 sharedIdentifier = shared->identifier();
 
     TWNotificationRecorder recorder(&b);
+    // The payment shared with the second invoice goes whole, with its links:
+    // no line of it stays on the receivable account for an invoice that is gone.
     ASSERT_OK(b.deleteInvoice(first, true));
     EXPECT_FALSE(b.transactionWithIdentifier(entryIdentifier));
-    EXPECT_TRUE(b.transactionWithIdentifier(sharedIdentifier));
-    EXPECT_EQ(twCount(b, "SELECT COUNT(*) FROM relationships"), 1);
+    EXPECT_FALSE(b.transactionWithIdentifier(sharedIdentifier));
+    EXPECT_TRUE(b.transactionsWithInvoice(*second).isEmpty());
+    EXPECT_EQ(twCount(b, "SELECT COUNT(*) FROM relationships"), 0);
     EXPECT_EQ(recorder.names(), QStringList({"transactionDelete", "invoiceDelete"}));
 
     // The project takes its last invoice along, with the payment and its link.

@@ -1,6 +1,7 @@
 #include "TWStoreTestSupport.h"
 
 #include "TWTestSupport.h"
+#include "model/TWAccount.h"
 #include "model/TWBusinessInfo.h"
 
 #include <QSettings>
@@ -76,6 +77,35 @@ std::optional<QString> twQueryText(TWBusiness &business, const QString &sql)
         const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
         return text ? QString::fromUtf8(text) : QString();
     });
+}
+
+QHash<qint32, qint64> twAccountSumsFromRows(TWBusiness &business)
+{
+    static const char *const sql =
+        "SELECT account, SUM(amount) FROM ("
+        " SELECT account1Identifier AS account, totalAccount1 AS amount FROM transactions"
+        "  WHERE split=0 OR split IS NULL"
+        " UNION ALL SELECT account2Identifier, -totalAccount2 FROM transactions"
+        "  WHERE split=0 OR split IS NULL"
+        " UNION ALL SELECT s.accountIdentifier, s.totalAccount FROM splits s"
+        "  JOIN transactions t ON t.identifier=s.transactionIdentifier WHERE t.split=1)"
+        " GROUP BY account;";
+    QHash<qint32, qint64> sums;
+    sqlite3_stmt *statement = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(business.database(), sql, -1, &statement, nullptr), SQLITE_OK);
+    while (statement && sqlite3_step(statement) == SQLITE_ROW) {
+        const qint64 sum = sqlite3_column_int64(statement, 1);
+        if (sum != 0)
+            sums.insert(sqlite3_column_int(statement, 0), sum);
+    }
+    sqlite3_finalize(statement);
+    const QHash<qint32, qint64> shown = business.accountBalances(QDateTime());
+    for (const TWAccountPtr &account : business.accounts()) {
+        const qint64 sign = TWBusiness::isAccountDebitPositive(*account) ? 1 : -1;
+        EXPECT_EQ(shown.value(account->identifier()) * sign, sums.value(account->identifier()))
+            << account->name().toStdString();
+    }
+    return sums;
 }
 
 TWNotificationRecorder::TWNotificationRecorder(const TWBusiness *business)

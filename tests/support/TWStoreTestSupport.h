@@ -31,6 +31,12 @@ void twExec(sqlite3 *connection, const QString &sql);
 std::optional<qint64> twQueryInt(TWBusiness &business, const QString &sql);
 std::optional<QString> twQueryText(TWBusiness &business, const QString &sql);
 
+// Every account's sum in its own unit, read straight from the stored rows
+// (account 1 plus, account 2 minus, a split's lines each into its account),
+// debit-positive; accounts without entries are absent. Also checks that the
+// store's own balances say the same (a failure names the account).
+QHash<qint32, qint64> twAccountSumsFromRows(TWBusiness &business);
+
 // Every notification one business (or, with nullptr, anyone) posts, in order.
 class TWNotificationRecorder
 {

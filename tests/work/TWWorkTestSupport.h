@@ -11,8 +11,10 @@
 
 #include "app/TWAlert.h"
 
+#include "model/TWAccount.h"
 #include "model/TWClient.h"
 #include "model/TWExpense.h"
+#include "model/TWInvoice.h"
 #include "model/TWPreferences.h"
 #include "model/TWProject.h"
 #include "model/TWTask.h"
@@ -38,6 +40,7 @@ protected:
         business = document->business();
         twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
             alerts.append(alert.message);
+            informative.append(alert.informativeText);
             const int answer = answers.empty() ? alertAnswer : answers.front();
             if (!answers.empty())
                 answers.pop_front();
@@ -105,6 +108,46 @@ protected:
         EXPECT_OK(business->addExpense(made, false));
         return made;
     }
+    // An account of the type, made when the business has none.
+    TWAccountPtr accountOfType(TWAccountType type, const QString &name)
+    {
+        for (const TWAccountPtr &account : business->accounts())
+            if (account->accountType() == type)
+                return account;
+        TWAccountPtr made =
+            TWAccount::accountWithIdentifier(business->nextAccountIdentifier(), name, 0, 0, type,
+                                             QString(), QImage(), business->homeUnit(), QString());
+        EXPECT_OK(business->addAccount(made, false));
+        return made;
+    }
+    // An invoice of the project billing the tasks (their whole quantity) and
+    // expenses, with its receivable entry booked as the invoice editor saves it.
+    TWInvoicePtr billOn(const QString &number, const QDateTime &date, const TWTaskList &tasks,
+                        const TWExpenseList &expenses)
+    {
+        const TWAccountPtr receivable =
+            accountOfType(TWAccountTypeAccountsReceivable, QStringLiteral("Receivable"));
+        const TWAccountPtr income = accountOfType(TWAccountTypeIncome, QStringLiteral("Sales"));
+        TWInvoicePtr invoice = TWInvoice::invoiceWithDate(
+            date, number, QString(), true, false, QDateTime(), 0, QString(), project->identifier(),
+            business->nextInvoiceIdentifier());
+        EXPECT_OK(business->addInvoice(invoice, false));
+        EXPECT_OK(
+            business->createInvoiceTransaction({invoice}, receivable, nullptr, nullptr, true));
+        TWTaskList lines;
+        for (const TWTaskPtr &task : tasks) {
+            lines.append(task->copy());
+            lines.last()->setInvoiceQuantity(task->quantity());
+        }
+        TWExpenseList costs;
+        for (const TWExpensePtr &expense : expenses) {
+            costs.append(expense->copy());
+            costs.last()->setInvoiceQuantity(expense->quantity());
+        }
+        EXPECT_OK(business->updateInvoiceItems(invoice, lines, costs));
+        EXPECT_OK(business->updateInvoiceTransaction(invoice, receivable, income, nullptr));
+        return invoice;
+    }
     TWDocumentTaskTimer *timer() const
     {
         return qobject_cast<TWDocumentTaskTimer *>(document->taskTimer());
@@ -116,6 +159,7 @@ protected:
     TWProjectPtr project;
     TWProjectPtr estimate;
     QStringList alerts;
+    QStringList informative;
     // Answers for the next alerts in order; then alertAnswer.
     std::deque<int> answers;
     int alertAnswer = 1000;

@@ -14,6 +14,8 @@
 #include "TWStoreTestSupport.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWAccountingPeriod.h"
+#include "model/TWBusinessInfo.h"
 #include "store/TWNotifications.h"
 
 #include <QHeaderView>
@@ -246,6 +248,59 @@ TEST_F(TasksView, DeletingThreeSelectedRowsWhileTheListReloads)
     EXPECT_EQ(names(), QStringList({"T1", "T3"}));
     EXPECT_EQ(business->tasksWithProject(*project).size(), 2);
     EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST_F(TasksView, DeletingBilledWorkNamesItsInvoicesKeepsClosedOnesAndRebooksTheRest)
+{
+    TWFixedClock clock(2026, 6, 15);
+    const TWTaskPtr audit =
+        addTask(project, QStringLiteral("Audit"), TWTaskTypeHour, 3, twLocal(2025, 5, 1)); // 150.00
+    const TWTaskPtr design = addTask(project, QStringLiteral("Design"), TWTaskTypeHour, 2,
+                                     twLocal(2026, 3, 1)); // 100.00
+    const TWExpensePtr hosting =
+        addExpense(project, QStringLiteral("Hosting"), 4000, twLocal(2026, 3, 2));
+    billOn(QStringLiteral("1001"), twLocal(2025, 5, 31), {audit}, {});
+    const TWInvoicePtr current =
+        billOn(QStringLiteral("1002"), twLocal(2026, 3, 31), {design}, {hosting});
+    const auto year = [](int number, bool closed) {
+        return TWAccountingPeriod::accountingPeriodWithName(
+            QString::number(number), twLocal(number, 1, 1), twLocal(number, 12, 31), closed,
+            number);
+    };
+    business->businessInfo()->setAccountingPeriods({year(2025, true), year(2026, false)});
+    ASSERT_OK(business->updateTransactionStates());
+    const qint32 ar =
+        accountOfType(TWAccountTypeAccountsReceivable, QStringLiteral("Receivable"))->identifier();
+    const qint32 income = accountOfType(TWAccountTypeIncome, QStringLiteral("Sales"))->identifier();
+    const auto sums = [&] {
+        QHash<qint32, qint64> all = twAccountSumsFromRows(*business);
+        return QHash<qint32, qint64>{{ar, all.value(ar)}, {income, all.value(income)}};
+    };
+    ASSERT_EQ(sums(), (QHash<qint32, qint64>{{ar, 29000}, {income, -29000}}));
+
+    open(TWProjectList{project});
+    const auto deleteNamed = [this](const QString &name) {
+        select({int(names().indexOf(name))});
+        tasks->tasksTable()->table()->setFocus();
+        QTest::keyClick(tasks->tasksTable()->table(), Qt::Key_Delete);
+    };
+    // 2025's invoice keeps what it billed: said, nothing deleted, at the store too.
+    deleteNamed(QStringLiteral("Audit"));
+    EXPECT_EQ(alerts.last(), TWLocalized("deleteBilledClosedWork").arg(QStringLiteral("1001")));
+    EXPECT_TRUE(business->taskWithIdentifier(audit->identifier()));
+    EXPECT_TRUE(business->deleteTask(audit, true));
+    EXPECT_EQ(sums(), (QHash<qint32, qint64>{{ar, 29000}, {income, -29000}}));
+
+    // The open invoice is named, and its entry books what it still bills at once.
+    deleteNamed(QStringLiteral("Design"));
+    EXPECT_EQ(alerts.last(), TWLocalized("deleteTaskTitle"));
+    EXPECT_EQ(informative.last(),
+              TWLocalized("deleteBilledWorkInformative").arg(QStringLiteral("1002")));
+    EXPECT_FALSE(business->taskWithIdentifier(design->identifier()));
+    EXPECT_EQ(sums(), (QHash<qint32, qint64>{{ar, 15000 + 4000}, {income, -19000}}));
+    EXPECT_OK(business->deleteExpense(hosting, true));
+    EXPECT_EQ(sums(), (QHash<qint32, qint64>{{ar, 15000}, {income, -15000}}));
+    EXPECT_TRUE(business->invoiceWithIdentifier(current->identifier()));
 }
 
 TEST_F(TasksView, ADuplicateWhoseFirstCopyFailsPostsNothing)

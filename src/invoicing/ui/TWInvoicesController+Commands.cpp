@@ -20,6 +20,7 @@
 #include "model/TWRelationship.h"
 #include "model/TWSplit.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentNames.h"
 #include "store/TWOwing.h"
 #include "store/TWPaymentCopy.h"
 
@@ -310,6 +311,9 @@ void TWInvoicesController::deleteSelectedInvoice(bool context)
     TWAlert alert;
     alert.message = TWLocalized(one ? "deleteInvoiceTitle" : "deleteInvoicesTitle");
     alert.buttons = {TWLocalized(one ? "deleteInvoice" : "deleteInvoices"), TWLocalized("cancel")};
+    // A payment shared with other invoices or bills goes whole: they are named.
+    alert.informativeText =
+        twDeletedPaymentsText(m_business->paymentsDeletedWith(concerned, {}), *m_business, false);
     alert.window = m_view ? m_view->window() : nullptr;
     QPointer<TWInvoicesController> guarded(this);
     twRunAlert(alert, [guarded, concerned](int code) {
