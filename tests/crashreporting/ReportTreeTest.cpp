@@ -141,6 +141,11 @@ TEST_F(ReportTree, APreparedFolderSwappedForALinkIsNeverWrittenThrough)
     EXPECT_FALSE(files.setupNewPathForExecutionIdentifier(QStringLiteral("RUN")).isEmpty());
     EXPECT_EQ(names(elsewhere), QStringList());
     EXPECT_EQ(files.activePathContents(), QStringList{files.activePath() + QStringLiteral("/RUN")});
+
+    // And a moment's absence of the active folder never turns the launch's reporting off.
+    ASSERT_TRUE(QDir().rename(files.activePath(), files.activePath() + QStringLiteral("-gone")));
+    EXPECT_FALSE(files.setupNewPathForExecutionIdentifier(QStringLiteral("NEXT")).isEmpty());
+    EXPECT_TRUE(files.activePathContents().contains(files.activePath() + QStringLiteral("/NEXT")));
 }
 
 // A file system mounted inside the tree (a bind mount in a report folder or a stage folder) is

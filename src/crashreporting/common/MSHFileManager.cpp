@@ -966,16 +966,17 @@ QString MSHFileManager::setupNewPathForExecutionIdentifier(const QString &identi
     const QString hidden = join(activePath(), QLatin1Char('.') + identifier);
     // Another launch starting now may take the hidden folder, not yet locked, for one a cut-off
     // launch left (and look at it, or remove it): it is made again. An active folder swapped
-    // away for a moment is made again too.
+    // away or missing for a moment is made again too, so that the moment never turns
+    // reporting off.
     for (int attempt = 0;; ++attempt) {
         const QString made = setupHiddenPath(hidden, path);
         const int error = errno;
-        if (!made.isEmpty() || attempt == 2)
+        if (!made.isEmpty() || attempt == 7)
             return made;
         if (error != ENOENT && error != EWOULDBLOCK &&
             !(error == ELOOP || error == ENOTDIR || error == EPERM || error == EXDEV))
             return made;
-        if (error != ENOENT && error != EWOULDBLOCK)
+        if (error != EWOULDBLOCK)
             prepareStageFolder(QStringLiteral("active"), 0755, true);
         errno = error;
     }
