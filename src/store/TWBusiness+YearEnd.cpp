@@ -189,12 +189,11 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
     // Looked up once: the transfers share the texts.
     const QString payee = TWLocalized("closingEntry");
     const QString periodWord = TWLocalized("accountingPeriod");
-    // Days between two periods (the rest of a year whose period was
-    // shortened, say) close under the name of the period before them, as
-    // the rest of that year did; days before the first period under none.
-    QString description;
     for (qsizetype i = 0; i < periods.size(); ++i) {
         const TWAccountingPeriodPtr &period = periods.at(i);
+        // Days no period covers (a gap, such as the rest of a shortened
+        // year) belong to no period, so their transfers carry no name.
+        QString description;
         if (period->identifier() != 0)
             description = periodWord + u' ' + period->name();
         for (const std::size_t slot : order) {
