@@ -989,8 +989,7 @@ TEST_P(CrashReportingForeignLevel, IsSetAsideAndItsReportIsSentOnce)
     EXPECT_EQ(QFileInfo(level).ownerId(), ::geteuid());
     EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << launchLog.constData();
     launch(1000);
-    EXPECT_EQ(receipts().size(), 1) << launchLog.constData();
-    EXPECT_EQ(receipts().value(receipts().firstKey()), 1);
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingForeignLevel,
@@ -1194,8 +1193,7 @@ TEST_P(CrashReportingRootRunFirst, TheUsersCrashIsStillRecordedAndSentOnce)
     crash(QStringLiteral("launch-crash-early"));
     launch(1500);
     launch(1000);
-    EXPECT_EQ(receipts().size(), 1) << launchLog.constData();
-    EXPECT_EQ(receipts().value(receipts().firstKey()), 1);
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
 }
 
 INSTANTIATE_TEST_SUITE_P(CacheLevels, CrashReportingRootRunFirst, ::testing::Bool(),
@@ -1216,8 +1214,7 @@ TEST_F(CrashReportingEndToEnd, AUsersReportInARootOwnedActiveIsSentOnce)
     launch(1500);
     EXPECT_TRUE(launchLog.contains("Took 1 report(s)")) << launchLog.constData();
     launch(1000);
-    EXPECT_EQ(receipts().size(), 1) << launchLog.constData();
-    EXPECT_EQ(receipts().value(receipts().firstKey()), 1);
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
 }
 
 // The structure folder is a link for a moment each time a report folder is looked at by its path
@@ -1235,7 +1232,7 @@ TEST_F(CrashReportingEndToEnd, AStructureFolderThatIsALinkForAMomentLosesNoRepor
     launch(1500);
     extraEnvironment.clear();
     launch(1000);
-    EXPECT_EQ(receipts().size(), 1) << launchLog.constData();
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
     EXPECT_FALSE(QFileInfo(root() + QStringLiteral(".real")).exists());
 }
 
@@ -1281,7 +1278,7 @@ TEST_P(CrashReportingMountedLevel, IsLeftAloneAndReportingGoesOnWhereItCan)
         ASSERT_TRUE(process.waitForFinished(30000));
         launch(1500);
         launch(1000);
-        EXPECT_EQ(receipts().size(), 1) << launchLog.constData();
+        EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
         EXPECT_EQ(treeOf(victim), before);
     }
 }
@@ -1328,8 +1325,7 @@ TEST_P(CrashReportingCacheName, ReportsLeftAtTheEarlierPlaceAreSentOnce)
     }
     launch(1500);
     launch(1000);
-    EXPECT_EQ(receipts().size(), 1) << launchLog.constData();
-    EXPECT_EQ(receipts().value(receipts().firstKey()), 1);
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
     struct stat status {
     };
     EXPECT_EQ(::stat(now + "/io.kitbase.sdk.mac.data", &status), 0) << now.constData();
