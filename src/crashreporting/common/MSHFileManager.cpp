@@ -376,7 +376,7 @@ int openLevels(int base, const QList<QByteArray> &names, qsizetype ownLevels, qs
                                                 .arg(describe(level), errorText()));
                     errno = EPERM;
                 }
-            } else if (next < 0 && errno == EXDEV) {
+            } else if (next < 0 && errno == EXDEV && makes) {
                 MSHLog("[FileManager]",
                        QStringLiteral("Leaving %1 alone: another file system is mounted there")
                            .arg(describe(level)));
