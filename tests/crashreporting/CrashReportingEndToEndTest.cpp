@@ -57,6 +57,12 @@ protected:
     // The helpers run as a user without root's reach over files (as root, permissions stop
     // nothing): the test's folder is handed to that user before each start.
     bool unprivileged = false;
+    // Whether the test's folder is handed to that user before each start (not when the test
+    // gives folders to others on purpose).
+    bool giveAway = true;
+    // The cache folder's name for the helpers, with printf escapes (a name that is no UTF-8).
+    QByteArray escapedCache;
+    QString workingDirectory;
     // Called on the server's thread as each upload arrives (set before the launch).
     std::function<void()> onUpload;
 
@@ -105,13 +111,29 @@ protected:
             environment.insert(it.key(), it.value());
         process.setProcessEnvironment(environment);
         if (unprivileged && ::geteuid() == 0) {
-            twCrashTestGiveAway(temporary.path());
+            if (giveAway)
+                twCrashTestGiveAway(temporary.path());
             process.setChildProcessModifier([] {
                 if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
                     ::_exit(126);
             });
         }
-        process.start(QStringLiteral(TW_CRASH_HELPER), arguments);
+        if (!workingDirectory.isEmpty())
+            process.setWorkingDirectory(workingDirectory);
+        if (!escapedCache.isEmpty()) {
+            environment.insert(QStringLiteral("TW_ESCAPED_CACHE"),
+                               QString::fromLatin1(escapedCache));
+            process.setProcessEnvironment(environment);
+            process.start(
+                QStringLiteral("/bin/sh"),
+                QStringList{QStringLiteral("-c"),
+                            QStringLiteral("XDG_CACHE_HOME=$(printf \"$TW_ESCAPED_CACHE\"); "
+                                           "export XDG_CACHE_HOME; exec \"$@\""),
+                            QStringLiteral("sh"), QStringLiteral(TW_CRASH_HELPER)} +
+                    arguments);
+        } else {
+            process.start(QStringLiteral(TW_CRASH_HELPER), arguments);
+        }
         ASSERT_TRUE(process.waitForStarted(10000));
     }
 
@@ -835,7 +857,22 @@ TEST_P(CrashReportingForeignStage, EveryFileInItIsStillThereAfterAStart)
     } else {
         if (::geteuid() != 0)
             GTEST_SKIP() << "only root can make a folder of another user's";
+        // The stage holds a report the other user's run left: a report folder, or its package.
         victim = stage;
+        crash(QStringLiteral("launch-crash-early"));
+        const QString stageName = QLatin1String(GetParam().stage);
+        if (stageName == QStringLiteral("processing")) {
+            ASSERT_TRUE(QDir().mkpath(stage));
+            const QString report = entries(QStringLiteral("active")).first();
+            ASSERT_TRUE(QDir().rename(root() + QStringLiteral("/active/") + report,
+                                      stage + QLatin1Char('/') + report));
+        } else if (stageName != QStringLiteral("active")) {
+            launchKilledAt("package-to-send");
+            ASSERT_EQ(entries(QStringLiteral("prepared")).size(), 1);
+            if (stageName == QStringLiteral("outgoing")) {
+                ASSERT_TRUE(QDir().rename(root() + QStringLiteral("/prepared"), stage));
+            }
+        }
         fillHomeLikeFolder(victim);
         twCrashTestGiveAway(victim);
     }
@@ -850,11 +887,21 @@ TEST_P(CrashReportingForeignStage, EveryFileInItIsStillThereAfterAStart)
         ASSERT_EQ(aside.size(), 1) << launchLog.constData();
         victim = root() + QLatin1Char('/') + aside.first();
         EXPECT_TRUE(launchLog.contains("aside")) << launchLog.constData();
+        // The reports in it are sent, each once, and the log says what was left there.
+        EXPECT_TRUE(launchLog.contains("0 left")) << launchLog.constData();
+        const QMap<QString, int> sent = receipts();
+        EXPECT_FALSE(sent.isEmpty()) << launchLog.constData();
+        for (const int times : sent)
+            EXPECT_EQ(times, 1);
+        launch(1000);
+        EXPECT_EQ(receipts(), sent) << launchLog.constData();
     }
     const QStringList after = treeOf(victim);
     for (const QString &entry : before)
         EXPECT_TRUE(after.contains(entry)) << entry.toStdString() << " is gone";
-    EXPECT_TRUE(uploads().isEmpty());
+    if (GetParam().link) {
+        EXPECT_TRUE(uploads().isEmpty());
+    }
     EXPECT_FALSE(QFileInfo(stage).isSymLink());
     // The reports where a link led are not sent, and the log says where they are left.
     if (GetParam().link) {
@@ -909,21 +956,45 @@ TEST_P(CrashReportingLinkAbove, NothingWhereItLeadsIsReadMadeOrRemoved)
 
 INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingLinkAbove, ::testing::Values(0, 1, 2));
 
-// A folder of another user's above the stage folders (a tree a run as root finds in a user's
-// cache): it is left with a log line, and nothing is made in it before the start gives up.
-TEST_F(CrashReportingEndToEnd, AForeignFolderAboveTheStagesGetsNothingMadeInIt)
+// A folder of another user's at a level above the stage folders (a tree a run as root left in a
+// user's cache, with a report waiting in it): it is set aside whole, the start makes its own
+// folders and records itself, and the waiting report is sent once.
+class CrashReportingForeignLevel : public CrashReportingEndToEnd,
+                                   public ::testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(CrashReportingForeignLevel, IsSetAsideAndItsReportIsSentOnce)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root can make a folder of another user's";
-    const QString bundle = QFileInfo(root()).path();
-    ASSERT_TRUE(QDir().mkpath(bundle));
-    twCrashTestGiveAway(bundle);
+    crash(QStringLiteral("launch-crash-early"));
+    QString level = root();
+    while (QFileInfo(level).fileName() != QLatin1String(GetParam()) &&
+           level != temporary.filePath(QStringLiteral("cache")))
+        level = QFileInfo(level).path();
+    if (QLatin1String(GetParam()) == QLatin1String("io.kitbase.sdk.mac.data"))
+        level = temporary.filePath(QStringLiteral("cache/io.kitbase.sdk.mac.data"));
+    ASSERT_TRUE(QFileInfo(level).isDir()) << qPrintable(level);
+    twCrashTestGiveAway(level);
+    const QStringList before = treeOf(level);
 
+    launch(2000);
+    const QString parent = QFileInfo(level).path();
+    const QStringList aside =
+        QDir(parent).entryList({QLatin1Char('.') + QLatin1String(GetParam()) + "*"},
+                               QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    ASSERT_EQ(aside.size(), 1) << launchLog.constData();
+    EXPECT_EQ(treeOf(parent + QLatin1Char('/') + aside.first()).size(), before.size());
+    EXPECT_EQ(QFileInfo(level).ownerId(), ::geteuid());
+    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << launchLog.constData();
     launch(1000);
-    EXPECT_EQ(QDir(bundle).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList());
-    EXPECT_TRUE(launchLog.contains("not a folder of this user's")) << launchLog.constData();
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingForeignLevel,
+                         ::testing::Values("com.mishap.data", "org.tallyworth.crashhelper", "v3",
+                                           "io.kitbase.sdk.mac.data"));
 
 // Folders that look like reports but hold no record (an empty record file, a folder by a
 // record's name, a link to a record) never push a real report out, are never sent, and go.
@@ -1081,3 +1152,189 @@ TEST_F(CrashReportingEndToEnd, LeftoversAreRemovedAfterTheUrgentReportHoweverDee
     EXPECT_FALSE(QFileInfo::exists(claim)) << launchLog.constData();
     EXPECT_EQ(twCrashTestReadFile(outside), QByteArray("kept"));
 }
+
+namespace
+{
+
+// A run as root with the user's HOME (sudo keeping it), then the user's own crash and two
+// starts: the root run makes nothing in the user's cache (a link there stays a link), and the
+// user's crash is recorded and sent once.
+class CrashReportingRootRunFirst : public CrashReportingEndToEnd,
+                                   public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(CrashReportingRootRunFirst, TheUsersCrashIsStillRecordedAndSentOnce)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can run as root over another user's cache";
+    const QString cache = temporary.filePath(QStringLiteral("cache"));
+    ASSERT_TRUE(QDir().mkpath(cache));
+    if (GetParam()) {
+        ASSERT_TRUE(QDir().mkpath(temporary.filePath(QStringLiteral("mine"))));
+        ASSERT_TRUE(QFile::link(temporary.filePath(QStringLiteral("mine")),
+                                cache + QStringLiteral("/com.mishap.data")));
+    }
+    twCrashTestGiveAway(temporary.path());
+    // Root's own settings and defaults lie elsewhere: only the cache is the user's.
+    QTemporaryDir rootsOwn;
+    extraEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), rootsOwn.filePath("data"));
+    extraEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), rootsOwn.filePath("config"));
+    launch(1000);
+    EXPECT_TRUE(launchLog.contains("not this user's")) << launchLog.constData();
+    const QStringList made = QDir(cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                   QDir::NoDotAndDotDot);
+    EXPECT_EQ(made, GetParam() ? QStringList{"com.mishap.data"} : QStringList());
+    EXPECT_EQ(QFileInfo(cache + QStringLiteral("/com.mishap.data")).isSymLink(), GetParam());
+
+    extraEnvironment.clear();
+    unprivileged = true;
+    giveAway = false;
+    crash(QStringLiteral("launch-crash-early"));
+    launch(1500);
+    launch(1000);
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(CacheLevels, CrashReportingRootRunFirst, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &info) {
+                             return std::string(info.param ? "TreeIsALink" : "NoTreeYet");
+                         });
+
+// The user's report waits in an active folder a run as root made root's (an earlier build did):
+// the user's start sets the folder aside, copies the report out and sends it once.
+TEST_F(CrashReportingEndToEnd, AUsersReportInARootOwnedActiveIsSentOnce)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a folder to root";
+    unprivileged = true;
+    crash(QStringLiteral("launch-crash-early"));
+    ASSERT_EQ(::chown(QFile::encodeName(root() + QStringLiteral("/active")).constData(), 0, 0), 0);
+    giveAway = false;
+    launch(1500);
+    EXPECT_TRUE(launchLog.contains("Took 1 report(s)")) << launchLog.constData();
+    launch(1000);
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
+}
+
+// The structure folder is a link for a moment each time a report folder is looked at by its path
+// (and back before the next walk down from the cache folder): the waiting report is judged on
+// the folder its removal would reach, so it is never taken for none, and it is sent once.
+TEST_F(CrashReportingEndToEnd, AStructureFolderThatIsALinkForAMomentLosesNoReport)
+{
+    crash(QStringLiteral("launch-crash-early"));
+    const QString report = entries(QStringLiteral("active")).first();
+    const QString decoy = temporary.filePath(QStringLiteral("decoy"));
+    for (const char *stage : {"active", "processing", "prepared"})
+        ASSERT_TRUE(QDir().mkpath(decoy + QLatin1Char('/') + QLatin1String(stage) + '/' + report));
+    extraEnvironment.insert(QStringLiteral("TW_CRASH_HELPER_SWAP"), report);
+    extraEnvironment.insert(QStringLiteral("TW_CRASH_HELPER_DECOY"), decoy);
+    launch(1500);
+    extraEnvironment.clear();
+    launch(1000);
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
+    EXPECT_FALSE(QFileInfo(root() + QStringLiteral(".real")).exists());
+}
+
+// A file system mounted (bound) at a level of the tree: nothing in it is read, made or removed.
+// At a level above the stages the start goes without reports; at a stage, the reports go through
+// a folder of the user's own instead, and a crash is sent once.
+class CrashReportingMountedLevel : public CrashReportingEndToEnd,
+                                   public ::testing::WithParamInterface<const char *>
+{
+protected:
+    QString mounted;
+    void TearDown() override
+    {
+        if (!mounted.isEmpty())
+            QProcess::execute(QStringLiteral("umount"), {mounted});
+    }
+};
+
+TEST_P(CrashReportingMountedLevel, IsLeftAloneAndReportingGoesOnWhereItCan)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can mount";
+    const QString name = QLatin1String(GetParam());
+    const bool stage = name == "active" || name == "processing" || name == "prepared";
+    mounted = stage ? root() + QLatin1Char('/') + name
+                    : (name == "v3" ? root() : QFileInfo(QFileInfo(root()).path()).path());
+    const QString victim = temporary.filePath(QStringLiteral("victim"));
+    fillHomeLikeFolder(victim);
+    ASSERT_TRUE(QDir().mkpath(mounted));
+    if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("--bind"), victim, mounted}) !=
+        0) {
+        mounted.clear();
+        GTEST_SKIP() << "no bind mounts here";
+    }
+    const QStringList before = treeOf(victim);
+
+    launch(1500);
+    EXPECT_EQ(treeOf(victim), before) << launchLog.constData();
+    EXPECT_TRUE(launchLog.contains("mounted")) << launchLog.constData();
+    if (stage) {
+        QProcess process;
+        startHelper(process, {QStringLiteral("launch-crash-early")});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        launch(1500);
+        launch(1000);
+        EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
+        EXPECT_EQ(treeOf(victim), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingMountedLevel,
+                         ::testing::Values("com.mishap.data", "v3", "active", "processing",
+                                           "prepared"));
+
+// A cache folder named by a relative path or by bytes that are no UTF-8: the crash reports and the
+// service's settings share one cache folder, and a report an earlier version left where it took
+// the cache folder to be is sent once.
+class CrashReportingCacheName : public CrashReportingEndToEnd,
+                                public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(CrashReportingCacheName, ReportsLeftAtTheEarlierPlaceAreSentOnce)
+{
+    const bool relative = GetParam();
+    // Where the earlier version kept its tree: the relative path from the working folder, or the
+    // name with U+FFFD for the byte.
+    const QString earlier = temporary.filePath(relative ? QStringLiteral("relative-cache")
+                                                        : QStringLiteral("cache\uFFFD"));
+    extraEnvironment.insert(QStringLiteral("XDG_CACHE_HOME"), earlier);
+    {
+        QProcess process;
+        startHelper(process, {QStringLiteral("launch-crash-early")});
+        ASSERT_TRUE(process.waitForFinished(30000));
+    }
+    ASSERT_EQ(
+        QDir(earlier + QStringLiteral("/com.mishap.data/org.tallyworth.crashhelper/v3/active"))
+            .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+            .size(),
+        1);
+    extraEnvironment.clear();
+    extraEnvironment.insert(QStringLiteral("HOME"), temporary.filePath(QStringLiteral("home")));
+    const QByteArray now = relative ? QFile::encodeName(temporary.filePath("home/.cache"))
+                                    : QFile::encodeName(temporary.path()) + "/cache\xff";
+    if (relative) {
+        workingDirectory = temporary.path();
+        extraEnvironment.insert(QStringLiteral("XDG_CACHE_HOME"), QStringLiteral("relative-cache"));
+    } else {
+        escapedCache = QFile::encodeName(temporary.path()) + "/cache\\377";
+    }
+    launch(1500);
+    launch(1000);
+    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
+    struct stat status {
+    };
+    EXPECT_EQ(::stat(now + "/io.kitbase.sdk.mac.data", &status), 0) << now.constData();
+    EXPECT_EQ(::stat(now + "/com.mishap.data/org.tallyworth.crashhelper/v3/active", &status), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CrashReportingCacheName, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &info) {
+                             return std::string(info.param ? "Relative" : "NoUtf8");
+                         });
+
+} // namespace

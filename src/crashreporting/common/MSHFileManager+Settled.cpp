@@ -122,7 +122,8 @@ std::optional<MSHFileManager::SettledEntry> MSHFileManager::settledEntry(const Q
         const QStringList place = fields[1].split(QLatin1Char('/'));
         if (place.size() != 2 || !isChildName(place[1]) ||
             !isPackageName(fields[2] + packageExtension) ||
-            (place[0] != QStringLiteral("active") && place[0] != QStringLiteral("processing")))
+            (place[0] != stageFolderName(QStringLiteral("active")) &&
+             place[0] != stageFolderName(QStringLiteral("processing"))))
             return std::nullopt;
         return SettledEntry{{join(join(structurePath(), place[0]), place[1])}, fields[2], true};
     }

@@ -1,6 +1,7 @@
 #include "crashreporting/common/MSHFileManager.h"
 
 #include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHFolderSteps.h"
 #include "crashreporting/common/MSHLog.h"
 
 #include <QDateTime>
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -286,17 +288,177 @@ bool isHiddenLaunchFolderName(const QString &name)
     return true;
 }
 
+// Whether the folder is one this user may make folders in: its own, or a shared one (any user's
+// may be made there, and the sticky bit keeps each user's own).
+bool isOwnOrSharedFolder(const struct stat &status)
+{
+    return S_ISDIR(status.st_mode) &&
+           (status.st_uid == ::geteuid() ||
+            ((status.st_mode & S_ISVTX) != 0 && (status.st_mode & S_IWOTH) != 0));
+}
+
+// The name set aside for a folder of another user's (or one no longer used) found at a level's
+// or a stage's name: hidden, beside it, told apart by a random part.
+QByteArray setAsideName(const QByteArray &name)
+{
+    return '.' + name + QByteArrayLiteral(".set-aside-") +
+           QUuid::createUuid().toString(QUuid::Id128).toLatin1();
+}
+
+// Opens the folder at the names below the open base (closed here), one level at a time, never
+// through a link. The levels above `ownLevels` are checked to be the running user's and to lie
+// on the base's file system (no file system mounted at them); those above `makeLevels` are made
+// where missing when `create` is set, and one of another user's there is set aside under a
+// hidden name and made anew. `describe` names a level for the log. -1 (errno set) when any
+// level fails.
+int openLevels(int base, const QList<QByteArray> &names, qsizetype ownLevels, qsizetype makeLevels,
+               bool create, const std::function<QString(qsizetype)> &describe)
+{
+    int folder = base;
+    struct stat baseStatus {
+    };
+    // Nothing is reached in a cache folder of another user's: a run as root with the user's
+    // HOME would take the user's reports for its own.
+    if (::fstat(folder, &baseStatus) != 0 || !isOwnOrSharedFolder(baseStatus)) {
+        closeKeepingError(folder);
+        errno = EPERM;
+        return -1;
+    }
+    for (qsizetype level = 0; level < names.size(); ++level) {
+        const QByteArray &name = names[level];
+        if (name.isEmpty() || name == "." || name == ".." || name.contains('/')) {
+            closeKeepingError(folder);
+            errno = EINVAL;
+            return -1;
+        }
+        bool made = false;
+        const bool makes = create && level < makeLevels;
+        if (makes) {
+            made = ::mkdirat(folder, name.constData(), 0755) == 0;
+            struct stat status {
+            };
+            // A link in a level's place is removed as a link and the level made anew; nothing is
+            // made through it.
+            if (!made && ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(status.st_mode)) {
+                MSHLog("[FileManager]",
+                       QStringLiteral("Removing %1: a link (to %2) in place of a folder of the "
+                                      "report tree")
+                           .arg(describe(level), linkTarget(folder, name.constData())));
+                made = ::unlinkat(folder, name.constData(), 0) == 0 &&
+                       ::mkdirat(folder, name.constData(), 0755) == 0;
+            }
+        }
+        int next = -1;
+        if (level < ownLevels) {
+            next = openOwnFolderAt(folder, name.constData(), &baseStatus.st_dev);
+            struct stat status {
+            };
+            // A folder of another user's (a run as root made it) is set aside whole, and the
+            // level made anew, so that reporting goes on; one where a file system is mounted
+            // cannot be, and is left alone.
+            if (next < 0 && errno == EPERM && makes &&
+                ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISDIR(status.st_mode) && status.st_dev == baseStatus.st_dev &&
+                !isMountRootAt(folder, name.constData())) {
+                const QByteArray aside = setAsideName(name);
+                if (::renameat(folder, name.constData(), folder, aside.constData()) == 0) {
+                    MSHLog("[FileManager]",
+                           QStringLiteral("Setting %1 aside as %2: not a folder of this user's; "
+                                          "the reports in it this user can read are sent from "
+                                          "the folders made in its place")
+                               .arg(describe(level), QFile::decodeName(aside)));
+                    made = ::mkdirat(folder, name.constData(), 0755) == 0;
+                    next =
+                        made ? openOwnFolderAt(folder, name.constData(), &baseStatus.st_dev) : -1;
+                } else {
+                    MSHLog("[FileManager]", QStringLiteral("Unable to set %1 aside (%2)")
+                                                .arg(describe(level), errorText()));
+                    errno = EPERM;
+                }
+            } else if (next < 0 && errno == EXDEV && makes) {
+                MSHLog("[FileManager]",
+                       QStringLiteral("Leaving %1 alone: another file system is mounted there")
+                           .arg(describe(level)));
+                errno = EXDEV;
+            }
+        } else {
+            next =
+                ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        closeKeepingError(folder);
+        if (next < 0)
+            return -1;
+        // The mode asked for, whatever the process's file-creation mask.
+        if (made)
+            ::fchmod(next, 0755);
+        folder = next;
+    }
+    return folder;
+}
+
+// The descriptors held open for cache folders whose names are no UTF-8, by those names.
+QMutex cacheDescriptorsMutex;
+std::map<QByteArray, int> &cacheDescriptors()
+{
+    static std::map<QByteArray, int> descriptors;
+    return descriptors;
+}
+
 } // namespace
+
+std::vector<QByteArray> MSHFolderSteps::namesIn(int folder)
+{
+    return ::namesIn(folder);
+}
+
+bool MSHFolderSteps::removeEntryAt(int parent, const char *name)
+{
+    return ::removeEntryAt(parent, name);
+}
+
+bool MSHFolderSteps::isMountRootAt(int folder, const char *name)
+{
+    return ::isMountRootAt(folder, name);
+}
+
+QString MSHFolderSteps::errorText()
+{
+    return ::errorText();
+}
+
+void MSHFolderSteps::openUpOwnFolder(int parent, const char *name)
+{
+    ::openUpOwnFolder(parent, name);
+}
+
+void MSHFolderSteps::closeKeepingError(int descriptor)
+{
+    ::closeKeepingError(descriptor);
+}
+
+QByteArray MSHFolderSteps::setAsideName(const QByteArray &name)
+{
+    return ::setAsideName(name);
+}
 
 MSHFileManager::MSHFileManager()
     : m_base(cacheFolderPath()), m_chain{QByteArrayLiteral("com.mishap.data"),
                                          QFile::encodeName(pathNamespace())}
 {
     QString base = QFile::decodeName(m_base);
+    // The tree an earlier build kept for this cache folder, by the name the environment gave
+    // then (a relative name as it stood, a name that is no UTF-8 with U+FFFD in it).
+    const QByteArray earlier = QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+        QStringLiteral("/com.mishap.data/") + pathNamespace())));
+    if (earlier != cleanNativePath(m_base + '/' + m_chain.join('/')))
+        m_earlierRoot = earlier;
     // A cache folder whose name is no UTF-8 has no QString of its own: the tree's paths go
     // through a descriptor of it held open, so that every path names the folder itself.
     if (QFile::encodeName(base) != m_base) {
-        makeFoldersAt(m_base);
+        if (mayMakeInCacheFolder(m_base))
+            makeFoldersAt(m_base);
         m_baseDescriptor = ::open(m_base.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (m_baseDescriptor >= 0)
             base = QStringLiteral("/proc/self/fd/%1").arg(m_baseDescriptor);
@@ -350,34 +512,104 @@ QByteArray MSHFileManager::cacheFolderPath()
     return cleanNativePath(cache);
 }
 
+QString MSHFileManager::cacheFolderName()
+{
+    const QByteArray cache = cacheFolderPath();
+    const QString name = QFile::decodeName(cache);
+    if (QFile::encodeName(name) == cache)
+        return name;
+    QMutexLocker lock(&cacheDescriptorsMutex);
+    int &descriptor = cacheDescriptors().try_emplace(cache, -1).first->second;
+    if (descriptor < 0) {
+        if (mayMakeInCacheFolder(cache))
+            makeFoldersAt(cache);
+        descriptor = ::open(cache.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    return descriptor < 0 ? name : QStringLiteral("/proc/self/fd/%1").arg(descriptor);
+}
+
+bool MSHFileManager::mayMakeInCacheFolder(const QByteArray &cache)
+{
+    QByteArray level = cleanNativePath(cache);
+    for (;;) {
+        struct stat status {
+        };
+        // Followed when a link: the cache folder (or a folder above it) may be one.
+        if (::stat(level.constData(), &status) == 0)
+            return isOwnOrSharedFolder(status);
+        if (errno != ENOENT)
+            return false;
+        const qsizetype slash = level.lastIndexOf('/');
+        if (slash < 0)
+            return false;
+        level = slash == 0 ? QByteArrayLiteral("/") : level.left(slash);
+    }
+}
+
+QString MSHFileManager::ownCacheFolder(const QList<QByteArray> &names)
+{
+    const QByteArray cache = cacheFolderPath();
+    if (!mayMakeInCacheFolder(cache)) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Leaving the cache folder %1 alone: it is not this user's (as in a "
+                              "run with sudo keeping HOME); nothing is made there")
+                   .arg(QFile::decodeName(cache)));
+        return QString();
+    }
+    makeFoldersAt(cache);
+    const QString name = cacheFolderName();
+    const auto describe = [&name, &names](qsizetype level) {
+        QStringList path{name};
+        for (qsizetype at = 0; at <= level; ++at)
+            path.append(QFile::decodeName(names[at]));
+        return path.join(QLatin1Char('/'));
+    };
+    const int base = ::open(cache.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder =
+        base < 0 ? -1 : openLevels(base, names, names.size(), names.size(), true, describe);
+    if (folder < 0) {
+        MSHLog("[FileManager]", QStringLiteral("Unable to create directory %1 (%2)")
+                                    .arg(describe(names.size() - 1), errorText()));
+        return QString();
+    }
+    ::close(folder);
+    return describe(names.size() - 1);
+}
+
 QString MSHFileManager::structurePath() const
 {
     return join(m_rootPath, QStringLiteral("v3"));
 }
 
+QString MSHFileManager::stageFolderName(const QString &stage) const
+{
+    QMutexLocker lock(&m_stageMutex);
+    return m_stageFolders.value(stage, stage);
+}
+
 QString MSHFileManager::activePath() const
 {
-    return join(structurePath(), QStringLiteral("active"));
+    return join(structurePath(), stageFolderName(QStringLiteral("active")));
 }
 
 QString MSHFileManager::pendingPath() const
 {
-    return join(structurePath(), QStringLiteral("pending"));
+    return join(structurePath(), stageFolderName(QStringLiteral("pending")));
 }
 
 QString MSHFileManager::processingPath() const
 {
-    return join(structurePath(), QStringLiteral("processing"));
+    return join(structurePath(), stageFolderName(QStringLiteral("processing")));
 }
 
 QString MSHFileManager::preparedPath() const
 {
-    return join(structurePath(), QStringLiteral("prepared"));
+    return join(structurePath(), stageFolderName(QStringLiteral("prepared")));
 }
 
 QString MSHFileManager::outgoingPath() const
 {
-    return join(structurePath(), QStringLiteral("outgoing"));
+    return join(structurePath(), stageFolderName(QStringLiteral("outgoing")));
 }
 
 std::optional<QList<QByteArray>> MSHFileManager::namesFromBase(const QString &path) const
@@ -408,60 +640,25 @@ int MSHFileManager::openNames(const QList<QByteArray> &names, bool create) const
 {
     int folder = ::open(m_base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0 && create && errno == ENOENT) {
+        // Nothing is made where this user makes no folders (another user's home).
+        if (!mayMakeInCacheFolder(m_base)) {
+            errno = EPERM;
+            return -1;
+        }
         makeFoldersAt(m_base);
         folder = ::open(m_base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
     if (folder < 0)
         return -1;
-    // The levels down to the stage folders are checked to be ours; from the structure folder
-    // down, every level is on its device.
-    const qsizetype structureLevel = m_chain.size();
-    struct stat structure {
+    // The levels down to the stage folders are checked to be ours and on the cache folder's
+    // file system; those down to the structure folder are made where missing.
+    const auto describe = [this, &names](qsizetype level) {
+        QString path = m_basePath;
+        for (qsizetype at = 0; at <= level; ++at)
+            path = join(path, QFile::decodeName(names[at]));
+        return path;
     };
-    for (qsizetype level = 0; level < names.size(); ++level) {
-        const QByteArray &name = names[level];
-        if (name.isEmpty() || name == "." || name == ".." || name.contains('/')) {
-            closeKeepingError(folder);
-            errno = EINVAL;
-            return -1;
-        }
-        bool made = false;
-        if (create && level <= structureLevel) {
-            made = ::mkdirat(folder, name.constData(), 0755) == 0;
-            struct stat status {
-            };
-            // A link in a level's place is removed as a link and the level made anew; nothing is
-            // made through it.
-            if (!made && ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-                S_ISLNK(status.st_mode)) {
-                MSHLog("[FileManager]",
-                       QStringLiteral("Removing %1: a link (to %2) in place of a folder of the "
-                                      "report tree")
-                           .arg(QFile::decodeName(name), linkTarget(folder, name.constData())));
-                made = ::unlinkat(folder, name.constData(), 0) == 0 &&
-                       ::mkdirat(folder, name.constData(), 0755) == 0;
-            }
-        }
-        int next = -1;
-        if (level <= structureLevel + 1)
-            next = openOwnFolderAt(folder, name.constData(),
-                                   level > structureLevel ? &structure.st_dev : nullptr);
-        else
-            next =
-                ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        closeKeepingError(folder);
-        if (next < 0)
-            return -1;
-        // The mode asked for, whatever the process's file-creation mask.
-        if (made)
-            ::fchmod(next, 0755);
-        if (level == structureLevel && ::fstat(next, &structure) != 0) {
-            closeKeepingError(next);
-            return -1;
-        }
-        folder = next;
-    }
-    return folder;
+    return openLevels(folder, names, m_chain.size() + 2, m_chain.size() + 1, create, describe);
 }
 
 int MSHFileManager::openStructure(bool create) const
@@ -536,12 +733,17 @@ int MSHFileManager::openStage(const QString &path)
 {
     const QFileInfo info(QDir::cleanPath(path));
     const int folder = openFolder(path);
-    if (folder >= 0 || info.path() != structurePath() || !stageNames.contains(info.fileName()))
+    if (folder >= 0 || info.path() != structurePath())
         return folder;
-    const bool outgoing = info.fileName() == QStringLiteral("outgoing");
-    if (!prepareStageFolder(info.fileName(), outgoing ? 0700 : 0755, true))
+    const auto stage = std::ranges::find_if(stageNames, [this, &info](const QString &name) {
+        return stageFolderName(name) == info.fileName();
+    });
+    if (stage == stageNames.cend())
+        return folder;
+    const bool outgoing = *stage == QStringLiteral("outgoing");
+    if (!prepareStageFolder(*stage, outgoing ? 0700 : 0755, true))
         return -1;
-    return openFolder(path);
+    return openFolder(join(structurePath(), stageFolderName(*stage)));
 }
 
 bool MSHFileManager::createOutgoingDirectory()
@@ -605,81 +807,6 @@ bool MSHFileManager::createDirectoryAtPath(const QString &path)
     return true;
 }
 
-QStringList MSHFileManager::entriesBeyondBounds(const QString &directory, int keep,
-                                                qint64 maximumAgeSeconds) const
-{
-    return entriesBeyondBounds(directory, keep, maximumAgeSeconds, {});
-}
-
-QStringList
-MSHFileManager::entriesBeyondBounds(const QString &directory, int keep, qint64 maximumAgeSeconds,
-                                    const std::function<bool(const QString &)> &counts) const
-{
-    struct Entry {
-        QString path;
-        qint64 modified;
-    };
-    std::vector<Entry> entries;
-    const int folder = openFolder(directory);
-    for (const QString &path : contentsOfDirectory(directory)) {
-        if (counts && !counts(path))
-            continue;
-        struct stat status {
-        };
-        // The entry itself (a link is dated by the link): anything unreadable counts as oldest.
-        const qint64 modified =
-            folder >= 0 &&
-                    ::fstatat(folder, QFile::encodeName(QFileInfo(path).fileName()).constData(),
-                              &status, AT_SYMLINK_NOFOLLOW) == 0
-                ? qint64(status.st_mtime)
-                : 0;
-        entries.push_back({path, modified});
-    }
-    if (folder >= 0)
-        ::close(folder);
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry &a, const Entry &b) { return a.modified > b.modified; });
-    const qint64 oldest = QDateTime::currentSecsSinceEpoch() - maximumAgeSeconds;
-    QStringList beyond;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (int(i) >= keep || entries[i].modified < oldest)
-            beyond.append(entries[i].path);
-    }
-    return beyond;
-}
-
-int MSHFileManager::pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds)
-{
-    int removed = 0;
-    for (const QString &path : entriesBeyondBounds(directory, keep, maximumAgeSeconds)) {
-        if (removeItemAtPath(path))
-            ++removed;
-    }
-    return removed;
-}
-
-QStringList
-MSHFileManager::reportsBeyondBounds(const std::function<bool(const QString &)> &isReport) const
-{
-    const QSet<QString> settled = settledPaths();
-    const auto kept = [&settled](const QString &path) { return !settled.contains(path); };
-    // Only reports and packages count: anything else there pushes none of them out.
-    QStringList beyond;
-    for (const QString &folder : {activePath(), processingPath()})
-        beyond += entriesBeyondBounds(
-            folder, reportsKept, reportsMaximumAgeSeconds,
-            [&](const QString &path) { return kept(path) && (!isReport || isReport(path)); });
-    const auto isPackage = [this, &kept](const QString &path) {
-        struct stat status {
-        };
-        return kept(path) && isPackageName(QFileInfo(path).fileName()) &&
-               entryStatus(path, status) && S_ISREG(status.st_mode);
-    };
-    for (const QString &folder : {preparedPath(), outgoingPath()})
-        beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds, isPackage);
-    return beyond;
-}
-
 bool MSHFileManager::isRealDirectory(const QString &path)
 {
     struct stat status {
@@ -726,8 +853,30 @@ QStringList MSHFileManager::namesInFolder(const QString &folder) const
 bool MSHFileManager::replaceStageEntry(int structure, const QString &stage,
                                        const struct stat &status)
 {
-    const QString path = join(structurePath(), stage);
-    const QByteArray name = QFile::encodeName(stage);
+    const QString folderName = stageFolderName(stage);
+    const QString path = join(structurePath(), folderName);
+    const QByteArray name = QFile::encodeName(folderName);
+    struct stat structureStatus {
+    };
+    if (S_ISDIR(status.st_mode) &&
+        (isMountRootAt(structure, name.constData()) ||
+         (::fstat(structure, &structureStatus) == 0 && structureStatus.st_dev != status.st_dev))) {
+        // A mounted folder can be neither used nor renamed: reports go through a folder of ours
+        // by another name for as long as it is there.
+        if (folderName != stage) {
+            MSHLog(
+                "[FileManager]",
+                QStringLiteral("Leaving %1 alone: another file system is mounted there").arg(path));
+            return false;
+        }
+        const QString own = stage + QStringLiteral(".own");
+        MSHLog("[FileManager]", QStringLiteral("Leaving %1 alone: another file system is mounted "
+                                               "there; reports go through %2 instead")
+                                    .arg(path, join(structurePath(), own)));
+        QMutexLocker lock(&m_stageMutex);
+        m_stageFolders.insert(stage, own);
+        return true;
+    }
     if (S_ISLNK(status.st_mode)) {
         // What a link leads to is never looked at: the link alone goes, and what it led to is
         // left where it is.
@@ -739,15 +888,16 @@ bool MSHFileManager::replaceStageEntry(int structure, const QString &stage,
         MSHLog("[FileManager]",
                QStringLiteral("Removing %1: a file in place of a report folder").arg(path));
     } else {
-        // Another user's folder (left by a run as another user) or one on another device: set
-        // aside inside the structure folder, which is ours, and never read or emptied.
-        const QByteArray aside = '.' + name + QByteArrayLiteral(".set-aside-") +
+        // Another user's folder (left by a run as another user): set aside inside the structure
+        // folder, which is ours, and never written or emptied; the reports in it are copied.
+        const QByteArray aside = '.' + QFile::encodeName(stage) + QByteArrayLiteral(".set-aside-") +
                                  QUuid::createUuid().toString(QUuid::Id128).toLatin1();
         const bool moved =
             ::renameat(structure, name.constData(), structure, aside.constData()) == 0;
         MSHLog("[FileManager]",
-               moved ? QStringLiteral("Setting %1 aside as %2: not a folder of this user's on this "
-                                      "device; what it holds is left there")
+               moved ? QStringLiteral("Setting %1 aside as %2: not a folder of this user's; the "
+                                      "reports in it this user can read are sent from the folder "
+                                      "made in its place")
                            .arg(path, QFile::decodeName(aside))
                      : QStringLiteral("Unable to set %1 aside (%2)").arg(path, errorText()));
         return moved;
@@ -760,11 +910,13 @@ bool MSHFileManager::replaceStageEntry(int structure, const QString &stage,
 
 bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool create)
 {
-    const QString path = join(structurePath(), stage);
-    const QByteArray name = QFile::encodeName(stage);
+    QString path = join(structurePath(), stageFolderName(stage));
     // Looked at again when it changes under us: a stage folder swapped for a moment never turns
     // reporting off.
     for (int attempt = 0; attempt < 8; ++attempt) {
+        // Another name when a file system is mounted at its own.
+        path = join(structurePath(), stageFolderName(stage));
+        const QByteArray name = QFile::encodeName(stageFolderName(stage));
         const int structure = openStructure(false);
         if (structure < 0) {
             MSHLog("[FileManager]",
@@ -774,7 +926,7 @@ bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool 
         struct stat status {
         };
         if (::fstatat(structure, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-            const int folder = openStageAt(structure, stage);
+            const int folder = openStageAt(structure, QFile::decodeName(name));
             if (folder >= 0) {
                 ::close(folder);
                 ::close(structure);
@@ -782,6 +934,10 @@ bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool 
             }
             if (errno != ENOENT)
                 replaceStageEntry(structure, stage, status);
+            if (stageFolderName(stage) != QFile::decodeName(name)) {
+                ::close(structure);
+                continue;
+            }
         }
         if (!create) {
             ::close(structure);
@@ -794,7 +950,7 @@ bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool 
             ::close(structure);
             return false;
         }
-        const int folder = openStageAt(structure, stage);
+        const int folder = openStageAt(structure, QFile::decodeName(name));
         ::close(structure);
         if (folder >= 0) {
             // The mode asked for, whatever the process's file-creation mask.
@@ -925,10 +1081,23 @@ std::optional<qint64> MSHFileManager::fileSizeAtPath(const QString &path) const
 
 bool MSHFileManager::prepareForNewLaunch()
 {
-    // A stage folder that is a link is removed as a link and made anew; one of another user's is
-    // set aside and made anew. Above the stage folders, a level that is not a folder of this
-    // user's is left as it is, before anything is made, and the launch goes without reports.
-    const int structure = openStructure(true);
+    // A run as another user than the cache folder's (root with the user's HOME) makes nothing
+    // there and takes none of the user's reports: the user's own runs go on as before.
+    if (!mayMakeInCacheFolder(m_base)) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Leaving the cache folder %1 alone: it is not this user's (as in a "
+                              "run with sudo keeping HOME); crash reports are off for this run")
+                   .arg(m_basePath));
+        return false;
+    }
+    // A level or a stage folder that is a link is removed as a link and made anew; one of
+    // another user's is set aside and made anew. A level swapped for a moment is looked at again.
+    int structure = -1;
+    for (int attempt = 0; attempt < 8 && structure < 0; ++attempt) {
+        structure = openStructure(true);
+        if (structure < 0 && errno != ELOOP && errno != ENOTDIR && errno != ENOENT)
+            break;
+    }
     if (structure < 0) {
         MSHLog("[FileManager]", QStringLiteral("Leaving %1 alone: not a folder of this user's "
                                                "reached without a link; crash reports are off (%2)")
@@ -942,6 +1111,8 @@ bool MSHFileManager::prepareForNewLaunch()
     }
     for (const char *stage : {"pending", "outgoing"})
         prepareStageFolder(QLatin1String(stage), 0, false);
+    setAsideEarlierTree();
+    takeReportsSetAside();
     m_leftovers.clear();
     completeInterruptedPackaging();
     listHiddenFoldersOfCutLaunches();
@@ -1026,86 +1197,6 @@ QString MSHFileManager::setupHiddenPath(const QString &hidden, const QString &pa
     ::close(active);
     m_folderLocks.push_back(descriptor);
     return path;
-}
-
-bool MSHFileManager::isReportFolderInUse(const QString &path)
-{
-    const int descriptor =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    // A shared probe: two processes starting at once never take each other for the owner.
-    const bool held = ::flock(descriptor, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(descriptor);
-    return held;
-}
-
-bool MSHFileManager::claimItemAtPath(const QString &path)
-{
-    {
-        QMutexLocker lock(&m_claimsMutex);
-        if (m_claims.contains(path))
-            return true;
-    }
-    QByteArray name;
-    const int folder = openParent(path, name);
-    if (folder < 0)
-        return false;
-    const bool claimed = claimItemAt(folder, path);
-    ::close(folder);
-    return claimed;
-}
-
-bool MSHFileManager::claimItemAt(int folder, const QString &path)
-{
-    QMutexLocker lock(&m_claimsMutex);
-    if (m_claims.contains(path))
-        return true;
-    const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
-    const int descriptor =
-        ::openat(folder, name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    struct stat opened {
-    };
-    struct stat named {
-    };
-    // Locked, and only then checked to be still the item at that name: its claimant may have
-    // removed it (and let go) while this descriptor was being opened.
-    // A regular file with a second name is another file's, never a report of ours.
-    const bool claimed =
-        ::fstat(descriptor, &opened) == 0 &&
-        (S_ISDIR(opened.st_mode) || (S_ISREG(opened.st_mode) && opened.st_nlink == 1)) &&
-        ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 &&
-        ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
-    if (!claimed) {
-        ::close(descriptor);
-        return false;
-    }
-    m_claims.insert(path, descriptor);
-    return true;
-}
-
-void MSHFileManager::releaseClaimAtPath(const QString &path)
-{
-    QMutexLocker lock(&m_claimsMutex);
-    const auto found = m_claims.constFind(path);
-    if (found == m_claims.cend())
-        return;
-    ::close(*found);
-    m_claims.erase(found);
-}
-
-void MSHFileManager::claimedItemMoved(const QString &from, const QString &to)
-{
-    QMutexLocker lock(&m_claimsMutex);
-    const auto found = m_claims.constFind(from);
-    if (found == m_claims.cend())
-        return;
-    const int descriptor = *found;
-    m_claims.erase(found);
-    m_claims.insert(to, descriptor);
 }
 
 bool MSHFileManager::isPackageName(const QString &fileName)
@@ -1227,17 +1318,6 @@ void MSHFileManager::removeLeftovers()
         changeSettled([&gone](QStringList &lines) {
             lines.removeIf([&gone](const QString &line) { return gone.contains(line); });
         });
-}
-
-std::optional<struct stat> MSHFileManager::claimedStatus(const QString &path)
-{
-    QMutexLocker lock(&m_claimsMutex);
-    const auto found = m_claims.constFind(path);
-    struct stat status {
-    };
-    if (found == m_claims.cend() || ::fstat(*found, &status) != 0)
-        return std::nullopt;
-    return status;
 }
 
 bool MSHFileManager::createMarkerFile(const QString &path)

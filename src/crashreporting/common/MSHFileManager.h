@@ -10,7 +10,12 @@
 // a link or another user's is never listed, and nothing in it is removed. Below the folder the
 // tree hangs from (the cache folder, which may be a link), every folder is opened one level at
 // a time relative to its parent, never through a link, and checked to be the running user's;
-// every entry is made, renamed, opened and removed relative to its folder's descriptor.
+// every entry is made, renamed, opened and removed relative to its folder's descriptor. Nothing
+// is made in a cache folder of another user's (a run with sudo keeping HOME), and no level is
+// used that lies on another file system than the cache folder. A folder of another user's in the
+// place of a level or a stage is set aside under a hidden name beside it and a folder of ours
+// made in its place; the reports it holds that this user can read are copied into the stages of
+// ours, and sent, once.
 
 #include <QByteArray>
 #include <QHash>
@@ -44,6 +49,16 @@ public:
     // The user's cache folder as the environment names it (XDG_CACHE_HOME when absolute, else
     // HOME/.cache), in clean form, as bytes: a name that is no UTF-8 stays what it is.
     static QByteArray cacheFolderPath();
+    // The same as a path to open and name files by: the folder's own name, or a name through a
+    // descriptor held open for a name that is no UTF-8. One form for every part of the component.
+    static QString cacheFolderName();
+    // Whether this user may make folders in the cache folder: it is the user's own, or a shared
+    // one (world-writable and sticky); when missing, the same of the nearest folder above it.
+    static bool mayMakeInCacheFolder(const QByteArray &cache);
+    // The folder at those names below the cache folder, made where missing, each level a folder
+    // of this user's reached without a link (another user's is set aside and made anew); empty
+    // (logged) when the cache folder is not one this user may make folders in.
+    static QString ownCacheFolder(const QList<QByteArray> &names);
     // A folder itself, not a link to one (nor anything else).
     static bool isRealDirectory(const QString &path);
     // The same for an entry of the tree, looked at from its own folder's descriptor.
@@ -67,6 +82,9 @@ public:
     // Packages of reports that prepared takes no new file for (read-only, another user's): a
     // folder of this user's alone, sent from and bounded like prepared.
     QString outgoingPath() const;
+    // The folder name a stage has at this run: its own, or "STAGE.own" when a file system is
+    // mounted at its own name (which can be neither used nor set aside).
+    QString stageFolderName(const QString &stage) const;
     // Makes that folder (mode 0700) when missing; false when something else has its name.
     bool createOutgoingDirectory();
     // Opens a folder of the tree to list or remove in it: a stage folder only when it is a
@@ -83,6 +101,15 @@ public:
     // blocks its own removal (no read, write or search permission) is opened up to be removed.
     // The item is taken from its folder as openFolder opens it. False (logged) for a missing item.
     bool removeItemAtPath(const QString &path);
+    // Judges the item of the tree and removes it unless `keeps` holds, both on one descriptor of
+    // the item opened from its folder's descriptor (held locked meanwhile): what is judged is
+    // what is removed, whatever is swapped along its path. `keeps` is given a path through that
+    // descriptor. True when kept, false when removed, nothing when it is gone, held by another
+    // process or cannot be removed.
+    std::optional<bool> removeItemUnless(const QString &path,
+                                         const std::function<bool(const QString &)> &keeps);
+    // Only the judgement, made the same way.
+    bool itemSatisfies(const QString &path, const std::function<bool(const QString &)> &test) const;
     // Tries every listed entry; true only when each was removed.
     bool removeContentsOfDirectoryAtPath(const QString &path);
     // Moves the item into the folder under its own name; an existing item there is not replaced.
@@ -217,6 +244,23 @@ private:
     // Makes the stage folder (when asked) with the mode; a link or a file in its place is removed
     // as what it is first. False (logged) when no folder of this user's is there.
     bool prepareStageFolder(const QString &stage, mode_t mode, bool create);
+    // Opens the item of the tree (a folder or a file, never through a link) locked for this
+    // process, with its folder's descriptor; -1 when missing or held.
+    int openItemLocked(const QString &path, int &parent, QByteArray &name) const;
+    // Copies what this user can read of the reports in folders set aside (by this start or an
+    // earlier one) into the stages of ours, and marks each folder taken; see +SetAside.
+    void takeReportsSetAside();
+    // Sets aside the report tree an earlier build left at another cache path (a relative or
+    // non-UTF-8 cache folder was named differently then), so that its reports are taken too.
+    void setAsideEarlierTree();
+    // The folders of ours in which folders set aside may lie, each with the names from it down
+    // to the structure folder.
+    struct SetAsideHome {
+        int folder;
+        QList<QByteArray> below;
+        QString path;
+    };
+    std::vector<SetAsideHome> setAsideHomes() const;
     // removeItemAtPath without a word; errno tells why not.
     bool removeQuietly(const QString &path);
     void completeInterruptedPackaging();
@@ -229,6 +273,11 @@ private:
     bool changeSettled(const std::function<void(QStringList &)> &change);
 
     QStringList m_leftovers;
+    // The report tree an earlier build used for this cache folder, when it lies elsewhere.
+    QByteArray m_earlierRoot;
+    // Stages whose own name is taken by a mounted file system, with the folder used instead.
+    mutable QMutex m_stageMutex;
+    QHash<QString, QString> m_stageFolders;
     QString m_rootPath;
     // The folder the tree hangs from, as bytes, and the names from it down to the root.
     QByteArray m_base;

@@ -146,7 +146,10 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     // A folder that holds no report (a launch cut off before it wrote one) counts for nothing.
     // One of ours that nobody can read is made readable first, in active as in processing: it
     // is then sent, or removed, like any other.
-    QStringList beyond = m_fileManager->reportsBeyondBounds(isReportFolder);
+    // Each judged on the folder its removal reaches, never through a link swapped in.
+    const std::shared_ptr<MSHFileManager> judge = m_fileManager;
+    QStringList beyond = m_fileManager->reportsBeyondBounds(
+        [&judge](const QString &path) { return judge->itemSatisfies(path, isReportFolder); });
     beyond.removeIf(MSHFileManager::isReportFolderInUse);
     // What was packaged or sent already, though it could not be taken away, is left out too.
     const QSet<QString> settled = m_fileManager->settledPaths();
@@ -414,8 +417,11 @@ void MSHCrashReportingController::processExistingActiveReportPath(const QString 
 {
     const std::shared_ptr<MSHInternalReport> report = MSHInternalReport::reportWithPath(path);
     const std::shared_ptr<MSHCrashReportingController> self = shared_from_this();
-    if (!report->needsToBeSubmitted()) {
-        m_queue->async([self, report] { self->removeReport(report); });
+    // Judged on the folder reached as its removal reaches it: a level swapped for a link
+    // meanwhile never has a real report taken for none.
+    if (!m_fileManager->itemSatisfies(path, isReportFolder)) {
+        m_queue->async(
+            [self, path] { self->m_fileManager->removeItemUnless(path, isReportFolder); });
         return;
     }
     const auto owner = delegate();
@@ -465,14 +471,14 @@ void MSHCrashReportingController::handleExistingFilesInProcessing(const QStringL
     m_queue->async([self, paths] {
         for (const QString &path : paths) {
             // A folder holding no record is never sent, nor kept to be tried again: it goes
-            // unless a process holds it (a link, which none can hold, goes as a link).
-            if (!isReportFolder(path)) {
-                if (QFileInfo(path).isSymLink() || self->m_fileManager->claimItemAtPath(path)) {
-                    MSHLog(logPrefix, QStringLiteral("Removing %1: not a report").arg(path));
-                    self->m_fileManager->removeItemAtPath(path);
-                }
+            // unless a process holds it (a link, which none can hold, goes as a link). What is
+            // judged is what is removed.
+            const std::optional<bool> kept =
+                self->m_fileManager->removeItemUnless(path, isReportFolder);
+            if (kept == false)
+                MSHLog(logPrefix, QStringLiteral("Removed %1: not a report").arg(path));
+            if (kept != true)
                 continue;
-            }
             self->reportsController()->prepareAndSubmitReport(
                 MSHInternalReport::reportWithPath(path), false, false);
         }

@@ -2,13 +2,14 @@
 
 #include "crashreporting/common/KTBDebug.h"
 #include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/common/MSHLog.h"
 #include "crashreporting/network/KTBCertificatePinner.h"
 #include "crashreporting/settings/KTBApplicationIdentiferModel.h"
 #include "crashreporting/settings/KTBSettings.h"
 
 #include <QDir>
-#include <QStandardPaths>
+#include <QFile>
 
 std::shared_ptr<KTBSettingsOnboardingManager>
 KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
@@ -26,9 +27,14 @@ KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
 
 QString KTBSettingsOnboardingManager::settingsDirectoryPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           QStringLiteral("/%1.data/").arg(QLatin1String(KTBNetworkOperation::clientIdentifier)) +
-           MSHApplicationInfo::bundleIdentifier();
+    // The cache folder the crash reports live in, by the same name: never one of another
+    // user's, and each level a folder of this user's.
+    QList<QByteArray> names{QByteArray(KTBNetworkOperation::clientIdentifier) +
+                            QByteArrayLiteral(".data")};
+    for (const QString &level :
+         MSHApplicationInfo::bundleIdentifier().split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        names.append(QFile::encodeName(level));
+    return MSHFileManager::ownCacheFolder(names);
 }
 
 QVariant KTBSettingsOnboardingManager::valueForConfigurationKey(const QString &key)
@@ -66,6 +72,11 @@ void KTBSettingsOnboardingManager::beginSettingsDownload()
         apiKey = m_APIKey;
         token = m_advertisingToken;
         certificates = m_pinnedCertificates;
+    }
+    if (m_settingsDirectory.isEmpty()) {
+        MSHLog("[Kitbase]", QStringLiteral("Settings not downloaded: no settings folder of this "
+                                           "user's"));
+        return;
     }
     std::shared_ptr<KTBDownloadAndSaveSettingsOperation> operation =
         KTBDownloadAndSaveSettingsOperation::create(
@@ -124,8 +135,7 @@ std::shared_ptr<KTBSettings> KTBSettingsOnboardingManager::settingsModel()
 {
     QMutexLocker lock(&m_mutex);
     if (!m_settingsModel)
-        m_settingsModel = std::make_shared<KTBSettings>(
-            QDir(m_settingsDirectory).filePath(QStringLiteral("settings.json")));
+        m_settingsModel = std::make_shared<KTBSettings>(settingsPath());
     return m_settingsModel;
 }
 
@@ -138,6 +148,10 @@ QUrl KTBSettingsOnboardingManager::settingsURL() const
 
 QString KTBSettingsOnboardingManager::settingsPath() const
 {
+    // No settings folder (a cache folder of another user's): no settings file either, never one
+    // in the working folder.
+    if (m_settingsDirectory.isEmpty())
+        return QString();
     return QDir(m_settingsDirectory).filePath(QStringLiteral("settings.json"));
 }
 

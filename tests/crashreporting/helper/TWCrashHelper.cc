@@ -21,7 +21,8 @@
 // nothing recorded) when the report pipeline reaches that step; with TW_CRASH_HELPER_WAIT_AT=STEP it
 // prints "waiting at STEP" there the first time and goes on once a line arrives on its standard
 // input. With TW_CRASH_HELPER_NO_ROOM=ERRNO
-// every write into a symbolicated record fails with that errno, as on a full disk or quota.
+// every write into a symbolicated record fails with that errno, as on a full disk or quota. With
+// TW_CRASH_HELPER_SWAP (see below) the structure folder is a link for a moment, again and again.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
 #include "crashreporting/Kitbase.h"
@@ -48,13 +49,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdarg>
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
 #include <pthread.h>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -79,6 +83,64 @@ extern "C" ssize_t write(int descriptor, const void *bytes, size_t length)
         }
     }
     return ::syscall(SYS_write, descriptor, bytes, length);
+}
+
+// With TW_CRASH_HELPER_SWAP=NAME and TW_CRASH_HELPER_DECOY=FOLDER: whenever a report folder
+// named NAME is looked at by its path ("…/v3/STAGE/NAME"), the structure folder is swapped for a
+// link to FOLDER for that moment, and put back as soon as the cache folder is opened again (the
+// start of any walk down from it), as a race against the start would do at its worst.
+static char swapName[256];
+static char swapDecoy[4096];
+static char swapCache[4096];
+static char swappedStructure[4096];
+
+static void swapStructureFor(const char *path)
+{
+    if (swapName[0] == 0 || swappedStructure[0] != 0)
+        return;
+    const size_t length = std::strlen(path);
+    const size_t name = std::strlen(swapName);
+    const char *v3 = std::strstr(path, "/v3/");
+    if (!v3 || length <= name || std::strcmp(path + length - name, swapName) != 0 ||
+        path[length - name - 1] != '/' || size_t(v3 - path) + 3 >= sizeof(swappedStructure))
+        return;
+    char real[4096 + 8];
+    std::memcpy(swappedStructure, path, size_t(v3 - path) + 3);
+    swappedStructure[v3 - path + 3] = 0;
+    std::snprintf(real, sizeof(real), "%s.real", swappedStructure);
+    if (::syscall(SYS_renameat, AT_FDCWD, swappedStructure, AT_FDCWD, real) != 0 ||
+        ::syscall(SYS_symlinkat, swapDecoy, AT_FDCWD, swappedStructure) != 0)
+        swappedStructure[0] = 0;
+}
+
+static void putStructureBack(const char *path)
+{
+    if (swappedStructure[0] == 0 || std::strcmp(path, swapCache) != 0)
+        return;
+    char real[4096 + 8];
+    std::snprintf(real, sizeof(real), "%s.real", swappedStructure);
+    ::syscall(SYS_unlinkat, AT_FDCWD, swappedStructure, 0);
+    ::syscall(SYS_renameat, AT_FDCWD, real, AT_FDCWD, swappedStructure);
+    swappedStructure[0] = 0;
+}
+
+extern "C" int lstat(const char *path, struct stat *status)
+{
+    swapStructureFor(path);
+    return int(::syscall(SYS_newfstatat, AT_FDCWD, path, status, AT_SYMLINK_NOFOLLOW));
+}
+
+extern "C" int open(const char *path, int flags, ...)
+{
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list arguments;
+        va_start(arguments, flags);
+        mode = va_arg(arguments, mode_t);
+        va_end(arguments);
+    }
+    putStructureBack(path);
+    return int(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
 }
 
 extern "C" void *__libc_malloc(size_t);
@@ -400,6 +462,10 @@ int launch(int argc, char **argv)
          {QStringLiteral("CFBundleVersion"), QStringLiteral("123")}});
 
     noRoomError = qEnvironmentVariableIntValue("TW_CRASH_HELPER_NO_ROOM");
+    std::snprintf(swapName, sizeof(swapName), "%s", qgetenv("TW_CRASH_HELPER_SWAP").constData());
+    std::snprintf(swapDecoy, sizeof(swapDecoy), "%s",
+                  qgetenv("TW_CRASH_HELPER_DECOY").constData());
+    std::snprintf(swapCache, sizeof(swapCache), "%s", qgetenv("XDG_CACHE_HOME").constData());
     killAtStep = qgetenv("TW_CRASH_HELPER_KILL_AT");
     waitAtStep = qgetenv("TW_CRASH_HELPER_WAIT_AT");
     if (!killAtStep.isEmpty() || !waitAtStep.isEmpty())
