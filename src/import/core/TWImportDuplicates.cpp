@@ -200,6 +200,9 @@ public:
         add(second);
     }
 
+    // A key a row carries: places are found only by such keys.
+    void want(const MatchKey &key) { m_wanted.insert(key); }
+
     bool take(const MatchKey &key)
     {
         const auto found = m_byKey.find(key);
@@ -220,16 +223,25 @@ private:
         qsizetype next = 0;
     };
 
+    // Only the keys some row carries are kept: a file of a few rows against
+    // a large business hashes what it can find, not the whole store.
     void add(const QList<MatchKey> &keys)
     {
-        const qsizetype place = m_taken.size();
-        m_taken.append(false);
-        for (const MatchKey &key : keys)
+        qsizetype place = -1;
+        for (const MatchKey &key : keys) {
+            if (!m_wanted.contains(key))
+                continue;
+            if (place < 0) {
+                place = m_taken.size();
+                m_taken.append(false);
+            }
             m_byKey[key].places.append(place);
+        }
     }
 
     QHash<MatchKey, Entry> m_byKey;
     QList<bool> m_taken;
+    QSet<MatchKey> m_wanted;
 };
 
 } // namespace
@@ -244,7 +256,17 @@ QList<bool> transactions(const TWBusiness &business, const TWTransactionList &tr
     // the transaction under each of its accounts (the program's own export
     // of several accounts) finds it once under each, and of two like rows
     // listed under one account only one finds it.
+    QList<std::optional<MatchKey>> keys;
+    keys.reserve(transactions.size());
     Places places;
+    for (const TWTransactionPtr &transaction : transactions) {
+        std::optional<MatchKey> key = transaction ? rowKey(*transaction) : std::nullopt;
+        if (key && key->lines == 0 && openCounterparts.contains(transaction->identifier()))
+            key->account2 = 0;
+        if (key)
+            places.want(*key);
+        keys.append(std::move(key));
+    }
     QHash<qint32, TWUnitPtr> accountUnits;
     accountUnits.reserve(business.accounts().size());
     for (const TWAccountPtr &account : business.accounts()) {
@@ -258,12 +280,8 @@ QList<bool> transactions(const TWBusiness &business, const TWTransactionList &tr
     }
     QList<bool> matches;
     matches.reserve(transactions.size());
-    for (const TWTransactionPtr &transaction : transactions) {
-        std::optional<MatchKey> key = transaction ? rowKey(*transaction) : std::nullopt;
-        if (key && key->lines == 0 && openCounterparts.contains(transaction->identifier()))
-            key->account2 = 0;
+    for (const std::optional<MatchKey> &key : std::as_const(keys))
         matches.append(key && places.take(*key));
-    }
     return matches;
 }
 
