@@ -70,14 +70,16 @@ qsizetype offered(const QList<bool> &duplicates)
 
 // Every account exported at once lists a transfer or a purchase under each of
 // its accounts; read back, none of it is new. A bank statement (OFX) of each
-// account too. In units of 0 and 3 places as in dollars.
+// account too. In units of 0 and 3 places as in dollars, and in locales that
+// write a decimal comma.
 TEST(ImportReadBackTest, TheSamplesExportOfEveryAccountIsAllDuplicates)
 {
     TWFixedClock clock(2024, 6, 15, 12);
-    TWLocaleGuard locale(QStringLiteral("en_US"));
     QTemporaryDir dir;
-    for (const char *code : {"USD", "JPY", "KWD"}) {
-        SCOPED_TRACE(code);
+    for (const auto &[name, code] : {std::pair{"en_US", "USD"}, std::pair{"en_US", "JPY"},
+                                     std::pair{"de_DE", "KWD"}, std::pair{"fr_FR", "USD"}}) {
+        SCOPED_TRACE(std::string(name) + " " + code);
+        TWLocaleGuard locale(QString::fromLatin1(name));
         std::unique_ptr<TWBusiness> business =
             twBenchMakeSampleBusiness(400, QString::fromLatin1(code));
         ASSERT_TRUE(business);
