@@ -553,11 +553,11 @@ struct Sample {
 
 } // namespace
 
-std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(int transactions)
+std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(int transactions, const QString &homeCurrency)
 {
     TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
     info->setName(QStringLiteral("Harbor Lane Design Studio"));
-    info->setHomeCurrency(QStringLiteral("USD"));
+    info->setHomeCurrency(homeCurrency);
     info->setCreateDefaultAccounts(true);
     TWErrorResult error;
     std::unique_ptr<TWBusiness> business = TWBusiness::businessWithBusinessInfo(info, &error);

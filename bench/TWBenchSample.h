@@ -11,5 +11,7 @@
 #include <memory>
 
 // About `transactions` entries (at least the work, bills and draws of two
-// years); null with a message on stderr.
-std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(int transactions);
+// years); null with a message on stderr. Kept in `homeCurrency` (the same
+// counts of minor units: ¥95 or 9.500 dinars where dollars are $95.00).
+std::unique_ptr<TWBusiness>
+twBenchMakeSampleBusiness(int transactions, const QString &homeCurrency = QStringLiteral("USD"));

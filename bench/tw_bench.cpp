@@ -433,7 +433,8 @@ int argument(const QStringList &arguments, const QString &name, int fallback)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tw-bench generate [--sample] --transactions N --out PATH\n"
+    std::fprintf(stderr, "usage: tw-bench generate [--sample [--currency CODE]] --transactions N "
+                         "--out PATH\n"
                          "       tw-bench run [--transactions N | --package PATH]\n"
                          "       tw-bench edits --package PATH\n"
                          "       tw-bench growth\n"
@@ -460,7 +461,12 @@ int main(int argc, char **argv)
             return usage();
         const QString out = QDir::current().absoluteFilePath(arguments[at + 1]);
         if (arguments.contains(QStringLiteral("--sample"))) {
-            std::unique_ptr<TWBusiness> sample = twBenchMakeSampleBusiness(transactions);
+            // The sample kept in another unit (JPY, KWD: 0 and 3 places).
+            const qsizetype currency = arguments.indexOf(QStringLiteral("--currency"));
+            const QString code = currency >= 0 && currency + 1 < arguments.size()
+                                     ? arguments[currency + 1].toUpper()
+                                     : QStringLiteral("USD");
+            std::unique_ptr<TWBusiness> sample = twBenchMakeSampleBusiness(transactions, code);
             return sample && !failed(sample->writeToURL(QUrl::fromLocalFile(out),
                                                         TWSaveOperationSaveAs),
                                      "writeToURL")

@@ -5,6 +5,7 @@
 
 #include "foundation/TWDecimal.h"
 #include "foundation/TWLocalized.h"
+#include "model/TWMoneySigns.h"
 #include "model/TWNumberFormatter.h"
 
 #include <QRegularExpression>
@@ -29,9 +30,9 @@ double powerOfTen(unsigned decimals)
     return std::pow(10.0, double(decimals));
 }
 
-// Money text to minor units; the unit's sign and code are understood, and the
-// locale's own currency sign and code where they are the unit's (or no unit is
-// given): "$12.50" in a yen field is refused, never read as yen.
+// Money text to minor units; the unit's signs and codes are understood
+// (twMoneySigns: its own, "$" for a dollar unit, the locale's where they are
+// the unit's): "€12.50" in a dollar field is refused, never read as dollars.
 // `asWritten` asks for the locale's own grouping (typed text); otherwise any
 // grouping separator after a digit is skipped.
 std::optional<qint64> parseMinorUnits(const QString &text, const QLocale &locale,
@@ -39,13 +40,8 @@ std::optional<qint64> parseMinorUnits(const QString &text, const QLocale &locale
 {
     if (text.trimmed().isEmpty())
         return 0;
-    QStringList symbols;
-    if (unit)
-        symbols << unit->symbol() << unit->code();
-    const QString localeCode = locale.currencySymbol(QLocale::CurrencyIsoCode);
-    if (!unit || localeCode.compare(unit->code(), Qt::CaseInsensitive) == 0)
-        symbols << locale.currencySymbol(QLocale::CurrencySymbol) << localeCode;
-    const std::optional<TWDecimal> parsed = TWDecimal::parse(text, locale, symbols, asWritten);
+    const std::optional<TWDecimal> parsed =
+        TWDecimal::parse(text, locale, twMoneySigns(unit, locale), asWritten);
     return parsed ? parsed->minorUnits(decimals) : std::nullopt;
 }
 

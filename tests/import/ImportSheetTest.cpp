@@ -506,3 +506,31 @@ TEST_F(ImportSelectionTest, BothListsShowTheirAmountsAtTheSheetsDefaultSize)
         EXPECT_EQ(amounts, list == selection()->importTransactionsController() ? 2 : 3);
     }
 }
+
+// A bank statement opened while no register is chosen (a report is shown)
+// names no account of its own: Continue waits until the user chooses one,
+// and its lines are then that account's, never the last-used accounts'.
+TEST_F(ImportSheetTest, AStatementWaitsForItsAccountToBeChosen)
+{
+    sheet.setDefaultAccount(nullptr);
+    sheet.reset();
+    importFile(QStringLiteral("statement.ofx"),
+               "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX>\n<BANKMSGSRSV1>\n<STMTTRNRS>\n"
+               "<STMTRS>\n<CURDEF>USD\n<BANKTRANLIST>\n<STMTTRN>\n<TRNTYPE>DEBIT\n"
+               "<DTPOSTED>20240601\n<TRNAMT>-12.50\n<NAME>Grocer\n</STMTTRN>\n</BANKTRANLIST>\n"
+               "</STMTRS>\n</STMTTRNRS>\n</BANKMSGSRSV1>\n</OFX>\n");
+    EXPECT_FALSE(sheet.parseButton()->isEnabled());
+    EXPECT_FALSE(sheet.accountHint()->isHidden());
+    sheet.doParse(1);
+    EXPECT_FALSE(selection() && !selection()->transactions().isEmpty());
+    const int index = sheet.accountPopUpButton()->findText(QStringLiteral("Checking"));
+    ASSERT_GE(index, 2);
+    sheet.accountPopUpButton()->setCurrentIndex(index);
+    emit sheet.accountPopUpButton()->activated(index);
+    EXPECT_TRUE(sheet.accountHint()->isHidden());
+    ASSERT_TRUE(sheet.parseButton()->isEnabled());
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    ASSERT_EQ(selection()->transactions().size(), 1);
+    EXPECT_EQ(selection()->transactions().first()->account1Identifier(), checking->identifier());
+}

@@ -146,20 +146,30 @@ TEST_F(ImportTransactionsTest, AmountTakesItsOwnUnitNotAccountOnes)
     EXPECT_EQ(both[0]->totalBusiness(), 1300);
 }
 
-TEST_F(ImportTransactionsTest, AmountsBeyondTheUnitsPlacesRoundHalvesAwayFromZero)
+// Digits past a unit's places are never rounded away: such an amount is
+// refused, and the warning names its row; trailing zeros are no such digits.
+TEST_F(ImportTransactionsTest, AmountsBeyondTheUnitsPlacesAreRefusedByRow)
 {
-    const TWTransactionList made =
-        process({"Account 2", "Amount", "Unit"}, twRows({{"Food", "2.5", "JPY"},
-                                                         {"Food", "-2.5", "JPY"},
-                                                         {"Food", "0.125", "EUR"},
-                                                         {"Food", "-0.125", "EUR"},
-                                                         {"Food", "0.124", "EUR"}}));
+    bool ok = true;
+    QString warnings;
+    const TWTransactionList made = process({"Account 2", "Amount", "Unit"},
+                                           twRows({{"Food", "2.5", "JPY"},
+                                                   {"Food", "-2.5", "JPY"},
+                                                   {"Food", "0.125", "EUR"},
+                                                   {"Food", "-0.120", "EUR"},
+                                                   {"Food", "3.0", "JPY"}}),
+                                           &ok, &warnings);
     ASSERT_EQ(made.size(), 5);
-    EXPECT_EQ(made[0]->total(), 3);
-    EXPECT_EQ(made[1]->total(), -3);
-    EXPECT_EQ(made[2]->total(), 13);
-    EXPECT_EQ(made[3]->total(), -13);
-    EXPECT_EQ(made[4]->total(), 12);
+    EXPECT_EQ(made[0]->total(), 0);
+    EXPECT_EQ(made[1]->total(), 0);
+    EXPECT_EQ(made[2]->total(), 0);
+    EXPECT_EQ(made[3]->total(), -12);
+    EXPECT_EQ(made[4]->total(), 3);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(warnings.startsWith(TWLocalized("amountsTooPrecise"))) << warnings.toStdString();
+    for (const char *value : {"2.5", "-2.5", "0.125"})
+        EXPECT_TRUE(warnings.contains(QString::fromLatin1(value))) << value;
+    EXPECT_FALSE(warnings.contains(QStringLiteral("-0.120")));
 }
 
 TEST_F(ImportTransactionsTest, AccountColumnsMakeSplitsBalancedInEachAccountsUnit)

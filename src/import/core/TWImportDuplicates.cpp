@@ -1,12 +1,14 @@
 #include "import/core/TWImportDuplicates.h"
 
 #include "foundation/TWDateAdditions.h"
+#include "model/TWAccount.h"
 #include "store/TWBusiness.h"
 #include "store/TWWorkTotals.h"
 
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <bit>
 #include <optional>
 #include <tuple>
@@ -74,32 +76,213 @@ std::optional<ExpenseKey> expenseKey(const TWExpense &expense)
                       quantityBits(expense.quantity())};
 }
 
+// A transaction as one account's register lists it: that account first, the
+// other second, the amount as it moves that account (the store's sign: the
+// first account gains the total). A split transaction is its lines, in any
+// order, folded into one fingerprint: the total and accounts it carries are
+// whatever made it left there.
+struct MatchKey {
+    qint64 total = 0;
+    qint32 account1 = 0;
+    qint32 account2 = 0;
+    std::uint32_t day = 0;
+    QString unit;
+    quint64 lines = 0;
+    bool operator==(const MatchKey &) const = default;
+};
+
+size_t qHash(const MatchKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.total, key.account1, key.account2, key.day, key.unit, key.lines);
+}
+
+// A well-mixed 64-bit value of one split line; summed over the lines, their
+// order does not matter.
+quint64 lineFingerprint(qint32 account, qint64 total)
+{
+    quint64 z = (quint64(quint32(account)) << 32) ^ quint64(total) ^ 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return (z ^ (z >> 31)) + quint64(total) * 0x9E3779B97F4A7C15ULL;
+}
+
+// None for a transaction that can match nothing: no day or no unit.
+std::optional<MatchKey> rowKey(const TWTransaction &transaction)
+{
+    if (transaction.dayValue() == 0 || !transaction.unit())
+        return std::nullopt;
+    MatchKey key{
+        transaction.total(),    transaction.account1Identifier(), transaction.account2Identifier(),
+        transaction.dayValue(), transaction.unit()->code(),       0};
+    if (transaction.hasSplit()) {
+        key.total = 0;
+        key.account1 = 0;
+        key.account2 = 0;
+        // The line count too, so that no line can be added or dropped unseen.
+        key.lines = quint64(transaction.splits().size()) << 56;
+        for (const TWSplitPtr &split : transaction.splits()) {
+            if (!split)
+                continue;
+            key.lines += lineFingerprint(split->accountIdentifier(), split->total());
+            key.total += std::max<qint64>(split->total(), 0);
+        }
+    }
+    return key;
+}
+
+// The places of the stored transactions, each taken by one row at most, found
+// through every key a row may carry for it: a hash of keys to places, with a
+// cursor past the places already taken, so a file costs one pass over the
+// store and one over its rows.
+class Places
+{
+public:
+    // A stored transaction's places: one per account it touches, each found
+    // by the keys of that account's listing of it (with account 2 left open
+    // too, 0, for a statement's line, which names no other account).
+    template <typename UnitOf> void addStored(const TWTransaction &stored, const UnitOf &unitOf)
+    {
+        const std::optional<MatchKey> key = rowKey(stored);
+        if (!key)
+            return;
+        const std::uint32_t day = key->day;
+        if (stored.hasSplit()) {
+            // Each account's lines as its statement shows them: one line in
+            // its own unit, several summed in the account's.
+            QHash<qint32, QList<const TWSplit *>> lines;
+            QList<qint32> order;
+            for (const TWSplitPtr &split : stored.splits()) {
+                if (!split)
+                    continue;
+                if (!lines.contains(split->accountIdentifier()))
+                    order.append(split->accountIdentifier());
+                lines[split->accountIdentifier()].append(split.get());
+            }
+            for (const qint32 account : std::as_const(order)) {
+                const QList<const TWSplit *> &own = lines.value(account);
+                QList<MatchKey> keys{*key};
+                if (own.size() == 1 && own.first()->unit())
+                    keys.append(
+                        {own.first()->total(), account, 0, day, own.first()->unit()->code(), 0});
+                if (const TWUnitPtr unit = unitOf(account)) {
+                    qint64 sum = 0;
+                    for (const TWSplit *split : own)
+                        sum += split->totalAccount();
+                    keys.append({sum, account, 0, day, unit->code(), 0});
+                }
+                add(keys);
+            }
+            if (order.isEmpty())
+                add({*key});
+            return;
+        }
+        const qint32 account1 = stored.account1Identifier();
+        const qint32 account2 = stored.account2Identifier();
+        const qint64 total = key->total;
+        // As written: listed under account 1. The file may also write it in
+        // that account's own unit (a QIF file carries no unit: a euro entry of
+        // a dollar account comes back as the dollars it moved).
+        QList<MatchKey> first{*key, {total, account1, 0, day, key->unit, 0}};
+        if (const TWUnitPtr unit = unitOf(account1); unit && unit->code() != key->unit) {
+            first.append({stored.totalAccount1(), account1, account2, day, unit->code(), 0});
+            first.append({stored.totalAccount1(), account1, 0, day, unit->code(), 0});
+        }
+        add(first);
+        if (account2 == account1)
+            return;
+        // The other way round: listed under account 2.
+        QList<MatchKey> second{{-total, account2, account1, day, key->unit, 0},
+                               {-total, account2, 0, day, key->unit, 0}};
+        if (const TWUnitPtr unit = unitOf(account2); unit && unit->code() != key->unit) {
+            second.append({-stored.totalAccount2(), account2, account1, day, unit->code(), 0});
+            second.append({-stored.totalAccount2(), account2, 0, day, unit->code(), 0});
+        }
+        add(second);
+    }
+
+    // A key a row carries: places are found only by such keys.
+    void want(const MatchKey &key) { m_wanted.insert(key); }
+
+    bool take(const MatchKey &key)
+    {
+        const auto found = m_byKey.find(key);
+        if (found == m_byKey.end())
+            return false;
+        Entry &entry = *found;
+        while (entry.next < entry.places.size() && m_taken.at(entry.places.at(entry.next)))
+            ++entry.next;
+        if (entry.next == entry.places.size())
+            return false;
+        m_taken[entry.places.at(entry.next++)] = true;
+        return true;
+    }
+
+private:
+    struct Entry {
+        QList<qsizetype> places;
+        qsizetype next = 0;
+    };
+
+    // Only the keys some row carries are kept: a file of a few rows against
+    // a large business hashes what it can find, not the whole store.
+    void add(const QList<MatchKey> &keys)
+    {
+        qsizetype place = -1;
+        for (const MatchKey &key : keys) {
+            if (!m_wanted.contains(key))
+                continue;
+            if (place < 0) {
+                place = m_taken.size();
+                m_taken.append(false);
+            }
+            m_byKey[key].places.append(place);
+        }
+    }
+
+    QHash<MatchKey, Entry> m_byKey;
+    QList<bool> m_taken;
+    QSet<MatchKey> m_wanted;
+};
+
 } // namespace
 
 namespace TWImportDuplicates
 {
 
-QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions)
+QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions,
+                         const QSet<qint32> &openCounterparts)
 {
-    // The same entry written the other way round: a register exported from
-    // one account lists that account first, the store may hold it second. A
-    // split transaction's lines name their accounts whichever way round.
-    TWTransactionList reversed;
-    reversed.reserve(transactions.size());
+    // One place per account a stored transaction touches: a file that lists
+    // the transaction under each of its accounts (the program's own export
+    // of several accounts) finds it once under each, and of two like rows
+    // listed under one account only one finds it.
+    QList<std::optional<MatchKey>> keys;
+    keys.reserve(transactions.size());
+    Places places;
     for (const TWTransactionPtr &transaction : transactions) {
-        if (!transaction || transaction->hasSplit()) {
-            reversed.append(nullptr);
-            continue;
-        }
-        auto other = std::make_shared<TWTransaction>();
-        other->setDate(transaction->date(), transaction->dayValue());
-        other->setUnit(transaction->unit());
-        other->setAccount1Identifier(transaction->account2Identifier());
-        other->setAccount2Identifier(transaction->account1Identifier());
-        other->setTotal(-transaction->total());
-        reversed.append(other);
+        std::optional<MatchKey> key = transaction ? rowKey(*transaction) : std::nullopt;
+        if (key && key->lines == 0 && openCounterparts.contains(transaction->identifier()))
+            key->account2 = 0;
+        if (key)
+            places.want(*key);
+        keys.append(std::move(key));
     }
-    return business.matchTransactions(transactions, reversed);
+    QHash<qint32, TWUnitPtr> accountUnits;
+    accountUnits.reserve(business.accounts().size());
+    for (const TWAccountPtr &account : business.accounts()) {
+        if (account)
+            accountUnits.insert(account->identifier(), account->unit());
+    }
+    const auto unitOf = [&accountUnits](qint32 account) { return accountUnits.value(account); };
+    for (const TWTransactionPtr &stored : business.transactions()) {
+        if (stored)
+            places.addStored(*stored, unitOf);
+    }
+    QList<bool> matches;
+    matches.reserve(transactions.size());
+    for (const std::optional<MatchKey> &key : std::as_const(keys))
+        matches.append(key && places.take(*key));
+    return matches;
 }
 
 QList<bool> tasks(TWBusiness &business, const TWTaskList &tasks)

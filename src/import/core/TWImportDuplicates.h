@@ -10,17 +10,25 @@
 #include "model/TWTransaction.h"
 
 #include <QList>
+#include <QSet>
 
 class TWBusiness;
 
 namespace TWImportDuplicates
 {
 
-// Same total, account 1, account 2, day and unit as a stored transaction,
-// or the same entry the other way round (the accounts exchanged and the
-// total negated). Each stored transaction answers for one row only: a file
-// with two like purchases of a day where one is stored has one new.
-QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions);
+// Same total, account 1, account 2, day and unit as a stored transaction as
+// one of its accounts lists it: as written (account 1 first) or the other way
+// round (account 2 first, the total negated), also in that account's own unit
+// where the transaction is kept in another; a split transaction by its lines.
+// A stored transaction answers once for each account it touches: a file that
+// lists a transfer under both its accounts is all duplicates, while of two
+// like purchases of a day in one account, where one is stored, one is new.
+// A transaction named in `openCounterparts` (by identifier: its account 2 is
+// no file's but a guess, a bank statement's line) is known by its own account,
+// amount, day and unit alone.
+QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions,
+                         const QSet<qint32> &openCounterparts = {});
 // Same project, task type, quantity, rate and day as a stored task. A stored
 // task's quantity comes from its stored time items, an imported task's from
 // its own (it has none in the store yet).

@@ -47,13 +47,17 @@ public:
 
     // The first amount as written, so that it can be read again in the unit a
     // unit column names.
-    void noteFirst(const QString &text, bool negate)
+    void noteFirst(const QString &text, bool negate, const QString &column)
     {
         if (!m_first) {
             m_first = text;
             m_negateFirst = negate;
+            m_firstColumn = column;
         }
     }
+    bool hasFirst() const { return m_first.has_value(); }
+    // The column the first amount came from, to name in a warning.
+    const QString &firstColumn() const { return m_firstColumn; }
     // A unit column names the unit the row's amounts are written in: when no
     // amount column was read in that unit, the first amount is that unit's
     // (and the readings in the columns' own units are dropped). Otherwise an
@@ -72,6 +76,7 @@ private:
     QList<std::pair<QString, qint64>> m_entries;
     std::optional<QString> m_first;
     bool m_negateFirst = false;
+    QString m_firstColumn;
 };
 
 // The working data of one run over the rows.
@@ -93,6 +98,13 @@ public:
     QStringList missingAccounts(const QList<QStringList> &rows);
 
 private:
+    struct Unread {
+        QString column;
+        QString value;
+        qsizetype row = 0;
+        bool tooPrecise = false;
+        bool first = false; // the row's first amount
+    };
     struct Row {
         TWTransactionPtr transaction;
         Amounts amounts;
@@ -103,6 +115,10 @@ private:
         bool changed = false;
         bool splitMarker = false;
         bool currencyColumns = false;
+        // No account 2 came from the file: the one it gets is a guess.
+        bool openCounterpart = false;
+        // Amounts of the row not read in their column's unit.
+        QList<Unread> unread;
     };
 
     void applyLine(Row &row, const TWImportTransactionField &line, const QString &value);
@@ -121,8 +137,12 @@ private:
     // a warning when it names none.
     qint64 readAmount(const TWImportTransactionField &line, const QString &value,
                       const TWUnit *unit);
+    // The same by the column's name; none when the text names no amount.
+    std::optional<qint64> readAmount(const QString &column, const QString &value,
+                                     const TWUnit *unit);
     // The same without the warning: none when the text names no amount.
-    std::optional<qint64> amountIn(const QString &value, const TWUnit *unit) const;
+    std::optional<qint64> amountIn(const QString &value, const TWUnit *unit,
+                                   bool *tooPrecise = nullptr) const;
     void unreadable(const TWImportTransactionField &line, const QString &value);
     void applyBuiltIn(Row &row, const TWImportTransactionField &line, qint32 identifier,
                       const QString &value);
@@ -175,6 +195,8 @@ private:
     TWImportWarningList m_missingAttachments;
     // Values the rows hold but that could not be read ("row 3, Date: 31/02/2024").
     TWImportWarningList m_unreadable;
+    // Amounts with more places than their unit keeps ("row 3, Amount: 1.234" in yen).
+    TWImportWarningList m_tooPrecise;
     qsizetype m_rowNumber = 0;
     TWImportWarningList m_missingListItems;
     TWImportWarningList m_missingTags;
@@ -262,9 +284,16 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
             unit = row.account1Unit;
         row.transaction->setUnit(unit ? unit : m_homeUnit);
         if (row.unitColumn && !row.splitMarker)
-            row.amounts.readFirstIn(row.unitColumn, [this](const QString &text, const TWUnit *in) {
-                return amountIn(text, in);
-            });
+            row.amounts.readFirstIn(
+                row.unitColumn, [this, &row](const QString &text, const TWUnit *in) {
+                    // Read again in the row's own unit: that reading is the one
+                    // to warn of.
+                    row.unread.removeIf([](const Unread &unread) { return unread.first; });
+                    return readAmount(row.amounts.firstColumn(), text, in);
+                });
+        for (const Unread &unread : std::as_const(row.unread))
+            (unread.tooPrecise ? m_tooPrecise : m_unreadable)
+                .add(TWImportWarnings::valueNotRead(unread.row, unread.column, unread.value));
 
         if (row.currencyColumns) {
             for (qsizetype j = 0; j < n; ++j) {
@@ -289,6 +318,7 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
     }
 
     const QString text = TWImportWarnings::text({{"valuesNotRead", &m_unreadable},
+                                                 {"amountsTooPrecise", &m_tooPrecise},
                                                  {"accountsNotFound", &m_missingAccounts},
                                                  {"attachmentsNotFound", &m_missingAttachments},
                                                  {"listItemsNotFound", &m_missingListItems},
@@ -313,26 +343,40 @@ void Processor::unreadable(const TWImportTransactionField &line, const QString &
     m_unreadable.add(TWImportWarnings::valueNotRead(m_rowNumber, line.sourceName(), value));
 }
 
-std::optional<qint64> Processor::amountIn(const QString &value, const TWUnit *unit) const
+std::optional<qint64> Processor::amountIn(const QString &value, const TWUnit *unit,
+                                          bool *tooPrecise) const
 {
-    // A parser's own amounts have no grouping and the locale's decimal mark;
-    // other texts are read by their shape and the unit's places.
-    const std::optional<QString> local =
-        m_owner.plainAmounts() ? value
-                               : TWImportValues::localAmountText(value, m_formatter.locale(),
-                                                                 unit ? unit->decimalPlaces() : 0);
-    bool ok = false;
-    const qint64 amount = local ? m_formatter.valueFromString(*local, unit, &ok) : 0;
-    return ok ? std::optional<qint64>(amount) : std::nullopt;
+    const std::optional<TWDecimal> amount =
+        TWImportValues::fileAmount(value, unit, m_owner.plainAmounts(), m_formatter.locale());
+    if (!amount)
+        return std::nullopt;
+    // Digits past the unit's places are never cut: 1.234 is no amount of yen.
+    const unsigned places = unit ? unit->decimalPlaces() : 0;
+    if (!TWImportValues::fitsPlaces(*amount, places)) {
+        if (tooPrecise)
+            *tooPrecise = true;
+        return std::nullopt;
+    }
+    return amount->minorUnits(places);
 }
 
 qint64 Processor::readAmount(const TWImportTransactionField &line, const QString &value,
                              const TWUnit *unit)
 {
-    const std::optional<qint64> amount = amountIn(value, unit);
-    if (!amount)
-        unreadable(line, value);
-    return amount.value_or(0);
+    return readAmount(line.sourceName(), value, unit).value_or(0);
+}
+
+std::optional<qint64> Processor::readAmount(const QString &column, const QString &value,
+                                            const TWUnit *unit)
+{
+    bool tooPrecise = false;
+    const std::optional<qint64> amount = amountIn(value, unit, &tooPrecise);
+    const QString named = TWImportWarnings::valueNotRead(m_rowNumber, column, value);
+    if (tooPrecise)
+        m_tooPrecise.add(named);
+    else if (!amount)
+        m_unreadable.add(named);
+    return amount;
 }
 
 TWUnitPtr Processor::lineUnit(const TWImportTransactionField &line) const
@@ -489,9 +533,15 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
         const TWUnitPtr unit = lineUnit(line);
         if (!unit)
             break;
-        const qint64 amount = readAmount(line, value, unit.get());
+        // Warned of once the row's unit is known: a unit column may ask for
+        // the first amount again in a unit of other places.
+        bool tooPrecise = false;
+        const qint64 amount = amountIn(value, unit.get(), &tooPrecise).value_or(0);
+        if (tooPrecise || !amountIn(value, unit.get()))
+            row.unread.append(
+                {line.sourceName(), value, m_rowNumber, tooPrecise, !row.amounts.hasFirst()});
         row.amounts.set(unit, identifier == TWFieldIdentifierCredit ? -amount : amount);
-        row.amounts.noteFirst(value, identifier == TWFieldIdentifierCredit);
+        row.amounts.noteFirst(value, identifier == TWFieldIdentifierCredit, line.sourceName());
         if (!row.firstAmountUnit)
             row.firstAmountUnit = unit;
         row.changed = true;
@@ -669,7 +719,8 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                 amounts.set(amountUnit, line->builtInIdentifier() == TWFieldIdentifierCredit
                                             ? -amount
                                             : amount);
-                amounts.noteFirst(value, line->builtInIdentifier() == TWFieldIdentifierCredit);
+                amounts.noteFirst(value, line->builtInIdentifier() == TWFieldIdentifierCredit,
+                                  line->sourceName());
                 if (!unit && !unitFromColumn)
                     unit = amountUnit;
                 changed = true;
@@ -715,9 +766,10 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
             continue;
         split->setUnit(unit ? unit : m_homeUnit);
         if (unitFromColumn)
-            amounts.readFirstIn(split->unit(), [this](const QString &text, const TWUnit *in) {
-                return amountIn(text, in);
-            });
+            amounts.readFirstIn(split->unit(),
+                                [this, &amounts](const QString &text, const TWUnit *in) {
+                                    return readAmount(amounts.firstColumn(), text, in);
+                                });
         if (!row.splitUnit)
             row.splitUnit = split->unit();
         if (split->accountIdentifier() == 0) {
@@ -771,6 +823,7 @@ void Processor::finish(Row &row)
             if (const qint32 equity = equityAccount())
                 transaction.setAccount2Identifier(equity);
         }
+        row.openCounterpart = transaction.account2Identifier() == 0;
         transaction.updateAccounts(m_accountDefaults, std::nullopt, true);
         transaction.setActiveAccountIdentifier(transaction.account1Identifier());
         const TWUnitPtr account1Unit = accountUnit(transaction.account1Identifier());
@@ -844,6 +897,8 @@ void Processor::finish(Row &row)
     }
     transaction.setState(TWTransactionStateNormal);
     transaction.setIdentifier(m_nextIdentifier++);
+    if (row.openCounterpart)
+        m_owner.addOpenCounterpart(transaction.identifier());
 }
 
 } // namespace
@@ -884,6 +939,7 @@ bool TWImportTransactions::processTransactions(QString *warnings)
     if (warnings)
         *warnings = QString();
     m_transactions.clear();
+    m_openCounterparts.clear();
     if (!m_importSettings)
         return true;
     Processor processor(*this, *m_business, *m_importSettings);

@@ -72,6 +72,11 @@ public:
     void setPlainAmounts(bool v) { m_plainAmounts = v; }
     const TWTransactionList &transactions() const { return m_transactions; }
     void setTransactions(const TWTransactionList &v) { m_transactions = v; }
+    // The identifiers of the transactions whose account 2 the file did not
+    // give (a bank statement's lines): the duplicate test knows them by
+    // their own account alone.
+    const QSet<qint32> &openCounterparts() const { return m_openCounterparts; }
+    void addOpenCounterpart(qint32 identifier) { m_openCounterparts.insert(identifier); }
 
     // Whether a file named in an attachments column may be attached: a
     // regular file whose resolved path (links followed) lies inside the
@@ -85,5 +90,6 @@ private:
     TWBusiness *m_business;
     TWTransactionList m_transactions;
     QSet<QString> m_placeholders;
+    QSet<qint32> m_openCounterparts;
     bool m_plainAmounts = false;
 };

@@ -2,6 +2,8 @@
 
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
+#include "model/TWMoneySigns.h"
+#include "model/TWUnit.h"
 
 #include <QDateTime>
 #include <QTime>
@@ -151,6 +153,26 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
         result.append(text.at(i));
     }
     return result;
+}
+
+std::optional<TWDecimal> fileAmount(const QString &text, const TWUnit *unit, bool plain,
+                                    const QLocale &locale)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return TWDecimal();
+    const std::optional<QString> local =
+        plain ? trimmed : localAmountText(trimmed, locale, unit ? unit->decimalPlaces() : 0);
+    if (!local)
+        return std::nullopt;
+    return TWDecimal::parse(*local, locale, twMoneySigns(unit, locale));
+}
+
+bool fitsPlaces(const TWDecimal &amount, unsigned places)
+{
+    const std::string &fraction = amount.fracDigits;
+    return fraction.size() <= places ||
+           fraction.find_first_not_of('0', std::size_t(places)) == std::string::npos;
 }
 
 QString amountText(const TWDecimal &amount, const QLocale &locale)

@@ -13,6 +13,8 @@
 
 #include <optional>
 
+class TWUnit;
+
 namespace TWImportValues
 {
 
@@ -45,6 +47,18 @@ std::optional<double> readNumber(const QString &text, bool percent = false);
 // program writes it), and only a second one of its kind makes it grouping.
 std::optional<QString> localAmountText(const QString &text, const QLocale &locale,
                                        unsigned places = 2);
+
+// An amount of a unit as a file writes it. With `plain` the parser has
+// already read the number by its format's rule (QIF and OFX: "." is the
+// decimal mark) and handed it on in the locale's mark without grouping; else
+// (CSV) the separators are read by the text's shape and the unit's places
+// (localAmountText). Either way the text may carry the unit's sign or code
+// (twMoneySigns: "$" for every dollar unit); a sign or code of another unit,
+// or text that is no amount, gives none. Never rounded: see fitsPlaces.
+std::optional<TWDecimal> fileAmount(const QString &text, const TWUnit *unit, bool plain,
+                                    const QLocale &locale);
+// Whether the amount has no digits past `places` but zeros.
+bool fitsPlaces(const TWDecimal &amount, unsigned places);
 
 // The amount in the locale's digits without grouping, "-" before a negative.
 QString amountText(const TWDecimal &amount, const QLocale &locale);

@@ -6,6 +6,7 @@
 #include "model/TWFormatter.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 namespace
 {
@@ -407,13 +408,38 @@ QString TWParserQIF::firstSeparator(const QString &value)
 
 QString TWParserQIF::amountString(const QString &value, bool negate, const QLocale &locale)
 {
-    // Quicken writes "1,500.00"; banks of day-first countries "-45,90".
-    std::optional<TWDecimal> amount = TWImportValues::readWrittenNumber(value);
+    // Quicken writes "1,500.00"; banks of day-first countries "-45,90"; some
+    // a currency sign ("$1,234.56", "-¥1,234"). The number is read here by the
+    // file's rule, whatever the user's locale; a sign stays for the import to
+    // judge against the unit it is read in.
+    const QString trimmed = value.trimmed();
+    qsizetype first = -1, last = -1;
+    for (qsizetype i = 0; i < trimmed.size(); ++i) {
+        if (trimmed.at(i).isDigit()) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    if (first < 0)
+        return value;
+    if (first > 0 &&
+        (trimmed.at(first - 1) == QLatin1Char('.') || trimmed.at(first - 1) == QLatin1Char(',')))
+        --first;
+    QString before = trimmed.left(first);
+    QString after = trimmed.mid(last + 1);
+    bool negative = before.contains(QLatin1Char('-')) || after.contains(QLatin1Char('-')) ||
+                    (before.contains(QLatin1Char('(')) && after.contains(QLatin1Char(')')));
+    static const QRegularExpression signs(QStringLiteral("[-+()\\s]"));
+    before.remove(signs);
+    after.remove(signs);
+    std::optional<TWDecimal> amount =
+        TWImportValues::readWrittenNumber(trimmed.mid(first, last - first + 1));
     if (!amount)
         return value;
-    if (negate)
-        amount->negative = !amount->negative;
-    return TWImportValues::amountText(*amount, locale);
+    amount->negative = negative != negate;
+    const QString sign = amount->negative && !amount->isZero() ? QStringLiteral("-") : QString();
+    return sign + before + amount->localized(locale, false) + after;
 }
 
 QString TWParserQIF::clearedString(const QString &value)

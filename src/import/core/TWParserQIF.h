@@ -43,8 +43,10 @@ public:
     // first; day first for any other separator. Null when no value is a date.
     static QString dateFormat(const QStringList &values, const QString &shortDateFormat);
     // A "T" or "$" value in the locale's notation, negated when asked; either
-    // decimal mark is read by its shape ("1,500.00", "-45,90"); unreadable
-    // text as written.
+    // decimal mark is read by its shape ("1,500.00", "-45,90"), a lone "." is
+    // the decimal mark ("1.234" is one and a quarter, never 1,234); a
+    // currency sign around the number stays ("-¥1234"); unreadable text as
+    // written.
     static QString amountString(const QString &value, bool negate, const QLocale &locale);
     // "1" for a cleared or reconciled mark ("*", "c", "X", "R"), else "0".
     static QString clearedString(const QString &value);

@@ -77,10 +77,15 @@ void TWImportTransactionsController::build()
         // Item 0 is "none", item 1 the separator.
         m_settings->setDefaultAccount(
             index >= 2 && index - 2 < m_accounts.size() ? m_accounts.at(index - 2) : nullptr);
+        updateParseButton();
     });
     auto *accountRow = new QHBoxLayout();
     accountRow->addWidget(new QLabel(TWLocalized("importDefaultAccount"), m_view));
     accountRow->addWidget(m_accountPopUp, 1);
+    m_accountHint = new QLabel(TWLocalized("importChooseAccount"), m_view);
+    m_accountHint->setObjectName(QStringLiteral("accountHint"));
+    m_accountHint->setWordWrap(true);
+    m_accountHint->hide();
 
     m_model = new TWImportMappingModel(this);
     connect(m_model, &TWImportMappingModel::mappingChanged, this, [this] { updateParseButton(); });
@@ -120,6 +125,7 @@ void TWImportTransactionsController::build()
     auto *layout = new QVBoxLayout(m_view);
     layout->addWidget(title);
     layout->addLayout(accountRow);
+    layout->addWidget(m_accountHint);
     layout->addWidget(m_table, 1);
     layout->addLayout(buttons);
     m_view->resize(640, 420);
@@ -213,9 +219,29 @@ void TWImportTransactionsController::parse()
         m_document->beginSheetWithView(m_view, true, true, {});
 }
 
+bool TWImportTransactionsController::needsAccount() const
+{
+    if (!m_settings || m_settings->defaultAccount())
+        return false;
+    // A statement (OFX, a CSV of one account, a QIF section that names no
+    // account) is of the account the user chooses: without one its lines
+    // would land in whatever accounts were used last.
+    if (m_parser && !m_parser->placeholderAccountNames().isEmpty())
+        return true;
+    for (const TWImportTransactionFieldPtr &line : m_settings->importFields()) {
+        if (line && line->type() == TWImportFieldTypeField &&
+            line->builtInIdentifier() == TWFieldIdentifierAccount1)
+            return false;
+    }
+    return true;
+}
+
 void TWImportTransactionsController::updateParseButton()
 {
-    m_parseButton->setEnabled(m_settings && m_parser && m_settings->activeFieldCount() != 0);
+    const bool needs = m_parser && needsAccount();
+    m_accountHint->setVisible(needs);
+    m_parseButton->setEnabled(m_settings && m_parser && m_settings->activeFieldCount() != 0 &&
+                              !needs);
 }
 
 void TWImportTransactionsController::doPath(int row)
@@ -243,7 +269,7 @@ void TWImportTransactionsController::doParse(int tag)
         m_importer.reset();
         return;
     }
-    if (!m_business || !m_settings || !m_parser)
+    if (!m_business || !m_settings || !m_parser || needsAccount())
         return;
     // Every transaction moves money between two accounts.
     if (m_business->accounts().size() < 2) {
@@ -350,6 +376,7 @@ void TWImportTransactionsController::showTransactions()
     m_select->setBusinessController(m_document);
     m_select->setBusiness(m_business);
     m_select->setTransactions(m_importer->transactions());
+    m_select->setOpenCounterparts(m_importer->openCounterparts());
     m_select->update();
     m_importer.reset();
     twBeginImportSelection(m_document, m_select->view());

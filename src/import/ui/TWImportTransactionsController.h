@@ -63,6 +63,7 @@ public:
     QTableView *tableView() const { return m_table; }
     TWImportMappingModel *model() const { return m_model; }
     QLabel *numberTransactionsLabel() const { return m_countLabel; }
+    QLabel *accountHint() const { return m_accountHint; }
     QPushButton *parseButton() const { return m_parseButton; }
     const std::shared_ptr<TWParser> &parser() const { return m_parser; }
     const TWImportTransactionsSettingsPtr &importSettings() const { return m_settings; }
@@ -84,12 +85,16 @@ private:
     void process();
     void showTransactions();
     void updateParseButton();
+    // Whether the file's lines have no account of their own and none is
+    // chosen: Continue waits for the choice.
+    bool needsAccount() const;
     void presentError(const TWError &error);
 
     TWPopUpButton *m_accountPopUp = nullptr;
     QTableView *m_table = nullptr;
     TWImportMappingModel *m_model = nullptr;
     QLabel *m_countLabel = nullptr;
+    QLabel *m_accountHint = nullptr;
     QPushButton *m_parseButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
 

@@ -77,7 +77,8 @@ void TWImportTransactionsSelectController::update()
     m_all->setBusiness(m_business);
     // Duplicates start unticked: one hash of the stored transactions for the
     // whole file, not a scan per row.
-    const QList<bool> duplicates = TWImportDuplicates::transactions(*m_business, m_transactions);
+    const QList<bool> duplicates =
+        TWImportDuplicates::transactions(*m_business, m_transactions, m_openCounterparts);
     TWTransactionList preselected;
     for (qsizetype i = 0; i < m_transactions.size(); ++i) {
         if (!duplicates.value(i))
@@ -225,6 +226,7 @@ void TWImportTransactionsSelectController::finish(TWSheetResult result)
     m_import->setTransactions({});
     m_import->setImportSelectedTransactions({});
     m_transactions.clear();
+    m_openCounterparts.clear();
     stopObserving();
 }
 

@@ -12,6 +12,7 @@
 #include "model/TWTransaction.h"
 
 #include <QPointer>
+#include <QSet>
 
 class QCheckBox;
 class QMenu;
@@ -28,6 +29,9 @@ public:
 
     void setTransactions(const TWTransactionList &transactions) { m_transactions = transactions; }
     const TWTransactionList &transactions() const { return m_transactions; }
+    // Those of the transactions whose account 2 the file did not give
+    // (TWImportTransactions::openCounterparts).
+    void setOpenCounterparts(const QSet<qint32> &identifiers) { m_openCounterparts = identifiers; }
     // Fills both lists, ticks what is not a duplicate, starts observing.
     void update() override;
     // The check box and the import button from the ticks.
@@ -68,6 +72,7 @@ private:
     QPushButton *m_importButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
     TWTransactionList m_transactions;
+    QSet<qint32> m_openCounterparts;
     TWAccountList m_popUpAccounts;
     QList<TWNotificationCenter::Token> m_observers;
 };
