@@ -1159,8 +1159,9 @@ TEST_F(DocumentReplaceTest, AnOpeningPutsBackOnlyThePackageTheCutOffReplaceWrote
         const bool stopped = child > 0;
         end(child);
         ASSERT_TRUE(stopped);
-        if (c.renamedSince)
+        if (c.renamedSince) {
             ASSERT_TRUE(QDir().rename(target, renamed));
+        }
         for (const QString &name :
              QDir(dir.path())
                  .entryList({".Target.tallyworth.save-*"},
