@@ -20,6 +20,11 @@
 #include <QMainWindow>
 #include <QScopeGuard>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+
 namespace
 {
 
@@ -30,6 +35,10 @@ TWError documentError(const char *key, const QString &place, const QString &reas
         text = text.arg(reason);
     return TWError(TWLocalized("upgradeErrorDomain"), -1, text);
 }
+
+// Waiting for another running copy's save into a package about to be
+// replaced, before the user is told (see TWBusiness's own wait).
+constexpr int kTargetLockWaitMilliseconds = 1000;
 
 // The code of "no such file" on reading, as the desktop's file errors number it.
 constexpr int kFileNotFoundCode = 260;
@@ -74,16 +83,21 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
         return false;
     }
     TWErrorResult opened;
-    std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(url, false, &opened);
+    std::unique_ptr<TWBusiness> business;
+    whileBusyAsk(&opened, [&](TWErrorResult *failure) {
+        business = TWBusiness::businessWithURL(url, false, failure);
+        return bool(business);
+    });
     if (business) {
         m_business = std::move(business);
         setFileURL(url);
         // What saves onto this package left when they were cut off.
         TWPackageWorkFolder::removeLeftovers(url.toLocalFile());
+        // The folder it came from is gone now: the business is named.
         if (!restored.isEmpty())
             TWDocumentPrompts::prompts().showMessage(
                 TWLocalized("documentRestoredMessage")
-                    .arg(package.fileName(), QDir::toNativeSeparators(restored)),
+                    .arg(package.fileName(), QDir::toNativeSeparators(package.absolutePath())),
                 windowForSheet());
         if (error)
             *error = std::nullopt;
@@ -195,7 +209,13 @@ bool TWBusinessController::saveDocument()
         return saveDocumentAs();
     }
     TWErrorResult error;
-    if (!writeToURL(m_fileURL, TWSaveOperationSave, &error)) {
+    const bool written = whileBusyAsk(&error, [this](TWErrorResult *failure) {
+        return writeToURL(m_fileURL, TWSaveOperationSave, failure);
+    });
+    if (!written) {
+        // Told at once and not tried again: the changes stay unsaved.
+        if (error->domain() == TWPackageErrorDomain && error->code() == TWPackageLockedError)
+            return false;
         if (error->domain() != TWPackageErrorDomain || error->code() != TWPackageChangedError) {
             presentError(*error);
             return false;
@@ -228,6 +248,25 @@ bool TWBusinessController::saveDocument()
             windowForSheet());
     showMissingAttachments();
     return true;
+}
+
+bool TWBusinessController::whileBusyAsk(TWErrorResult *error,
+                                        const std::function<bool(TWErrorResult *)> &attempt)
+{
+    for (;;) {
+        if (attempt(error))
+            return true;
+        if (!*error || (*error)->domain() != TWPackageErrorDomain ||
+            (*error)->code() != TWPackageLockedError || m_autoSaving)
+            return false;
+        if (!askHoldingAutoSave(
+                [&] {
+                    return TWDocumentPrompts::prompts().askPackageBusy(
+                        (*error)->localizedDescription(), windowForSheet());
+                },
+                [](bool) { return false; }))
+            return false;
+    }
 }
 
 bool TWBusinessController::followPackage()
@@ -332,8 +371,23 @@ bool TWBusinessController::replacePackage(const QUrl &url)
     // Receipts only the old package still holds (the document's own folder
     // was lost in a move) are taken into the new one first.
     TWErrorResult error;
+    // Another running copy saving into the package must not land in what
+    // this one removes, nor this one take its receipts half-way: the target's
+    // lock is taken as a save takes it, from reading the target until the
+    // swap; the other copy's next save then finds the business replaced.
+    const TWPackageFiles::Descriptor targetLock(
+        ::open(QFile::encodeName(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const auto lockTarget = [&] {
+        return targetLock.get() < 0 || whileBusyAsk(&error, [&](TWErrorResult *failure) {
+                   if (TWPackageFiles::lockFolder(targetLock.get(), true,
+                                                  kTargetLockWaitMilliseconds))
+                       return true;
+                   *failure = TWBusiness::packageLockedError(target, targetLock.get());
+                   return false;
+               });
+    };
     {
-        const TWPackageWorkFolder work(target, QStringLiteral("save"));
+        TWPackageWorkFolder work(target, QStringLiteral("save"));
         const TWPackageWorkFolder aside(target, QStringLiteral("replaced"));
         QString reason;
         // The new package is written beside the old one, in the folder the
@@ -342,12 +396,17 @@ bool TWBusinessController::replacePackage(const QUrl &url)
         if (!work.isLocked())
             error = replaceFolderError(target, work.failure());
         else if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error) &&
-                 !(error = m_business->takeMissingAttachments(target))) {
+                 lockTarget() && !(error = m_business->takeMissingAttachments(target))) {
+            // Should the replace be cut off with nothing at the name, the
+            // opening puts back this very package, and no other folder.
+            work.recordReplace(target);
             if (!TWPackageMoves::replace(work.path(), target, &reason, aside.path()))
                 error = documentError("saveReplaceError", target, reason);
             else if (!m_business->adoptSavedCopy(work.path(), url))
                 writeToURL(url, TWSaveOperationSaveAs, &error);
-        } else if (error && error->localizedDescription().contains(work.path())) {
+        } else if (error && (error->localizedDescription().contains(work.path()) ||
+                             error->localizedDescription().contains(
+                                 QString::fromLocal8Bit(std::strerror(ENOSPC))))) {
             // The hidden work folder is the program's own business: the user
             // is told about the folder they chose.
             error = replaceFolderError(
@@ -355,7 +414,9 @@ bool TWBusinessController::replacePackage(const QUrl &url)
         }
     }
     if (error) {
-        presentError(*error);
+        // A refusal because another copy is saving was told already.
+        if (error->domain() != TWPackageErrorDomain || error->code() != TWPackageLockedError)
+            presentError(*error);
         return false;
     }
     return true;
@@ -363,9 +424,16 @@ bool TWBusinessController::replacePackage(const QUrl &url)
 
 TWError TWBusinessController::replaceFolderError(const QString &target, const QString &reason)
 {
-    // A full disk is said as such: no other folder on it would do.
+    // A full disk is said as such: no other folder on it would do. A disk
+    // nearly full has blocks left, but not the ones the save needed: the
+    // failure itself says so.
     const QString folder = QFileInfo(target).absolutePath();
-    const bool full = TWPackageMoves::isDiskFull(folder);
+    const bool full =
+        TWPackageMoves::isDiskFull(folder) ||
+        reason.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))) ||
+        reason.contains(QString::fromLocal8Bit(std::strerror(EDQUOT))) ||
+        reason.contains(TWBusiness::databaseError(13 /* SQLITE_FULL */).localizedDescription()) ||
+        reason == TWLocalized("packageFullDescription").arg(target);
     return TWError(TWPackageErrorDomain, TWPackageFolderError,
                    full ? TWLocalized("saveReplaceFullError").arg(target, folder)
                         : TWLocalized("saveReplaceFolderError").arg(target, folder, reason));
@@ -485,8 +553,11 @@ void TWBusinessController::autoSave()
     // minute: it comes back when the user saves.
     if (m_changedQuestionDeclined)
         return;
-    if (!m_fileURL.isEmpty() && m_edited && !m_closing)
+    if (!m_fileURL.isEmpty() && m_edited && !m_closing) {
+        m_autoSaving = true;
+        const auto done = qScopeGuard([this] { m_autoSaving = false; });
         saveDocument();
+    }
 }
 
 bool TWBusinessController::canClose()

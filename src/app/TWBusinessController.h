@@ -359,6 +359,10 @@ private:
     // Why `target` could not be replaced when its folder took no new package
     // (`reason`): a full disk said as full.
     static TWError replaceFolderError(const QString &target, const QString &reason);
+    // Runs `attempt` again for as long as it is refused because another
+    // process keeps the business locked and the user asks to try again
+    // (never asked during an autosave, which tries at its next turn).
+    bool whileBusyAsk(TWErrorResult *error, const std::function<bool(TWErrorResult *)> &attempt);
     // Names the attachments the last save left out, if any.
     void showMissingAttachments();
     // Reads the package the document holds, wherever it is now, into a new
@@ -414,6 +418,9 @@ private:
     // Saves under way (their messages and dialogs run the event loop).
     int m_saving = 0;
     bool m_autoSaveHeld = false;
+    // Set while an autosave runs: a business another process keeps locked
+    // is left to the next autosave, never asked about.
+    bool m_autoSaving = false;
     // The user kept the changes unsaved when told another copy had saved the
     // business: autosaves leave it to the user's next save to ask again.
     bool m_changedQuestionDeclined = false;

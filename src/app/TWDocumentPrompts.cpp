@@ -107,6 +107,19 @@ TWDocumentPrompts::askPackageChanged(const QString &displayName, QWidget *parent
     return KeepUnsaved;
 }
 
+bool TWDocumentPrompts::askPackageBusy(const QString &message, QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Information, TWLocalized("tallyworth"), message,
+                    QMessageBox::NoButton, parent);
+    box.setWindowModality(Qt::WindowModal);
+    QPushButton *retry = box.addButton(TWLocalized("packageBusyTryAgain"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(TWLocalized("cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(retry);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == retry;
+}
+
 TWDocumentPrompts::SaveChangesAnswer TWDocumentPrompts::askSaveChanges(const QString &displayName,
                                                                        QWidget *parent)
 {

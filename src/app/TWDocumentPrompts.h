@@ -31,6 +31,9 @@ public:
     // program since this window opened or last saved it.
     enum PackageChangedAnswer { SaveAnyway, RevertToSaved, KeepUnsaved };
     virtual PackageChangedAnswer askPackageChanged(const QString &displayName, QWidget *parent);
+    // Whether to try again a save or an opening refused at once because
+    // another process kept the business locked; `message` says which.
+    virtual bool askPackageBusy(const QString &message, QWidget *parent);
     virtual void showError(const TWError &error, QWidget *parent);
     virtual void showMessage(const QString &message, QWidget *parent);
 

@@ -140,6 +140,27 @@ bool copyFolder(const QString &source, const QString &destination, QString *reas
     return false;
 }
 
+namespace
+{
+
+bool &exchangeFlag()
+{
+    static bool available = true;
+    return available;
+}
+
+bool exchangeAvailable()
+{
+    return exchangeFlag();
+}
+
+} // namespace
+
+void setExchangeAvailable(bool available)
+{
+    exchangeFlag() = available;
+}
+
 bool replace(const QString &replacement, const QString &target, QString *reason,
              const QString &asideName)
 {
@@ -158,7 +179,10 @@ bool replace(const QString &replacement, const QString &target, QString *reason,
     }
     // The two swap names in one step: the business is never missing from
     // its name, whenever the program stops.
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+    if (!exchangeAvailable()) {
+        errno = EINVAL;
+    } else if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) ==
+               0) {
         if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::ReplaceSwapped))
             return fail(QStringLiteral("stopped"));
         // The old one, now at the replacement's name, goes on to its own.

@@ -44,6 +44,9 @@ bool replace(const QString &replacement, const QString &target, QString *reason,
 bool isDiskFull(const QString &folder);
 // Installed by tests only: answers isDiskFull in the disk's place.
 void setDiskFullQuery(std::function<bool(const QString &)> query);
+// Installed by tests only: false makes replace go as on a file system
+// without the one-step exchange (two renames).
+void setExchangeAvailable(bool available);
 
 // Removes a package the program wrote (its database, settings and attachment
 // files, a file manager's own files at its top, then the folders, which must

@@ -5,7 +5,6 @@
 #include "store/TWBusiness.h"
 #include "store/TWPackageFiles.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -82,6 +82,24 @@ bool isOurLock(int fd, const QByteArray &name)
            std::equal(start, start + sizeof start, kMarker);
 }
 
+const QByteArray kReplaceKey = "replaces ";
+const QByteArray kTokenKey = "token ";
+
+// Whether the lock of the work folder `folder` records a replace of the
+// package named `name`; `token` receives the token of the database it wrote.
+bool recordedReplace(const QString &folder, const QByteArray &name, qint64 *token)
+{
+    QFile lock(folder + kLockSuffix);
+    if (!lock.open(QIODevice::ReadOnly) || lock.size() > 64 * 1024)
+        return false;
+    const QList<QByteArray> lines = lock.readAll().mid(sizeof kMarker - 1).split('\n');
+    if (lines.size() < 2 || lines.at(0) != kReplaceKey + name || !lines.at(1).startsWith(kTokenKey))
+        return false;
+    bool ok = false;
+    *token = lines.at(1).mid(kTokenKey.size()).toLongLong(&ok);
+    return ok && *token != 0;
+}
+
 } // namespace
 
 TWPackageWorkFolder::TWPackageWorkFolder(const QString &target, const QString &purpose)
@@ -125,6 +143,24 @@ TWPackageWorkFolder::~TWPackageWorkFolder()
         ::close(m_lock);
 }
 
+void TWPackageWorkFolder::recordReplace(const QString &target)
+{
+    if (m_lock < 0)
+        return;
+    const std::optional<TWPackageMark> mark =
+        TWPackageMark::of(QDir(m_path).filePath(TWPackageDataFileName));
+    if (!mark || mark->token == 0)
+        return;
+    const QByteArray record = kReplaceKey + QFile::encodeName(QFileInfo(target).fileName()) + '\n' +
+                              kTokenKey + QByteArray::number(mark->token) + '\n';
+    const off_t at = off_t(sizeof kMarker - 1);
+    // Written after the marker; flushed, so that it is there whenever the
+    // program stops from here on.
+    if (::ftruncate(m_lock, at) == 0 &&
+        ::pwrite(m_lock, record.constData(), size_t(record.size()), at) == record.size())
+        ::fdatasync(m_lock);
+}
+
 void TWPackageWorkFolder::eachLeftover(const QString &target,
                                        const std::function<void(const QString &)> &leftover)
 {
@@ -161,10 +197,13 @@ void TWPackageWorkFolder::removeLeftovers(const QString &target)
     // without them) has their only copies.
     if (!info.exists() && !info.isSymLink())
         return;
-    const QSet<QString> lacked = TWBusiness::lackedAttachmentFiles(target);
-    eachLeftover(target, [&lacked](const QString &folder) {
+    // Read only once a leftover is there: most openings and saves find none.
+    std::optional<QSet<QString>> lacked;
+    eachLeftover(target, [&lacked, &target](const QString &folder) {
+        if (!lacked)
+            lacked = TWBusiness::lackedAttachmentFiles(target);
         const QDir attachments(QDir(folder).filePath(TWPackageAttachmentsFolderName));
-        for (const QString &name : lacked) {
+        for (const QString &name : *lacked) {
             if (TWPackageFiles::isRegularFile(attachments.filePath(name)))
                 return;
         }
@@ -178,19 +217,22 @@ QString TWPackageWorkFolder::restoreLeftover(const QString &target)
     const QFileInfo info(target);
     if (info.exists() || info.isSymLink())
         return {};
-    // Whole: a business package with its database committed (no journal of
-    // a write cut off beside it). The newest is the last save's.
+    // The package the cut-off replace itself wrote for this name, known by
+    // its record and its token (never by a file time, which another clock
+    // may have set), and whole: a business package with its database
+    // committed (no journal of a write cut off beside it).
+    const QByteArray name = QFile::encodeName(info.fileName());
     QString newest;
-    QDateTime written;
     eachLeftover(target, [&](const QString &folder) {
         const QFileInfo data(QDir(folder).filePath(TWPackageDataFileName));
-        if (!data.isFile() || QFileInfo::exists(data.filePath() + QStringLiteral("-journal")) ||
+        qint64 token = 0;
+        if (!newest.isEmpty() || !recordedReplace(folder, name, &token) || !data.isFile() ||
+            QFileInfo::exists(data.filePath() + QStringLiteral("-journal")) ||
             TWBusiness::replaceRefusal(folder))
             return;
-        if (newest.isEmpty() || data.lastModified() > written) {
+        const std::optional<TWPackageMark> mark = TWPackageMark::of(data.filePath());
+        if (mark && mark->token == token)
             newest = folder;
-            written = data.lastModified();
-        }
     });
     if (newest.isEmpty())
         return {};

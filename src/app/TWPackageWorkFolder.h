@@ -27,6 +27,11 @@ public:
     // written to, most often).
     bool isLocked() const { return m_lock >= 0; }
     const QString &failure() const { return m_failure; }
+    // Notes in the lock that the whole package in the folder is about to
+    // replace `target` (the name it goes to and its database's save token),
+    // so that an opening that finds the name empty puts back this package
+    // and nothing else (restoreLeftover).
+    void recordReplace(const QString &target);
 
     // Removes the work folders beside `target` that saves cut off left (a
     // new package being written, an old one moved aside by a replace): those
@@ -40,10 +45,13 @@ public:
     // leftover holding a receipt file that the business at `target` names and
     // lacks (its only copy).
     static void removeLeftovers(const QString &target);
-    // When nothing is at `target`, puts back the newest whole business among
-    // the leftovers beside it (a replace cut off between taking the old
-    // package away and putting the new one in); the folder it was, or empty
-    // when none was put back.
+    // When nothing is at `target`, puts back the package a replace cut off
+    // between taking the old package away and putting the new one in left
+    // beside it: only the leftover whose lock records that replace of this
+    // name, still holding the very database that replace wrote (its token),
+    // whole. Any other leftover (an old package moved aside, one left before
+    // the package was renamed, one of an earlier build) stays where it is.
+    // The folder it was, or empty when none was put back.
     static QString restoreLeftover(const QString &target);
 
 private:

@@ -35,9 +35,10 @@ namespace
 
 // Waiting for another process that holds the package's database file.
 constexpr int kFileBusyTimeoutMilliseconds = 2000;
-// Waiting for another running copy that saves into the package (a save of a
-// very large business takes seconds).
-constexpr int kPackageLockWaitMilliseconds = 30000;
+// Waiting for another running copy that saves into the package: long enough
+// for the save of an ordinary business, short enough that the window never
+// looks hung; past it the user is told at once and may try again.
+constexpr int kPackageLockWaitMilliseconds = 1000;
 
 TWError packageError(int code, const QString &description)
 {
@@ -773,7 +774,9 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
     // the business from opening.
     const TWPackageFiles::Descriptor folder(
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    TWPackageFiles::lockFolder(folder.get(), false, kPackageLockWaitMilliseconds);
+    if (folder.get() >= 0 &&
+        !TWPackageFiles::lockFolder(folder.get(), false, kPackageLockWaitMilliseconds))
+        return packageLockedError(path, folder.get());
     // What a save in place checks the package against. A file another
     // program wrote while it was being read matches nothing, and the first
     // save asks.
@@ -781,16 +784,35 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
     const std::optional<TWPackageMark> before = TWPackageMark::of(dataPath);
     if (TWErrorResult error = openDatabase(false, allowUpgrade))
         return error;
+    // A database another program kept locked while its mark was read (and
+    // let go before the rows were) was read without what every save in
+    // place checks first: the business is not opened without it.
+    if (!before) {
+        closeDatabase();
+        return packageError(TWPackageLockedError,
+                            TWLocalized("packageDatabaseBusyDescription").arg(path));
+    }
     applySettings(m_packageSettings);
     m_packageSettings.clear();
     m_deleteAttachments.clear();
     holdPackage(path);
     m_packageMark = before;
-    if (before && TWPackageMark::of(dataPath) != before)
+    if (TWPackageMark::of(dataPath) != before)
         m_packageMark = TWPackageMark{-1, QByteArrayLiteral("changed while read")};
     else
         knowMark(before);
+    // No save runs meanwhile (the lock is shared with openings only).
+    removeCutOffSaveFiles(m_attachmentsFolderPath, false);
     return std::nullopt;
+}
+
+TWError TWBusiness::packageLockedError(const QString &path, int lockedFolder)
+{
+    return packageError(TWPackageLockedError,
+                        TWLocalized(TWPackageFiles::lockHeldByThisProgram(lockedFolder)
+                                        ? "packageLockedDescription"
+                                        : "packageInUseDescription")
+                            .arg(path));
 }
 
 TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
@@ -1162,11 +1184,18 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     const TWPackageFiles::Descriptor lock(inPlace ? m_packageAnchor.openFolder() : -1);
     if (lock.get() >= 0 &&
         !TWPackageFiles::lockFolder(lock.get(), true, kPackageLockWaitMilliseconds))
-        return packageError(TWPackageLockedError,
-                            TWLocalized("packageLockedDescription").arg(path));
-    if (inPlace && m_packageMark) {
+        return packageLockedError(path, lock.get());
+    // A replace may have taken the name while this save waited: the package
+    // held is no longer at it.
+    if (inPlace && !isOwnPackage(path))
+        return packageError(TWPackageElsewhereError,
+                            TWLocalized("packageGoneDescription").arg(path));
+    // Never in place without the check: a database this document holds no
+    // mark of is written over only when the user said so.
+    const bool accepted = std::exchange(m_packageChangesAccepted, false);
+    if (inPlace && (m_packageMark || (!accepted && TWPackageFiles::isRegularFile(dataPath)))) {
         const std::optional<TWPackageMark> now = TWPackageMark::of(dataPath);
-        if (!now || !now->sameSave(*m_packageMark))
+        if (!m_packageMark || !now || !now->sameSave(*m_packageMark))
             return packageError(TWPackageChangedError,
                                 TWLocalized("packageChangedDescription").arg(path));
     }
@@ -1212,12 +1241,33 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // takes, so copying never replaces a file that document still uses; a
     // save that fails before the database is committed removes the files it
     // added.
+    // While receipts are copied in place a marker says so: a save cut off
+    // meanwhile leaves files no transaction names (and perhaps a copy's
+    // temporary file), which the next save or opening removes.
+    const QString savingMarker =
+        QDir(attachmentsPath).filePath(TWPackageFiles::savingMarkerFileName);
     WrittenAttachments written;
-    const auto failed = [&written, &removeMadeFolders](const TWError &error) -> TWErrorResult {
+    const auto failed = [&](const TWError &error) -> TWErrorResult {
         written.removeCreated();
         removeMadeFolders();
+        if (inPlace)
+            QFile::remove(savingMarker);
         return error;
     };
+    if (inPlace) {
+        removeCutOffSaveFiles(attachmentsPath, true);
+        QString reason;
+        if (!TWPackageFiles::writeFile(savingMarker, {}, false, &reason)) {
+            const int why = errno;
+            const char *key = TWPackageFiles::isDiskFullErrno(why)   ? "packageFullDescription"
+                              : TWPackageFiles::isReadOnlyErrno(why) ? "packageReadOnlyDescription"
+                                                                     : nullptr;
+            return packageError(
+                TWPackageFolderError,
+                key ? TWLocalized(key).arg(path)
+                    : TWLocalized("packageSettingsWriteDescription").arg(savingMarker, reason));
+        }
+    }
     if (inPlace) {
         if (TWErrorResult error = renumberTakenAttachments(transactions, attachmentsPath))
             return failed(*error);
@@ -1280,6 +1330,15 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     if (TWErrorResult error = writePackageDatabase(dataPath, token, writePending)) {
         if (stopped)
             return error;
+        // A full disk and a package that cannot be written are said so, of
+        // the business, not of a file inside it.
+        if (error->domain() == TWDatabaseErrorDomain && (error->code() & 0xFF) == SQLITE_FULL)
+            error =
+                packageError(TWPackageFolderError, TWLocalized("packageFullDescription").arg(path));
+        else if (error->domain() == TWDatabaseErrorDomain &&
+                 (error->code() & 0xFF) == SQLITE_READONLY)
+            error = packageError(TWPackageFolderError,
+                                 TWLocalized("packageReadOnlyDescription").arg(path));
         QFile::remove(pendingPath);
         if (!databaseExisted) {
             QFile::remove(dataPath);
@@ -1318,6 +1377,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         removeQueuedAttachments(m_deleteAttachments, attachmentsPath, written.paths);
         m_deleteAttachments.clear();
         removeOverwrittenFiles(attachmentsPath);
+        QFile::remove(savingMarker);
         if (m_attachmentsFolderPath.isEmpty())
             m_attachmentsFolderPath = attachmentsPath;
     } else if (saveOperation == TWSaveOperationSaveAs) {

@@ -196,10 +196,11 @@ bool TWBusiness::isCopyOfThisBusiness(const QString &path) const
     // A token names one save wherever its file went (copied whole, its
     // header the same or not); a database saved without one is known by
     // the header this document read.
-    return std::any_of(
-        m_knownMarks.cbegin(), m_knownMarks.cend(), [&mark](const TWPackageMark &known) {
-            return known.token != 0 ? known.token == mark->token : known.sameSave(*mark);
-        });
+    // The whole mark, as a save's check compares it: a copy written since
+    // by a program that does not know the token (an earlier build, a
+    // database tool) keeps the token but not SQLite's change counter.
+    return std::any_of(m_knownMarks.cbegin(), m_knownMarks.cend(),
+                       [&mark](const TWPackageMark &known) { return known.sameSave(*mark); });
 }
 
 bool TWBusiness::recognizePackage(const QString &path)
@@ -285,8 +286,43 @@ void TWBusiness::acceptPackageChanges()
     if (now.isEmpty())
         return;
     m_packageMark = TWPackageMark::of(QDir(now).filePath(TWPackageDataFileName));
+    // A database that cannot be read now is written over all the same.
+    m_packageChangesAccepted = !m_packageMark;
     // The receipts of the save about to be written over go with it.
     m_overwrittenFiles = namedAttachmentFiles(now).values();
+}
+
+void TWBusiness::removeCutOffSaveFiles(const QString &attachmentsPath, bool packageDatabase)
+{
+    // Only where a save was cut off: every other opening and save reads no
+    // receipt row and looks at no receipt file for this.
+    const QDir folder(attachmentsPath);
+    const QString marker = folder.filePath(TWPackageFiles::savingMarkerFileName);
+    mode_t mode = 0;
+    if (attachmentsPath.isEmpty() || !fileMode(marker, &mode) || !S_ISREG(mode))
+        return;
+    QSet<QString> named = namedAttachmentFiles(m_database, "main");
+    if (packageDatabase) {
+        // Before a save in place (checked against the package's database),
+        // the receipts that database names besides the working copy's are
+        // those queued for removal and those of a save the user chose to
+        // write over: they stay until a save that no longer names them is
+        // committed.
+        for (const QString &path : std::as_const(m_deleteAttachments))
+            named.insert(QFileInfo(path).fileName());
+        for (const QString &name : std::as_const(m_overwrittenFiles))
+            named.insert(name);
+    }
+    const QDir::Filters files = QDir::Files | QDir::Hidden | QDir::System;
+    for (const QString &name : folder.entryList(files)) {
+        const bool numbered = !name.isEmpty() && name.at(0).isDigit();
+        if (name == TWPackageFiles::savingMarkerFileName ||
+            !(TWPackageFiles::isCopyTemporaryName(name) || (numbered && !named.contains(name))))
+            continue;
+        if (fileMode(folder.filePath(name), &mode) && S_ISREG(mode))
+            QFile::remove(folder.filePath(name));
+    }
+    QFile::remove(marker);
 }
 
 void TWBusiness::removeOverwrittenFiles(const QString &attachmentsPath)

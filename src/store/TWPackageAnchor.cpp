@@ -112,7 +112,11 @@ std::optional<TWPackageMark> TWPackageMark::of(const QString &path)
     const auto closed = qScopeGuard([connection] { sqlite3_close_v2(connection); });
     sqlite3_busy_timeout(connection, 2000);
     sqlite3_db_config(connection, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    // The file's schema is only parsed, never run (as the opening reads it):
+    // an index on a function SQLite calls unsafe must not leave the package
+    // without a mark, nor any save without its check. No function of ours is
+    // registered here and extensions stay off.
+    sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1, nullptr);
     // The token and the header under one read lock: nothing writes between.
     if (sqlite3_exec(connection, "BEGIN; SELECT count(*) FROM sqlite_schema;", nullptr, nullptr,
                      nullptr) != SQLITE_OK)

@@ -12,9 +12,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include <climits>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace
@@ -22,6 +24,9 @@ namespace
 
 constexpr qsizetype kCopyChunkSize = 1 << 20;
 constexpr qint64 kLastIdentifier = 0x7FFFFFFF;
+// What the name of a receipt copy's temporary file holds after the receipt's
+// own name.
+const QString kCopyTemporaryInfix = QStringLiteral(".saving-");
 
 std::function<bool(TWPackageFiles::SaveStep)> &saveStepHook()
 {
@@ -280,7 +285,7 @@ bool copyFile(const QString &source, const QString &target, QString *reason)
     int created = -1;
     for (int attempt = 0; created < 0 && attempt < 100; ++attempt) {
         temporary = QFileInfo(target).dir().filePath(
-            QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".saving-") +
+            QLatin1Char('.') + QFileInfo(target).fileName() + kCopyTemporaryInfix +
             QString::number(QRandomGenerator::system()->generate(), 16));
         created = ::open(QFile::encodeName(temporary).constData(),
                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -372,6 +377,60 @@ bool lockFolder(int fd, bool exclusive, int waitMilliseconds)
         QThread::msleep(pause);
         pause = std::min(pause * 2, 20);
     }
+}
+
+bool lockHeldByThisProgram(int fd)
+{
+    struct stat folder;
+    if (fd < 0 || ::fstat(fd, &folder) != 0)
+        return false;
+    // The kernel lists every lock with its holder and the file's device and
+    // inode ("1: FLOCK ADVISORY WRITE 1234 08:01:5678 0 EOF").
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    char self[PATH_MAX];
+    const ssize_t selfLength = ::readlink("/proc/self/exe", self, sizeof self);
+    if (selfLength <= 0 || selfLength >= ssize_t(sizeof self))
+        return false;
+    const QByteArray program(self, selfLength);
+    const QList<QByteArray> lines = locks.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // A lock another waits for is listed with "->" and its own fields.
+        if (fields.size() < 6 || fields.at(1) != "FLOCK")
+            continue;
+        const QList<QByteArray> file = fields.at(5).split(':');
+        bool ok[3] = {};
+        if (file.size() != 3 || file.at(0).toUInt(&ok[0], 16) != major(folder.st_dev) ||
+            file.at(1).toUInt(&ok[1], 16) != minor(folder.st_dev) ||
+            file.at(2).toULongLong(&ok[2]) != folder.st_ino || !ok[0] || !ok[1] || !ok[2])
+            continue;
+        const qint64 pid = fields.at(4).toLongLong();
+        if (pid <= 0 || pid == ::getpid())
+            continue;
+        char holder[PATH_MAX];
+        const QByteArray link = "/proc/" + QByteArray::number(pid) + "/exe";
+        const ssize_t length = ::readlink(link.constData(), holder, sizeof holder);
+        if (length > 0 && length < ssize_t(sizeof holder) && QByteArray(holder, length) == program)
+            return true;
+    }
+    return false;
+}
+
+bool isCopyTemporaryName(const QString &name)
+{
+    return name.startsWith(QLatin1Char('.')) && name.contains(kCopyTemporaryInfix);
+}
+
+bool isDiskFullErrno(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
+
+bool isReadOnlyErrno(int error)
+{
+    return error == EROFS || error == EACCES || error == EPERM;
 }
 
 bool renameFile(const QString &from, const QString &to)

@@ -160,6 +160,21 @@ bool clearPendingPlace(const QString &path);
 // kept it that long (or `fd` is none). On a file system that keeps no locks
 // it goes on unlocked. The lock goes with the descriptor.
 bool lockFolder(int fd, bool exclusive, int waitMilliseconds);
+// Whether a process that holds a lock on the folder open as `fd` is known to
+// be another running copy of this program (the same program file); false
+// when it is another program or cannot be told.
+bool lockHeldByThisProgram(int fd);
+
+// The file a save in place keeps in the package's "Attachments" while it
+// copies receipts: one found there says a save was cut off, and what it left
+// (receipts no transaction names, a copy's temporary file) is removed.
+inline const QString savingMarkerFileName = QStringLiteral(".saving");
+// Whether `name` is a temporary file of a receipt copy (see copyFile).
+bool isCopyTemporaryName(const QString &name);
+// Whether a failure's `error` (an errno) says the disk is full.
+bool isDiskFullErrno(int error);
+// Whether it says the place cannot be written to (read-only, not permitted).
+bool isReadOnlyErrno(int error);
 
 // Renames `from` over `to` (a link at `to` is replaced, not followed).
 bool renameFile(const QString &from, const QString &to);

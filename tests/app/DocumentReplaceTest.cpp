@@ -13,6 +13,8 @@
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QElapsedTimer>
+#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +25,7 @@
 #include <linux/capability.h>
 #include <poll.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -630,6 +633,9 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
         QStringList saved;
         bool named;              // the lost receipt is named to the user
         bool savedThere = false; // the copy was saved as a business of its own since
+        // The copy's database was changed since by a program that keeps the
+        // token (a database tool, an earlier build).
+        bool changedThere = false;
     };
     const Case cases[] = {
         // Its files have the sizes this business stored.
@@ -644,6 +650,12 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
          true,
          {"missing", "receipt 1", "receipt 3"},
          true,
+         true},
+        {"a copy changed since by a program that keeps the token",
+         true,
+         {"missing", "receipt 1", "receipt 3"},
+         true,
+         false,
          true},
     };
     for (const Case &c : cases) {
@@ -660,6 +672,14 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
         if (c.copy) {
             ASSERT_TRUE(TWPackageMoves::copyFolder(books, target, &reason));
             ASSERT_TRUE(write(there, "receipt 2, edited"));
+            if (c.changedThere) {
+                sqlite3 *file = nullptr;
+                ASSERT_EQ(sqlite3_open(QFile::encodeName(target + "/Data.sql"), &file), SQLITE_OK);
+                EXPECT_EQ(sqlite3_exec(file, "UPDATE accounts SET name=name || ' (theirs)';",
+                                       nullptr, nullptr, nullptr),
+                          SQLITE_OK);
+                sqlite3_close(file);
+            }
             if (c.savedThere) {
                 TWBusinessController other;
                 TWErrorResult error;
@@ -867,11 +887,11 @@ TEST_F(DocumentReplaceTest, AReplaceCutOffBetweenItsTwoStepsLeavesTheNewBusiness
     EXPECT_TRUE(reopened.readFromURL(QUrl::fromLocalFile(target), &error));
 }
 
-TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheNewestWholeLeftoverAndNoLeftoverGoesWithReceipts)
+TEST_F(DocumentReplaceTest, AnEmptyNameGetsNoLeftoverNoReplaceRecordedAndNoLeftoverGoesWithReceipts)
 {
-    // Where the two folders could not swap in one step, a replace cut off
-    // between its renames left the old business aside, the new one beside it,
-    // and nothing at the name.
+    // Leftovers whose locks record no replace of this name (an earlier
+    // build's, or planted): none is taken for the business, whatever its
+    // file time says.
     const QString target = dir.filePath("Target.tallyworth");
     const QString oldBooks = dir.filePath("Old.tallyworth"),
                   newBooks = dir.filePath("New.tallyworth");
@@ -895,20 +915,16 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheNewestWholeLeftoverAndNoLeftoverGo
     {
         TWBusinessController document;
         TWErrorResult error;
-        EXPECT_TRUE(document.readFromURL(QUrl::fromLocalFile(target), &error))
-            << (error ? error->localizedDescription().toStdString() : "");
+        EXPECT_FALSE(document.readFromURL(QUrl::fromLocalFile(target), &error));
     }
-    EXPECT_EQ(businessName(target), "New Books");
-    ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages.first().contains("Target.tallyworth"));
-    EXPECT_FALSE(QFileInfo::exists(made));
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(receipts(made), numbered(2));
+    EXPECT_EQ(receipts(aside), numbered(3));
 
     // The old business, written anew at the name without its receipts (a
     // save of it that found the name empty), names them missing: the
     // leftover holding their only copies stays, opening after opening.
-    // (With New Books at the name, which lacks nothing, the old one went.)
-    EXPECT_FALSE(QFileInfo::exists(aside));
-    QDir(target).removeRecursively();
     const QString kept = leftover("replaced", oldBooks);
     QString reason;
     ASSERT_TRUE(TWPackageMoves::copyFolder(oldBooks, target, &reason));
@@ -1099,6 +1115,186 @@ TEST_F(DocumentReplaceTest, TwoRunningCopiesSavingMomentsApartNeverLoseASaveWith
         EXPECT_EQ(saved.size(), 4) << saved.join(u',').toStdString();
         EXPECT_EQ(receipts(path).filter(QRegularExpression("^(first|second) 4$")).size(), 1);
     }
+}
+
+// A replace cut off part-way leaves its new package (and the old one) in
+// hidden folders beside the name. An opening puts back only the package that
+// replace wrote for this name, known by what it recorded, never by a file
+// time; its message names folders that exist.
+TEST_F(DocumentReplaceTest, AnOpeningPutsBackOnlyThePackageTheCutOffReplaceWroteForTheName)
+{
+    const QString target = dir.filePath("Target.tallyworth");
+    const QString renamed = dir.filePath("Target 2026.tallyworth");
+    struct Case {
+        const char *name;
+        bool exchange; // the file system swaps the two folders in one step
+        bool renamedSince;
+        bool opens;
+    };
+    const Case cases[] = {
+        // Swapped, cut off before the old one went; then the user renamed
+        // the new business: the old one beside the old name stays hidden.
+        {"swapped, renamed since", true, true, false},
+        // Cut off between the two renames, the new package's file time
+        // behind the old one's (another computer's clock).
+        {"between two renames, clock skewed", false, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &folder :
+             QDir(dir.path())
+                 .entryList({"*.tallyworth*"},
+                            QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+            TWPackageMoves::removePackage(dir.filePath(folder)) ||
+                QFile::remove(dir.filePath(folder));
+        prompts.messages.clear();
+        saveBusiness(target, "Old Books", 3);
+        auto document = newDocument("New Books");
+        addReceipts(*document->business(), 1, 2, "new");
+        TWPackageMoves::setExchangeAvailable(c.exchange);
+        const pid_t child = heldAt(TWPackageFiles::SaveStep::ReplaceSwapped, [&] {
+            document->saveDocumentToURL(QUrl::fromLocalFile(target));
+        });
+        TWPackageMoves::setExchangeAvailable(true);
+        const bool stopped = child > 0;
+        end(child);
+        ASSERT_TRUE(stopped);
+        if (c.renamedSince) {
+            ASSERT_TRUE(QDir().rename(target, renamed));
+        }
+        for (const QString &name :
+             QDir(dir.path())
+                 .entryList({".Target.tallyworth.save-*"},
+                            QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+            QFile data(dir.filePath(name + "/Data.sql"));
+            ASSERT_TRUE(data.open(QIODevice::ReadWrite));
+            data.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                             QFileDevice::FileModificationTime);
+        }
+
+        TWBusinessController opened;
+        TWErrorResult error;
+        EXPECT_EQ(opened.readFromURL(QUrl::fromLocalFile(target), &error), c.opens)
+            << (error ? error->localizedDescription().toStdString() : "");
+        if (c.opens) {
+            EXPECT_EQ(businessName(target), "New Books");
+            EXPECT_EQ(receipts(target), QStringList({"new 1", "new 2"}));
+            ASSERT_EQ(prompts.messages.size(), 1);
+            EXPECT_FALSE(prompts.messages.first().contains(".Target"))
+                << prompts.messages.first().toStdString();
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(target));
+            EXPECT_EQ(businessName(renamed), "New Books");
+            EXPECT_TRUE(prompts.messages.isEmpty());
+        }
+    }
+}
+
+// Copy B is in its save of Target, holding the package's lock, when copy A's
+// Save As replaces Target: A takes the target's lock too, so it waits, or is
+// told at once (naming the other copy) and replaces nothing.
+TEST_F(DocumentReplaceTest, AReplaceOntoAPackageAnotherCopyIsSavingWaitsOrIsRefused)
+{
+    const QString target = dir.filePath("Target.tallyworth");
+    saveBusiness(target, "Target", 3);
+    const pid_t other = heldAt(TWPackageFiles::SaveStep::AttachmentsSynced, [&] {
+        auto document = openEdited(target);
+        document->saveDocument();
+    });
+    ASSERT_GT(other, 0);
+    const QStringList before = tree(target);
+    prompts.packageBusy = [] { return false; };
+    auto document = newDocument("Replacing");
+    const bool replaced = document->saveDocumentToURL(QUrl::fromLocalFile(target));
+    EXPECT_EQ(tree(target), before);
+    end(other);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(businessName(target), "Target");
+    ASSERT_EQ(prompts.packageBusyAsked.size(), 1);
+    EXPECT_TRUE(prompts.packageBusyAsked.first().contains(
+        TWLocalized("packageLockedDescription").section("%1", 1, 1).section('.', 0, 0)))
+        << prompts.packageBusyAsked.first().toStdString();
+}
+
+// Another process keeps the package's folder locked (another copy's slow
+// save, a backup tool): an opening and a save are told at once that the
+// business is in use, and may try again; an autosave leaves it to its next
+// turn. The holder is named a copy of the program only when it is one.
+TEST_F(DocumentReplaceTest, ALockAnotherProcessHoldsIsToldAtOnceNamingOnlyACopyAsACopy)
+{
+    const QString path = dir.filePath("Books.tallyworth");
+    saveBusiness(path, "Books", 3);
+    const QString copyWords =
+        TWLocalized("packageLockedDescription").section("%1", 1, 1).section('.', 0, 0);
+    for (const bool copy : {false, true}) {
+        SCOPED_TRACE(copy ? "another copy of the program" : "another program");
+        prompts.packageBusyAsked.clear();
+        prompts.errors.clear();
+        prompts.packageBusy = [] { return false; };
+        auto document = openEdited(path);
+        const pid_t holder = fork();
+        if (holder == 0) {
+            setpgid(0, 0);
+            if (!copy)
+                execlp("flock", "flock", "-o", QFile::encodeName(path).constData(), "sleep", "600",
+                       static_cast<char *>(nullptr));
+            const int folder = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+            ::flock(folder, LOCK_EX);
+            pause();
+            _exit(0);
+        }
+        ASSERT_GT(holder, 0);
+        const int probe = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+        QElapsedTimer taken;
+        taken.start();
+        while (::flock(probe, LOCK_SH | LOCK_NB) == 0 && taken.elapsed() < 10'000) {
+            ::flock(probe, LOCK_UN);
+            QThread::msleep(5);
+        }
+        ::close(probe);
+
+        QElapsedTimer timer;
+        timer.start();
+        TWBusinessController opening;
+        TWErrorResult error;
+        EXPECT_FALSE(opening.readFromURL(QUrl::fromLocalFile(path), &error));
+        EXPECT_FALSE(document->saveDocument());
+        document->autoSave();
+        EXPECT_LT(timer.elapsed(), 8000);
+        ASSERT_EQ(prompts.packageBusyAsked.size(), 2);
+        for (const QString &said : std::as_const(prompts.packageBusyAsked)) {
+            EXPECT_TRUE(said.contains(path)) << said.toStdString();
+            EXPECT_EQ(said.contains(copyWords), copy) << said.toStdString();
+        }
+        EXPECT_TRUE(prompts.errors.isEmpty());
+        EXPECT_TRUE(document->isDocumentEdited());
+        kill(-holder, SIGKILL);
+        end(holder);
+        EXPECT_TRUE(document->saveDocument());
+    }
+}
+
+// A business that cannot be written where it is is named as such, never by a
+// file inside it.
+TEST_F(DocumentReplaceTest, ASaveIntoAReadOnlyPackageNamesTheBusiness)
+{
+    const QString path = dir.filePath("Books.tallyworth");
+    saveBusiness(path, "Books", 3);
+    auto document = openEdited(path);
+    for (const QString &folder : {path, path + "/Attachments"})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    {
+        AsPlainUser plain;
+        EXPECT_FALSE(document->saveDocument());
+    }
+    for (const QString &folder : {path, path + "/Attachments"})
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+    ASSERT_EQ(prompts.errors.size(), 1);
+    const QString said = prompts.errors.first().localizedDescription();
+    EXPECT_TRUE(said.contains(path)) << said.toStdString();
+    EXPECT_FALSE(said.contains("Attachments") || said.contains("receipt") ||
+                 said.contains("Data.sql"))
+        << said.toStdString();
 }
 
 } // namespace

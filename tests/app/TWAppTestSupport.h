@@ -39,6 +39,10 @@ public:
     QStringList revertAsked;
     PackageChangedAnswer packageChanged = KeepUnsaved;
     QStringList packageChangedAsked;
+    // Whether to try again a save or opening refused at once because another
+    // process keeps the business locked (tried again up to 50 times).
+    std::function<bool()> packageBusy = [this] { return packageBusyAsked.size() <= 50; };
+    QStringList packageBusyAsked;
 
     QStringList proposed;
     QList<TWError> errors;
@@ -62,6 +66,12 @@ public:
         packageChangedAsked.append(name);
         showing();
         return packageChanged;
+    }
+    bool askPackageBusy(const QString &message, QWidget *) override
+    {
+        packageBusyAsked.append(message);
+        showing();
+        return packageBusy();
     }
     QString chooseOpenLocation(QWidget *) override { return openLocation; }
     SaveChangesAnswer askSaveChanges(const QString &, QWidget *) override

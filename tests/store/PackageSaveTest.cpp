@@ -683,3 +683,101 @@ TEST(PackageSave, ASaveWaitsForAnotherStoresSaveToEndAndIsThenRefused)
                   .size(),
               1);
 }
+
+// Another program (a database browser, a sync tool, an earlier build's save
+// on a slow disk) holds the database locked while the business opens and
+// writes to it, then writes again after the opening. The opening either
+// refuses at once with a message, or records what it read, so that the save
+// after the other program's second write is refused, never written over it.
+TEST(PackageSave, AnOpeningWhileAnotherProgramHoldsTheDatabaseNeverSkipsTheSavesCheck)
+{
+    // Held past the mark's wait, let go within the rows' wait.
+    for (const int heldMilliseconds : {2500}) {
+        SCOPED_TRACE(heldMilliseconds);
+        TWTestTempDir dir;
+        const QUrl url = twPackageURL(dir, QStringLiteral("Held"));
+        {
+            auto business = twNewBusiness();
+            ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+        }
+        const QByteArray data = QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql")));
+        const auto write = [&data](const char *sql) {
+            sqlite3 *file = nullptr;
+            sqlite3_open(data.constData(), &file);
+            sqlite3_busy_timeout(file, 10000);
+            EXPECT_EQ(sqlite3_exec(file, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(file);
+        };
+        std::promise<void> locked;
+        std::thread other([&] {
+            sqlite3 *file = nullptr;
+            sqlite3_open(data.constData(), &file);
+            sqlite3_exec(file, "BEGIN EXCLUSIVE; UPDATE accounts SET name='Theirs 1';", nullptr,
+                         nullptr, nullptr);
+            locked.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(heldMilliseconds));
+            sqlite3_exec(file, "COMMIT;", nullptr, nullptr, nullptr);
+            sqlite3_close(file);
+        });
+        locked.get_future().wait();
+        TWErrorResult error;
+        auto business = TWBusiness::businessWithURL(url, false, &error);
+        other.join();
+        if (!business) {
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->code(), TWPackageLockedError) << twDescribe(error);
+            EXPECT_TRUE(error->localizedDescription().contains(url.toLocalFile()));
+            continue;
+        }
+        write("UPDATE accounts SET name='Theirs 2';");
+        const TWErrorResult saved = business->writeToURL(url, TWSaveOperationSave);
+        ASSERT_TRUE(saved) << "saved over the other program's write";
+        EXPECT_EQ(saved->code(), TWPackageChangedError) << twDescribe(saved);
+    }
+}
+
+// A save in place killed while it copied receipts leaves a receipt file no
+// transaction names and, cut off inside a copy, the copy's temporary file:
+// the next save or opening of the business removes both, and only them.
+TEST(PackageSave, WhatACutOffSaveLeftIsRemovedByTheNextSaveOrOpening)
+{
+    for (const bool nextIsSave : {true, false}) {
+        SCOPED_TRACE(nextIsSave ? "next: a save" : "next: an opening");
+        TWTestTempDir dir;
+        const QUrl url = twPackageURL(dir, QStringLiteral("Cut"));
+        {
+            auto business = twNewBusiness();
+            addWithAttachment(*business, dir, QStringLiteral("kept.txt"), "kept");
+            ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+        }
+        const QDir attachments(twPackageFile(url, QStringLiteral("Attachments")));
+        const QStringList before = attachments.entryList(QDir::Files | QDir::Hidden);
+        // The window that saves next opened the business before the cut-off save.
+        std::unique_ptr<TWBusiness> next = nextIsSave ? twOpenPackage(url) : nullptr;
+        {
+            auto business = twOpenPackage(url);
+            ASSERT_TRUE(business);
+            addWithAttachment(*business, dir, QStringLiteral("orphan.txt"), "orphan");
+            StopAt stop(TWPackageFiles::SaveStep::AttachmentsCopied);
+            ASSERT_TRUE(business->writeToURL(url, TWSaveOperationSave));
+        }
+        // Cut off inside the copy of a large receipt.
+        ASSERT_TRUE(twWriteBytes(attachments.filePath(QStringLiteral(".900.pdf.saving-1f2e3d")),
+                                 QByteArray(4096, 'x')));
+        ASSERT_GT(attachments.entryList(QDir::Files | QDir::Hidden).size(), before.size());
+
+        if (nextIsSave) {
+            ASSERT_TRUE(next);
+            next->setSearchFieldType(2);
+            ASSERT_OK(next->writeToURL(url, TWSaveOperationSave));
+        } else {
+            next = twOpenPackage(url);
+            ASSERT_TRUE(next);
+        }
+        EXPECT_EQ(attachments.entryList(QDir::Files | QDir::Hidden), before);
+        ASSERT_EQ(next->transactions().size(), 1);
+        const auto &kept = twLoadedAttachments(*next->transactions().at(0), *next);
+        ASSERT_TRUE(kept && kept->size() == 1);
+        EXPECT_EQ(twFileBytes(kept->at(0)->filePath()), "kept");
+    }
+}
