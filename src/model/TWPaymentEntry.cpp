@@ -86,6 +86,9 @@ TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
                        const TWUnitPtr &recordUnit, const TWUnitConverter &convert)
 {
     const bool receivable = side == TWPaymentSide::Receivable;
+    bool booked = false;
+    for (const TWPaymentEntry &entry : entries)
+        booked = booked || entry.charge;
     TWPaymentTotals result;
     // The stretch since the account last stood settled: its charges and
     // payments, and the raw net of every counted line.
@@ -97,20 +100,16 @@ TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
         for (const CountedLine &line : countedLines(entry, side)) {
             net = add(net, line.amount);
             result.homeOwe = add(result.homeOwe, line.homeAmount);
-            if (line.amount > 0) {
-                const qint64 charge = receivable
-                                          ? converted(line.amount, line.unit, recordUnit, convert)
-                                          : line.amount;
-                result.charges = add(result.charges, charge);
-                stretchCharges = add(stretchCharges, charge);
-                result.owe = add(result.owe, charge);
-            } else if (line.amount < 0) {
-                const qint64 payment =
-                    receivable ? converted(negated(line.amount), line.unit, recordUnit, convert)
-                               : negated(line.amount);
-                result.payments = add(result.payments, payment);
-                stretchPayments = add(stretchPayments, payment);
-                result.owe = subtract(result.owe, payment);
+            const qint64 amount =
+                receivable ? converted(line.amount, line.unit, recordUnit, convert) : line.amount;
+            result.owe = add(result.owe, amount);
+            const bool isCharge = booked ? entry.charge : line.amount > 0;
+            if (isCharge) {
+                result.charges = add(result.charges, amount);
+                stretchCharges = add(stretchCharges, amount);
+            } else if (booked || line.amount < 0) {
+                result.payments = subtract(result.payments, amount);
+                stretchPayments = subtract(stretchPayments, amount);
             }
         }
         // Once everything charged is paid off, what follows is a new stretch.
@@ -120,10 +119,15 @@ TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
         }
     }
 
-    if (stretchCharges > 0)
+    if (result.charges < 0) {
+        // A credit: the share of it paid back.
+        result.percentPaid =
+            result.payments < 0 ? float(result.payments) / float(result.charges) : 0.0f;
+    } else if (stretchCharges > 0) {
         result.percentPaid = float(stretchPayments) / float(stretchCharges);
-    else
+    } else {
         result.percentPaid = net > 0 ? 0.0f : 1.0f;
+    }
     return result;
 }
 

@@ -42,6 +42,12 @@ struct TWPaymentEntry {
     qint64 total = 0;         // in `unit`
     qint64 totalBusiness = 0; // in the home unit
     TWUnitPtr unit;
+    // The record's own charge, as the business recognised it from what the
+    // record booked: its lines count as charges whatever their sign (a
+    // credit note charges less than nothing), and every other entry of the
+    // record then counts as a payment whatever its sign (a refund is a
+    // payment back).
+    bool charge = false;
 
     // The transactions' equality: the same identifier and, where both sides
     // name an active account (or split), the same one.
@@ -66,7 +72,10 @@ struct TWPaymentTotals {
 namespace TWPayments
 {
 
-// Reads the entries (in date order) for `side`. Receivable amounts are the
+// Reads the entries (in date order) for `side`. When one of them is marked as
+// the record's charge, it alone charges and all others pay; otherwise an
+// amount that raises what is owed is a charge and one that lowers it a
+// payment. Receivable amounts are the
 // lines' own totals, converted into `recordUnit` one by one; payable amounts
 // are the home totals as they stand (`recordUnit` and `convert` unused).
 TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,

@@ -59,8 +59,16 @@ TWInvoiceList TWBusiness::invoicesBillingWork(const TWTaskList &tasks,
 
 bool TWBusiness::invoiceOfClosedPeriod(const TWInvoice &invoice)
 {
-    return (invoice.date().isValid() && accountingPeriodForDate(invoice.date())->closed()) ||
-           invoiceContainsClosedTransactions(invoice);
+    // What changes with an invoice's lines is what it booked, its entry: an
+    // estimate books nothing, and neither does an invoice whose entry is
+    // gone. Its payments stay as they are.
+    const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
+    if (!project || project->type() != TWProjectTypeProject)
+        return false;
+    const TWTransactionPtr entry = invoiceEntry(invoice);
+    return entry && (entry->state() == TWTransactionStateClosed ||
+                     entry->state() == TWTransactionStateLocked ||
+                     (entry->date().isValid() && accountingPeriodForDate(entry->date())->closed()));
 }
 
 TWErrorResult TWBusiness::refuseClosedBilling(const TWInvoiceList &invoices)
@@ -93,6 +101,26 @@ TWErrorResult TWBusiness::rebookBilledInvoices(const TWInvoiceList &invoices)
             return error;
     }
     return std::nullopt;
+}
+
+TWErrorResult TWBusiness::rebookEditedWork(const TWInvoiceList &invoices)
+{
+    if (invoices.isEmpty())
+        return std::nullopt;
+    TWErrorResult error = rebookBilledInvoices(invoices);
+    if (!error)
+        return std::nullopt;
+    TWInvoiceList closed;
+    for (const TWInvoicePtr &invoice : invoices) {
+        if (invoiceOfClosedPeriod(*invoice))
+            closed.append(invoice);
+    }
+    if (closed.isEmpty())
+        return error;
+    return TWError(
+        TWDatabaseErrorDomain, -1,
+        TWLocalized(closed.size() < 2 ? "editBilledClosedMessage" : "editBilledClosedMessagePlural")
+            .arg(twInvoiceNames(closed)));
 }
 
 // ---- Payments a delete takes along ----

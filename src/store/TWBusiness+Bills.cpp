@@ -7,6 +7,7 @@
 #include "store/TWOwing.h"
 #include "store/TWRecordWrites.h"
 #include "store/TWRepeatCopies.h"
+#include "store/TWTransactionEditing.h"
 
 #include "foundation/TWDateAdditions.h"
 #include "model/TWRepeat.h"
@@ -248,6 +249,91 @@ TWTransactionPtr TWBusiness::billCharge(const TWBill &bill) const
 {
     return documentEntry(bill.merchantIdentifier(), bill.identifier(),
                          TWRelationshipTypeBillPayment, TWAccountTypeAccountsPayable);
+}
+
+TWAccountPtr TWBusiness::billChargeAccount(const TWBill &bill) const
+{
+    const TWMerchantPtr merchant = merchantWithIdentifier(bill.merchantIdentifier());
+    TWTransactionPtr latest;
+    if (merchant) {
+        for (const TWBillPtr &other : billsWithMerchant(*merchant)) {
+            if (other->identifier() == bill.identifier())
+                continue;
+            const TWTransactionPtr charge = billCharge(*other);
+            if (charge && (!latest || charge->compare(*latest) > 0))
+                latest = charge;
+        }
+    }
+    if (latest) {
+        // The charge's first side that is not the payable one and books.
+        const auto named = [this](qint32 identifier) -> TWAccountPtr {
+            const TWAccountPtr account = accountWithIdentifier(identifier);
+            return account && account->accountType() != TWAccountTypeAccountsPayable &&
+                           account->accountType() != TWAccountTypeBank &&
+                           account->accountType() != TWAccountTypeCash &&
+                           account->accountType() != TWAccountTypeCreditCard
+                       ? account
+                       : nullptr;
+        };
+        if (latest->hasSplit()) {
+            for (const TWSplitPtr &split : latest->splits()) {
+                if (split && split->total() != 0)
+                    if (TWAccountPtr account = named(split->accountIdentifier()))
+                        return account;
+            }
+        } else if (TWAccountPtr account = named(latest->account1Identifier())) {
+            return account;
+        } else if (TWAccountPtr account = named(latest->account2Identifier())) {
+            return account;
+        }
+    }
+    for (const TWAccountPtr &account : m_accounts) {
+        if (account->accountType() == TWAccountTypeExpense)
+            return account;
+    }
+    return nullptr;
+}
+
+TWErrorResult TWBusiness::createBillCharge(const TWBillPtr &bill, const TWAccountPtr &payable,
+                                           const TWAccountPtr &account, TWTransactionPtr *charge)
+{
+    if (!bill || !payable || !account || payable->identifier() == account->identifier())
+        return databaseError(SQLITE_MISUSE);
+    WriteScope scope(*this);
+    TWTransactionPtr built;
+    if (TWErrorResult error = createBillTransaction({bill}, payable, nullptr, &built, false))
+        return scope.finish(error);
+    // The other side is what the bill's lines name, never the account the
+    // defaults of a new transaction would give (often the bank).
+    built->setAccount1Identifier(payable->identifier());
+    built->setAccount2Identifier(account->identifier());
+    built->setActiveAccountIdentifier(payable->identifier());
+    if (bill->date().isValid()) {
+        if (TWErrorResult error = refuseClosedEntryDate(nullptr, bill->date()))
+            return scope.finish(error);
+        built->setDate(bill->date());
+    }
+    twUpdateTotals(*built, TWTotalTypeTotal, TWTotalTypeAll, *this);
+    const qint32 linkIdentifier = nextRelationshipIdentifier();
+    if (linkIdentifier == 0)
+        return scope.finish(databaseError(SQLITE_ERROR));
+    if (TWErrorResult error =
+            addRelationship(TWRelationship::relationshipWithType(
+                                TWRelationshipTypeBillPayment, 0.0, bill->merchantIdentifier(),
+                                bill->identifier(), built->identifier(), 0, linkIdentifier),
+                            true))
+        return scope.finish(error);
+    if (TWErrorResult error = addTransaction(built, true, true, true, true))
+        return scope.finish(error);
+    if (charge)
+        *charge = built;
+    return scope.commit();
+}
+
+TWTransactionPtr TWBusiness::invoiceEntry(const TWInvoice &invoice) const
+{
+    return documentEntry(invoice.projectIdentifier(), invoice.identifier(),
+                         TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
 }
 
 TWErrorResult TWBusiness::createBillTransaction(const TWBillList &bills,

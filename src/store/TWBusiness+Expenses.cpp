@@ -166,6 +166,9 @@ TWErrorResult TWBusiness::updateExpense(const TWExpensePtr &expense, bool notify
     }
     m_expenses.replace(scope, expense);
     addClientExpenseValuesHook(expense, notify);
+    // What the expense now bills is booked at once on the invoices billing it.
+    if (TWErrorResult error = rebookEditedWork(invoicesBillingExpense(*expense)))
+        return scope.finish(error);
     TWRecordWrites::post(scope, notify, TWExpenseUpdateNotification, TWExpenseNotificationKey,
                          expense);
     return scope.commit();

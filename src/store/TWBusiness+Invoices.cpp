@@ -18,6 +18,8 @@
 #include "store/TWTransactionEditing.h"
 #include "store/TWWorkColumns.h"
 
+#include <QSet>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -143,9 +145,42 @@ qint64 twInvoiceTotal(const TWInvoice &invoice, TWBusiness &business)
 TWPaymentTotals twPaymentTotals(const TWInvoice &invoice, TWBusiness &business)
 {
     const TWProjectPtr project = business.projectWithIdentifier(invoice.projectIdentifier());
-    return invoice.paymentTotals(twPaymentEntries(invoice.transactions(), business),
-                                 project ? project->unit() : TWUnitPtr(),
+    TWPaymentEntryList entries = twPaymentEntries(invoice.transactions(), business);
+    // What the invoice booked charges, whatever its sign; the rest pays.
+    if (const TWTransactionPtr entry = business.invoiceEntry(invoice)) {
+        for (TWPaymentEntry &paymentEntry : entries)
+            paymentEntry.charge = paymentEntry.identifier == entry->identifier();
+    }
+    return invoice.paymentTotals(entries, project ? project->unit() : TWUnitPtr(),
                                  TWBusiness::unitConverter());
+}
+
+qint64 twOweWithoutWork(const TWInvoice &invoice, const TWTaskList &tasks,
+                        const TWExpenseList &expenses, TWBusiness &business)
+{
+    QSet<qint32> goneTasks;
+    QSet<qint32> goneExpenses;
+    for (const TWTaskPtr &task : tasks)
+        goneTasks.insert(task->identifier());
+    for (const TWExpensePtr &expense : expenses)
+        goneExpenses.insert(expense->identifier());
+    const TWTaskList billedTasks = twInvoiceTaskCopies(invoice, business);
+    const TWExpenseList billedExpenses = twInvoiceExpenseCopies(invoice, business);
+    TWTaskList keptTasks;
+    TWExpenseList keptExpenses;
+    for (const TWTaskPtr &task : billedTasks)
+        if (!goneTasks.contains(task->identifier()))
+            keptTasks.append(task);
+    for (const TWExpensePtr &expense : billedExpenses)
+        if (!goneExpenses.contains(expense->identifier()))
+            keptExpenses.append(expense);
+    const qint64 less =
+        TWWorkArithmetic::subtract(TWInvoice::invoiceTotal(billedTasks, billedExpenses),
+                                   TWInvoice::invoiceTotal(keptTasks, keptExpenses));
+    // A copy: the store's own record keeps the transactions it was last given.
+    const TWInvoicePtr copy = invoice.copy();
+    twUpdateTransactions(*copy, business);
+    return TWWorkArithmetic::subtract(twOwe(*copy, business), less);
 }
 
 TWInvoicePtr twRepeatInvoice(const TWInvoice &invoice, const QDateTime &date, TWBusiness &business)

@@ -121,40 +121,54 @@ TWAccountPtr TWBusiness::proposedAccount(const TWTransactionList &views, std::ui
 
 // ---- A record's own entry ----
 
+namespace
+{
+
+// The accounts a record's own charge books against its receivable or payable
+// account: an invoice's lines bill income and tax; a bill's lines name
+// expenses, the assets bought and tax. Money through any other account (a
+// bank, an undeposited-funds asset, a write-off, the owner, a loan) pays it.
+bool chargesAgainst(std::uint32_t ownType, std::uint32_t type)
+{
+    if (ownType == TWAccountTypeAccountsReceivable)
+        return type == TWAccountTypeIncome || type == TWAccountTypeTax;
+    return type == TWAccountTypeExpense || type == TWAccountTypeTax ||
+           type == TWAccountTypeInventory || type == TWAccountTypeFixedAsset;
+}
+
+} // namespace
+
+bool TWBusiness::isDocumentCharge(const TWTransaction &transaction, std::uint32_t accountType) const
+{
+    const auto typeOf = [this](qint32 identifier) -> std::uint32_t {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account ? std::uint32_t(account->accountType()) : 0;
+    };
+    bool own = false;
+    // A side that books nothing says nothing: a charge just made (by any
+    // build) carries 0 until its amount is typed, whichever account its
+    // other side defaulted to.
+    const auto side = [&](qint32 identifier, qint64 amount) {
+        const std::uint32_t type = typeOf(identifier);
+        if (type == accountType) {
+            own = true;
+            return true;
+        }
+        return amount == 0 || chargesAgainst(accountType, type);
+    };
+    if (!transaction.hasSplit())
+        return side(transaction.account1Identifier(), transaction.total()) &&
+               side(transaction.account2Identifier(), transaction.total()) && own;
+    for (const TWSplitPtr &split : transaction.splits()) {
+        if (split && !side(split->accountIdentifier(), split->total()))
+            return false;
+    }
+    return own;
+}
+
 TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 childIdentifier,
                                            std::uint32_t linkType, std::uint32_t accountType) const
 {
-    const auto ofType = [this, accountType](qint32 identifier) {
-        const TWAccountPtr account = accountWithIdentifier(identifier);
-        return account && std::uint32_t(account->accountType()) == accountType;
-    };
-    // Money that moved through a bank, cash or card account is a payment.
-    // (A charge just made books nothing yet, whichever account its other side
-    // defaulted to.)
-    const auto isMoney = [this](qint32 identifier, qint64 amount) {
-        if (amount == 0)
-            return false;
-        const TWAccountPtr account = accountWithIdentifier(identifier);
-        return account && (account->accountType() == TWAccountTypeBank ||
-                           account->accountType() == TWAccountTypeCash ||
-                           account->accountType() == TWAccountTypeCreditCard);
-    };
-    const auto isEntry = [&ofType, &isMoney](const TWTransaction &transaction) {
-        if (!transaction.hasSplit())
-            return (ofType(transaction.account1Identifier()) ||
-                    ofType(transaction.account2Identifier())) &&
-                   !isMoney(transaction.account1Identifier(), transaction.total()) &&
-                   !isMoney(transaction.account2Identifier(), transaction.total());
-        bool touches = false;
-        for (const TWSplitPtr &split : transaction.splits()) {
-            if (!split)
-                continue;
-            if (isMoney(split->accountIdentifier(), split->total()))
-                return false;
-            touches = touches || ofType(split->accountIdentifier());
-        }
-        return touches;
-    };
     TWTransactionPtr first;
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
@@ -162,8 +176,8 @@ TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 child
             continue;
         const TWTransactionPtr transaction =
             transactionWithIdentifier(link->transactionIdentifier());
-        if (transaction && isEntry(*transaction) &&
-            (!first || transaction->identifier() < first->identifier()))
+        if (transaction && (!first || transaction->identifier() < first->identifier()) &&
+            isDocumentCharge(*transaction, accountType))
             first = transaction;
     }
     return first;

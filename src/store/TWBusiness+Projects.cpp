@@ -300,6 +300,11 @@ TWErrorResult TWBusiness::deleteProject(const TWProjectPtr &project, bool notify
     if (TWErrorResult error =
             TWRecordWrites::deleteRow(*this, kProjectsDeleteSQL, project->identifier()))
         return scope.finish(error);
+    // The invoices go first, with their entries and links: the tasks and
+    // expenses deleted after them then bill nothing that would be rebooked
+    // (or refused) on the way to being deleted anyway.
+    if (TWErrorResult error = deleteProjectInvoicesHook(project))
+        return scope.finish(error);
     // The lookups return copies of the index lists, which the deletions change.
     for (const TWTaskPtr &task : m_tasks.withOwner(project->identifier())) {
         if (TWErrorResult error = deleteTask(task, true))
@@ -309,8 +314,6 @@ TWErrorResult TWBusiness::deleteProject(const TWProjectPtr &project, bool notify
         if (TWErrorResult error = deleteExpense(expense, true))
             return scope.finish(error);
     }
-    if (TWErrorResult error = deleteProjectInvoicesHook(project))
-        return scope.finish(error);
     exportSettingsRemoveProjectHook(project);
     m_projects.removeIdentifier(scope, project->identifier());
     TWRecordWrites::post(scope, notify, TWProjectDeleteNotification, TWProjectNotificationKey,

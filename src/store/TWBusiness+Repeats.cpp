@@ -9,6 +9,7 @@
 #include "foundation/TWDateAdditions.h"
 #include "store/TWRecordWrites.h"
 #include "store/TWStoreLists.h"
+#include "store/TWTransactionEditing.h"
 #include "store/TWWorkTotals.h"
 
 #include <QVariant>
@@ -589,13 +590,7 @@ TWErrorResult TWBusiness::repeatBillOccurrence(const TWBillPtr &source, const QD
 void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoice &invoice,
                                           const QDateTime &date, RepeatGeneration &generation)
 {
-    if (const TWTransactionPtr payment = firstPaymentTransaction(
-            TWRelationshipTypeInvoicePayment, source.projectIdentifier(), source.identifier())) {
-        if (copyRepeatPayment(*payment, date, TWRelationshipTypeInvoicePayment,
-                              invoice.projectIdentifier(), invoice.identifier(), generation))
-            return;
-    }
-    // The lines come along whether or not the source was paid: an occurrence
+    // The lines come along whatever the source's payments: an occurrence
     // without them would bill nothing.
     const auto link = [this](std::uint32_t type, double value, qint32 invoiceIdentifier,
                              qint32 child) -> TWErrorResult {
@@ -657,44 +652,85 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
             break;
         generation.expenses = true;
     }
-    // Change from copying the source's entry as it is: the occurrence owes
-    // what its own lines bill (nothing when time left to bill ran out), as
-    // an invoice saved from the editor does.
+    // Change from copying the source's first payment: the occurrence gets an
+    // entry of its own, copied from the source's entry (its accounts, payee
+    // and fields) or, without one, made as the editor makes it, and booked
+    // on what its own lines bill. No payment is copied: money received for
+    // one month is never received again for the next.
+    const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
+    if (!project || project->type() != TWProjectTypeProject)
+        return;
+    TWTransactionPtr entry = invoiceEntry(source);
+    if (!entry) {
+        const TWAccountPtr receivable =
+            lastInvoiceAccountIdentifier(source, TWAccountTypeAccountsReceivable);
+        if (!receivable ||
+            createInvoiceTransaction({invoiceWithIdentifier(invoice.identifier())}, receivable,
+                                     nullptr, &entry, false) ||
+            !entry)
+            return;
+    }
+    if (copyRepeatEntry(*entry, date, TWRelationshipTypeInvoicePayment, invoice.projectIdentifier(),
+                        invoice.identifier(), generation))
+        return;
     rebookRepeatInvoiceEntry(invoice);
 }
 
 void TWBusiness::copyRepeatBillRecords(const TWBill &source, const TWBill &bill,
                                        const QDateTime &date, RepeatGeneration &generation)
 {
-    if (const TWTransactionPtr payment = firstPaymentTransaction(
-            TWRelationshipTypeBillPayment, source.merchantIdentifier(), source.identifier()))
-        (void)copyRepeatPayment(*payment, date, TWRelationshipTypeBillPayment,
-                                bill.merchantIdentifier(), bill.identifier(), generation);
-}
-
-TWTransactionPtr TWBusiness::firstPaymentTransaction(std::uint32_t type, qint32 parentIdentifier,
-                                                     qint32 childIdentifier) const
-{
-    TWTransactionPtr first;
-    for (const TWRelationshipPtr &relationship :
-         relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, type)) {
-        const TWTransactionPtr transaction =
-            transactionWithIdentifier(relationship->transactionIdentifier());
-        if (transaction && (!first || transaction->compare(*first) < 0))
-            first = transaction;
+    // Change from copying the source's first payment: the occurrence books a
+    // charge like the latest of the schedule (a bill's lines are its
+    // charge's), and no payment. Without any, it gets the charge a new bill
+    // of the merchant gets, for the user to type its amount into.
+    TWTransactionPtr charge = repeatBillCharge(source);
+    if (!charge) {
+        const TWBillPtr stored = billWithIdentifier(bill.identifier());
+        const TWAccountPtr payable = lastBillAccount(source, TWAccountTypeAccountsPayable);
+        const TWAccountPtr account = stored ? billChargeAccount(*stored) : nullptr;
+        if (!stored || !payable || !account ||
+            createBillTransaction({stored}, payable, nullptr, &charge, false) || !charge)
+            return;
+        charge->setAccount1Identifier(payable->identifier());
+        charge->setAccount2Identifier(account->identifier());
+        charge->setActiveAccountIdentifier(payable->identifier());
+        twUpdateTotals(*charge, TWTotalTypeTotal, TWTotalTypeAll, *this);
     }
-    return first;
+    (void)copyRepeatEntry(*charge, date, TWRelationshipTypeBillPayment, bill.merchantIdentifier(),
+                          bill.identifier(), generation);
 }
 
-TWErrorResult TWBusiness::copyRepeatPayment(const TWTransaction &payment, const QDateTime &date,
-                                            std::uint32_t type, qint32 parentIdentifier,
-                                            qint32 childIdentifier, RepeatGeneration &generation)
+TWTransactionPtr TWBusiness::repeatBillCharge(const TWBill &source) const
+{
+    if (TWTransactionPtr charge = billCharge(source))
+        return charge;
+    // The source's charge was deleted: the latest earlier bill of the
+    // schedule that has one.
+    TWTransactionPtr latest;
+    QDateTime latestDate;
+    if (source.repeatIdentifier() == 0)
+        return nullptr;
+    for (const TWBillPtr &other : m_bills.list()) {
+        if (other->repeatIdentifier() != source.repeatIdentifier() ||
+            other->identifier() == source.identifier() || (latest && other->date() <= latestDate))
+            continue;
+        if (TWTransactionPtr charge = billCharge(*other)) {
+            latest = charge;
+            latestDate = other->date();
+        }
+    }
+    return latest;
+}
+
+TWErrorResult TWBusiness::copyRepeatEntry(const TWTransaction &entry, const QDateTime &date,
+                                          std::uint32_t type, qint32 parentIdentifier,
+                                          qint32 childIdentifier, RepeatGeneration &generation)
 {
     WriteScope scope(*this);
     const qint32 identifier = nextTransactionIdentifier();
     if (identifier == 0)
         return scope.finish(databaseError(SQLITE_ERROR));
-    const TWTransactionPtr copy = payment.copy();
+    const TWTransactionPtr copy = entry.copy();
     copy->setIdentifier(identifier);
     copy->setDate(date);
     copy->setHasAttachments(false);
@@ -702,10 +738,10 @@ TWErrorResult TWBusiness::copyRepeatPayment(const TWTransaction &payment, const 
     copy->setRepeatIdentifier(0);
     copy->setActiveAccountIdentifier(0);
     copy->setActiveSplitIdentifier(0);
-    // New lines (numbered when stored); the payment keeps its own.
+    // New lines (numbered when stored); the source keeps its own.
     for (const TWSplitPtr &split : copy->splits())
         split->setIdentifier(0);
-    // Closed by its own day, not by the day of the payment it copies.
+    // Closed by its own day, not by the day of the entry it copies.
     if (copy->state() == TWTransactionStateClosed && !transactionClosed(*copy))
         copy->setState(TWTransactionStateNormal);
     if (TWErrorResult error = addTransaction(copy, true, false, false, false))

@@ -208,6 +208,9 @@ TWErrorResult TWBusiness::updateTask(const TWTaskPtr &task, bool notify)
                 return scope.finish(error);
         }
     }
+    // What the task now bills is booked at once on the invoices billing it.
+    if (TWErrorResult error = rebookEditedWork(invoicesBillingTask(*task)))
+        return scope.finish(error);
     TWRecordWrites::post(scope, notify, TWTaskUpdateNotification, TWTaskNotificationKey, task);
     return scope.commit();
 }

@@ -37,6 +37,10 @@ inline qint64 twOwe(const TWInvoice &invoice, TWBusiness &business)
 {
     return twPaymentTotals(invoice, business).owe;
 }
+// What the invoice will be owed once the given tasks and expenses no longer
+// bill on it (its entry then books that much less).
+qint64 twOweWithoutWork(const TWInvoice &invoice, const TWTaskList &tasks,
+                        const TWExpenseList &expenses, TWBusiness &business);
 inline float twPercentPaid(const TWInvoice &invoice, TWBusiness &business)
 {
     return twPaymentTotals(invoice, business).percentPaid;

@@ -218,6 +218,7 @@ void TWBillController::confirmSave(std::function<void()> proceed)
     if (m_closed)
         return;
     m_account = nullptr;
+    m_chargeAccount = nullptr;
     if (m_business && m_editBill && needsCharge()) {
         // The charge goes to the bill's payable account, made when the
         // business has none; without one (the document has said why) the
@@ -226,6 +227,13 @@ void TWBillController::confirmSave(std::function<void()> proceed)
         if (!m_account && m_document)
             m_account = m_document->newAccountOfType(TWAccountTypeAccountsPayable);
         if (!m_account)
+            return;
+        // Its other side: the expense the merchant's bills book, made when
+        // the business has no expense account.
+        m_chargeAccount = m_business->billChargeAccount(*m_editBill);
+        if (!m_chargeAccount && m_document)
+            m_chargeAccount = m_document->newAccountOfType(TWAccountTypeExpense);
+        if (!m_chargeAccount)
             return;
     }
     proceed();
@@ -247,7 +255,7 @@ TWErrorResult TWBillController::storeBill()
                               : m_business->addBill(m_editBill, true);
     if (error || !charge)
         return error;
-    return m_business->createBillTransaction({m_editBill}, m_account, nullptr, nullptr, true);
+    return m_business->createBillCharge(m_editBill, m_account, m_chargeAccount);
 }
 
 TWErrorResult TWBillController::store()

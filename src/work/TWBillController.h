@@ -68,6 +68,8 @@ private:
     bool m_closed = false;
     // The payable account of the charge the save stores, found before it.
     TWAccountPtr m_account;
+    // The account the charge books against the payable one.
+    TWAccountPtr m_chargeAccount;
     QDateTimeEdit *m_date = nullptr;
     QToolButton *m_dateButton = nullptr;
     QLineEdit *m_name = nullptr;

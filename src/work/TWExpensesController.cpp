@@ -530,11 +530,11 @@ void TWExpensesController::deleteExpense(bool context)
 {
     if (!m_table || !canDeleteExpense(context) || !m_business)
         return;
-    const TWInvoiceList billed =
-        m_business->invoicesBillingWork({}, expensesForRows(m_table->rowsActedOn(context)));
+    const TWExpenseList chosen = expensesForRows(m_table->rowsActedOn(context));
+    const TWInvoiceList billed = m_business->invoicesBillingWork({}, chosen);
     TWWorkList::confirmBilledDeletion(
-        this, *m_business, billed, m_table->rowsActedOn(context).size(), "deleteExpenseTitle",
-        "deleteExpensesTitle", "deleteExpense", "deleteExpenses",
+        this, *m_business, billed, {}, chosen, m_table->rowsActedOn(context).size(),
+        "deleteExpenseTitle", "deleteExpensesTitle", "deleteExpense", "deleteExpenses",
         m_view ? m_view->window() : nullptr, [this, context] {
             if (!m_business)
                 return;

@@ -281,10 +281,12 @@ void TWMerchantController::deleteSelectedBill(bool context)
 {
     if (!m_table || !canDeleteBill(context) || refuseClosedBills(context))
         return;
-    // A payment shared with other bills or invoices goes whole: they are named.
+    // A payment shared with other bills or invoices goes whole: they are
+    // named, and so are what it moved and how much of it was reconciled.
+    const TWBusiness::DeletedPayments deleted =
+        m_business->paymentsDeletedWith({}, billsForRowIndexes(m_table->rowsActedOn(context)));
     const QString shared = twDeletedPaymentsText(
-        m_business->paymentsDeletedWith({}, billsForRowIndexes(m_table->rowsActedOn(context))),
-        *m_business, false);
+        deleted, *m_business, !deleted.otherInvoices.isEmpty() || !deleted.otherBills.isEmpty());
     TWWorkList::confirmDeletion(
         this, m_table->rowsActedOn(context).size(), "deleteBillTitle", "deleteBillsTitle",
         "deleteBill", "deleteBills", alertWindow(),

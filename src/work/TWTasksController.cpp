@@ -816,12 +816,12 @@ void TWTasksController::deleteTask(bool context)
 {
     if (!m_tasksTable || !canDeleteTask(context) || !m_business)
         return;
-    const TWInvoiceList billed =
-        m_business->invoicesBillingWork(tasksForRows(m_tasksTable->rowsActedOn(context)), {});
+    const TWTaskList chosen = tasksForRows(m_tasksTable->rowsActedOn(context));
+    const TWInvoiceList billed = m_business->invoicesBillingWork(chosen, {});
     TWWorkList::confirmBilledDeletion(
-        this, *m_business, billed, m_tasksTable->rowsActedOn(context).size(), "deleteTaskTitle",
-        "deleteTasksTitle", "deleteTask", "deleteTasks", m_view ? m_view->window() : nullptr,
-        [this, context] {
+        this, *m_business, billed, chosen, {}, m_tasksTable->rowsActedOn(context).size(),
+        "deleteTaskTitle", "deleteTasksTitle", "deleteTask", "deleteTasks",
+        m_view ? m_view->window() : nullptr, [this, context] {
             if (!m_business)
                 return;
             // Each deletion reloads the list: the records are taken first.

@@ -7,6 +7,7 @@
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
 #include "store/TWDocumentNames.h"
+#include "store/TWOwing.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -96,8 +97,9 @@ void confirmDeletion(QObject *owner, qsizetype count, const char *title, const c
 }
 
 bool confirmBilledDeletion(QObject *owner, TWBusiness &business, const TWInvoiceList &billed,
-                           qsizetype count, const char *title, const char *titlePlural,
-                           const char *button, const char *buttonPlural, QWidget *window,
+                           const TWTaskList &tasks, const TWExpenseList &expenses, qsizetype count,
+                           const char *title, const char *titlePlural, const char *button,
+                           const char *buttonPlural, QWidget *window,
                            std::function<void()> confirmed)
 {
     TWInvoiceList closed;
@@ -106,13 +108,30 @@ bool confirmBilledDeletion(QObject *owner, TWBusiness &business, const TWInvoice
             closed.append(invoice);
     }
     if (!closed.isEmpty()) {
-        twRunNotice(TWLocalized("deleteBilledClosedWork").arg(twInvoiceNames(closed)), window);
+        twRunNotice(
+            TWLocalized(closed.size() < 2 ? "deleteBilledClosedWorkOne" : "deleteBilledClosedWork")
+                .arg(twInvoiceNames(closed)),
+            window);
         return false;
     }
-    confirmDeletion(
-        owner, count, title, titlePlural, button, buttonPlural, window, std::move(confirmed),
-        billed.isEmpty() ? QString()
-                         : TWLocalized("deleteBilledWorkInformative").arg(twInvoiceNames(billed)));
+    QStringList informative;
+    if (!billed.isEmpty())
+        informative.append(TWLocalized(billed.size() < 2 ? "deleteBilledWorkInformativeOne"
+                                                         : "deleteBilledWorkInformative")
+                               .arg(twInvoiceNames(billed)));
+    // An invoice the client already has (or has paid) changes under them.
+    for (const TWInvoicePtr &invoice : billed) {
+        if (!invoice->paid() && !invoice->sent())
+            continue;
+        const TWProjectPtr project = business.projectWithIdentifier(invoice->projectIdentifier());
+        informative.append(
+            TWLocalized(invoice->paid() ? "deleteBilledPaidInvoice" : "deleteBilledSentInvoice")
+                .arg(
+                    twInvoiceNames({invoice}),
+                    money(twOweWithoutWork(*invoice, tasks, expenses, business), unitOf(project))));
+    }
+    confirmDeletion(owner, count, title, titlePlural, button, buttonPlural, window,
+                    std::move(confirmed), informative.join(QStringLiteral("\n\n")));
     return true;
 }
 

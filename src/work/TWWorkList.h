@@ -65,10 +65,12 @@ void confirmDeletion(QObject *owner, qsizetype count, const char *title, const c
 // Before deleting tasks or expenses: says which invoices bill them and stops,
 // with nothing deleted, when one of those is of a closed period (answering
 // false); otherwise asks as confirmDeletion does, naming the invoices that
-// will no longer bill them.
+// will no longer bill them and, of those sent or paid, what the client will
+// then be owed on them.
 bool confirmBilledDeletion(QObject *owner, TWBusiness &business, const TWInvoiceList &billed,
-                           qsizetype count, const char *title, const char *titlePlural,
-                           const char *button, const char *buttonPlural, QWidget *window,
+                           const TWTaskList &tasks, const TWExpenseList &expenses, qsizetype count,
+                           const char *title, const char *titlePlural, const char *button,
+                           const char *buttonPlural, QWidget *window,
                            std::function<void()> confirmed);
 
 // The project a task or expense names, its client and its currency.

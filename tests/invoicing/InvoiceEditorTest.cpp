@@ -726,3 +726,65 @@ TEST_F(InvoiceEditorTest, APaymentStaysAPaymentWhenTheEntryIsGone)
                          made->account2Identifier(), made->total()),
               std::tuple(QDate(2024, 6, 21), receivable, income, qint64(50000)));
 }
+
+// A payment through any account (undeposited funds, a write-off to an
+// expense, the owner, a loan) stays a payment when the invoice's entry was
+// deleted: saving the invoice unchanged books a new entry beside it.
+TEST_F(InvoiceEditorTest, APaymentThroughAnyAccountStaysAPayment)
+{
+    TWBusiness &b = book.b();
+    book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 5, 10000);
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    tick(editor->tasksModel(), 0, true);
+    editor->saveButton()->click();
+    const TWInvoicePtr stored = b.invoiceWithIdentifier(editor->editInvoice()->identifier());
+    ASSERT_TRUE(stored);
+    const TWAccountPtr receivable = accountsOfType(TWAccountTypeAccountsReceivable).value(0);
+    const TWAccountPtr income = accountsOfType(TWAccountTypeIncome).value(0);
+    ASSERT_TRUE(receivable && income);
+
+    for (const TWAccountType type : {TWAccountTypeCurrentAsset, TWAccountTypeExpense,
+                                     TWAccountTypeEquity, TWAccountTypeLoan}) {
+        SCOPED_TRACE(int(type));
+        const TWAccountPtr through = TWAccount::accountWithIdentifier(
+            b.nextAccountIdentifier(), QStringLiteral("Through"), 0, 0, type, QString(), QImage(),
+            b.homeUnit(), QString());
+        ASSERT_OK(b.addAccount(through, false));
+        const TWTransactionPtr payment = twNewTransaction(b);
+        payment->setDate(twLocal(2024, 6, 25));
+        payment->setUnit(b.homeUnit());
+        payment->setAccount1Identifier(through->identifier());
+        payment->setAccount2Identifier(receivable->identifier());
+        payment->setTotal(10000);
+        twUpdateTotals(*payment, TWTotalTypeTotal, TWTotalTypeAll, b);
+        ASSERT_OK(b.addTransaction(payment, false, false, false, false));
+        ASSERT_OK(b.addRelationship(TWRelationship::relationshipWithType(
+                                        TWRelationshipTypeInvoicePayment, 0.0,
+                                        stored->projectIdentifier(), stored->identifier(),
+                                        payment->identifier(), 0, b.nextRelationshipIdentifier()),
+                                    false));
+        for (const TWTransactionPtr &view : b.transactionsWithInvoice(*stored)) {
+            if (view->identifier() != payment->identifier())
+                ASSERT_OK(b.deleteTransaction(b.transactionWithIdentifier(view->identifier()),
+                                              false, true, true));
+        }
+        const qint64 held = b.transactionTotalWithAccount(*through);
+
+        open(stored, 1);
+        editor->saveButton()->click();
+        ASSERT_EQ(codes, QList<int>{-1002});
+
+        EXPECT_EQ(std::tuple(payment->date().date(), payment->account1Identifier(),
+                             payment->account2Identifier(), payment->total()),
+                  std::tuple(QDate(2024, 6, 25), through->identifier(), receivable->identifier(),
+                             qint64(10000)));
+        EXPECT_EQ(b.transactionTotalWithAccount(*through), held);
+        const TWTransactionPtr entry = b.invoiceEntry(*stored);
+        ASSERT_TRUE(entry);
+        EXPECT_NE(entry->identifier(), payment->identifier());
+        EXPECT_EQ(
+            std::tuple(entry->account1Identifier(), entry->account2Identifier(), entry->total()),
+            std::tuple(receivable->identifier(), income->identifier(), qint64(50000)));
+        ASSERT_OK(b.deleteTransaction(payment, false, true, true));
+    }
+}

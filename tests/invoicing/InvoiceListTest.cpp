@@ -441,8 +441,12 @@ TEST_F(InvoiceListTest, DeletingOneOfTwoInvoicesPaidTogetherNamesTheOtherAndLeav
     list->deleteSelectedInvoice(false);
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts.first().message, TWLocalized("deleteInvoiceTitle"));
+    // The deposit is named with what it moved and whether it was reconciled.
     EXPECT_EQ(alerts.first().informativeText,
-              TWLocalized("deletedPaymentsShared").arg(QStringLiteral("1002")));
+              TWLocalized("deletedPaymentsCount")
+                      .arg(QStringLiteral("1"), QStringLiteral("$6,935.00"), QStringLiteral("0")) +
+                  QStringLiteral("\n\n") +
+                  TWLocalized("deletedPaymentsShared").arg(QStringLiteral("1002")));
     // The deposit went whole: the second invoice owes what its entry books,
     // and nothing stays on the receivable account that no invoice explains.
     EXPECT_FALSE(b.transactionWithIdentifier(deposit->identifier()));

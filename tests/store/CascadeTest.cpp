@@ -44,3 +44,46 @@ TEST(Cascades, DeletingTheClosingAccountClearsItFromTheBusiness)
     EXPECT_EQ(
         twCount(b, QStringLiteral("SELECT nominalTransferAccountIdentifier FROM businesses;")), 0);
 }
+
+// Deleting a client or a project whose invoice of a closed year has no entry
+// in closed books changes no closed row: it is never refused (its tasks go
+// after the invoices, so none of them is refused on the way).
+TEST(Cascades, AClosedYearsInvoiceWithNoClosedEntryDoesNotHoldUpADelete)
+{
+    TWFixedClock clock(2026, 6, 20, 12);
+    for (const bool client : {false, true}) {
+        for (const bool entryKept : {false, true}) {
+            SCOPED_TRACE(std::to_string(client) + std::to_string(entryKept));
+            TWInvoiceBook book = twInvoiceBook();
+            ASSERT_TRUE(book.business);
+            TWBusiness &b = book.b();
+            const TWTaskPtr task = TWTask::taskWithDate(
+                twLocal(2025, 12, 1), false, QStringLiteral("Work"), TWTaskTypeFlat, 0.0, 1.0,
+                50000, 0.0, {}, book.project->identifier(), b.nextTaskIdentifier());
+            ASSERT_OK(b.addTask(task, false));
+            task->setInvoiceQuantity(1.0);
+            TWInvoicePtr invoice = book.addInvoice(QStringLiteral("1001"));
+            invoice->setDate(twLocal(2025, 12, 31));
+            ASSERT_OK(b.updateInvoice(invoice, false));
+            ASSERT_OK(b.updateInvoiceItems(invoice, {task}, {}));
+            ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                                 book.account(kSales), nullptr));
+            // Booked in the open year, or deleted in the register.
+            const TWTransactionPtr entry = b.invoiceEntry(*invoice);
+            ASSERT_TRUE(entry);
+            if (entryKept) {
+                entry->setDate(twLocal(2026, 1, 5));
+                ASSERT_OK(b.updateTransaction(entry, false, false, false, false));
+            } else {
+                ASSERT_OK(b.deleteTransaction(entry, false, true, true));
+            }
+            twCloseTwentyTwentyFive(b);
+            if (client)
+                ASSERT_OK(b.deleteClient(book.client, true));
+            else
+                ASSERT_OK(b.deleteProject(book.project, true));
+            EXPECT_TRUE(b.invoices().isEmpty());
+            EXPECT_FALSE(b.taskWithIdentifier(task->identifier()));
+        }
+    }
+}

@@ -27,6 +27,7 @@
 #include "model/TWMerchant.h"
 #include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
+#include "store/TWOwing.h"
 #include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
@@ -866,4 +867,88 @@ TEST_F(MerchantsView, BothListsKeepTheirHeaderAndThreeRowsAtA1024By700Window)
         EXPECT_GE(twWholeRowsInView(table), 3) << table->objectName().toStdString();
     }
     EXPECT_EQ(business->merchantDividerPosition(), 500.0);
+}
+
+// A new bill's charge books payable against the expense the merchant's
+// bills name (the first expense account for a merchant without any), never
+// the bank; its typed amount raises the payable and the expense, and saving
+// the bill again unchanged adds nothing.
+TEST_F(MerchantsView, ANewBillChargesTheMerchantsExpenseAndASecondSaveAddsNothing)
+{
+    TWFixedClock clock(2026, 11, 20, 12, 0, 0);
+    const TWAccountPtr phone = accountOfType(TWAccountTypeExpense, QStringLiteral("Supplies"));
+    const TWAccountPtr payable = accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("AP"));
+    const TWMerchantPtr mobile = addMerchant(QStringLiteral("Pacific Mobile"));
+    // The merchant's earlier bill books another expense account.
+    const TWAccountPtr other = TWAccount::accountWithIdentifier(
+        business->nextAccountIdentifier(), QStringLiteral("Phone"), 0, 0, TWAccountTypeExpense,
+        QString(), QImage(), business->homeUnit(), QString());
+    ASSERT_OK(business->addAccount(other, false));
+    addEntry(addBill(QStringLiteral("Phone Oct"), {}, mobile), -7000, other);
+    const struct {
+        TWMerchantPtr merchant;
+        TWAccountPtr expected;
+    } rows[] = {{mobile, other}, {merchant, phone}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.merchant->name().toStdString());
+        open({row.merchant});
+        view->newBill();
+        TWBillController *sheet = view->billSheet();
+        sheet->nameField()->setText(QStringLiteral("Nov"));
+        sheet->saveButton()->click();
+        settle();
+        ASSERT_TRUE(sheet->saved());
+        const TWBillPtr stored = business->billWithIdentifier(sheet->editBill()->identifier());
+        const TWTransactionPtr charge = business->billCharge(*stored);
+        ASSERT_TRUE(charge);
+        EXPECT_EQ(std::pair(charge->account1Identifier(), charge->account2Identifier()),
+                  std::pair(payable->identifier(), row.expected->identifier()));
+        const qint64 expense = business->transactionTotalWithAccount(*row.expected);
+        const qint64 banked = business->transactionTotalWithAccount(*bank);
+
+        // 74.00 typed into the charge, then the bill saved twice unchanged.
+        charge->setTotal(-7400);
+        twUpdateTotals(*charge, TWTotalTypeTotal, TWTotalTypeAll, *business);
+        ASSERT_OK(business->updateTransaction(charge, true, true, true, true));
+        for (int i = 0; i < 2; ++i) {
+            view->editBill(stored);
+            view->billSheet()->saveButton()->click();
+            settle();
+            ASSERT_TRUE(view->billSheet()->saved());
+        }
+        EXPECT_EQ(business->transactionsWithBill(*stored).size(), 1);
+        EXPECT_EQ(business->transactionTotalWithAccount(*row.expected), expense + 7400);
+        EXPECT_EQ(business->transactionTotalWithAccount(*bank), banked);
+        twUpdateTransactions(*stored, *business);
+        EXPECT_EQ(twOwe(*stored, *business), 7400);
+    }
+}
+
+// A bill's payment through any account (the owner, undeposited funds, a
+// loan) stays a payment when its charge was deleted: a save books a new
+// charge and leaves the payment on its day.
+TEST_F(MerchantsView, APaymentThroughAnyAccountStaysABillPayment)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    for (const TWAccountType type :
+         {TWAccountTypeEquity, TWAccountTypeCurrentAsset, TWAccountTypeLoan}) {
+        SCOPED_TRACE(int(type));
+        const TWAccountPtr through = accountOfType(type, QStringLiteral("Through"));
+        const TWBillPtr rent = addBill(QStringLiteral("Rent"));
+        const TWTransactionPtr charge = addEntry(rent, -50000, expense);
+        const TWTransactionPtr payment = addEntry(rent, 30000, through);
+        ASSERT_OK(business->deleteTransaction(charge, false, true, true));
+        open({merchant});
+        view->editBill(rent);
+        view->billSheet()->saveButton()->click();
+        settle();
+        ASSERT_TRUE(view->billSheet()->saved());
+        EXPECT_EQ(
+            std::tuple(payment->date().date(), payment->account2Identifier(), payment->total()),
+            std::tuple(QDate(2026, 3, 2), through->identifier(), qint64(30000)));
+        const TWTransactionPtr made = business->billCharge(*rent);
+        ASSERT_TRUE(made);
+        EXPECT_NE(made->identifier(), payment->identifier());
+        EXPECT_EQ(business->transactionsWithBill(*rent).size(), 2);
+    }
 }

@@ -286,7 +286,7 @@ TEST_F(TasksView, DeletingBilledWorkNamesItsInvoicesKeepsClosedOnesAndRebooksThe
     };
     // 2025's invoice keeps what it billed: said, nothing deleted, at the store too.
     deleteNamed(QStringLiteral("Audit"));
-    EXPECT_EQ(alerts.last(), TWLocalized("deleteBilledClosedWork").arg(QStringLiteral("1001")));
+    EXPECT_EQ(alerts.last(), TWLocalized("deleteBilledClosedWorkOne").arg(QStringLiteral("1001")));
     EXPECT_TRUE(business->taskWithIdentifier(audit->identifier()));
     EXPECT_TRUE(business->deleteTask(audit, true));
     EXPECT_EQ(sums(), (QHash<qint32, qint64>{{ar, 29000}, {income, -29000}}));
@@ -294,8 +294,12 @@ TEST_F(TasksView, DeletingBilledWorkNamesItsInvoicesKeepsClosedOnesAndRebooksThe
     // The open invoice is named, and its entry books what it still bills at once.
     deleteNamed(QStringLiteral("Design"));
     EXPECT_EQ(alerts.last(), TWLocalized("deleteTaskTitle"));
+    // The invoice was sent: what the client will then be owed on it is said.
     EXPECT_EQ(informative.last(),
-              TWLocalized("deleteBilledWorkInformative").arg(QStringLiteral("1002")));
+              TWLocalized("deleteBilledWorkInformativeOne").arg(QStringLiteral("1002")) +
+                  QStringLiteral("\n\n") +
+                  TWLocalized("deleteBilledSentInvoice")
+                      .arg(QStringLiteral("1002"), QStringLiteral("$40.00")));
     EXPECT_FALSE(business->taskWithIdentifier(design->identifier()));
     EXPECT_EQ(sums(), (QHash<qint32, qint64>{{ar, 15000 + 4000}, {income, -19000}}));
     EXPECT_OK(business->deleteExpense(hosting, true));
@@ -530,4 +534,74 @@ TEST_F(TasksView, AtTheWidthALargeWindowLeavesTheMoneyColumnsShowWhole)
     ASSERT_GE(total, 0);
     EXPECT_LE(header->sectionViewportPosition(total) + header->sectionSize(total),
               table->table()->viewport()->width());
+}
+
+// Editing billed work in the task sheet books it on its invoices at once; an
+// invoice of closed books keeps what it billed: the save is refused, naming
+// it. A task of an estimate (which books nothing) in a closed year deletes
+// without a word of closed books.
+TEST_F(TasksView, EditingBilledWorkRebooksItsInvoicesAndKeepsClosedOnes)
+{
+    TWFixedClock clock(2026, 6, 15);
+    const TWTaskPtr audit =
+        addTask(project, QStringLiteral("Audit"), TWTaskTypeHour, 10, twLocal(2025, 5, 1));
+    const TWTaskPtr design =
+        addTask(project, QStringLiteral("Design"), TWTaskTypeHour, 2, twLocal(2026, 3, 1));
+    billOn(QStringLiteral("1001"), twLocal(2025, 5, 31), {audit}, {});
+    billOn(QStringLiteral("1002"), twLocal(2026, 3, 31), {design}, {});
+    const TWTaskPtr quote =
+        addTask(estimate, QStringLiteral("Quote"), TWTaskTypeHour, 4, twLocal(2025, 4, 1));
+    const TWInvoicePtr offer = TWInvoice::invoiceWithDate(
+        twLocal(2025, 4, 2), QStringLiteral("E-1"), QString(), true, false, QDateTime(), 0,
+        QString(), estimate->identifier(), business->nextInvoiceIdentifier());
+    ASSERT_OK(business->addInvoice(offer, false));
+    const TWTaskPtr line = quote->copy();
+    line->setInvoiceQuantity(4);
+    ASSERT_OK(business->updateInvoiceItems(offer, {line}, {}));
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2025"), twLocal(2025, 1, 1),
+                                                      twLocal(2025, 12, 31), true, 2025),
+         TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2026"), twLocal(2026, 1, 1),
+                                                      twLocal(2026, 12, 31), false, 2026)});
+    ASSERT_OK(business->updateTransactionStates());
+    const TWAccountPtr ar =
+        accountOfType(TWAccountTypeAccountsReceivable, QStringLiteral("Receivable"));
+    const qint64 before = business->transactionTotalWithAccount(*ar);
+    const qint64 rate = audit->rate();
+
+    open(TWProjectList{project});
+    const struct {
+        TWTaskPtr task;
+        bool saved;
+        qint64 receivable; // change on the receivable account
+    } rows[] = {{audit, false, 0}, {design, true, 2 * 2 * rate}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.task->name().toStdString());
+        prompts.errors.clear();
+        tasks->editTask(row.task, false);
+        TWTaskController *sheet = tasks->taskSheet();
+        ASSERT_TRUE(sheet);
+        sheet->rateField()->setText(QLocale().toString(double(3 * rate) / 100, 'f', 2));
+        sheet->saveButton()->click();
+        settle();
+        EXPECT_EQ(sheet->saved(), row.saved);
+        EXPECT_EQ(business->taskWithIdentifier(row.task->identifier())->rate(),
+                  row.saved ? 3 * rate : rate);
+        EXPECT_EQ(business->transactionTotalWithAccount(*ar), before + row.receivable);
+        if (!row.saved) {
+            ASSERT_EQ(prompts.errors.size(), 1);
+            EXPECT_EQ(prompts.errors.first().localizedDescription(),
+                      TWLocalized("editBilledClosedMessage").arg(QStringLiteral("1001")));
+            sheet->cancelButton()->click();
+            settle();
+        }
+    }
+
+    // The estimate's task goes without a refusal.
+    open(TWProjectList{estimate});
+    select({0});
+    tasks->tasksTable()->table()->setFocus();
+    QTest::keyClick(tasks->tasksTable()->table(), Qt::Key_Delete);
+    EXPECT_EQ(alerts.last(), TWLocalized("deleteTaskTitle"));
+    EXPECT_FALSE(business->taskWithIdentifier(quote->identifier()));
 }

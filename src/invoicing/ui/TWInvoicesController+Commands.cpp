@@ -311,9 +311,11 @@ void TWInvoicesController::deleteSelectedInvoice(bool context)
     TWAlert alert;
     alert.message = TWLocalized(one ? "deleteInvoiceTitle" : "deleteInvoicesTitle");
     alert.buttons = {TWLocalized(one ? "deleteInvoice" : "deleteInvoices"), TWLocalized("cancel")};
-    // A payment shared with other invoices or bills goes whole: they are named.
-    alert.informativeText =
-        twDeletedPaymentsText(m_business->paymentsDeletedWith(concerned, {}), *m_business, false);
+    // A payment shared with other invoices or bills goes whole: they are
+    // named, and so are what it moved and how much of it was reconciled.
+    const TWBusiness::DeletedPayments deleted = m_business->paymentsDeletedWith(concerned, {});
+    alert.informativeText = twDeletedPaymentsText(
+        deleted, *m_business, !deleted.otherInvoices.isEmpty() || !deleted.otherBills.isEmpty());
     alert.window = m_view ? m_view->window() : nullptr;
     QPointer<TWInvoicesController> guarded(this);
     twRunAlert(alert, [guarded, concerned](int code) {
