@@ -764,9 +764,10 @@ TEST_F(InvoiceEditorTest, APaymentThroughAnyAccountStaysAPayment)
                                         payment->identifier(), 0, b.nextRelationshipIdentifier()),
                                     false));
         for (const TWTransactionPtr &view : b.transactionsWithInvoice(*stored)) {
-            if (view->identifier() != payment->identifier())
+            if (view->identifier() != payment->identifier()) {
                 ASSERT_OK(b.deleteTransaction(b.transactionWithIdentifier(view->identifier()),
                                               false, true, true));
+            }
         }
         const qint64 held = b.transactionTotalWithAccount(*through);
 
