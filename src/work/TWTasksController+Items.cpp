@@ -94,10 +94,21 @@ QString TWTasksController::taskItemMomentText(const TWTaskItem &item, bool end)
     const QDateTime to = change.atUtc.addSecs(before);
     if (before <= after || shown < from || shown > to || (end ? shown == from : shown == to))
         return text;
-    // As the timer writes them: a start there is on the later clock (it begins
-    // at the change or after), an end on the earlier one when its item began
-    // before the repeated hour.
-    const bool earlier = end && item.startDateTime().isValid() && wall(item.startDateTime()) < from;
+    // One clock for the item, which never runs across the change: an item
+    // ending at the change (as the timer ends one) is on the earlier clock, one
+    // starting there on the later; otherwise the clock its own moment was read on.
+    const QDateTime startWall =
+        item.startDateTime().isValid() ? wall(item.startDateTime()) : QDateTime();
+    const QDateTime endWall = item.endDateTime().isValid() ? wall(item.endDateTime()) : QDateTime();
+    bool earlier = false;
+    if (endWall == to)
+        earlier = true;
+    else if (startWall == from)
+        earlier = false;
+    else if (startWall.isValid() && startWall > from && startWall < to)
+        earlier = item.startDateTime().offsetFromUtc() == before;
+    else
+        earlier = moment.offsetFromUtc() == before;
     const int offset = earlier ? before : after;
     // The clock's name just before the change, or from it on.
     const QDateTime onClock = earlier ? change.atUtc.addSecs(-1) : change.atUtc;

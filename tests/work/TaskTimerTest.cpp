@@ -413,6 +413,10 @@ TEST_F(TaskTimer, TimesTheClockShowsTwiceSayWhichClockTheyMean)
         EXPECT_EQ(shown, (QStringList{"10/25/26 1:00 AM", "10/25/26 3:00 AM CEST",
                                       "10/25/26 2:00 AM CET", "10/25/26 2:30 AM CET"}));
     }
+    // A run inside the first pass of the repeated hour, as timed (before the change).
+    const TWTaskItemPtr early = addItem(timed, utc(0, 10), utc(0, 20));
+    EXPECT_EQ(TWTasksController::taskItemMomentText(*early, false), "10/25/26 2:10 AM CEST");
+    EXPECT_EQ(TWTasksController::taskItemMomentText(*early, true), "10/25/26 2:20 AM CEST");
 }
 
 // The idle question says how long the user was away: after a sleep, far
