@@ -144,6 +144,8 @@ public:
     virtual qint32 timedTaskItemIdentifier() const { return 0; }
     // Ends the running time item (at `endDate`, or now when invalid).
     virtual void stopTaskTimer(const QDateTime &) {}
+    // The idle question is open: its answer decides where the item ends.
+    virtual bool isAskingIdle() const { return false; }
     // Starts timing the task (none: nothing).
     virtual void startTaskTimer(const std::shared_ptr<class TWTask> &) {}
     // The task the status menu times.

@@ -8,6 +8,7 @@
 #include "app/TWBusinessController.h"
 #include "app/TWDocumentController.h"
 #include "app/TWDocumentPrompts.h"
+#include "app/TWPackageFileDialog.h"
 #include "app/TWPreferencesController.h"
 #include "app/TWSiteRequest.h"
 
@@ -136,6 +137,21 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
         if (info.isDir()) {
             m_documents->openDocumentWithContentsOfURL(
                 QUrl::fromLocalFile(TWPackageFiles::absolutePath(path)), true,
+                [this, &opened, &into](TWBusinessController *document, bool, TWErrorResult) {
+                    if (!document)
+                        return;
+                    opened = true;
+                    into = document;
+                    updateActiveDocument(document);
+                });
+            continue;
+        }
+        // A file inside a business package (its "Data.sql") opens the
+        // business, as File > Open of that file does.
+        if (const QString package = twPackageInstead(TWPackageFiles::absolutePath(path));
+            !package.isEmpty()) {
+            m_documents->openDocumentWithContentsOfURL(
+                QUrl::fromLocalFile(package), true,
                 [this, &opened, &into](TWBusinessController *document, bool, TWErrorResult) {
                     if (!document)
                         return;

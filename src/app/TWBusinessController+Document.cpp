@@ -15,6 +15,7 @@
 #include "model/TWPreferences.h"
 #include "store/TWPackageFiles.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
@@ -562,20 +563,37 @@ void TWBusinessController::autoSave()
 
 bool TWBusinessController::canClose()
 {
-    // A running timer ends its item now, so the question covers that write.
-    if (m_taskTimer)
-        m_taskTimer->stopTaskTimer(QDateTime());
-    if (!m_edited)
+    // The idle question's answer says where the running item ends: it is
+    // answered before anything else is asked.
+    if (m_taskTimer && m_taskTimer->isAskingIdle()) {
+        comeForward();
+        QApplication::beep();
+        return false;
+    }
+    const bool timing = m_taskTimer && m_taskTimer->isTaskTimerRunning();
+    // An entry typed into a sheet is not in the store: the question names it,
+    // even when nothing else changed.
+    const QString sheet = m_sheets.empty() || !m_sheets.front().window
+                              ? QString()
+                              : m_sheets.front().window->windowTitle();
+    if (!m_edited && !timing && m_sheets.empty())
         return true;
+    // Quit asks each business in turn: the one asked about comes forward.
+    comeForward();
     const auto answer = askHoldingAutoSave(
-        [this] {
-            return TWDocumentPrompts::prompts().askSaveChanges(displayName(), windowForSheet());
+        [this, &sheet] {
+            return TWDocumentPrompts::prompts().askSaveChanges(displayName(), windowForSheet(),
+                                                               sheet);
         },
         [](TWDocumentPrompts::SaveChangesAnswer kept) {
             return kept == TWDocumentPrompts::Cancel;
         });
     switch (answer) {
     case TWDocumentPrompts::Save:
+        // The timer stops only now that the window closes, so that the save
+        // holds the item's last end; Cancel leaves it running untouched.
+        if (m_taskTimer)
+            m_taskTimer->stopTaskTimer(QDateTime());
         return saveDocument();
     case TWDocumentPrompts::DontSave:
         return true;
@@ -583,6 +601,16 @@ bool TWBusinessController::canClose()
         break;
     }
     return false;
+}
+
+void TWBusinessController::comeForward()
+{
+    QMainWindow *window = windowForSheet();
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void TWBusinessController::close()

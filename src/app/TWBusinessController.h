@@ -129,6 +129,8 @@ public:
     bool canClose();
     // Closes the window and lets the document go (after canClose).
     void close();
+    // Brings the document's window (and its sheets) to the front, when it has one.
+    void comeForward();
 
     // ---- The window ----
     void makeWindowControllers();

@@ -121,12 +121,16 @@ bool TWDocumentPrompts::askPackageBusy(const QString &message, QWidget *parent)
 }
 
 TWDocumentPrompts::SaveChangesAnswer TWDocumentPrompts::askSaveChanges(const QString &displayName,
-                                                                       QWidget *parent)
+                                                                       QWidget *parent,
+                                                                       const QString &openSheet)
 {
     QMessageBox box(QMessageBox::Warning, TWLocalized("tallyworth"),
                     TWLocalized("saveChangesMessage").arg(displayName), QMessageBox::NoButton,
                     parent);
-    box.setInformativeText(TWLocalized("saveChangesInfo"));
+    // A sheet still open holds an entry no answer here stores: it is named.
+    box.setInformativeText(openSheet.isEmpty()
+                               ? TWLocalized("saveChangesInfo")
+                               : TWLocalized("saveChangesOpenSheetInfo").arg(openSheet));
     QPushButton *save = box.addButton(TWLocalized("save"), QMessageBox::AcceptRole);
     QPushButton *dontSave = box.addButton(TWLocalized("dontSave"), QMessageBox::DestructiveRole);
     box.addButton(TWLocalized("cancel"), QMessageBox::RejectRole);

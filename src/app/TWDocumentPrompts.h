@@ -24,7 +24,10 @@ public:
                                        QWidget *parent);
     // A package to open; empty when cancelled.
     virtual QString chooseOpenLocation(QWidget *parent);
-    virtual SaveChangesAnswer askSaveChanges(const QString &displayName, QWidget *parent);
+    // `openSheet`: the title of a sheet still open on the window, whose entry
+    // is not stored (empty: none).
+    virtual SaveChangesAnswer askSaveChanges(const QString &displayName, QWidget *parent,
+                                             const QString &openSheet = QString());
     // Whether to throw away the changes of `displayName` for its saved version.
     virtual bool askRevert(const QString &displayName, QWidget *parent);
     // What to do when the package of `displayName` was changed by another

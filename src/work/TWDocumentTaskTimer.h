@@ -27,6 +27,10 @@ public:
     qint32 timedTaskIdentifier() const override { return m_core->timedTaskIdentifier(); }
     qint32 timedTaskItemIdentifier() const override { return m_core->timedTaskItemIdentifier(); }
     void stopTaskTimer(const QDateTime &endDate) override { m_core->stopTaskTimer(endDate); }
+    bool isAskingIdle() const override
+    {
+        return m_core->isTaskTimerRunning() && m_core->showingIdleAlert();
+    }
     void startTaskTimer(const std::shared_ptr<TWTask> &task) override;
     qint32 menuletTaskIdentifier() const override { return m_core->menuletTaskIdentifier(); }
     void setMenuletTaskIdentifier(qint32 identifier) override;

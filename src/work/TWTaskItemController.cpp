@@ -1,6 +1,9 @@
 #include "work/TWTaskItemController.h"
 
+#include "app/TWTypedNumberField.h"
+
 #include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
 
@@ -57,6 +60,21 @@ bool TWTaskItemController::commitFields()
         return false;
     m_editTaskItem->setNotes(m_notes->text());
     return true;
+}
+
+void TWTaskItemController::confirmSave(std::function<void()> proceed)
+{
+    // An item that ends before it starts would count as no time at all
+    // while showing both moments: Save refuses it, naming both fields (the
+    // calendar stays free to mend either).
+    const QDateTime &start = m_editTaskItem ? m_editTaskItem->startDateTime() : QDateTime();
+    const QDateTime &end = m_editTaskItem ? m_editTaskItem->endDateTime() : QDateTime();
+    if (start.isValid() && end.isValid() && TWDateAdditions::wallClockSecsTo(start, end) < 0) {
+        twExplainFieldRefusal(m_end,
+                              TWLocalized("taskItemEndBeforeStart").arg(twFieldName(m_start)));
+        return;
+    }
+    proceed();
 }
 
 TWErrorResult TWTaskItemController::store()

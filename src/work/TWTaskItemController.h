@@ -1,6 +1,6 @@
 #pragma once
 // The time item editor sheet: the start and end moments and the notes of a
-// working copy of one time item. An end before the start is kept as typed.
+// working copy of one time item. An end before the start is refused.
 
 #include "work/TWWorkSheet.h"
 
@@ -30,6 +30,7 @@ protected:
     void buildForm() override;
     void updateUI() override;
     bool commitFields() override;
+    void confirmSave(std::function<void()> proceed) override;
     TWErrorResult store() override;
     void dateSelected(int tag, const QDateTime &date) override;
 

@@ -10,9 +10,11 @@
 #include "model/TWPreferences.h"
 #include "model/TWUtilities.h"
 
+#include <QLocale>
 #include <QTimeZone>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -80,6 +82,8 @@ bool TWTaskTimerCore::startTaskTimer(const TWTaskPtr &requested)
     m_menuletTaskIdentifier = task->identifier();
     m_timedTaskIdentifier = task->identifier();
     m_timedTaskItemIdentifier = identifier;
+    ++m_run;
+    m_pieces = {Piece{identifier, now}};
     m_timer = new QTimer(this);
     m_timer->setInterval(kInterval);
     connect(m_timer, &QTimer::timeout, this, [this] { updateTimedTask(QDateTime()); });
@@ -130,6 +134,7 @@ bool TWTaskTimerCore::splitAtClockChanges(const QDateTime &end)
         if (store->addTaskItem(item, true))
             return false;
         m_timedTaskItemIdentifier = identifier;
+        m_pieces.append(Piece{identifier, change.atUtc});
         emit taskItemsChanged();
     }
 }
@@ -199,29 +204,48 @@ void TWTaskTimerCore::checkIdle(const TWTaskPtr &task)
 
 QString TWTaskTimerCore::idleMessage() const
 {
-    return TWLocalized("yourMacHasBeenIdle")
-        .arg(m_idleTimeout)
-        .arg(m_idleTimeout == 1 ? TWLocalized("minuteLower") : TWLocalized("minutesLower"));
+    // How long since the last activity (after a sleep, far more than the
+    // time-out), in whole minutes and never less than the time-out.
+    qint64 minutes = m_idleTimeout;
+    if (m_lastNonIdleDate.isValid())
+        minutes = std::max(minutes, m_lastNonIdleDate.secsTo(TWClock::now()) / 60);
+    const auto minuteWord = [](qint64 count) {
+        return TWLocalized(count == 1 ? "minuteLower" : "minutesLower");
+    };
+    const auto hourWord = [](qint64 count) {
+        return TWLocalized(count == 1 ? "hourLower" : "hoursLower");
+    };
+    const QLocale locale = TWFormatter::formatter().locale();
+    if (minutes < 60)
+        return TWLocalized("yourMacHasBeenIdle").arg(locale.toString(minutes), minuteWord(minutes));
+    const qint64 hours = minutes / 60;
+    const qint64 rest = minutes % 60;
+    if (rest == 0)
+        return TWLocalized("yourMacHasBeenIdle").arg(locale.toString(hours), hourWord(hours));
+    return TWLocalized("yourMacHasBeenIdleHours")
+        .arg(locale.toString(hours), hourWord(hours), locale.toString(rest), minuteWord(rest));
 }
 
 void TWTaskTimerCore::askIdle(qint32 taskIdentifier)
 {
     m_showingIdleAlert = true;
-    const qint32 item = m_timedTaskItemIdentifier;
+    const quint64 run = m_run;
     const quint64 question = ++m_idleQuestion;
     QPointer<TWTaskTimerCore> guarded(this);
     m_host->timerAskIdle(
         idleMessage(), {TWLocalized("yes"), TWLocalized("no"), TWLocalized("noButContinueTimer")},
-        [guarded, taskIdentifier, item, question](int answer) {
+        [guarded, taskIdentifier, run, question](int answer) {
             if (!guarded)
                 return;
             TWTaskTimerCore *self = guarded;
-            // Answers about an item that is no longer timed change nothing.
-            const bool sameItem = self->m_timedTaskItemIdentifier == item && item != 0;
+            // The answer is about the run it was asked in, whatever items a
+            // clock change has made of it since; a run stopped since (or a
+            // new one) is not changed by it.
+            const bool sameRun = self->m_run == run && self->m_timedTaskItemIdentifier != 0;
             if (answer == 1000) {
-                if (sameItem)
+                if (sameRun)
                     self->m_lastNonIdleDate = TWClock::now();
-            } else if (sameItem && (answer == 1001 || answer == 1002)) {
+            } else if (sameRun && (answer == 1001 || answer == 1002)) {
                 self->stopTaskTimer(self->m_lastNonIdleDate);
                 // The run that goes on starts at the answer: nothing to ask yet.
                 self->m_showingIdleAlert = answer == 1002;
@@ -239,21 +263,43 @@ void TWTaskTimerCore::stopTaskTimer(const QDateTime &endDate)
 {
     if (m_timedTaskIdentifier == 0)
         return;
-    TWBusiness *store = business();
-    const TWTaskItemPtr item =
-        store ? store->taskItemWithIdentifier(m_timedTaskItemIdentifier) : nullptr;
     const qint64 minimum = TWPreferences::preferences().minimumTaskTime();
     QDateTime end = endDate.isValid() ? endDate : TWClock::now();
-    if (item && minimum != 0 && item->startDateTime().isValid()) {
-        const double elapsed = double(item->startDateTime().msecsTo(end)) / 1000.0;
+    // The minimum is the run's, counted in time that passed from its start,
+    // however many items a clock change made of it.
+    const QDateTime runStart = m_pieces.isEmpty() ? QDateTime() : m_pieces.first().start;
+    if (minimum != 0 && runStart.isValid()) {
+        const double elapsed = double(runStart.msecsTo(end)) / 1000.0;
         if (double(minimum) * 60.0 > elapsed)
-            end = item->startDateTime().addSecs(minimum * 60);
+            end = runStart.addSecs(minimum * 60).toLocalTime();
     }
+    dropPiecesAfter(end);
     // The last write asks nothing: an idle answer could start the timer again.
     if (m_timedTaskItemIdentifier != 0)
         writeEnd(end, nullptr);
     clearTimer();
     m_host->timerDocumentChanged();
+}
+
+void TWTaskTimerCore::dropPiecesAfter(const QDateTime &end)
+{
+    TWBusiness *store = business();
+    if (!store)
+        return;
+    bool dropped = false;
+    while (m_pieces.size() > 1 && m_pieces.last().start > end) {
+        const qint32 gone = m_pieces.takeLast().identifier;
+        // The piece before is timed first, so the deletion's notice does not
+        // stop the run.
+        m_timedTaskItemIdentifier = m_pieces.last().identifier;
+        if (const TWTaskItemPtr item = store->taskItemWithIdentifier(gone)) {
+            if (TWErrorResult error = store->deleteTaskItem(item, true))
+                m_host->timerPresentError(*error);
+            dropped = true;
+        }
+    }
+    if (dropped)
+        emit taskItemsChanged();
 }
 
 void TWTaskTimerCore::clearTimer()
@@ -267,6 +313,7 @@ void TWTaskTimerCore::clearTimer()
     m_timedTaskItemIdentifier = 0;
     m_lastNonIdleDate = QDateTime();
     m_lastTickDate = QDateTime();
+    m_pieces.clear();
     // A question still open is about this run: the next run asks its own.
     m_showingIdleAlert = false;
     if (wasRunning) {
@@ -334,6 +381,7 @@ void TWTaskTimerCore::reset()
     m_menuletTaskIdentifier = 0;
     m_lastNonIdleDate = QDateTime();
     m_lastTickDate = QDateTime();
+    m_pieces.clear();
     m_idleTimeout = 0;
     m_showingIdleAlert = false;
 }

@@ -116,9 +116,20 @@ private:
     // Ends the timed item at each change of the local clock before `end` and
     // goes on in a new item; false when a write failed.
     bool splitAtClockChanges(const QDateTime &end);
+    // Deletes the run's pieces that begin after `end` (an idle answer ends
+    // the run before a clock change split it); the piece holding `end` is
+    // timed again.
+    void dropPiecesAfter(const QDateTime &end);
     void checkIdle(const TWTaskPtr &task);
     void askIdle(qint32 taskIdentifier);
     void clearTimer();
+
+    // One run's time items: a clock change splits a run into pieces, each
+    // begun at a known moment. The last is the one the ticks extend.
+    struct Piece {
+        qint32 identifier = 0;
+        QDateTime start;
+    };
 
     TWTaskTimerHost *m_host;
     QTimer *m_timer = nullptr;
@@ -131,6 +142,10 @@ private:
     QDateTime m_lastTickDate;
     // Counts idle questions, so an answer clears only its own.
     quint64 m_idleQuestion = 0;
+    // Counts runs: an idle answer is about its run, whatever items a clock
+    // change has made of it since.
+    quint64 m_run = 0;
+    QList<Piece> m_pieces;
     qint64 m_idleTimeout = 0;
     bool m_showingIdleAlert = false;
 };

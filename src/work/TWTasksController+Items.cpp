@@ -16,6 +16,7 @@
 #include "store/TWBusiness.h"
 
 #include <QMenu>
+#include <QTimeZone>
 
 bool TWTasksController::itemsTableEnabled() const
 {
@@ -66,6 +67,57 @@ TWTaskPtr TWTasksController::taskOf(const TWTaskItem &item) const
     return m_business ? m_business->taskWithIdentifier(item.taskIdentifier()) : nullptr;
 }
 
+QString TWTasksController::taskItemMomentText(const TWTaskItem &item, bool end)
+{
+    const QDateTime &moment = end ? item.endDateTime() : item.startDateTime();
+    if (!moment.isValid())
+        return {};
+    // Items keep wall-clock times (the fields as if they were UTC), shown as
+    // kept: an end written at a change on the clock before it reads as that clock.
+    const auto wall = [](const QDateTime &date) {
+        const QDateTime local = date.timeSpec() == Qt::OffsetFromUTC ? date : date.toLocalTime();
+        return QDateTime(local.date(), local.time(), Qt::UTC);
+    };
+    const QDateTime shown = wall(moment);
+    const QString text = TWFormatter::formatter().locale().toString(shown, QLocale::ShortFormat);
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    // Most times are far from a change: two look-ups tell.
+    if (zone.offsetFromUtc(shown.addDays(-1)) <= zone.offsetFromUtc(shown.addDays(1)))
+        return text;
+    const QTimeZone::OffsetData change = zone.nextTransition(shown.addDays(-2));
+    if (!change.atUtc.isValid())
+        return text;
+    const int before = zone.offsetFromUtc(change.atUtc.addSecs(-1));
+    const int after = change.offsetFromUtc;
+    // The clock shows [from, to] twice: first on the earlier offset, then on the later.
+    const QDateTime from = change.atUtc.addSecs(after);
+    const QDateTime to = change.atUtc.addSecs(before);
+    if (before <= after || shown < from || shown > to || (end ? shown == from : shown == to))
+        return text;
+    // One clock for the item, which never runs across the change: an item
+    // ending at the change (as the timer ends one) is on the earlier clock, one
+    // starting there on the later; otherwise the clock its own moment was read on.
+    const QDateTime startWall =
+        item.startDateTime().isValid() ? wall(item.startDateTime()) : QDateTime();
+    const QDateTime endWall = item.endDateTime().isValid() ? wall(item.endDateTime()) : QDateTime();
+    bool earlier = false;
+    if (endWall == to)
+        earlier = true;
+    else if (startWall == from)
+        earlier = false;
+    else if (startWall.isValid() && startWall > from && startWall < to)
+        earlier = item.startDateTime().offsetFromUtc() == before;
+    else
+        earlier = moment.offsetFromUtc() == before;
+    const int offset = earlier ? before : after;
+    // The clock's name just before the change, or from it on.
+    const QDateTime onClock = earlier ? change.atUtc.addSecs(-1) : change.atUtc;
+    QString zoneName = zone.abbreviation(onClock);
+    if (zoneName.isEmpty())
+        zoneName = onClock.toOffsetFromUtc(offset).timeZoneAbbreviation();
+    return text + QLatin1Char(' ') + zoneName;
+}
+
 QString TWTasksController::taskItemCellText(const TWTaskItem &item, int tag) const
 {
     const TWFormatter &formatter = TWFormatter::formatter();
@@ -85,9 +137,9 @@ QString TWTasksController::taskItemCellText(const TWTaskItem &item, int tag) con
         return task ? task->name() : QString();
     }
     case TWTaskItemColumnStart:
-        return formatter.shortDateTimeString(item.startDateTime());
+        return taskItemMomentText(item, false);
     case TWTaskItemColumnEnd:
-        return formatter.shortDateTimeString(item.endDateTime());
+        return taskItemMomentText(item, true);
     case TWTaskItemColumnDuration:
         return formatter.timeString(item.duration(), true,
                                     TWPreferences::preferences().timeFormat());

@@ -180,6 +180,15 @@ private:
     double quantityOf(const TWTask &task) const;
     QString taskCellText(const TWTask &task, int tag) const;
     QString taskItemCellText(const TWTaskItem &item, int tag) const;
+
+public:
+    // The item's start or end as its row shows it: where the local clock
+    // shows that time twice (the hour repeated when the clock is put back),
+    // with the zone's abbreviation of the moment meant, so that the item
+    // ending at the change and the one starting there do not look overlapping.
+    static QString taskItemMomentText(const TWTaskItem &item, bool end);
+
+private:
     QString money(qint64 value, const TWUnit *unit) const;
     bool itemsTableEnabled() const;
     qint32 timedTaskIdentifier() const;

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QUuid>
 
@@ -189,6 +190,57 @@ TEST_F(AppDelegateTest, APathWithDotDotAfterALinkOpensAndSavesWhereTheSystemMean
         QUrl::fromLocalFile(dir.filePath(QStringLiteral("Lk/../Copy.tallyworth")))));
     EXPECT_EQ(businessName(real + QStringLiteral("/Copy.tallyworth")), QStringLiteral("Real"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("Copy.tallyworth"))));
+}
+
+// A business's "Data.sql" given on the command line opens the business, as
+// File > Open of that file does; so does the package given whole.
+TEST_F(AppDelegateTest, ABusinessDatabaseGivenOnTheCommandLineOpensItsBusiness)
+{
+    const QString books = dir.filePath(QStringLiteral("Books.tallyworth"));
+    savePackage(books, QStringLiteral("Books"));
+    EXPECT_TRUE(delegate->openPaths({books + QStringLiteral("/Data.sql")}));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
+    ASSERT_EQ(documents->documents().size(), 1);
+    EXPECT_EQ(documents->documents().constFirst()->business()->businessInfo()->name(),
+              QStringLiteral("Books"));
+    EXPECT_EQ(delegate->activeBusinessController(), documents->documents().constFirst());
+    EXPECT_TRUE(delegate->openPaths({books}));
+    EXPECT_EQ(documents->documents().size(), 1);
+}
+
+// Quit asks each business in turn, as Close does: one with a sheet open is
+// asked even with nothing else changed, and the question names the sheet;
+// Cancel stops the quit with that window and those after it still open.
+TEST_F(AppDelegateTest, QuitAsksEachBusinessInTurnAndNamesAnOpenSheet)
+{
+    const QPointer<TWBusinessController> alpha = openDocument(QStringLiteral("Alpha"));
+    const QPointer<TWBusinessController> bravo = openDocument(QStringLiteral("Bravo"));
+    ASSERT_TRUE(alpha && bravo);
+    auto *entry = new QWidget;
+    entry->setWindowTitle(QStringLiteral("New Transaction"));
+    alpha->beginSheetWithView(entry, false, true, {});
+    bravo->updateChangeCount(0);
+    delegate->updateActiveDocument(bravo);
+
+    for (const auto answer : {TWDocumentPrompts::Cancel, TWDocumentPrompts::DontSave}) {
+        prompts.saveChanges = answer;
+        prompts.saveChangesAsked.clear();
+        delegate->terminate();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (answer == TWDocumentPrompts::Cancel) {
+            EXPECT_EQ(prompts.saveChangesAsked,
+                      QStringList{QStringLiteral("Alpha / New Transaction")});
+            ASSERT_TRUE(alpha && bravo);
+            EXPECT_EQ(documents->documents().size(), 2);
+            EXPECT_TRUE(alpha->hasAttachedSheet());
+            EXPECT_TRUE(alpha->windowForSheet()->isVisible());
+        } else {
+            EXPECT_EQ(prompts.saveChangesAsked,
+                      (QStringList{QStringLiteral("Alpha / New Transaction"),
+                                   QStringLiteral("Bravo / ")}));
+            EXPECT_TRUE(documents->documents().isEmpty());
+        }
+    }
 }
 
 TEST_F(AppDelegateTest, ABusinessAndABankFileGivenTogetherOpenTheBusinessThenItsImport)

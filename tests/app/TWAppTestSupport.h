@@ -74,8 +74,12 @@ public:
         return packageBusy();
     }
     QString chooseOpenLocation(QWidget *) override { return openLocation; }
-    SaveChangesAnswer askSaveChanges(const QString &, QWidget *) override
+    // "name / open sheet" for each save-changes question.
+    QStringList saveChangesAsked;
+    SaveChangesAnswer askSaveChanges(const QString &name, QWidget *,
+                                     const QString &openSheet) override
     {
+        saveChangesAsked.append(name + QStringLiteral(" / ") + openSheet);
         if (whileAsking)
             whileAsking();
         return saveChanges;

@@ -6,6 +6,7 @@
 #include "TWWorkTestSupport.h"
 
 #include "work/TWTaskTimerCore.h"
+#include "work/TWTasksController.h"
 
 #include "TWTestSupport.h"
 #include "TWZoneGuard.h"
@@ -19,6 +20,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 namespace
 {
@@ -302,6 +304,130 @@ TEST_F(TaskTimer, ThroughAClockChangeTheStoredItemsAddUpToTheTimeThatPassed)
     }
 }
 
+// An idle answer is about the run, whatever items a clock change made of it:
+// "No" ends the run at the last activity (pieces begun after it go), and a
+// minimum task time is the run's, not each piece's. Europe/Berlin, autumn.
+TEST_F(TaskTimer, AClockChangeSplitsTheItemButTheIdleAnswerAndMinimumAreTheRuns)
+{
+    const TWZoneGuard zone("Europe/Berlin");
+    const auto utc = [](int month, int day, int hour, int minute) {
+        return QDateTime(QDate(2026, month, day), QTime(hour, minute), Qt::UTC).toLocalTime();
+    };
+    struct Case {
+        const char *name;
+        QDateTime start, lastActive, answerAt;
+        enum { Stop, Idle, SleepWakeFirst, SleepTickFirst } how;
+        qint64 minimum;
+        double seconds;
+    };
+    const Case cases[] = {
+        // 24 Oct 20:00 summer time, active until 22:00, asleep until 08:00
+        // winter time: 2 hours worked.
+        {"sleep, wake heard first", utc(10, 24, 18, 0), utc(10, 24, 20, 0), utc(10, 25, 7, 0),
+         Case::SleepWakeFirst, 0, 7200.0},
+        {"sleep, tick first", utc(10, 24, 18, 0), utc(10, 24, 20, 0), utc(10, 25, 7, 0),
+         Case::SleepTickFirst, 0, 7200.0},
+        // 02:00 to 02:50 summer time, idle through the change, answered at
+        // 02:50 winter time: 50 minutes worked.
+        {"idle in the change night", utc(10, 25, 0, 0), utc(10, 25, 0, 50), utc(10, 25, 1, 50),
+         Case::Idle, 0, 3000.0},
+        // A 65-minute run over the change with a 15-minute minimum.
+        {"minimum", utc(10, 25, 0, 0), QDateTime(), utc(10, 25, 1, 5), Case::Stop, 15, 3900.0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TWPreferences::preferences().setIdleTimeout(c.how == Case::Stop ? 0 : 10);
+        TWPreferences::preferences().setMinimumTaskTime(c.minimum);
+        host->questions.clear();
+        const TWTaskPtr timed = addTask(project, QStringLiteral("Timed"));
+        clock.set(c.start);
+        idle = 0.0;
+        ASSERT_TRUE(core->startTaskTimer(timed));
+        const QDateTime activeUntil = c.lastActive.isValid() ? c.lastActive : c.answerAt;
+        for (QDateTime at = c.start; at <= activeUntil; at = at.addSecs(60))
+            tickAt(at);
+        if (c.how == Case::SleepWakeFirst) {
+            clock.set(c.answerAt);
+            core->didWake();
+            tickAt(c.answerAt);
+        } else if (c.how == Case::SleepTickFirst) {
+            tickAt(c.answerAt);
+        } else if (c.how == Case::Idle) {
+            // Idle by the minute: the question comes at ten minutes; the
+            // ticks go on while it is open.
+            for (QDateTime at = activeUntil.addSecs(60); at <= c.answerAt; at = at.addSecs(60)) {
+                idle = double(activeUntil.secsTo(at));
+                tickAt(at);
+            }
+        }
+        if (c.how != Case::Stop) {
+            ASSERT_EQ(host->questions.size(), 1);
+            // The question says how long the user was away, not the time-out.
+            if (c.how == Case::SleepWakeFirst)
+                EXPECT_EQ(host->questions.first(),
+                          TWLocalized("yourMacHasBeenIdle")
+                              .arg(QStringLiteral("11"), TWLocalized("hoursLower")));
+            if (c.how == Case::Idle)
+                EXPECT_EQ(host->questions.first(),
+                          TWLocalized("yourMacHasBeenIdle")
+                              .arg(QStringLiteral("10"), TWLocalized("minutesLower")));
+            host->answer(1001);
+        } else {
+            core->stopTaskTimer(QDateTime());
+        }
+        EXPECT_FALSE(core->isTaskTimerRunning());
+        EXPECT_DOUBLE_EQ(twQuantity(*timed, *business), c.seconds);
+        for (const TWTaskItemPtr &item : business->taskItemsWithTask(*timed))
+            EXPECT_LE(TWDateAdditions::dateTimeValue(item->startDateTime()),
+                      TWDateAdditions::dateTimeValue(item->endDateTime()));
+        if (host->pending)
+            host->answer(1000);
+        core->stopTaskTimer(QDateTime());
+    }
+}
+
+// Where the clock shows a time twice, the timer's two items say which clock
+// they mean: the one ending at the change ends on summer time, the next
+// starts on winter time; other times show as ever. Also as read back.
+TEST_F(TaskTimer, TimesTheClockShowsTwiceSayWhichClockTheyMean)
+{
+    const TWZoneGuard zone("Europe/Berlin");
+    const TWLocaleGuard locale{QStringLiteral("en_US")};
+    const auto utc = [](int hour, int minute) {
+        return QDateTime(QDate(2026, 10, 25), QTime(hour, minute), Qt::UTC).toLocalTime();
+    };
+    const TWTaskPtr timed = addTask(project, QStringLiteral("Timed"));
+    clock.set(QDateTime(QDate(2026, 10, 24), QTime(23, 0), Qt::UTC).toLocalTime());
+    ASSERT_TRUE(core->startTaskTimer(timed));
+    tickAt(utc(1, 30));
+    core->stopTaskTimer(QDateTime());
+    TWTaskItemList items = business->taskItemsWithTask(*timed);
+    ASSERT_EQ(items.size(), 2);
+    if (items.at(0)->startDateTime() > items.at(1)->startDateTime())
+        std::swap(items[0], items[1]);
+    for (const bool reopened : {false, true}) {
+        SCOPED_TRACE(reopened);
+        QStringList shown;
+        for (const TWTaskItemPtr &stored : items) {
+            TWTaskItemPtr item = stored->copy();
+            if (reopened) {
+                item->setStartDateTime(TWDateAdditions::dateTimeWithValue(
+                    TWDateAdditions::dateTimeValue(item->startDateTime())));
+                item->setEndDateTime(TWDateAdditions::dateTimeWithValue(
+                    TWDateAdditions::dateTimeValue(item->endDateTime())));
+            }
+            shown << TWTasksController::taskItemMomentText(*item, false)
+                  << TWTasksController::taskItemMomentText(*item, true);
+        }
+        EXPECT_EQ(shown, (QStringList{"10/25/26 1:00 AM", "10/25/26 3:00 AM CEST",
+                                      "10/25/26 2:00 AM CET", "10/25/26 2:30 AM CET"}));
+    }
+    // A run inside the first pass of the repeated hour, as timed (before the change).
+    const TWTaskItemPtr early = addItem(timed, utc(0, 10), utc(0, 20));
+    EXPECT_EQ(TWTasksController::taskItemMomentText(*early, false), "10/25/26 2:10 AM CEST");
+    EXPECT_EQ(TWTasksController::taskItemMomentText(*early, true), "10/25/26 2:20 AM CEST");
+}
+
 // The first tick after a sleep may come before the wake is heard, with the
 // system's idle time already reset by the wake: the gap in the clock asks.
 TEST_F(TaskTimer, ATickAfterASleepAsksBeforeTheWakeIsHeard)
@@ -482,12 +608,67 @@ TEST_F(TaskTimer, DocumentTimerRunsFromTheMenuBarMenuAndStopsWhenClosing)
     QTest::qWait(400);
     EXPECT_EQ(business->taskItemWithIdentifier(item)->endDateTime(), twLocal(2026, 3, 2, 10, 4, 0));
 
-    // Closing ends the item before the save question.
+    // Cancel on the close question leaves the timer running and its item as it was.
     clock.set(twLocal(2026, 3, 2, 10, 9, 0));
     prompts.saveChanges = TWDocumentPrompts::Cancel;
     EXPECT_FALSE(document->canClose());
+    EXPECT_TRUE(timer()->isTaskTimerRunning());
+    EXPECT_EQ(business->taskItemWithIdentifier(item)->endDateTime(), twLocal(2026, 3, 2, 10, 4, 0));
+}
+
+// Close asks before it stops the timer: Cancel leaves the run as it was (no
+// minimum item ending in the future); while the idle question is open nothing
+// is asked, since its answer says where the item ends; the timer stops only
+// when the window really closes.
+TEST_F(TaskTimer, CloseStopsTheTimerOnlyWhenTheWindowCloses)
+{
+    TWPreferences::preferences().setMinimumTaskTime(15);
+    TWPreferences::preferences().setIdleTimeout(10);
+    std::function<void(int)> idleAnswer;
+    twSetAlertPresenter([&](const TWAlert &alert, TWAlertCompletion completion) {
+        alerts.append(alert.message);
+        idleAnswer = std::move(completion);
+    });
+    timer()->core()->setIdleSource([this] { return idle; });
+    timer()->startTaskTimer(task);
+    ASSERT_TRUE(timer()->isTaskTimerRunning());
+    const qint32 item = timer()->timedTaskItemIdentifier();
+    const auto end = [&] { return business->taskItemWithIdentifier(item)->endDateTime(); };
+    clock.set(twLocal(2026, 3, 2, 10, 0, 4));
+    timer()->core()->updateTimedTask(QDateTime());
+    int asked = 0;
+    prompts.whileAsking = [&] { ++asked; };
+
+    prompts.saveChanges = TWDocumentPrompts::Cancel;
+    EXPECT_FALSE(document->canClose());
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(timer()->isTaskTimerRunning());
+    EXPECT_EQ(end(), twLocal(2026, 3, 2, 10, 0, 4));
+
+    idle = 600.0;
+    clock.set(twLocal(2026, 3, 2, 10, 10, 4));
+    timer()->core()->updateTimedTask(QDateTime());
+    ASSERT_TRUE(idleAnswer);
+    prompts.saveChanges = TWDocumentPrompts::DontSave;
+    EXPECT_FALSE(document->canClose());
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(timer()->isTaskTimerRunning());
+    // "No" still ends the item at the last activity (lengthened to the minimum).
+    std::exchange(idleAnswer, nullptr)(1001);
     EXPECT_FALSE(timer()->isTaskTimerRunning());
-    EXPECT_EQ(business->taskItemWithIdentifier(item)->endDateTime(), twLocal(2026, 3, 2, 10, 9, 0));
+    EXPECT_EQ(end(), twLocal(2026, 3, 2, 10, 15, 0));
+
+    // Running again, Don't Save closes and stops it.
+    idle = 0.0;
+    timer()->startTaskTimer(task);
+    const qint32 second = timer()->timedTaskItemIdentifier();
+    clock.set(twLocal(2026, 3, 2, 10, 40, 0));
+    ASSERT_TRUE(document->canClose());
+    EXPECT_TRUE(timer()->isTaskTimerRunning());
+    document->close();
+    EXPECT_FALSE(timer()->isTaskTimerRunning());
+    EXPECT_EQ(business->taskItemWithIdentifier(second)->endDateTime(),
+              twLocal(2026, 3, 2, 10, 40, 0));
 }
 
 TEST_F(TaskTimer, DocumentTimerHearsTheStoreWithTheRecord)

@@ -307,7 +307,9 @@ TEST_F(WorkSheets, ATimedTaskWithItemsAsksBeforeChangingType)
     EXPECT_TRUE(business->taskItemsWithTask(*task).isEmpty());
 }
 
-TEST_F(WorkSheets, TimeItemSheetStoresWhatIsTyped)
+// An end before the start is refused, naming both fields, as other refused
+// fields are: nothing is stored and the sheet stays open; mended, it saves.
+TEST_F(WorkSheets, TimeItemSheetRefusesAnEndBeforeTheStart)
 {
     const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
     const TWTaskItemPtr item = addItem(task, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
@@ -319,17 +321,30 @@ TEST_F(WorkSheets, TimeItemSheetStoresWhatIsTyped)
     sheet.update();
     document->beginSheetWithView(sheet.view(), false, true,
                                  [this](int code) { codes.append(code); });
-    // An end before the start is kept as typed.
     sheet.endPicker()->setDateTime(twLocal(2026, 3, 1, 8));
     sheet.notesField()->setText(QStringLiteral("Early"));
-    sheet.calendarDidSelectDate(twLocal(2026, 2, 27), nullptr);
+    sheet.saveButton()->click();
+    settle();
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_EQ(
+        alerts,
+        QStringList{
+            TWLocalized("refusedFieldMessage")
+                .arg(TWLocalized("taskItemEnd"),
+                     TWLocalized("taskItemEndBeforeStart").arg(TWLocalized("taskItemStart")))});
+    const TWTaskItemPtr stored = business->taskItemWithIdentifier(item->identifier());
+    EXPECT_EQ(stored->endDateTime(), twLocal(2026, 3, 1, 10));
+    EXPECT_TRUE(stored->notes().isEmpty());
+
+    // Mended (an end equal to the start is an empty item), it saves.
+    sheet.startPicker()->setDateTime(twLocal(2026, 3, 1, 8));
     sheet.saveButton()->click();
     settle();
     EXPECT_EQ(codes, QList<int>({-1002}));
-    const TWTaskItemPtr stored = business->taskItemWithIdentifier(item->identifier());
-    EXPECT_EQ(stored->endDateTime(), twLocal(2026, 3, 1, 8));
-    EXPECT_EQ(stored->notes(), QStringLiteral("Early"));
-    EXPECT_DOUBLE_EQ(stored->duration(), 0.0);
+    EXPECT_EQ(business->taskItemWithIdentifier(item->identifier())->endDateTime(),
+              twLocal(2026, 3, 1, 8));
+    EXPECT_EQ(business->taskItemWithIdentifier(item->identifier())->notes(),
+              QStringLiteral("Early"));
 }
 
 TEST_F(WorkSheets, TimeItemTimesAreTypedInTheLocalesShortFormat)
