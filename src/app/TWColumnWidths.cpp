@@ -76,7 +76,12 @@ QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
     // it have room enough to give; false (nothing changed) otherwise.
     const auto bringOnScreen = [&](qsizetype last, bool belowTitles) {
         const int over = end(last) - available;
-        int slack = 0;
+        // With titles shortened, the amount itself first gives what it has
+        // beyond its title and widest amount.
+        const int own = belowTitles && !columns.at(last).dragged
+                            ? std::max(0, widths.at(last) - columns.at(last).minimum)
+                            : 0;
+        int slack = own;
         for (qsizetype i = 0; i < last; ++i)
             slack +=
                 room(i, false) +
@@ -85,7 +90,8 @@ QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
                      : 0);
         if (slack < over)
             return false;
-        int given = 0;
+        int given = std::min(own, over);
+        widths[last] -= given;
         for (const TWColumnFit::Kind kind :
              {TWColumnFit::Text, TWColumnFit::Kept, TWColumnFit::Amount, TWColumnFit::Fixed})
             if (given < over)
