@@ -88,9 +88,11 @@ TEST(RegisterColumnFit, StoredWidthsShowAsStoredAndFixedColumnsGiveWayWhenShort)
                                    {120, 100, F::Amount},
                                    {120, 50, F::Text}};
     EXPECT_EQ(twShownColumnWidths(texts, 440), (QList<int>{92, 108, 120, 120, 120}));
-    // Where the titles alone are wider than the list, the texts shorten
-    // their titles, to half at most, to bring the first amount whole.
-    EXPECT_EQ(twShownColumnWidths(texts, 300), (QList<int>{46, 74, 60, 120, 120}));
+    // Where the titles alone are wider than the list, the amount first gives
+    // its room beyond its title, then the texts shorten their titles, to half
+    // at most, to bring it whole.
+    EXPECT_EQ(twShownColumnWidths(texts, 300), (QList<int>{50, 90, 60, 100, 120}));
+    EXPECT_EQ(twShownColumnWidths(texts, 280), (QList<int>{46, 74, 60, 100, 120}));
     EXPECT_EQ(twShownColumnWidths(texts, 200), (QList<int>{120, 120, 120, 120, 120}));
     // Where the texts alone cannot, the accounts give way after them, then
     // the amounts before the last one, down to their widest amounts.
