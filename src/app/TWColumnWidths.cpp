@@ -39,9 +39,13 @@ QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
     // date); below its title only for a text column, to half of it.
     const auto floorOf = [&](qsizetype i, bool belowTitles) {
         const TWColumnFit &column = columns.at(i);
-        if (!belowTitles || column.kind != TWColumnFit::Text)
+        // An amount or a fixed column shortens its title only where the
+        // list said what its cells need.
+        if (!belowTitles || (column.content == 0 && (column.kind == TWColumnFit::Amount ||
+                                                     column.kind == TWColumnFit::Fixed)))
             return column.minimum;
-        return std::min(column.minimum, std::max(kLeastTextWidth, column.minimum / 2));
+        return std::min(column.minimum,
+                        std::max({kLeastTextWidth, column.minimum / 2, column.content}));
     };
     const auto room = [&](qsizetype i, bool belowTitles) {
         const TWColumnFit &column = columns.at(i);
@@ -72,7 +76,12 @@ QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
     // it have room enough to give; false (nothing changed) otherwise.
     const auto bringOnScreen = [&](qsizetype last, bool belowTitles) {
         const int over = end(last) - available;
-        int slack = 0;
+        // With titles shortened, the amount itself first gives what it has
+        // beyond its title and widest amount.
+        const int own = belowTitles && !columns.at(last).dragged
+                            ? std::max(0, widths.at(last) - columns.at(last).minimum)
+                            : 0;
+        int slack = own;
         for (qsizetype i = 0; i < last; ++i)
             slack +=
                 room(i, false) +
@@ -81,30 +90,37 @@ QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
                      : 0);
         if (slack < over)
             return false;
-        int given = 0;
+        int given = std::min(own, over);
+        widths[last] -= given;
         for (const TWColumnFit::Kind kind :
              {TWColumnFit::Text, TWColumnFit::Kept, TWColumnFit::Amount, TWColumnFit::Fixed})
             if (given < over)
                 given += giveWay(last, kind, over - given, false);
-        if (given < over)
-            giveWay(last, TWColumnFit::Text, over - given, true);
+        // Below their titles the text columns shorten first, the amounts'
+        // titles last.
+        for (const TWColumnFit::Kind kind :
+             {TWColumnFit::Text, TWColumnFit::Kept, TWColumnFit::Fixed, TWColumnFit::Amount})
+            if (given < over)
+                given += giveWay(last, kind, over - given, true);
         return true;
     };
+    qsizetype reached = -1;
     for (qsizetype last = columns.size() - 1; last >= 0; --last) {
         if (columns.at(last).kind != TWColumnFit::Amount)
             continue;
-        if (end(last) <= available || bringOnScreen(last, false))
-            return widths;
+        if (end(last) <= available || bringOnScreen(last, false)) {
+            reached = last;
+            break;
+        }
     }
     // A wider font (the one a right-to-left locale brings) can make the
-    // titles alone wider than the list: the text columns then shorten their
-    // titles (elided) to bring the first amount whole on screen, rather than
-    // leave every amount past the scroll bar.
-    const auto first = std::find_if(columns.cbegin(), columns.cend(), [](const TWColumnFit &c) {
-        return c.kind == TWColumnFit::Amount;
-    });
-    if (first != columns.cend())
-        bringOnScreen(first - columns.cbegin(), true);
+    // titles wider than the list leaves: the columns then shorten their
+    // titles (elided, never an amount or a date) to bring the furthest amount
+    // they can whole on screen, the balance where they can, rather than
+    // leave amounts past the scroll bar.
+    for (qsizetype last = columns.size() - 1; last > reached; --last)
+        if (columns.at(last).kind == TWColumnFit::Amount && bringOnScreen(last, true))
+            break;
     return widths;
 }
 

@@ -7,9 +7,10 @@
 // furthest amount column it can whole on screen, the text columns before it
 // give way first, then the accounts, the amounts before it and last the
 // fitted ones, never below their titles or widest amounts or dates. Only
-// where even that leaves every amount off screen (a wide font) do the text
-// columns shorten their titles, to half, to bring the first amount whole. A
-// width the user dragged is kept exactly.
+// where even that leaves amounts off screen (a wide font) do the columns
+// shorten their titles, to half, the text columns first and the amounts'
+// last, never below an amount or a date, to bring the furthest amount they
+// can whole (the balance). A width the user dragged is kept exactly.
 
 #include <QList>
 #include <QString>
@@ -37,6 +38,9 @@ struct TWColumnFit {
     int fitted = 0;
     // The user set the width: it is shown exactly.
     bool dragged = false;
+    // The least width its cells need whole (the widest amount or date); 0
+    // where a cell's text may be cut. Titles shorten down to it at most.
+    int content = 0;
 };
 
 QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available);

@@ -81,8 +81,12 @@ QDateTime TWDateTyping::read(const QString &text, bool *skippedTime) const
     if (shown & QDateTimeEdit::TimeSections_Mask)
         typed.setTime(moment.time());
     else if (!typed.isValid())
-        // The clock skips the field's time of day on the day typed.
-        typed = moment.date().startOfDay(current.timeSpec(), current.offsetFromUtc());
+        // The clock skips the field's time of day on the day typed: the day's
+        // first moment. Only a fixed offset is handed on (Qt warns of one
+        // given with local time and ignores it).
+        typed = current.timeSpec() == Qt::OffsetFromUTC
+                    ? moment.date().startOfDay(Qt::OffsetFromUTC, current.offsetFromUtc())
+                    : moment.date().startOfDay(current.timeSpec());
     if (!typed.isValid() || typed < m_edit->minimumDateTime() || typed > m_edit->maximumDateTime())
         return {};
     return typed;

@@ -2,6 +2,7 @@
 // reads them back) and the colours pane (the fifteen list colours).
 
 #include "app/TWPreferencesController.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
@@ -192,12 +193,11 @@ QWidget *TWPreferencesController::makeFontsPane()
         field->setObjectName(QStringLiteral("fontSizeField%1").arg(tag));
         field->setAlignment(Qt::AlignRight);
         field->setFixedWidth(60);
-        connect(field, &QLineEdit::textEdited, this,
-                [this, tag](const QString &text) { controlTextDidChange(tag, text); });
-        connect(field, &QLineEdit::editingFinished, this, [this] {
-            if (m_currentPane == Fonts)
-                updateFonts();
-        });
+        // Read whole when the typing ends, never key by key ("10.5" under
+        // de_DE once stored 10 on the way).
+        connect(field, &QLineEdit::editingFinished, this,
+                [this, tag] { fontSizeDidEndEditing(tag); });
+        label->setBuddy(field);
         auto *points = new QLabel(TWLocalized("prefsPoints"), pane);
         grid->addWidget(label, tag + 1, 0);
         auto *box = new QHBoxLayout;
@@ -241,9 +241,10 @@ void TWPreferencesController::updateFonts()
         field->setFont(*font);
         field->setText(fontName(*font));
     }
+    // The size stored, its fraction too (10.5 shows as such, never as 11).
     for (int tag = 3; tag < 6; ++tag)
-        m_fontSizeFields.value(tag)->setText(
-            TWFormatter::formatter().locale().toString(qint64(std::lround(storedFontSize(tag)))));
+        m_fontSizeFields.value(tag)->setText(TWFormatter::formatter().doubleValueString(
+            std::round(storedFontSize(tag) * 100) / 100));
 }
 
 void TWPreferencesController::doFont(int tag)
@@ -281,17 +282,23 @@ void TWPreferencesController::changeFont(const QFont &font)
     updateFonts();
 }
 
-void TWPreferencesController::fontSizeDidChange(int tag, const QString &text)
+void TWPreferencesController::fontSizeDidEndEditing(int tag)
 {
-    if (tag < 3 || tag > 5)
+    QLineEdit *field = m_fontSizeFields.value(tag);
+    if (!field || !field->isModified())
         return;
-    // Read as every typed number; blank or unreadable text changes nothing.
+    const QString text = field->text();
     const std::optional<double> typed =
         text.trimmed().isEmpty() ? std::nullopt : TWFormatter::formatter().typedNumber(text);
-    if (!typed || !std::isfinite(*typed))
+    if (!typed || !std::isfinite(*typed)) {
+        // Said once; the mark goes when the text is edited again. The size
+        // stays as it was.
+        if (!twIsRefused(field))
+            twExplainTypedNumber(field);
         return;
-    double size = *typed;
-    size = std::clamp(size, kMinimumFontSize, kMaximumFontSize);
+    }
+    field->setModified(false);
+    const double size = std::clamp(*typed, kMinimumFontSize, kMaximumFontSize);
     TWPreferences &preferences = TWPreferences::preferences();
     switch (tag) {
     case 3:
@@ -304,6 +311,7 @@ void TWPreferencesController::fontSizeDidChange(int tag, const QString &text)
         preferences.setLargeExportFontSize(size);
         break;
     }
+    updateFonts();
 }
 
 QWidget *TWPreferencesController::makeColoursPane()

@@ -3,6 +3,7 @@
 
 #include "app/TWPreferencesController.h"
 #include "app/TWStepper.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
@@ -110,9 +111,10 @@ QWidget *TWPreferencesController::makeGeneralPane()
         auto *stepper = new TWStepper(pane);
         stepper->setObjectName(QStringLiteral("stepper%1").arg(tag));
         stepper->setRange(minimum, maximum);
-        connect(field, &QLineEdit::textEdited, this,
-                [this, tag](const QString &text) { controlTextDidChange(tag, text); });
-        connect(field, &QLineEdit::editingFinished, this, [this] { updateGeneral(); });
+        // Read whole when the typing ends, never key by key ("1,5" once
+        // stored 1 on the way).
+        connect(field, &QLineEdit::editingFinished, this,
+                [this, tag] { controlTextDidEndEditing(tag); });
         connect(stepper, &TWStepper::stepped, this, [this, tag] { doStepper(tag); });
         m_numberFields.insert(tag, field);
         m_steppers.insert(tag, stepper);
@@ -140,6 +142,8 @@ QWidget *TWPreferencesController::makeGeneralPane()
         auto *box = new QHBoxLayout;
         box->addWidget(addCheckBox(tag, key));
         box->addLayout(addNumber(tag, kMinimumMinutes, kMaximumMinutes, 60));
+        // Named by its check box when a refusal names it.
+        m_numberFields.value(tag)->setAccessibleName(TWLocalized(key));
         box->addWidget(new QLabel(TWLocalized("minutes"), pane));
         box->addStretch();
         grid->addLayout(box, row++, 1);
@@ -154,9 +158,11 @@ QWidget *TWPreferencesController::makeGeneralPane()
     grid->addWidget(label("prefsTimeFormat"), row, 0);
     grid->addWidget(addPopUp(3, {{"prefsTimeClock", 0}, {"prefsTimeDecimal", 1}}), row++, 1,
                     Qt::AlignLeft);
-    grid->addWidget(label("prefsStartingIdentifier"), row, 0);
+    QLabel *identifierLabel = label("prefsStartingIdentifier");
+    grid->addWidget(identifierLabel, row, 0);
     {
         auto *box = addNumber(4, kMinimumIdentifier, kMaximumIdentifier, 110);
+        identifierLabel->setBuddy(m_numberFields.value(4));
         box->addStretch();
         grid->addLayout(box, row++, 1);
     }
@@ -304,25 +310,31 @@ void TWPreferencesController::doStepper(int tag)
         storeMinutes(tag, value);
 }
 
-void TWPreferencesController::controlTextDidChange(int tag, const QString &text)
+void TWPreferencesController::controlTextDidEndEditing(int tag)
 {
-    if (m_currentPane == Fonts) {
-        fontSizeDidChange(tag, text);
-        return;
-    }
-    if (m_currentPane != General || !m_numberFields.contains(tag))
+    // The field belongs to the general pane whichever pane is shown now (a
+    // pane switch takes the focus out of it).
+    QLineEdit *field = m_numberFields.value(tag);
+    if (!field || !field->isModified())
         return;
     const bool identifier = tag == 4;
-    const std::optional<qint64> value =
-        boundedNumber(text, identifier ? kMinimumIdentifier : kMinimumMinutes,
-                      identifier ? kMaximumIdentifier : kMaximumMinutes);
-    if (!value)
+    const qint64 minimum = identifier ? kMinimumIdentifier : kMinimumMinutes;
+    const qint64 maximum = identifier ? kMaximumIdentifier : kMaximumMinutes;
+    const std::optional<qint64> value = boundedNumber(field->text(), minimum, maximum);
+    if (!value) {
+        // Said once; the mark goes when the text is edited again. Nothing is
+        // stored: the setting stays as it was.
+        if (!twIsRefused(field))
+            twReadWholeNumber(field, minimum, maximum);
         return;
+    }
+    field->setModified(false);
     m_steppers.value(tag)->setValue(*value);
     if (identifier)
         TWPreferences::preferences().setStartingIdentifier(std::uint32_t(*value));
     else
         storeMinutes(tag, *value);
+    updateGeneral();
 }
 
 void TWPreferencesController::updateGeneral()

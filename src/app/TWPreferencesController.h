@@ -68,9 +68,9 @@ public:
     void doButton(int tag);
     void doPopUpButton(int tag);
     void doStepper(int tag);
-    // A number field's text changed (typed): stores the value, bounded; unreadable text
-    // stores nothing.
-    void controlTextDidChange(int tag, const QString &text);
+    // A number field's typing ended (Return, or the field left): stores its value, bounded;
+    // text that is no whole number is refused, naming the field, and stores nothing.
+    void controlTextDidEndEditing(int tag);
     void updateGeneral();
 
     // ---- Fonts and colours panes (TWPreferencesController+Fonts.cpp) ----
@@ -81,7 +81,9 @@ public:
     // The font dialog chose a font for `fontTag`.
     void changeFont(const QFont &font);
     int fontTag() const { return m_fontTag; }
-    void fontSizeDidChange(int tag, const QString &text);
+    // A size field's typing ended: stores the size, at least 5 points; text that is no number
+    // is refused, naming the field, and stores nothing.
+    void fontSizeDidEndEditing(int tag);
     void updateFonts();
     // The name the font resolver reads back as this font.
     static QString fontName(const QFont &font);

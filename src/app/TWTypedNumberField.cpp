@@ -8,10 +8,12 @@
 
 #include <QApplication>
 #include <QDateTimeEdit>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPointer>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cmath>
@@ -100,6 +102,22 @@ void twExplainFieldRefusal(QWidget *field, const QString &why)
     explain(field, why);
 }
 
+namespace
+{
+
+QString wholeNumberWanted(qint64 minimum, qint64 maximum, const QString &typed)
+{
+    const QLocale locale = TWFormatter::formatter().locale();
+    // The example lies in the range and differs from what was typed.
+    qint64 example = std::clamp<qint64>(3, minimum, maximum);
+    if (locale.toString(example) == typed.trimmed() && example < maximum)
+        ++example;
+    return TWLocalized("wholeNumberWanted")
+        .arg(locale.toString(minimum), locale.toString(maximum), locale.toString(example));
+}
+
+} // namespace
+
 std::optional<qint64> twTypedWholeNumber(const QString &text, qint64 minimum, qint64 maximum)
 {
     if (text.trimmed().isEmpty())
@@ -119,14 +137,7 @@ std::optional<qint64> twReadWholeNumber(QLineEdit *field, qint64 minimum, qint64
     if (number)
         return number;
     twMarkRefused(field, true);
-    const QLocale locale = TWFormatter::formatter().locale();
-    // The example lies in the range and differs from what was typed.
-    qint64 example = std::clamp<qint64>(3, minimum, maximum);
-    if (locale.toString(example) == field->text().trimmed() && example < maximum)
-        ++example;
-    explain(field,
-            TWLocalized("wholeNumberWanted")
-                .arg(locale.toString(minimum), locale.toString(maximum), locale.toString(example)));
+    explain(field, wholeNumberWanted(minimum, maximum, field->text()));
     return std::nullopt;
 }
 
@@ -167,6 +178,8 @@ QWidget *twFirstRefusedField(QWidget *form)
         return nullptr;
     for (TWDateTyping *typing : form->findChildren<TWDateTyping *>())
         typing->commit();
+    for (TWWholeNumberSpinBox *count : form->findChildren<TWWholeNumberSpinBox *>())
+        count->commit();
     // In Tab order from the form's first field.
     for (QWidget *step = form->nextInFocusChain(); step && step != form;
          step = step->nextInFocusChain())
@@ -197,6 +210,10 @@ void twExplainRefusedField(QWidget *field)
 {
     if (auto *line = qobject_cast<QLineEdit *>(field)) {
         twExplainTypedNumber(line);
+        return;
+    }
+    if (auto *count = qobject_cast<TWWholeNumberSpinBox *>(field)) {
+        explain(field, wholeNumberWanted(count->minimum(), count->maximum(), count->text()));
         return;
     }
     const auto *edit = qobject_cast<const QDateTimeEdit *>(field);
@@ -251,4 +268,105 @@ TWError twFieldRefusal(const TWError &error, QWidget *field)
     if (field && field->isEnabled())
         focusField(field);
     return TWError(error.domain(), error.code(), namedRefusal(field, error.localizedDescription()));
+}
+
+// ---- Counts ----
+
+TWWholeNumberSpinBox::TWWholeNumberSpinBox(QWidget *parent) : QSpinBox(parent)
+{
+    // Read when the typing ends, never half-typed text.
+    setKeyboardTracking(false);
+    // Text typed again is judged again when it is read.
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { twMarkRefused(this, false); });
+}
+
+std::optional<qint64> TWWholeNumberSpinBox::read(const QString &text) const
+{
+    if (!specialValueText().isEmpty() && text == specialValueText())
+        return minimum();
+    return twTypedWholeNumber(text, minimum(), maximum());
+}
+
+bool TWWholeNumberSpinBox::typed() const
+{
+    // The spin box sets its own text unmodified; a user's typing modifies it.
+    return lineEdit()->isModified();
+}
+
+bool TWWholeNumberSpinBox::commit()
+{
+    if (!typed())
+        return true;
+    if (!read(lineEdit()->text())) {
+        if (!twIsRefused(this))
+            QApplication::beep();
+        twMarkRefused(this, true);
+        return false;
+    }
+    interpretText();
+    lineEdit()->setModified(false);
+    twMarkRefused(this, false);
+    return true;
+}
+
+QValidator::State TWWholeNumberSpinBox::validate(QString &input, int &) const
+{
+    // Anything may be typed; only what reads is a value.
+    return read(input) ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+int TWWholeNumberSpinBox::valueFromText(const QString &text) const
+{
+    const std::optional<qint64> number = read(text);
+    return number ? int(*number) : value();
+}
+
+void TWWholeNumberSpinBox::fixup(QString &) const
+{
+    // Refused text stays as typed (Qt's fix-up would put the old value back
+    // in its place, as if it had been read).
+}
+
+void TWWholeNumberSpinBox::focusOutEvent(QFocusEvent *event)
+{
+    const bool refused = typed() && !read(lineEdit()->text());
+    const QString text = lineEdit()->text();
+    if (!refused)
+        commit();
+    QSpinBox::focusOutEvent(event);
+    if (refused) {
+        // The editor showed its value again on leaving: the text comes back,
+        // marked, for mending (a sheet's Save names the field).
+        const QSignalBlocker block(lineEdit());
+        lineEdit()->setText(text);
+        lineEdit()->setModified(true);
+        commit();
+    }
+}
+
+void TWWholeNumberSpinBox::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Text that does not read keeps the field (and its sheet) open.
+        if (!commit()) {
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // Never a step from the old value under refused text.
+        if (!commit()) {
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QSpinBox::keyPressEvent(event);
 }

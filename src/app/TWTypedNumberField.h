@@ -7,6 +7,7 @@
 
 #include "foundation/TWError.h"
 
+#include <QSpinBox>
 #include <QString>
 
 #include <optional>
@@ -63,3 +64,31 @@ TWError twFieldRefusal(const TWError &error, QWidget *field);
 // each "&" doubled, so that "R&D hours" shows as written and never makes
 // Alt+D a shortcut.
 QString twShownAsWritten(const QString &text);
+
+// A count typed or stepped: a spin box whose text is read by the one reader
+// of typed numbers (the locale's digits and marks), whole, when its typing
+// ends (Return, the field left, or a sheet's Save), never key by key: text
+// that is no whole number in its range is refused, marked and kept, and
+// the value stays as it was.
+class TWWholeNumberSpinBox final : public QSpinBox
+{
+    Q_OBJECT
+public:
+    explicit TWWholeNumberSpinBox(QWidget *parent = nullptr);
+
+    // Reads typed text into the value; false (the text marked, beeped once)
+    // when it does not read.
+    bool commit();
+
+    QValidator::State validate(QString &input, int &pos) const override;
+    int valueFromText(const QString &text) const override;
+    void fixup(QString &input) const override;
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    std::optional<qint64> read(const QString &text) const;
+    bool typed() const;
+};

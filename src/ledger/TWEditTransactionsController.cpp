@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 namespace
@@ -346,14 +347,29 @@ qint64 TWEditTransactionsController::amountFromText(const QString &text, const T
     return read ? *amount : 0;
 }
 
-void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &transaction) const
+void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &transaction,
+                                                                 qint32 shownAccount) const
 {
     if (!transaction.hasSplit() || !m_business)
         return;
-    twUpdateAccounts(transaction, *m_business, std::nullopt, false);
     const TWSplitList splits = transaction.splits();
-    if (!splits.isEmpty()) {
-        const TWSplitPtr &first = splits.first();
+    // The direction the transaction had in the account the register shows it
+    // in: the net of that account's lines.
+    __int128 shownNet = 0;
+    qint32 otherAccount = 0;
+    for (const TWSplitPtr &split : splits) {
+        if (!split)
+            continue;
+        if (shownAccount != 0 && split->accountIdentifier() == shownAccount)
+            shownNet += split->total();
+        else if (otherAccount == 0)
+            otherAccount = split->accountIdentifier();
+    }
+    twUpdateAccounts(transaction, *m_business, std::nullopt, false);
+    TWSplitPtr first;
+    if (!splits.isEmpty())
+        first = splits.first();
+    if (first) {
         transaction.setTotal(first->total());
         transaction.setTotalAccount1(first->totalAccount());
         transaction.setTotalBusiness(first->totalBusiness());
@@ -371,6 +387,28 @@ void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &
     }
     transaction.setHasSplit(false);
     transaction.setSplits({});
+    if (!first || shownNet == 0 || otherAccount == 0)
+        return;
+    // The first line's amount stays, between the shown account (account 1)
+    // and the first other account, in the direction the shown account had:
+    // a deposit stays a deposit and a payment a payment.
+    const auto magnitude = [](qint64 amount) {
+        return amount == std::numeric_limits<qint64>::min() ? std::numeric_limits<qint64>::max()
+                                                            : std::abs(amount);
+    };
+    const qint64 sign = shownNet > 0 ? 1 : -1;
+    transaction.setAccount1Identifier(shownAccount);
+    transaction.setAccount2Identifier(otherAccount);
+    transaction.setTotal(sign * magnitude(first->total()));
+    transaction.setTotalBusiness(sign * magnitude(first->totalBusiness()));
+    if (first->accountIdentifier() == shownAccount) {
+        transaction.setTotalAccount1(sign * magnitude(first->totalAccount()));
+        twUpdateTotals(transaction, TWTotalTypeTotal, TWTotalTypeAccount2, *m_business);
+    } else {
+        // Account 2 takes its amount with the sign of the total.
+        transaction.setTotalAccount2(sign * magnitude(first->totalAccount()));
+        twUpdateTotals(transaction, TWTotalTypeTotal, TWTotalTypeAccount1, *m_business);
+    }
 }
 
 void TWEditTransactionsController::validateTransactionAccount(TWTransaction &transaction,
@@ -393,7 +431,7 @@ void TWEditTransactionsController::validateTransactionAccount(TWTransaction &tra
 
 void TWEditTransactionsController::applyValue(TWTransaction &transaction, const TWField &field,
                                               const TWEditValue &value, qint64 parsedTotal,
-                                              bool swapped) const
+                                              bool swapped, qint32 shownAccount) const
 {
     TWBusiness &business = *m_business;
     switch (field.identifier()) {
@@ -415,7 +453,7 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
         return;
     case TWFieldIdentifierAccount1:
     case TWFieldIdentifierAccount2: {
-        unsplitTransactionIfNecessary(transaction);
+        unsplitTransactionIfNecessary(transaction, shownAccount);
         const TWUnitPtr unit1 = accountUnit(business, transaction.account1Identifier());
         const TWUnitPtr unit2 = accountUnit(business, transaction.account2Identifier());
         // The side the user sees under that title in the register.
@@ -476,6 +514,41 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
     }
 }
 
+QString TWEditTransactionsController::keptAmountLine(const TWTransaction &stored,
+                                                     const TWTransaction &edited,
+                                                     qint32 shownAccount) const
+{
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const TWBusiness &business = *m_business;
+    const auto amount = [&formatter, &business](qint64 value, qint32 account) {
+        const TWUnitPtr unit = accountUnit(business, account);
+        return formatter.valueString(value, unit.get(), true, true, false, false, true);
+    };
+    // Before: the net of the shown account's lines (of the first line's
+    // account when the row shows none of them); after: account 1's amount,
+    // the side that account keeps.
+    qint32 before = shownAccount;
+    const TWSplitList splits = stored.splits();
+    const bool onLines = std::any_of(splits.cbegin(), splits.cend(), [shownAccount](const auto &s) {
+        return s && s->accountIdentifier() == shownAccount;
+    });
+    if (!onLines && !splits.isEmpty() && splits.first())
+        before = splits.first()->accountIdentifier();
+    qint64 net = 0;
+    for (const TWSplitPtr &split : splits)
+        if (split && split->accountIdentifier() == before)
+            net += split->totalAccount();
+    constexpr qsizetype kShownLength = 60;
+    const QString payee = !stored.payee().isEmpty() ? stored.payee()
+                          : !stored.description().isEmpty()
+                              ? stored.description()
+                              : TWLocalized("editTransactionsNoPayee");
+    return TWLocalized("editTransactionsUnsplitLine")
+        .arg(formatter.shortDateString(stored.date()),
+             TWStringAdditions::shortened(payee, kShownLength), amount(net, before),
+             amount(edited.totalAccount1(), edited.account1Identifier()));
+}
+
 TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
                                                          const TWEditValue &value,
                                                          QList<Edit> *edits) const
@@ -525,11 +598,15 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
         const bool swapped = !stored->hasSplit() && row->activeAccountIdentifier() != 0 &&
                              row->activeAccountIdentifier() != stored->account1Identifier() &&
                              row->activeAccountIdentifier() == stored->account2Identifier();
+        // The account a split row is shown in keeps its side when it is unsplit.
+        const qint32 shown = row->activeAccountIdentifier();
         if (empty && clearsWhenEmpty(field))
             // An empty number is no value: the field is cleared, never set to 0.
             edit.edited->removeFieldValueWithIdentifier(field.identifier());
         else
-            applyValue(*edit.edited, field, value, parsed, swapped);
+            applyValue(*edit.edited, field, value, parsed, swapped, shown);
+        if (stored->hasSplit() && isAccountField(field))
+            edit.keptAmount = keptAmountLine(*stored, *edit.edited, shown);
         if (field.identifier() == TWFieldIdentifierDate && business.transactionClosed(*edit.edited))
             return TWError(kBusinessErrorDomain, -1,
                            TWLocalized("refusedFieldMessage")
@@ -690,13 +767,17 @@ void TWEditTransactionsController::doSave(int tag)
         endSave(writeEdits(edits));
         return;
     }
-    askBeforeSaving(field, value, unsplit, keeping, !edits.isEmpty());
+    QStringList kept;
+    for (const Edit &edit : std::as_const(edits))
+        if (!edit.keptAmount.isEmpty())
+            kept.append(edit.keptAmount);
+    askBeforeSaving(field, value, unsplit, keeping, !edits.isEmpty(), kept);
 }
 
 void TWEditTransactionsController::askBeforeSaving(const TWFieldPtr &field,
                                                    const TWEditValue &value, qsizetype unsplit,
                                                    const TWTransactionList &keeping,
-                                                   bool othersChange)
+                                                   bool othersChange, const QStringList &kept)
 {
     TWAlert alert;
     alert.window = m_view->window();
@@ -706,6 +787,13 @@ void TWEditTransactionsController::askBeforeSaving(const TWFieldPtr &field,
         alert.message = unsplit == 1 ? TWLocalized("editTransactionsUnsplitOne")
                                      : TWLocalized("editTransactionsUnsplitMany").arg(unsplit);
         alert.informativeText = TWLocalized("editTransactionsUnsplitInformative");
+        // What each keeps, as the register showed it and as it will show it.
+        if (!kept.isEmpty())
+            alert.informativeText +=
+                QStringLiteral("\n\n") +
+                TWStringAdditions::shortList(
+                    kept.size(), [&kept](qsizetype i) { return kept.at(i); }, QStringLiteral("\n"),
+                    TWLocalized("editTransactionsSplitTotalMore"));
         // Lines that pay invoices or bills take those payments along.
         if (const QString losing = invoicesLosingPayments(); !losing.isEmpty())
             alert.informativeText +=

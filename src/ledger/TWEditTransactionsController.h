@@ -82,9 +82,12 @@ public:
     // was written before it stays.
     TWErrorResult editTransactions(const TWField &field, const TWEditValue &value);
 
-    // A split transaction becomes a plain one between its first two lines'
-    // accounts, with the first line's amounts.
-    void unsplitTransactionIfNecessary(TWTransaction &transaction) const;
+    // A split transaction becomes a plain one with the first line's amount.
+    // Seen in `shownAccount` (a register's account among its lines), that
+    // account stays account 1, in the direction the transaction had there,
+    // against the first line on another account; otherwise it lies between
+    // its first two lines' accounts, as the first line has it.
+    void unsplitTransactionIfNecessary(TWTransaction &transaction, qint32 shownAccount = 0) const;
     // When both accounts are equal, the side not just set moves to the first
     // account of the store that differs.
     void validateTransactionAccount(TWTransaction &transaction, bool updatedAccount1) const;
@@ -118,6 +121,9 @@ private:
     struct Edit {
         TWTransactionPtr edited;
         bool before = false;
+        // A split transaction given a new account: its amount before and the
+        // amount it keeps, for the question asked first.
+        QString keptAmount;
     };
 
     void build() override;
@@ -137,7 +143,12 @@ private:
     // Asks before saving a new account onto split transactions, or a new
     // total beside split transactions that keep theirs; saves on the answer.
     void askBeforeSaving(const TWFieldPtr &field, const TWEditValue &value, qsizetype unsplit,
-                         const TWTransactionList &keeping, bool othersChange);
+                         const TWTransactionList &keeping, bool othersChange,
+                         const QStringList &kept);
+    // "date, payee: amount before becomes amount kept" of a split transaction
+    // `edited` unsplit, seen from `shownAccount`.
+    QString keptAmountLine(const TWTransaction &stored, const TWTransaction &edited,
+                           qint32 shownAccount) const;
     void presentError(const TWError &error);
     // Writes the value and ends the sheet as saved, unless it was refused.
     void save(const TWField &field, const TWEditValue &value);
@@ -151,8 +162,9 @@ private:
     // Changes one transaction; false when the value cannot apply to it.
     // `swapped`: the row is seen from its account 2, so the register shows the
     // two accounts the other way round.
+    // `shownAccount`: the account the register shows the row in.
     void applyValue(TWTransaction &transaction, const TWField &field, const TWEditValue &value,
-                    qint64 parsedTotal, bool swapped) const;
+                    qint64 parsedTotal, bool swapped, qint32 shownAccount) const;
 
     TWTransactionList m_transactions;
     TWPopUpButton *m_fieldPopUp = nullptr;

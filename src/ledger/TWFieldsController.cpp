@@ -130,6 +130,7 @@ void TWFieldsController::build()
     m_percentField->setObjectName(QStringLiteral("percentTextField"));
     m_percentField->setValidator(TWFormatter::numberTextFormatter());
     m_percentField->setMaximumWidth(120);
+    percentLabel->setBuddy(m_percentField);
     percentRow->addWidget(percentLabel);
     percentRow->addWidget(m_percentField);
     percentRow->addStretch(1);
@@ -169,12 +170,21 @@ void TWFieldsController::build()
         deleteField(false);
         updateAddDeleteButtonsEnabled();
     });
-    connect(m_percentField, &QLineEdit::textEdited, this,
-            [this](const QString &text) { percentTextChanged(text); });
-    // Text left unreadable is marked: the field keeps the last percentage it read.
+    // Read whole when the typing ends (Return, or the field left), never key
+    // by key: "19.5" under de_DE once stored 19 on the way. Text that does
+    // not read is refused, naming the field, and the percentage stays.
     connect(m_percentField, &QLineEdit::editingFinished, this, [this] {
-        if (!TWFormatter::formatter().typedNumber(m_percentField->text()))
-            twRefuseTypedNumber(m_percentField);
+        // Said once: the mark goes when the text is edited again.
+        if (!m_percentField->isModified() || twIsRefused(m_percentField))
+            return;
+        const std::optional<double> typed =
+            TWFormatter::formatter().typedNumber(m_percentField->text());
+        if (!typed) {
+            twExplainTypedNumber(m_percentField);
+            return;
+        }
+        m_percentField->setModified(false);
+        percentTextChanged(m_percentField->text());
     });
     connect(m_includedCheckBox, &QCheckBox::clicked, this, [this](bool on) { doPercent(on); });
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] { storeDividerPosition(); });
@@ -406,6 +416,7 @@ void TWFieldsController::updateFieldItems()
     const std::uint32_t type = field ? field->type() : TWFieldTypeStandard;
     if (type == TWFieldTypePercentTotal) {
         m_percentField->setText(TWFormatter::formatter().doubleValueString(field->percent()));
+        m_percentField->setModified(false);
         m_includedCheckBox->setChecked(field->includedInTotal());
         m_detailPane->setCurrentWidget(m_percentPane);
         return;

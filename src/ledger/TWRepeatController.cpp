@@ -2,6 +2,7 @@
 
 #include "app/TWControls.h"
 #include "app/TWDateEdit.h"
+#include "app/TWTypedNumberField.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 
@@ -39,8 +40,11 @@ void TWRepeatController::buildView()
     m_repeatsCheckbox = new QCheckBox(TWLocalized("repeatEvery"), m_view);
     // Without a schedule the count shows nothing: the minimum below the
     // allowed range stands for "no count" and is shown as empty text.
-    m_intervalSpinBox = new QSpinBox(m_view);
+    // The count is read as every typed number, when its typing ends.
+    m_intervalSpinBox = new TWWholeNumberSpinBox(m_view);
     m_intervalSpinBox->setMinimumWidth(60);
+    // A refusal names it by the check box beside it.
+    m_intervalSpinBox->setAccessibleName(TWLocalized("repeatEvery").remove(u'&').trimmed());
 
     m_intervalUnitPopUpButton = new TWPopUpButton(m_view);
     const char *units[] = {"repeatUnitDays", "repeatUnitWeeks", "repeatUnitMonths",

@@ -16,6 +16,7 @@
 #include "ledger/TWValueCompleter.h"
 
 #include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
@@ -392,13 +393,16 @@ QWidget *TWTransactionController::makeDateControl(const QDateTime &date, const T
         const TWFieldPtr edited = fieldOfControl(picker);
         if (!edited)
             return;
+        // The day chosen, as every stored day is made: never the old date's
+        // time of day on it, which the clock skips where a change falls at
+        // midnight (the date would be lost).
+        const QDateTime chosen =
+            TWDateAdditions::dateFromFields(day.year(), day.month(), day.day());
         if (edited->identifier() == TWFieldIdentifierDate) {
-            const QDateTime old = m_editTransaction->date();
-            m_editTransaction->setDate(old.isValid() ? QDateTime(day, old.time())
-                                                     : day.startOfDay());
+            m_editTransaction->setDate(chosen);
         } else if (edited->type() == TWFieldTypeDate) {
-            setFieldValue(*edited, {}, 0, 0, 0, day == kNoDate ? QDateTime() : day.startOfDay(),
-                          false, -1, {});
+            setFieldValue(*edited, {}, 0, 0, 0, day == kNoDate ? QDateTime() : chosen, false, -1,
+                          {});
         }
         fieldEdited(edited);
     });

@@ -740,6 +740,13 @@ void TWTransactionsController::measureAmounts()
     // so a register of any length is measured in one pass without text.
     // Hidden columns are measured when they are shown.
     const QFontMetrics metrics(m_tableView->font());
+    m_widestIdentifier = 0;
+    quint32 largestIdentifier = 0;
+    for (const TWTransactionPtr &t : std::as_const(m_transactions))
+        largestIdentifier = std::max(largestIdentifier, quint32(t->identifier()));
+    if (largestIdentifier > 0)
+        m_widestIdentifier =
+            metrics.horizontalAdvance(QString::number(largestIdentifier)) + kCellPadding;
     for (const TWFieldPtr &field : m_model->columns()) {
         if (!field || !isAmountField(*field))
             continue;
@@ -768,24 +775,37 @@ void TWTransactionsController::measureAmounts()
     }
 }
 
+int TWTransactionsController::contentWidth(const TWField &field) const
+{
+    if (!m_tableView)
+        return 0;
+    // No column narrower than a column may be (the header's least width); a
+    // text, a tick or a repeat may be cut to it.
+    int width = kLeastColumnWidth;
+    if (isAmountField(field))
+        width = std::max(width, m_widestAmounts.value(field.identifier(), 0));
+    // A date is as wide as the widest date of the format.
+    if (field.type() == TWFieldTypeDate ||
+        (field.type() == TWFieldTypeStandard && field.identifier() == TWFieldIdentifierDate))
+        width = std::max(width, QFontMetrics(m_tableView->font())
+                                        .horizontalAdvance(TWFormatter::formatter().shortDateString(
+                                            QDateTime(QDate(2000, 12, 28), QTime(12, 0)))) +
+                                    kCellPadding);
+    // The largest number.
+    if (field.type() == TWFieldTypeStandard && field.identifier() == TWFieldIdentifierIdentifier)
+        width = std::max(width, m_widestIdentifier);
+    return width;
+}
+
 int TWTransactionsController::minimumWidth(int column) const
 {
     const TWFieldPtr field = fieldAtColumn(column);
     if (!field || !m_tableView)
         return 50;
     const QHeaderView *header = m_tableView->horizontalHeader();
-    int width = twHeaderTitleWidth(header, m_model->headerTitle(*field),
-                                   header->sortIndicatorSection() == column);
-    if (isAmountField(*field))
-        width = std::max(width, m_widestAmounts.value(field->identifier(), 0));
-    // A date is as wide as the widest date of the format.
-    if (field->type() == TWFieldTypeDate ||
-        (field->type() == TWFieldTypeStandard && field->identifier() == TWFieldIdentifierDate))
-        width = std::max(width, QFontMetrics(m_tableView->font())
-                                        .horizontalAdvance(TWFormatter::formatter().shortDateString(
-                                            QDateTime(QDate(2000, 12, 28), QTime(12, 0)))) +
-                                    kCellPadding);
-    return std::max(width, 50);
+    const int width = twHeaderTitleWidth(header, m_model->headerTitle(*field),
+                                         header->sortIndicatorSection() == column);
+    return std::max({width, contentWidth(*field), 50});
 }
 
 void TWTransactionsController::fitColumns()
@@ -800,7 +820,7 @@ void TWTransactionsController::fitColumns()
         fits.append({m_storedWidths.at(column), minimumWidth(column),
                      field ? columnKind(*field) : TWColumnFit::Kept,
                      field ? m_fixedFits.value(field->identifier(), 0) : 0,
-                     m_draggedWidths.value(column)});
+                     m_draggedWidths.value(column), field ? contentWidth(*field) : 0});
     }
     twFitColumns(m_tableView, fits);
 }

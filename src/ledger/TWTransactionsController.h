@@ -114,6 +114,10 @@ public:
     // The least width of a column: an amount column's widest amount in the
     // register and its whole title; another column's title.
     int minimumWidth(int column) const;
+    // The least width a column's cells need whole: an amount column's widest
+    // amount, a date column's widest date, the largest identifier; a text, a
+    // tick or a repeat the least width a column has.
+    int contentWidth(const TWField &field) const;
     // Shows each column at its stored width, widened where that would cut
     // its title or its widest amount. When they are wider than the register,
     // the columns of fixed-size content the user never dragged take their
@@ -232,6 +236,8 @@ private:
     QList<bool> m_draggedWidths;
     QHash<qint32, int> m_widestAmounts;
     QHash<qint32, int> m_fixedFits;
+    // The width of the largest identifier's text, measured with the amounts.
+    int m_widestIdentifier = 0;
     TWTransactionPtr m_previewTransaction;
     std::vector<TWNotificationCenter::Token> m_observers;
 };

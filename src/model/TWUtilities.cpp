@@ -7,16 +7,20 @@
 #include "platform/TWIdleTime.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace
@@ -134,6 +138,67 @@ QString TWUtilities::temporaryFilePath(const QString &extension) const
     ::close(fd);
     QFile::remove(result);
     return result;
+}
+
+namespace
+{
+
+// This run's folder of handed-on files, made on first use, with a lock held
+// for the life of the process. The folders of earlier runs, whose locks no
+// running copy holds, are removed then: their programs have had a run's
+// time to read them.
+QString runHandOffFolder()
+{
+    static QString folder;
+    if (!folder.isEmpty())
+        return folder;
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                         QStringLiteral("/Handed on");
+    if (!QDir().mkpath(root) ||
+        !QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return {};
+    const QFileInfoList entries = QDir(root).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                           QDir::Hidden | QDir::System);
+    for (const QFileInfo &entry : entries) {
+        // Anything but a folder of ours goes, a link as a link.
+        if (entry.isSymLink() || !entry.isDir()) {
+            QFile::remove(entry.filePath());
+            continue;
+        }
+        const QByteArray lockPath = QFile::encodeName(entry.filePath() + QStringLiteral("/.lock"));
+        const int lock = ::open(lockPath.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        const bool held = lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) != 0;
+        if (lock >= 0)
+            ::close(lock);
+        if (!held)
+            QDir(entry.filePath()).removeRecursively();
+    }
+    QByteArray path = QFile::encodeName(root + QStringLiteral("/RunXXXXXX"));
+    if (!::mkdtemp(path.data()))
+        return {};
+    const QByteArray lockPath = path + "/.lock";
+    const int lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        if (lock >= 0)
+            ::close(lock);
+        return {};
+    }
+    // Kept open: the kernel drops the lock when this process ends.
+    folder = QFile::decodeName(path);
+    return folder;
+}
+
+} // namespace
+
+QString TWUtilities::handOffFolder()
+{
+    const QString run = runHandOffFolder();
+    if (run.isEmpty())
+        return {};
+    QByteArray path = QFile::encodeName(run + QStringLiteral("/XXXXXX"));
+    if (!::mkdtemp(path.data()))
+        return {};
+    return QFile::decodeName(path);
 }
 
 QUrl TWUtilities::temporaryFileURL(const QString &extension) const

@@ -65,6 +65,11 @@ public:
     // exists at the returned path; each call returns a different one.
     QString temporaryFilePath(const QString &extension = QString()) const;
     QUrl temporaryFileURL(const QString &extension = QString()) const;
+    // A new folder (mode 0700) for a file handed to another program, a mail
+    // program that may read it long after: it stays when this run ends,
+    // unlike the temporary directory, and goes when the next run first
+    // hands a file on. Each call makes a different one; empty on failure.
+    static QString handOffFolder();
 
     // The size scaled down to fit the container, keeping its proportions
     // (sides rounded down); a size that fits is returned unchanged.

@@ -55,6 +55,21 @@ QList<TWWorkColumn> TWTasksController::taskColumns()
             column(TWTaskColumnNotes, "notes")};
 }
 
+namespace
+{
+
+// Titled by the form the durations show in: clock time or decimal hours.
+TWWorkColumn durationColumn()
+{
+    TWWorkColumn duration =
+        TWWorkList::column(TWTaskItemColumnDuration, "duration", TWWorkColumn::Text, true, 0,
+                           "durationHours", "duration");
+    duration.decimalHoursTitleKey = "durationDecimalHours";
+    return duration;
+}
+
+} // namespace
+
 QList<TWWorkColumn> TWTasksController::taskItemColumns()
 {
     using K = TWWorkColumn;
@@ -66,8 +81,7 @@ QList<TWWorkColumn> TWTasksController::taskItemColumns()
         column(TWTaskItemColumnStart, "start", K::DateTime, false, 140, "taskItemStart",
                "taskItemStart"),
         column(TWTaskItemColumnEnd, "end", K::DateTime, false, 140, "taskItemEnd", "taskItemEnd"),
-        column(TWTaskItemColumnDuration, "duration", K::Text, true, 0, "durationHours", "duration"),
-        column(TWTaskItemColumnNotes, "notes")};
+        durationColumn(), column(TWTaskItemColumnNotes, "notes")};
 }
 
 TWTasksController::TWTasksController(QObject *parent) : TWWorkListController(parent)

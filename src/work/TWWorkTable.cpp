@@ -4,6 +4,7 @@
 #include "app/TWMenus.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
 
 #include <QApplication>
@@ -22,8 +23,13 @@ constexpr int kMinimumColumnWidth = 50;
 constexpr int kFitPadding = 20;
 const QColor kTimerHighlight(255, 255, 153);
 
+// The decimal-hours form of the time preference.
+constexpr std::uint32_t kDecimalHours = 1;
+
 QString titleOf(const TWWorkColumn &column)
 {
+    if (column.decimalHoursTitleKey && TWPreferences::preferences().timeFormat() == kDecimalHours)
+        return TWLocalized(column.decimalHoursTitleKey);
     return column.titleKey ? TWLocalized(column.titleKey) : column.identifier;
 }
 

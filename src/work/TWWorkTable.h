@@ -31,6 +31,9 @@ struct TWWorkColumn {
     bool rightAligned = false;
     // The narrowest a fit makes it (check boxes and dates); 0 measures the texts.
     int minimumFit = 0;
+    // The header's strings key while durations show as decimal hours (the
+    // title names the form the cells are in); null: the title key always.
+    const char *decimalHoursTitleKey = nullptr;
 };
 
 // What a table asks of its list. Rows are the list's records in display order.

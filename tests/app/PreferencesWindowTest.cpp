@@ -5,6 +5,7 @@
 
 #include "app/TWPreferencesController.h"
 #include "app/TWStepper.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWLocalized.h"
 #include "foundation/TWZipArchive.h"
@@ -49,12 +50,14 @@ protected:
         TWUpdateTest::TearDown();
     }
 
-    // Types into a field as the user does.
+    // Types into a field as the user does, and leaves it with Return.
     static void type(QLineEdit *field, const QString &text)
     {
         field->selectAll();
         field->del();
-        QTest::keyClicks(field, text);
+        // As typed (QTest types Latin letters only): an edit, then Return.
+        field->insert(text);
+        QTest::keyClick(field, Qt::Key_Return);
     }
 
     TWTestTempDir dir;
@@ -73,7 +76,7 @@ TEST_F(PreferencesWindowTest, TypedNumbersAreBounded)
     type(identifier, QStringLiteral("1200"));
     EXPECT_EQ(preferences.startingIdentifier(), 1200u);
     EXPECT_EQ(controller->stepper(4)->value(), 1200);
-    controller->controlTextDidChange(4, QStringLiteral("12ab"));
+    type(identifier, QStringLiteral("12ab"));
     EXPECT_EQ(preferences.startingIdentifier(), 1200u);
 
     controller->checkBox(6)->setChecked(true);
@@ -85,10 +88,10 @@ TEST_F(PreferencesWindowTest, TypedNumbersAreBounded)
     EXPECT_EQ(preferences.idleTimeout(), 9999);
     type(idle, QStringLiteral("45"));
     EXPECT_EQ(preferences.idleTimeout(), 45);
-    controller->controlTextDidChange(6, QStringLiteral("soon"));
+    type(idle, QStringLiteral("soon"));
     EXPECT_EQ(preferences.idleTimeout(), 45);
+    type(idle, QStringLiteral("045"));
     // Leaving the field shows what was stored.
-    emit idle->editingFinished();
     EXPECT_EQ(idle->text(), QStringLiteral("45"));
 
     controller->stepper(4)->setValue(2147483647);
@@ -104,13 +107,63 @@ TEST_F(PreferencesWindowTest, TypedWholeNumbersAreReadAndShownInTheLocalesDigits
     for (const char *name : {"fa_IR", "de_DE", "en_US"}) {
         SCOPED_TRACE(name);
         const TWLocaleGuard guard{QString::fromLatin1(name)};
-        for (const double typed : {30.0, 1.5}) { // a fraction is refused, never cut
-            idle->selectAll();
-            idle->insert(QLocale().toString(typed));
-        }
+        for (const double typed : {30.0, 1.5}) // a fraction is refused, never cut
+            type(idle, QLocale().toString(typed));
         EXPECT_EQ(TWPreferences::preferences().idleTimeout(), 30);
-        emit idle->editingFinished();
+        type(idle, QLocale().toString(30));
         EXPECT_EQ(idle->text(), QLocale().toString(30));
+    }
+}
+
+// Each field is read whole when its typing ends, never key by key (under
+// de_DE "1,5" minutes once stored 1, "2,5" as the first number 2 and a font
+// size of "10.5" 10): what does not read is refused, naming the field, and
+// the setting stays.
+TEST_F(PreferencesWindowTest, FieldsAreReadWholeWhenTheirTypingEnds)
+{
+    TWPreferences &preferences = TWPreferences::preferences();
+    controller->checkBox(2)->setChecked(true);
+    controller->doButton(2);
+    const TWLocaleGuard guard{QStringLiteral("de_DE")};
+    struct Case {
+        QLineEdit *field;
+        QString typed;
+        QString name;
+        std::function<double()> stored;
+        double before, after;
+    };
+    const QList<Case> cases = {
+        {controller->numberField(2), QStringLiteral("1,5"), TWLocalized("prefsAutoSave"),
+         [&] { return double(preferences.autoSave()); }, 5, 5},
+        {controller->numberField(4), QStringLiteral("2,5"), TWLocalized("prefsStartingIdentifier"),
+         [&] { return double(preferences.startingIdentifier()); }, 1, 1},
+        {controller->fontSizeField(3), QStringLiteral("10.5"), TWLocalized("prefsSmallSize"),
+         [&] { return preferences.smallExportFontSize(); }, 12, 12},
+        {controller->fontSizeField(3), QStringLiteral("10,5"), QString(),
+         [&] { return preferences.smallExportFontSize(); }, 12, 10.5},
+        {controller->numberField(4), QStringLiteral("25"), QString(),
+         [&] { return double(preferences.startingIdentifier()); }, 1, 25},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        alerts.clear();
+        c.field->setFocus();
+        c.field->selectAll();
+        c.field->del();
+        QTest::keyClicks(c.field, c.typed);
+        EXPECT_DOUBLE_EQ(c.stored(), c.before);
+        QTest::keyClick(c.field, Qt::Key_Return);
+        EXPECT_DOUBLE_EQ(c.stored(), c.after);
+        EXPECT_EQ(twIsRefused(c.field), !c.name.isEmpty());
+        // The field keeps what was typed: refused, for mending; read, as stored.
+        EXPECT_EQ(c.field->text(), c.typed);
+        ASSERT_EQ(alerts.size(), c.name.isEmpty() ? 0 : 1);
+        if (!c.name.isEmpty()) {
+            EXPECT_TRUE(alerts.first().alert.message.startsWith(
+                TWLocalized("refusedFieldMessage")
+                    .arg(c.name.endsWith(u':') ? c.name.chopped(1) : c.name, QString())))
+                << alerts.first().alert.message;
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 #include "app/TWSheetGeometry.h"
 #include "invoicing/render/TWInvoiceOperation.h"
 #include "model/TWLayoutManager.h"
+#include "model/TWPreferences.h"
 #include "model/TWTaskItem.h"
 #include "model/TWUtilities.h"
 
@@ -139,6 +140,24 @@ TEST_F(SendInvoiceSheetTest, BrokenLayoutIsNamedInTheAlertAndThePreviewStays)
     EXPECT_EQ(twPdfText(sheet->previewData()), twPdfText(before));
 }
 
+// A client's layout deleted since it was chosen: the sheet shows the
+// default and renders, e-mails and keeps that.
+TEST_F(SendInvoiceSheetTest, ADeletedLayoutGivesWayToTheOneThePopUpShows)
+{
+    const TWLayoutPtr gone =
+        TWLayout::layoutWithPath(dir.filePath(QStringLiteral("Gone.twlayout")), 0, 1);
+    book.b().sendInvoiceData(*book.client)->setLayout(gone);
+    open(book.storedInvoice(book.project, QStringLiteral("June")));
+    const TWLayoutPtr shown = TWLayoutManager::layoutManager().defaultLayout();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(sheet->layoutPopUpButton()->currentText(), shown->name());
+    EXPECT_EQ(book.b().sendInvoiceData(*book.client)->layout(), shown);
+    sheet->emailButton()->click();
+    EXPECT_EQ(mail.files.size(), 1);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
 TEST_F(SendInvoiceSheetTest, EmailWritesTheCurrentDataUnderASafeNameAndShowsAFailedHandOff)
 {
     open(book.storedInvoice(book.project, QStringLiteral("3/2024")));
@@ -154,13 +173,19 @@ TEST_F(SendInvoiceSheetTest, EmailWritesTheCurrentDataUnderASafeNameAndShowsAFai
     EXPECT_FALSE(file.fileName().contains(QLatin1Char('/')));
     EXPECT_TRUE(file.fileName().startsWith(QStringLiteral("Studio North - 3")));
     EXPECT_TRUE(file.fileName().endsWith(QStringLiteral(".pdf")));
-    // Inside a folder of its own, which is inside the temporary folder.
+    // Inside a folder of its own, never in the temporary folder, which goes
+    // at the quit: the mail program may read the file after it.
     const QString temporary =
         QFileInfo(TWUtilities::utilities().temporaryFilePath()).absolutePath();
-    EXPECT_EQ(file.absoluteDir().absolutePath().section(QLatin1Char('/'), 0, -2), temporary);
+    EXPECT_FALSE(file.absoluteFilePath().startsWith(temporary + QLatin1Char('/')));
+    EXPECT_TRUE(
+        file.absolutePath().section(QLatin1Char('/'), -2, -2).startsWith(QStringLiteral("Run")));
     EXPECT_TRUE(twPdfText(TWAppTest::bytes(file.filePath())).contains(QStringLiteral("Reference")));
     EXPECT_FALSE(twPdfText(sheet->previewData()).contains(QStringLiteral("Reference")));
     EXPECT_TRUE(prompts.errors.isEmpty());
+    // What a quit removes leaves it.
+    TWPreferences::preferences().deleteTempFiles();
+    EXPECT_TRUE(file.exists());
 
     // No mail program to take it (none on the path, or one that does not start).
     mail.answer = false;

@@ -629,14 +629,15 @@ TEST_F(EditTransactionsAccounts, ANewAccountAsksBeforeSplitTransactionsLoseTheir
     EXPECT_EQ(controller.selectedField()->identifier(), -7);
     EXPECT_EQ(popUp()->selectedTag(), kCard);
 
-    // Confirmed: unsplit to the first line, as before.
+    // Confirmed: the first line's amount, paid as checking paid it.
     save();
     answer(TWLocalized("editTransactionsUnsplitButton"));
     EXPECT_EQ(codes, (QList<int>{-1002, -1002}));
     EXPECT_EQ(stored(200)->account1Identifier(), kCard);
     EXPECT_FALSE(stored(201)->hasSplit());
     EXPECT_EQ(stored(201)->account1Identifier(), kCard);
-    EXPECT_EQ(stored(201)->total(), 895);
+    EXPECT_EQ(stored(201)->account2Identifier(), kSales);
+    EXPECT_EQ(stored(201)->total(), -895);
 
     // Two split transactions are counted as two.
     addSplit(202, twDay(2024, 5, 1), 700,
@@ -734,4 +735,79 @@ TEST_F(EditTransactionsAccounts, AnUnsplitNamesTheInvoicesWhosePaymentItsLinesMa
     answer(TWLocalized("cancel"));
     EXPECT_EQ(twAccountSumsFromRows(*business), before);
     EXPECT_EQ(business->relationshipsWithTransaction(*stored(210)).size(), 2);
+}
+
+// A new account on a split transaction keeps its first line's amount in the
+// direction the transaction had in the account the register shows it in
+// (checking here), against the first line on another account; the question
+// asked first says what amount stays.
+TEST_F(EditTransactionsAccounts, AnUnsplitKeepsTheDirectionTheShownAccountHad)
+{
+    constexpr qint32 kOffice = 106; // expense, USD
+    twExec(*business, "INSERT INTO accounts (identifier, type, name, unit, parentIdentifier, "
+                      "sortOrder) VALUES (106, 16, 'Office supplies', 'USD', 0, 6);");
+    ASSERT_OK(business->loadAccounts());
+    struct Case {
+        const char *what;
+        QList<std::pair<qint32, qint64>> lines;
+        qint32 field;
+        qint32 chosen;
+        QHash<qint32, qint64> sums;
+    };
+    const QList<Case> cases = {
+        // A deposit paying two invoices stays a deposit, of the first line's amount.
+        {"payment, account 2",
+         {{kSales, -408500}, {kSales, -285000}, {kChecking, 693500}},
+         -8,
+         kSales,
+         {{kChecking, 408500}, {kSales, -408500}}},
+        // With checking's own line first, the whole deposit stays.
+        {"payment, bank line first",
+         {{kChecking, 693500}, {kSales, -408500}, {kSales, -285000}},
+         -8,
+         kSales,
+         {{kChecking, 693500}, {kSales, -693500}}},
+        // A purchase of two things stays a payment.
+        {"purchase, account 2",
+         {{kSales, 1949}, {kSales, 1895}, {kChecking, -3844}},
+         -8,
+         kOffice,
+         {{kChecking, -1949}, {kOffice, 1949}}},
+        // Account 1 is checking's side: the card pays instead.
+        {"purchase, account 1",
+         {{kSales, 1949}, {kSales, 1895}, {kChecking, -3844}},
+         -7,
+         kCard,
+         {{kCard, -1949}, {kSales, 1949}}},
+    };
+    qint32 identifier = 220;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TWSplitList lines;
+        qint64 total = 0;
+        for (const auto &[account, amount] : c.lines) {
+            lines.append(twMakeSplit(*business, 0, account, amount));
+            if (account == kChecking)
+                total = amount;
+        }
+        addSplit(++identifier, twDay(2024, 5, 1), total, lines, QStringLiteral("Acme"));
+        select({identifier});
+        controller.view()->show();
+        ASSERT_TRUE(controller.selectField(c.field));
+        ASSERT_TRUE(popUp()->selectItemWithTag(c.chosen));
+        save();
+        ASSERT_TRUE(alert());
+        const QString kept = TWFormatter::formatter().valueString(
+            std::abs(c.sums.value(c.field == -7 ? c.chosen : kChecking)),
+            business->unitWithCode(QStringLiteral("USD")).get(), true, true, false, false, true);
+        EXPECT_TRUE(alert()->informativeText().contains(kept)) << alert()->informativeText();
+        answer(TWLocalized("editTransactionsUnsplitButton"));
+        const TWTransactionPtr unsplit = stored(identifier);
+        EXPECT_FALSE(unsplit->hasSplit());
+        // What each account gains (the store's sign: account 2 gives).
+        EXPECT_EQ(
+            (QHash<qint32, qint64>{{unsplit->account1Identifier(), unsplit->totalAccount1()},
+                                   {unsplit->account2Identifier(), -unsplit->totalAccount2()}}),
+            c.sums);
+    }
 }

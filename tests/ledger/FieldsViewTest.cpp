@@ -203,6 +203,7 @@ TEST_F(FieldsView, ChoicesTagsAndPercentSettingsOfTheSelectedField)
     fields.percentTextField()->setFocus();
     fields.percentTextField()->selectAll();
     QTest::keyClicks(fields.percentTextField(), QStringLiteral("12.5"));
+    QTest::keyClick(fields.percentTextField(), Qt::Key_Return);
     EXPECT_DOUBLE_EQ(tip->percent(), 12.5);
     fields.includedInTotalCheckBox()->click();
     EXPECT_TRUE(tip->includedInTotal());
@@ -233,11 +234,13 @@ TEST_F(FieldsView, ARefusedPercentSettingLeavesTheFieldAsStored)
     fields.percentTextField()->setFocus();
     fields.percentTextField()->selectAll();
     QTest::keyClicks(fields.percentTextField(), QStringLiteral("10"));
+    QTest::keyClick(fields.percentTextField(), Qt::Key_Return);
     ASSERT_DOUBLE_EQ(tip->percent(), 10.0);
 
     twExec(*business, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON percentTotals "
                                      "BEGIN SELECT RAISE(ABORT,'refused'); END"));
     QTest::keyClicks(fields.percentTextField(), QStringLiteral("5"));
+    QTest::keyClick(fields.percentTextField(), Qt::Key_Return);
     fields.includedInTotalCheckBox()->click();
     // Totals are computed from the listed field: it keeps what the store has.
     EXPECT_DOUBLE_EQ(tip->percent(), 10.0);
@@ -258,21 +261,33 @@ TEST_F(FieldsView, APercentSettingIsReadAsEveryTypedNumber)
     const TWFieldPtr tip = addField(QStringLiteral("Tip"), TWFieldTypePercentTotal);
     fields.update();
     fields.selectField(tip);
-    // Typed key by key: a text that does not read changes nothing and is
-    // marked when the typing ends (1.5 under de_DE was 15).
+    // Read whole when the typing ends, never key by key: a text that does
+    // not read is refused, naming the field, and the percentage stays (19.5
+    // under de_DE once stored 19 on the way).
     for (const auto &[locale, typed, percent] :
-         QList<std::tuple<const char *, QString, double>>{{"de_DE", "1.5", 1},
+         QList<std::tuple<const char *, QString, double>>{{"de_DE", "19.5", 0},
                                                           {"de_DE", "2,5", 2.5},
-                                                          {"fr_FR", "3.5", 3},
-                                                          {"fa_IR", "4,5", 4}}) {
+                                                          {"fr_FR", "3.5", 2.5},
+                                                          {"fa_IR", "4,5", 2.5},
+                                                          {"en_US", "19.5", 19.5}}) {
         SCOPED_TRACE(QStringLiteral("%1 %2").arg(locale, typed).toStdString());
         const TWLocaleGuard guard{QString::fromLatin1(locale)};
+        alerts.clear();
+        const double before = tip->percent();
         fields.percentTextField()->setFocus();
         fields.percentTextField()->selectAll();
         QTest::keyClicks(fields.percentTextField(), typed);
+        EXPECT_DOUBLE_EQ(tip->percent(), before);
         QTest::keyClick(fields.percentTextField(), Qt::Key_Return);
         EXPECT_DOUBLE_EQ(tip->percent(), percent);
-        EXPECT_EQ(twIsRefused(fields.percentTextField()), percent != 2.5);
+        const bool refused = percent == before;
+        EXPECT_EQ(twIsRefused(fields.percentTextField()), refused);
+        ASSERT_EQ(alerts.size(), refused ? 1 : 0);
+        if (refused) {
+            EXPECT_TRUE(alerts.first().startsWith(
+                TWLocalized("refusedFieldMessage").arg(TWLocalized("percent"), QString())))
+                << alerts.first();
+        }
     }
 }
 

@@ -88,9 +88,11 @@ TEST(RegisterColumnFit, StoredWidthsShowAsStoredAndFixedColumnsGiveWayWhenShort)
                                    {120, 100, F::Amount},
                                    {120, 50, F::Text}};
     EXPECT_EQ(twShownColumnWidths(texts, 440), (QList<int>{92, 108, 120, 120, 120}));
-    // Where the titles alone are wider than the list, the texts shorten
-    // their titles, to half at most, to bring the first amount whole.
-    EXPECT_EQ(twShownColumnWidths(texts, 300), (QList<int>{46, 74, 60, 120, 120}));
+    // Where the titles alone are wider than the list, the amount first gives
+    // its room beyond its title, then the texts shorten their titles, to half
+    // at most, to bring it whole.
+    EXPECT_EQ(twShownColumnWidths(texts, 300), (QList<int>{50, 90, 60, 100, 120}));
+    EXPECT_EQ(twShownColumnWidths(texts, 280), (QList<int>{46, 74, 60, 100, 120}));
     EXPECT_EQ(twShownColumnWidths(texts, 200), (QList<int>{120, 120, 120, 120, 120}));
     // Where the texts alone cannot, the accounts give way after them, then
     // the amounts before the last one, down to their widest amounts.
@@ -114,8 +116,8 @@ TEST(RegisterColumnFit, NoTitleAndNoAmountIsEverCutAScrollBarTakesTheRest)
     // A large balance in parentheses is the widest amount text.
     books.add(QDate(2024, 1, 5), books.rent, books.checking, 57607370, QStringLiteral("Landlord"));
     books.add(QDate(2024, 1, 6), books.checking, books.sales, 12345, QStringLiteral("Client"));
-    // Wide, roomy, as wide as a 1024-pixel window leaves the register, and
-    // narrower still.
+    // Wide, roomy, as wide as a 1024-pixel window leaves the register
+    // (where titles shorten to bring the balance on screen), and narrower still.
     for (const int width : {1400, 1000, 760, 500}) {
         Register reg(*books.business, books.checking, width);
         ASSERT_EQ(reg.controller.sortedTransactions().size(), 2);
@@ -127,8 +129,17 @@ TEST(RegisterColumnFit, NoTitleAndNoAmountIsEverCutAScrollBarTakesTheRest)
             const QString title = model->headerData(column, Qt::Horizontal).toString();
             const int shown = reg.table()->horizontalHeader()->sectionSize(column);
             total += shown;
-            EXPECT_GT(shown, titles.horizontalAdvance(title))
-                << width << " " << title.toStdString();
+            // Titles shorten only where that brings the balance on screen.
+            if (width >= 1000)
+                EXPECT_GT(shown, titles.horizontalAdvance(title))
+                    << width << " " << title.toStdString();
+        }
+        // As wide as a 1024-pixel window leaves it: every amount on screen.
+        if (width == 760) {
+            const int balance = reg.column(TWFieldIdentifierBalance);
+            EXPECT_LE(reg.table()->horizontalHeader()->sectionViewportPosition(balance) +
+                          reg.width(TWFieldIdentifierBalance),
+                      reg.table()->viewport()->width());
         }
         for (const qint32 field :
              {TWFieldIdentifierBalance, TWFieldIdentifierDebit, TWFieldIdentifierCredit}) {
@@ -273,25 +284,35 @@ TEST(RegisterColumnFit, TheAttachmentsColumnIsTitledWithThePaperclip)
 
 // The register as a 1024-pixel window leaves it, in the wider font that an
 // Arabic or Persian locale brings: the titles up to the deposits are wider
-// than the list, so the text columns shorten theirs and the deposits show.
-TEST(RegisterColumnFit, AWideFontStillShowsTheFirstAmountWhole)
+// than the list, so the columns shorten theirs, the texts first, never below
+// an amount or a date, and every amount shows, the balance too.
+TEST(RegisterColumnFit, AWideFontStillShowsEveryAmountWhole)
 {
     using F = TWColumnFit;
     // Cleared, Date, Identifier, Payee, Description, Account 1 and 2, Repeat,
     // Deposit, Withdrawal, Balance, Notes.
-    const QList<TWColumnFit> columns{{120, 69, F::Fixed, 81},
-                                     {120, 96, F::Fixed, 80},
-                                     {120, 80, F::Fixed, 92},
-                                     {120, 56, F::Text},
-                                     {120, 99, F::Text},
-                                     {120, 88},
-                                     {120, 88},
-                                     {120, 64, F::Fixed, 76},
-                                     {120, 130, F::Amount},
-                                     {120, 164, F::Amount},
-                                     {120, 97, F::Amount},
-                                     {120, 54, F::Text}};
+    // Content: the register's least column width, the widest date and amounts.
+    const QList<TWColumnFit> columns{
+        {120, 69, F::Fixed, 81, false, 50},  {120, 96, F::Fixed, 80, false, 84},
+        {120, 80, F::Fixed, 92, false, 50},  {120, 56, F::Text, 0, false, 50},
+        {120, 99, F::Text, 0, false, 50},    {120, 88, F::Kept, 0, false, 50},
+        {120, 88, F::Kept, 0, false, 50},    {120, 64, F::Fixed, 76, false, 50},
+        {120, 130, F::Amount, 0, false, 92}, {120, 164, F::Amount, 0, false, 92},
+        {120, 97, F::Amount, 0, false, 97},  {120, 54, F::Text, 0, false, 50}};
     const QList<int> widths = twShownColumnWidths(columns, 747);
-    EXPECT_EQ(widths, (QList<int>{69, 96, 80, 50, 82, 88, 88, 64, 130, 164, 120, 120}));
-    EXPECT_LE(std::accumulate(widths.cbegin(), widths.cbegin() + 9, 0), 747);
+    EXPECT_LE(std::accumulate(widths.cbegin(), widths.cbegin() + 11, 0), 747);
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        EXPECT_GE(widths[i], columns[i].content) << i;
+        EXPECT_GE(widths[i], std::min(columns[i].minimum, 40)) << i;
+    }
+    // The texts shortened as far as they go before the amounts' titles.
+    EXPECT_EQ(widths[3], 50);
+    EXPECT_EQ(widths[4], 50);
+    // Without a width for its cells, an amount keeps its whole title.
+    QList<TWColumnFit> unknown = columns;
+    for (TWColumnFit &column : unknown)
+        column.content = 0;
+    const QList<int> kept = twShownColumnWidths(unknown, 747);
+    for (const int amount : {8, 9, 10})
+        EXPECT_GE(kept[amount], unknown[amount].minimum) << amount;
 }

@@ -1,12 +1,16 @@
 // The repeat settings: switching a schedule on and off, the count's bounds,
 // the end choice, and what a read-only owner gets.
 
+#include "TWDateTypingSupport.h"
 #include "app/TWControls.h"
+#include "app/TWTypedNumberField.h"
 #include "foundation/TWClock.h"
 #include "ledger/TWRepeatController.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -99,4 +103,44 @@ TEST_F(RepeatSettings, CountTakesOneToNineHundredNinetyNine)
     controller.update();
     EXPECT_EQ(count->value(), 1);
     EXPECT_EQ(controller.repeat()->interval(), 0u);
+}
+
+// The count is read as every typed number, whole, when its typing ends:
+// nothing is stored key by key, and a fraction or a number written for
+// another locale is refused, naming the field, the count left as it was.
+TEST(RepeatSettingsTyping, TheCountIsReadWholeWhenItsTypingEnds)
+{
+    for (const auto &[locale, typed, count] :
+         QList<std::tuple<const char *, QString, unsigned>>{{"de_DE", QStringLiteral("2,5"), 3},
+                                                            {"en_US", QStringLiteral("1.5"), 3},
+                                                            {"de_DE", QStringLiteral("12"), 12},
+                                                            {"ar_EG", QStringLiteral("١٢"), 12}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(QLatin1String(locale), typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
+        TWRepeatController controller;
+        controller.setRepeat(TWRepeat::repeatWithType(0, 3, TWRepeatIntervalUnitWeek, QDateTime()));
+        controller.update();
+        controller.view()->show();
+        QSpinBox *box = controller.intervalSpinBox();
+        box->setFocus();
+        box->selectAll();
+        // Key by key, as typed (QTest types Latin letters only).
+        for (const QChar key : typed) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(key));
+            QApplication::sendEvent(box, &press);
+        }
+        EXPECT_EQ(controller.repeat()->interval(), 3u);
+        QTest::keyClick(box, Qt::Key_Return);
+        EXPECT_EQ(controller.repeat()->interval(), count);
+        const bool refused = count == 3;
+        EXPECT_EQ(twIsRefused(box), refused);
+        EXPECT_EQ(box->text(), refused ? typed : QLocale().toString(12));
+        const TWAlertRecorder alerts;
+        EXPECT_EQ(twExplainFirstRefusedField(controller.view()), refused);
+        if (refused) {
+            ASSERT_EQ(alerts.messages.size(), 1);
+            EXPECT_TRUE(twNamesField(alerts.messages.first(), TWLocalized("repeatEvery")))
+                << alerts.messages.first();
+        }
+    }
 }

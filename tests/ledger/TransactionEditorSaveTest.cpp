@@ -67,6 +67,59 @@ TEST_F(TransactionEditorSave, ATypedDateIsStoredOnThatDayInEveryZone)
     }
 }
 
+// Qt's warnings while it lives.
+struct WarningRecorder {
+    WarningRecorder() { previous = qInstallMessageHandler(&WarningRecorder::record); }
+    ~WarningRecorder()
+    {
+        qInstallMessageHandler(previous);
+        recorded().clear();
+    }
+    static void record(QtMsgType, const QMessageLogContext &, const QString &message)
+    {
+        recorded().append(message);
+    }
+    static QStringList &recorded()
+    {
+        static QStringList messages;
+        return messages;
+    }
+    QtMessageHandler previous = nullptr;
+};
+
+// A stored transaction (its date at midnight) moved to a day whose midnight
+// the clock skips, typed or picked from the calendar, is stored on that day,
+// with no warning.
+TEST_F(TransactionEditorSave, ADayWhoseMidnightTheClockSkipsIsStoredOnThatDay)
+{
+    const WarningRecorder warnings;
+    for (const auto &[name, day] : {std::pair{"America/Santiago", QDate(2026, 9, 6)},
+                                    std::pair{"America/Havana", QDate(2026, 3, 8)}}) {
+        const TWZoneGuard zone(name);
+        for (const bool typed : {true, false}) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 %2").arg(QLatin1String(name), typed ? u"typed" : u"picked"));
+            const TWTransactionPtr stored = storeTransaction(
+                QStringLiteral("Rent"), 100,
+                TWDateAdditions::dateWithValue(TWDateAdditions::dateValue(QDate(2026, 2, 20))));
+            TWTransactionController *editor = openEdit(stored);
+            ASSERT_TRUE(editor);
+            auto *date =
+                qobject_cast<QDateTimeEdit *>(editor->valueViewForField(TWFieldIdentifierDate));
+            ASSERT_TRUE(date);
+            if (typed)
+                twTypeDate(date, QLocale().toString(day, QLocale::ShortFormat));
+            else
+                date->setDate(day);
+            ASSERT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+            EXPECT_EQ(business->transactionWithIdentifier(stored->identifier())->dayValue(),
+                      TWDateAdditions::dateValue(day));
+        }
+    }
+    EXPECT_TRUE(WarningRecorder::recorded().filter(QStringLiteral("Ignoring offset")).isEmpty())
+        << WarningRecorder::recorded().join(u'\n');
+}
+
 TEST_F(TransactionEditorSave, ClosedPeriodAndUnbalancedSplitsWriteNothingABalancedSplitSaves)
 {
     business->businessInfo()->setAccountingPeriods(

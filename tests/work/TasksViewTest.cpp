@@ -16,6 +16,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
 #include "model/TWBusinessInfo.h"
+#include "model/TWPreferences.h"
 #include "store/TWNotifications.h"
 
 #include <QHeaderView>
@@ -465,6 +466,36 @@ TEST_F(TasksView, TimeItemTableFollowsTheChosenTasks)
     select({0});
     EXPECT_FALSE(tasks->canStartStopTaskTimer(false));
     EXPECT_FALSE(tasks->canAddTaskItem());
+}
+
+// The duration column's title names the form its cells show, and follows a
+// change of that preference.
+TEST_F(TasksView, TheDurationTitleFollowsTheTimeFormat)
+{
+    const TWTaskPtr timed = addTask(project, QStringLiteral("Timed"));
+    addItem(timed, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10, 30));
+    TWPreferences &preferences = TWPreferences::preferences();
+    const std::uint32_t before = preferences.timeFormat();
+    preferences.setTimeFormat(0);
+    open(TWProjectList{project});
+    const auto titles = [this] {
+        const QAbstractItemModel *model = tasks->taskItemsTable()->model();
+        QStringList shown;
+        for (int column = 0; column < model->columnCount(); ++column)
+            shown.append(model->headerData(column, Qt::Horizontal).toString());
+        return shown;
+    };
+    EXPECT_TRUE(titles().contains(TWLocalized("durationHours")));
+    preferences.setTimeFormat(1);
+    EXPECT_FALSE(titles().contains(TWLocalized("durationHours")));
+    EXPECT_TRUE(titles().contains(TWLocalized("durationDecimalHours")));
+    EXPECT_EQ(tasks->taskItemsTable()
+                  ->model()
+                  ->index(0, titles().indexOf(TWLocalized("durationDecimalHours")))
+                  .data()
+                  .toString(),
+              QStringLiteral("1.50"));
+    preferences.setTimeFormat(before);
 }
 
 TEST_F(TasksView, ATimerTickRefreshesAFewCellsWithoutAReload)

@@ -108,8 +108,9 @@ void TWSendInvoiceController::doEmail()
         presentError(*error);
         return;
     }
-    const QString folder = TWUtilities::utilities().temporaryFilePath();
-    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+    // Kept past the quit: the mail program may read the file long after.
+    const QString folder = TWUtilities::handOffFolder();
+    if (folder.isEmpty()) {
         presentError(
             TWError(kInvoiceErrorDomain, -1, TWLocalized("sendTemporaryFolderFailed").arg(folder)));
         return;

@@ -31,6 +31,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -330,16 +332,31 @@ void TWSendInvoiceController::update()
     updateFields();
 
     m_layoutPopUp->clear();
-    const TWLayoutList &layouts = TWLayoutManager::layoutManager().layouts();
+    const TWLayoutManager &manager = TWLayoutManager::layoutManager();
+    const TWLayoutList &layouts = manager.layouts();
+    const TWLayoutPtr chosen = m_sendInvoiceData->layout();
+    TWLayoutPtr shown;
     for (qsizetype index = 0; index < layouts.size(); ++index) {
         const TWLayoutPtr &layout = layouts.at(index);
         if (!layout)
             continue;
         m_layoutPopUp->addItem(layout->name(), int(index));
-        const TWLayoutPtr &chosen = m_sendInvoiceData->layout();
-        if (layout == chosen || (chosen && layout->name() == chosen->name()))
+        if (!shown && (layout == chosen || (chosen && layout->name() == chosen->name()))) {
             m_layoutPopUp->setCurrentIndex(m_layoutPopUp->count() - 1);
+            shown = layout;
+        }
     }
+    // A layout deleted (or replaced) since it was chosen: the invoice renders
+    // with the one the pop-up shows, the default, never with the package
+    // that is gone.
+    if (!shown && m_layoutPopUp->count() > 0) {
+        const TWLayoutPtr fallback = manager.defaultLayout();
+        const int index = fallback ? m_layoutPopUp->findText(fallback->name()) : -1;
+        m_layoutPopUp->setCurrentIndex(std::max(index, 0));
+        shown = layouts.value(m_layoutPopUp->currentData().toInt());
+    }
+    if (shown && shown != chosen)
+        m_sendInvoiceData->setLayout(shown);
 
     // The sheet takes its size from the view's minimum (it is not resized by
     // the user): the whole view, or as much of it as the screen has room for
