@@ -130,9 +130,10 @@ TEST(RegisterColumnFit, NoTitleAndNoAmountIsEverCutAScrollBarTakesTheRest)
             const int shown = reg.table()->horizontalHeader()->sectionSize(column);
             total += shown;
             // Titles shorten only where that brings the balance on screen.
-            if (width >= 1000)
+            if (width >= 1000) {
                 EXPECT_GT(shown, titles.horizontalAdvance(title))
                     << width << " " << title.toStdString();
+            }
         }
         // As wide as a 1024-pixel window leaves it: every amount on screen.
         if (width == 760) {
