@@ -363,14 +363,16 @@ TEST_F(TaskTimer, AClockChangeSplitsTheItemButTheIdleAnswerAndMinimumAreTheRuns)
         if (c.how != Case::Stop) {
             ASSERT_EQ(host->questions.size(), 1);
             // The question says how long the user was away, not the time-out.
-            if (c.how == Case::SleepWakeFirst)
+            if (c.how == Case::SleepWakeFirst) {
                 EXPECT_EQ(host->questions.first(),
                           TWLocalized("yourMacHasBeenIdle")
                               .arg(QStringLiteral("11"), TWLocalized("hoursLower")));
-            if (c.how == Case::Idle)
+            }
+            if (c.how == Case::Idle) {
                 EXPECT_EQ(host->questions.first(),
                           TWLocalized("yourMacHasBeenIdle")
                               .arg(QStringLiteral("10"), TWLocalized("minutesLower")));
+            }
             host->answer(1001);
         } else {
             core->stopTaskTimer(QDateTime());
