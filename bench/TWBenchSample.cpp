@@ -562,7 +562,7 @@ struct Sample {
     // An invoice of one flat line of `price` on `day`, with its receivable
     // entry (none for an estimate's), `repeat` its schedule or 0.
     TWInvoicePtr flatInvoice(const TWProjectPtr &project, const QDate &day, qint64 price,
-                             const QString &what, qint32 repeat = 0)
+                             const QString &what, qint32 repeat = 0, qint64 expenseCost = 0)
     {
         auto task = TWTask::taskWithDate(at(day), true, what, TWTaskTypeFlat, 1.0, 1.0, price, 0.0,
                                          QString(), project->identifier(), b.nextTaskIdentifier());
@@ -572,12 +572,22 @@ struct Sample {
         auto invoice = TWInvoice::invoiceWithDate(
             at(day), QString::number(extraNumber++), what, true, false, at(day.addDays(30)), repeat,
             QString(), project->identifier(), b.nextInvoiceIdentifier());
+        TWExpenseList expenses;
+        if (expenseCost != 0) {
+            auto expense =
+                TWExpense::expenseWithDate(at(day), what, 1.0, expenseCost, 0.0, QString(),
+                                           project->identifier(), b.nextExpenseIdentifier());
+            expense->setInvoiceQuantity(1.0);
+            if (failed(b.addExpense(expense, false), "addExpense"))
+                return nullptr;
+            expenses.append(expense);
+        }
         if (failed(b.addInvoice(invoice, false), "addInvoice") ||
-            failed(b.updateInvoiceItems(invoice, {task}, {}), "updateInvoiceItems"))
+            failed(b.updateInvoiceItems(invoice, {task}, expenses), "updateInvoiceItems"))
             return nullptr;
         if (project->type() == TWProjectTypeProject) {
             const TWTransactionPtr charge =
-                entry(day, kReceivable, kSales, price, extraClient->company(), what);
+                entry(day, kReceivable, kSales, price + expenseCost, extraClient->company(), what);
             if (!charge || !link(charge, TWRelationshipTypeInvoicePayment, project->identifier(),
                                  invoice->identifier()))
                 return nullptr;
@@ -740,6 +750,11 @@ struct Sample {
                 if (failed(b.addRelationship(relationship, false), "addRelationship"))
                     return false;
         }
+
+        // Work and an expense billed together.
+        if (!flatInvoice(extraProject, inOpenYear(28), 26000, QStringLiteral("Framed prints"), 0,
+                         7350))
+            return false;
 
         // A credit note: an invoice billing less than nothing.
         if (!flatInvoice(extraProject, inOpenYear(30), -8000,

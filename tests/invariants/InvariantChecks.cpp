@@ -38,7 +38,8 @@ QList<Row> rows(const TWTransaction &t)
     QList<Row> list;
     if (t.hasSplit()) {
         for (const TWSplitPtr &split : t.splits())
-            list.append({split->accountIdentifier(), split->totalAccount(), split->totalBusiness()});
+            list.append(
+                {split->accountIdentifier(), split->totalAccount(), split->totalBusiness()});
     } else {
         list.append({t.account1Identifier(), t.totalAccount1(), t.totalBusiness()});
         list.append({t.account2Identifier(), -t.totalAccount2(), -t.totalBusiness()});
@@ -73,7 +74,8 @@ QString closedRows(const TWInvariantSnapshot &snapshot, const TWInvariantSnapsho
             continue;
         if (!withNominal && snapshot.nominal.value(it.key()))
             continue;
-        found.append(QStringLiteral("%1 state %2").arg(it.value()).arg(snapshot.states.value(it.key())));
+        found.append(
+            QStringLiteral("%1 state %2").arg(it.value()).arg(snapshot.states.value(it.key())));
     }
     found.sort();
     return found.join(u'\n');
@@ -151,7 +153,9 @@ QString owing(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSnaps
             payable -= sums.value(account->identifier());
     }
     if (receivable != invoicesOwe)
-        return QStringLiteral("receivable is %1, the invoices owe %2").arg(receivable).arg(invoicesOwe);
+        return QStringLiteral("receivable is %1, the invoices owe %2")
+            .arg(receivable)
+            .arg(invoicesOwe);
     if (payable != billsOwe)
         return QStringLiteral("payable is %1, the bills owe %2").arg(payable).arg(billsOwe);
     return {};
@@ -194,8 +198,7 @@ QString closedPeriods(TWBusiness &, const TWInvariantSnapshot &before,
     const QString was = closedRows(before, now, !outcome.periods);
     const QString is = closedRows(now, before, !outcome.periods);
     if (was != is)
-        return QStringLiteral("rows of a closed period changed: %1")
-            .arg(twDumpDifference(was, is));
+        return QStringLiteral("rows of a closed period changed: %1").arg(twDumpDifference(was, is));
     return {};
 }
 
@@ -217,7 +220,8 @@ QString money(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariant
     std::sort(made.begin(), made.end());
     QStringList shown;
     for (const qint32 identifier : made.mid(0, 4))
-        shown.append(QStringLiteral("%1: %2").arg(identifier).arg(now.transactions.value(identifier)));
+        shown.append(
+            QStringLiteral("%1: %2").arg(identifier).arg(now.transactions.value(identifier)));
     if (!made.isEmpty())
         return QStringLiteral("%1 new transactions move money nobody entered, %2")
             .arg(made.size())
@@ -236,8 +240,9 @@ QString ownChecks(TWBusiness &, const TWInvariantSnapshot &, const TWInvariantSn
 
 bool TWInvariantSnapshot::isClosed(const QDate &day) const
 {
-    return std::any_of(closed.cbegin(), closed.cend(),
-                       [&day](const auto &span) { return day >= span.first && day <= span.second; });
+    return std::any_of(closed.cbegin(), closed.cend(), [&day](const auto &span) {
+        return day >= span.first && day <= span.second;
+    });
 }
 
 TWInvariantSnapshot twInvariantSnapshot(TWBusiness &b)
@@ -261,8 +266,8 @@ TWInvariantSnapshot twInvariantSnapshot(TWBusiness &b)
             if (isMoney(b.accountWithIdentifier(row.account)))
                 moved.append(row);
         if (!moved.isEmpty())
-            snapshot.money.insert(id, t->date().date().toString(Qt::ISODate) + u' ' +
-                                          rowsText(moved));
+            snapshot.money.insert(id,
+                                  t->date().date().toString(Qt::ISODate) + u' ' + rowsText(moved));
         if (t->repeatIdentifier() && transactionRepeats.contains(t->repeatIdentifier()))
             snapshot.transactionRepeatItems.insert(id);
     }
@@ -313,8 +318,8 @@ QString twTableDump(TWBusiness &b, const QStringList &skip)
                 if (type == SQLITE_NULL)
                     values.append(QStringLiteral("NULL"));
                 else if (type == SQLITE_BLOB)
-                    values.append(QStringLiteral("blob %1 bytes")
-                                      .arg(sqlite3_column_bytes(statement, c)));
+                    values.append(
+                        QStringLiteral("blob %1 bytes").arg(sqlite3_column_bytes(statement, c)));
                 else
                     values.append(QString::fromUtf8(
                         reinterpret_cast<const char *>(sqlite3_column_text(statement, c))));
@@ -344,14 +349,14 @@ QString twDumpDifference(const QString &before, const QString &after)
     for (const QString &line : is)
         if (!wasSet.contains(line) && added.size() < 3)
             added.append(line);
-    return QStringLiteral("was [%1] is [%2]").arg(gone.join(QStringLiteral("; ")),
-                                                  added.join(QStringLiteral("; ")));
+    return QStringLiteral("was [%1] is [%2]")
+        .arg(gone.join(QStringLiteral("; ")), added.join(QStringLiteral("; ")));
 }
 
 const QList<TWInvariant> &twInvariants()
 {
     static const QList<TWInvariant> list = {
-        {"balances", balances},   {"owing", owing}, {"payments", payments},
+        {"balances", balances},           {"owing", owing}, {"payments", payments},
         {"closedPeriods", closedPeriods}, {"money", money}, {"ownChecks", ownChecks},
     };
     return list;
