@@ -368,14 +368,15 @@ void exportAndImport(BusinessRun &run, std::uint32_t fileType, bool everyAccount
                 selection->importTransactionsController()->importSelectedTransactions();
             if (!ticked.isEmpty()) {
                 const TWTransactionPtr &first = ticked.first();
-                run.fail(
-                    QStringLiteral("%1 of %2 rows read back are offered as new, the first "
-                                   "%3 %4 %5 \"%6\"")
-                        .arg(ticked.size())
-                        .arg(read.size())
-                        .arg(first->date().toString(Qt::ISODate))
-                        .arg(first->total())
-                        .arg(first->unit() ? first->unit()->code() : QString(), first->payee()));
+                run.fail(QStringLiteral("%1 of %2 rows read back are offered as new, the first "
+                                        "%3 %4 %5 \"%6\" accounts %7 and %8")
+                             .arg(ticked.size())
+                             .arg(read.size())
+                             .arg(first->date().date().toString(Qt::ISODate))
+                             .arg(first->total())
+                             .arg(first->unit() ? first->unit()->code() : QString(), first->payee())
+                             .arg(first->account1Identifier())
+                             .arg(first->account2Identifier()));
             }
             selection->doImport(1);
         }
