@@ -288,7 +288,7 @@ TWInvariantSnapshot twInvariantSnapshot(TWBusiness &b)
     return snapshot;
 }
 
-QString twTableDump(TWBusiness &b, const QStringList &skip)
+QString twTableDump(TWBusiness &b)
 {
     sqlite3 *db = b.database();
     QStringList tables;
@@ -305,8 +305,6 @@ QString twTableDump(TWBusiness &b, const QStringList &skip)
     const QString token = QStringLiteral("info|%1|").arg(TWPackageFiles::tokenInfoRow);
     QStringList lines;
     for (const QString &table : std::as_const(tables)) {
-        if (skip.contains(table))
-            continue;
         const QByteArray sql = QStringLiteral("SELECT * FROM \"%1\"").arg(table).toUtf8();
         if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
             continue;

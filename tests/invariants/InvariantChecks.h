@@ -36,8 +36,8 @@ struct TWInvariantSnapshot {
 };
 
 TWInvariantSnapshot twInvariantSnapshot(TWBusiness &business);
-// Every table's rows in a stable order, one line each; `skip` leaves tables out.
-QString twTableDump(TWBusiness &business, const QStringList &skip = {});
+// Every table's rows in a stable order, one line each.
+QString twTableDump(TWBusiness &business);
 // Lines of `before` missing from `after` and new in `after`, the first few.
 QString twDumpDifference(const QString &before, const QString &after);
 
@@ -49,8 +49,6 @@ struct TWOperationOutcome {
     bool targetsClosed = false;
     // It closes, shortens or reopens a year: the year-end transfers move.
     bool periods = false;
-    // It brings new transactions of its own (an import, a save of an invoice).
-    bool adds = false;
     TWErrorResult result;
     // What the operation found itself: a row read back as new, a table
     // changed by a save.
