@@ -3,6 +3,7 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWRelationship.h"
+#include "model/TWRepeat.h"
 #include "store/TWTransactionEditing.h"
 
 #include <algorithm>
@@ -526,6 +527,291 @@ struct Sample {
         return true;
     }
 
+    // ---- What a business gathers besides (TWBenchSampleOptions::extras) ----
+
+    TWAccountPtr newAccount(const QString &name, TWAccountType type, const TWUnitPtr &unit)
+    {
+        auto made = TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), name, 0, 0, type,
+                                                     QString(), QImage(), unit, QString());
+        return failed(b.addAccount(made, false), "addAccount") ? nullptr : made;
+    }
+
+    // A plain transaction in the home unit, stored at once: into `to` from `from`.
+    TWTransactionPtr entry(const QDate &day, qint32 to, qint32 from, qint64 amount,
+                           const QString &payee, const QString &description)
+    {
+        TWTransactionPtr t = std::make_shared<TWTransaction>();
+        t->setIdentifier(b.nextTransactionIdentifier());
+        t->setDate(at(day));
+        t->setPayee(payee);
+        t->setDescription(description);
+        t->setUnit(b.homeUnit());
+        t->setTotal(amount);
+        t->setAccount1Identifier(to);
+        t->setAccount2Identifier(from);
+        twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+        return failed(b.addTransaction(t, false, false, false, false), "addTransaction") ? nullptr
+                                                                                         : t;
+    }
+
+    TWClientPtr extraClient;
+    TWProjectPtr extraProject;
+    TWMerchantPtr extraMerchant;
+    int extraNumber = 9001;
+
+    // An invoice of one flat line of `price` on `day`, with its receivable
+    // entry (none for an estimate's), `repeat` its schedule or 0.
+    TWInvoicePtr flatInvoice(const TWProjectPtr &project, const QDate &day, qint64 price,
+                             const QString &what, qint32 repeat = 0, qint64 expenseCost = 0)
+    {
+        auto task = TWTask::taskWithDate(at(day), true, what, TWTaskTypeFlat, 1.0, 1.0, price, 0.0,
+                                         QString(), project->identifier(), b.nextTaskIdentifier());
+        task->setInvoiceQuantity(1.0);
+        if (failed(b.addTask(task, false), "addTask"))
+            return nullptr;
+        auto invoice = TWInvoice::invoiceWithDate(
+            at(day), QString::number(extraNumber++), what, true, false, at(day.addDays(30)), repeat,
+            QString(), project->identifier(), b.nextInvoiceIdentifier());
+        TWExpenseList expenses;
+        if (expenseCost != 0) {
+            auto expense =
+                TWExpense::expenseWithDate(at(day), what, 1.0, expenseCost, 0.0, QString(),
+                                           project->identifier(), b.nextExpenseIdentifier());
+            expense->setInvoiceQuantity(1.0);
+            if (failed(b.addExpense(expense, false), "addExpense"))
+                return nullptr;
+            expenses.append(expense);
+        }
+        if (failed(b.addInvoice(invoice, false), "addInvoice") ||
+            failed(b.updateInvoiceItems(invoice, {task}, expenses), "updateInvoiceItems"))
+            return nullptr;
+        if (project->type() == TWProjectTypeProject) {
+            const TWTransactionPtr charge =
+                entry(day, kReceivable, kSales, price + expenseCost, extraClient->company(), what);
+            if (!charge || !link(charge, TWRelationshipTypeInvoicePayment, project->identifier(),
+                                 invoice->identifier()))
+                return nullptr;
+        }
+        return invoice;
+    }
+
+    bool payInvoice(const TWInvoicePtr &invoice, const QDate &day, qint32 through, qint64 amount)
+    {
+        const TWTransactionPtr payment =
+            entry(day, kReceivable, through, -amount, extraClient->company(),
+                  QStringLiteral("Payment of invoice %1").arg(invoice->number()));
+        return payment && link(payment, TWRelationshipTypeInvoicePayment,
+                               invoice->projectIdentifier(), invoice->identifier());
+    }
+
+    // A bill of `amount` on `day` charged to `expense`, with its payable charge.
+    TWBillPtr newBill(const QDate &day, qint64 amount, qint32 expense, const QString &what,
+                      qint32 repeat = 0)
+    {
+        auto bill =
+            TWBill::billWithDate(at(day), what, true, false, at(day.addDays(15)), repeat, QString(),
+                                 extraMerchant->identifier(), b.nextBillIdentifier());
+        if (failed(b.addBill(bill, false), "addBill"))
+            return nullptr;
+        const TWTransactionPtr charge =
+            entry(day, kPayable, expense, -amount, extraMerchant->name(), what);
+        return charge && link(charge, TWRelationshipTypeBillPayment, extraMerchant->identifier(),
+                              bill->identifier())
+                   ? bill
+                   : nullptr;
+    }
+
+    bool payBill(const TWBillPtr &bill, const QDate &day, qint32 through, qint64 amount)
+    {
+        const TWTransactionPtr payment =
+            entry(day, kPayable, through, amount, extraMerchant->name(),
+                  QStringLiteral("Payment of %1").arg(bill->name()));
+        return payment && link(payment, TWRelationshipTypeBillPayment, extraMerchant->identifier(),
+                               bill->identifier());
+    }
+
+    qint32 newRepeat(std::uint32_t type)
+    {
+        auto repeat = TWRepeat::repeatWithType(type, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                               true, b.nextRepeatIdentifier());
+        return failed(b.addRepeat(repeat, false), "addRepeat") ? 0 : repeat->identifier();
+    }
+
+    bool addExtras()
+    {
+        const TWUnitPtr home = b.homeUnit();
+        // A client and a merchant of their own, so the sample's records stay as they were.
+        extraClient = TWClient::clientWithIdentifier(
+            b.nextClientIdentifier(), QStringLiteral("Ines Alvarez"),
+            QStringLiteral("Alvarez Galleries"), 0, 100, QImage(), {}, {},
+            QStringLiteral("ines@alvarezgalleries.com"), QUrl(), {}, {});
+        extraMerchant = TWMerchant::merchantWithIdentifier(
+            b.nextMerchantIdentifier(), QStringLiteral("Print Works"),
+            QStringLiteral("Print Works Ltd"), 0, 100, QImage(), {}, {}, {}, QUrl(), {}, {});
+        if (failed(b.addClient(extraClient, false), "addClient") ||
+            failed(b.addMerchant(extraMerchant, false), "addMerchant"))
+            return false;
+        const QDate closedDay(first.year(), first.month(), 10);
+        extraProject = TWProject::projectWithDate(
+            at(first), false, QStringLiteral("Gallery catalogue"), TWProjectTypeProject, at(first),
+            {}, 9500, home, 0.0, {}, extraClient->identifier(), b.nextProjectIdentifier());
+        if (failed(b.addProject(extraProject, false), "addProject"))
+            return false;
+        auto estimate =
+            TWProject::projectWithDate(at(closedDay), false, QStringLiteral("Gallery signage"),
+                                       TWProjectTypeEstimate, at(closedDay), {}, 9500, home, 0.0,
+                                       {}, extraClient->identifier(), b.nextProjectIdentifier());
+        if (failed(b.addProject(estimate, false), "addProject"))
+            return false;
+        // The estimate is dated in the year that will be closed.
+        if (!flatInvoice(estimate, closedDay, 240000, QStringLiteral("Signage estimate")))
+            return false;
+
+        // Accounts of every kind money can come and go through, one in another unit.
+        const QString other =
+            home->code() == QStringLiteral("EUR") ? QStringLiteral("USD") : QStringLiteral("EUR");
+        const TWAccountPtr cash = newAccount(QStringLiteral("Petty cash"), TWAccountTypeCash, home);
+        const TWAccountPtr card =
+            newAccount(QStringLiteral("Studio card"), TWAccountTypeCreditCard, home);
+        const TWAccountPtr held =
+            newAccount(QStringLiteral("Deposits held"), TWAccountTypeCurrentAsset, home);
+        const TWAccountPtr abroad =
+            newAccount(QStringLiteral("Euro account"), TWAccountTypeBank, b.unitWithCode(other));
+        if (!cash || !card || !held || !abroad)
+            return false;
+        const qint32 officeSupplies = account("officeSupplies");
+        const qint32 throughs[] = {
+            kBank,         cash->identifier(), card->identifier(), held->identifier(),
+            kOwnersEquity, officeSupplies};
+        // The open year's months, from its first.
+        const QDate open(today.year(), 1, 1);
+        const auto inOpenYear = [&](int days) { return std::min(open.addDays(days), today); };
+
+        // Money into the other unit's account: a transfer from the bank.
+        {
+            TWTransactionPtr t = std::make_shared<TWTransaction>();
+            t->setIdentifier(b.nextTransactionIdentifier());
+            t->setDate(at(inOpenYear(3)));
+            t->setPayee(QStringLiteral("Transfer"));
+            t->setDescription(QStringLiteral("To the euro account"));
+            t->setUnit(b.unitWithCode(other));
+            t->setTotal(50000);
+            t->setAccount1Identifier(abroad->identifier());
+            t->setAccount2Identifier(kBank);
+            twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+            if (failed(b.addTransaction(t, false, false, false, false), "addTransaction"))
+                return false;
+        }
+
+        // Invoices and bills paid through each kind of account, in full or in part.
+        int n = 0;
+        for (const qint32 through : throughs) {
+            const QDate day = inOpenYear(5 + 2 * n);
+            const TWInvoicePtr invoice =
+                flatInvoice(extraProject, day, 30000 + 1000 * n,
+                            QStringLiteral("Catalogue proofs %1").arg(n + 1));
+            const TWBillPtr bill = newBill(day, 12000 + 500 * n, officeSupplies,
+                                           QStringLiteral("Print run %1").arg(n + 1));
+            if (!invoice || !bill ||
+                !payInvoice(invoice, day.addDays(1), through, 30000 + 1000 * n - (n % 2) * 5000) ||
+                !payBill(bill, day.addDays(2), through, 12000 + 500 * n))
+                return false;
+            ++n;
+        }
+
+        // One payment split over two invoices, as the invoice list makes it.
+        {
+            const QDate day = inOpenYear(25);
+            const TWInvoicePtr one =
+                flatInvoice(extraProject, day, 41000, QStringLiteral("Frames"));
+            const TWInvoicePtr two =
+                flatInvoice(extraProject, day, 17550, QStringLiteral("Labels"));
+            if (!one || !two)
+                return false;
+            TWRelationshipList links;
+            TWTransactionPtr paid;
+            if (failed(b.createInvoiceTransaction({one, two}, b.accountWithIdentifier(kReceivable),
+                                                  &links, &paid, false),
+                       "createInvoiceTransaction") ||
+                !paid || paid->splits().size() != 3)
+                return false;
+            paid->setDate(at(day.addDays(4)));
+            const qint64 amounts[] = {-41000, -17550, 58550};
+            for (int i = 0; i < 3; ++i) {
+                const TWSplitPtr &split = paid->splits()[i];
+                if (i == 2)
+                    split->setAccountIdentifier(kBank);
+                split->setTotal(amounts[i]);
+                twUpdateTotals(*split, TWTotalTypeTotal, TWTotalTypeAll, b);
+            }
+            if (failed(b.addTransaction(paid, false, false, false, false), "addTransaction"))
+                return false;
+            for (const TWRelationshipPtr &relationship : links)
+                if (failed(b.addRelationship(relationship, false), "addRelationship"))
+                    return false;
+        }
+
+        // Work and an expense billed together.
+        if (!flatInvoice(extraProject, inOpenYear(28), 26000, QStringLiteral("Framed prints"), 0,
+                         7350))
+            return false;
+
+        // A credit note: an invoice billing less than nothing.
+        if (!flatInvoice(extraProject, inOpenYear(30), -8000,
+                         QStringLiteral("Credit for misprint")))
+            return false;
+
+        // Repeated invoices and bills whose payment comes before, on and after
+        // their day, four months ago; and a repeated purchase.
+        const QDate source = today.addMonths(-4);
+        const int offsets[] = {-7, 0, 9};
+        for (const int offset : offsets) {
+            const qint32 invoiceRepeat = newRepeat(TWRepeatTypeInvoice);
+            const qint32 billRepeat = newRepeat(TWRepeatTypeBill);
+            if (!invoiceRepeat || !billRepeat)
+                return false;
+            const TWInvoicePtr invoice =
+                flatInvoice(extraProject, source, 50000,
+                            QStringLiteral("Monthly retainer (%1)").arg(offset), invoiceRepeat);
+            const TWBillPtr bill =
+                newBill(source, 22000, account("rent"),
+                        QStringLiteral("Storage unit (%1)").arg(offset), billRepeat);
+            if (!invoice || !bill ||
+                !payInvoice(invoice, source.addDays(offset), kBank, offset < 0 ? 20000 : 50000) ||
+                !payBill(bill, source.addDays(offset), kBank, 22000))
+                return false;
+        }
+        const qint32 purchaseRepeat = newRepeat(TWRepeatTypeTransaction);
+        const TWTransactionPtr purchase =
+            purchaseRepeat ? entry(source, account("duesSubscriptions"), card->identifier(), 2900,
+                                   QStringLiteral("Fontstand"), QStringLiteral("Font rental"))
+                           : nullptr;
+        if (!purchase)
+            return false;
+        purchase->setRepeatIdentifier(purchaseRepeat);
+        return !failed(b.updateTransaction(purchase, false, false, false, false),
+                       "updateTransaction");
+    }
+
+    // Closes the first year as the business information sheet does.
+    bool closeFirstYear()
+    {
+        TWBusinessInfoPtr info = b.businessInfo()->copy();
+        TWAccountingPeriodList periods = TWAccountingPeriod::copyPeriods(info->accountingPeriods());
+        if (periods.isEmpty())
+            return false;
+        periods.first()->setClosed(true);
+        info->setAccountingPeriods(periods);
+        if (failed(b.updateBusinessInfo(info), "updateBusinessInfo") ||
+            failed(b.deleteAccountingPeriods(true), "deleteAccountingPeriods"))
+            return false;
+        for (const TWAccountingPeriodPtr &period : periods)
+            if (failed(b.addAccountingPeriod(period, true), "addAccountingPeriod"))
+                return false;
+        return !failed(b.updateAccountingPeriods(true), "updateAccountingPeriods") &&
+               !failed(b.updateTransactionStates(), "updateTransactionStates");
+    }
+
     // One period per calendar year, none closed, so every entry can still
     // be changed while the newcomer looks around.
     bool addPeriods()
@@ -555,9 +841,18 @@ struct Sample {
 
 std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(int transactions, const QString &homeCurrency)
 {
+    TWBenchSampleOptions options;
+    options.transactions = transactions;
+    options.homeCurrency = homeCurrency;
+    return twBenchMakeSampleBusiness(options);
+}
+
+std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions &options)
+{
+    const int transactions = options.transactions;
     TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
     info->setName(QStringLiteral("Harbor Lane Design Studio"));
-    info->setHomeCurrency(homeCurrency);
+    info->setHomeCurrency(options.homeCurrency);
     info->setCreateDefaultAccounts(true);
     TWErrorResult error;
     std::unique_ptr<TWBusiness> business = TWBusiness::businessWithBusinessInfo(info, &error);
@@ -580,7 +875,8 @@ std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(int transactions, const QS
             sample.planPurchases(transactions);
             sample.keepInCredit();
         }
-        ok = sample.store() && sample.addPeriods();
+        ok = sample.store() && (!options.extras || sample.addExtras()) && sample.addPeriods() &&
+             (!options.extras || sample.closeFirstYear());
     }
     if (failed(b.commitTransaction(), "commitTransaction") || !ok)
         return nullptr;

@@ -15,3 +15,17 @@
 // counts of minor units: ¥95 or 9.500 dinars where dollars are $95.00).
 std::unique_ptr<TWBusiness>
 twBenchMakeSampleBusiness(int transactions, const QString &homeCurrency = QStringLiteral("USD"));
+
+// The sample with what a business gathers over the years besides: its first
+// year closed (an estimate dated in it), an account in another unit,
+// invoices and bills paid through cash, card, current-asset, equity and
+// expense accounts, one payment split over two invoices, a credit note,
+// repeated invoices and bills paid before, on and after their first day, and
+// a repeated purchase. Repeats are left for the business's opening to bring
+// up to date, as a user's saved business has them.
+struct TWBenchSampleOptions {
+    int transactions = 2000;
+    QString homeCurrency = QStringLiteral("USD");
+    bool extras = false;
+};
+std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions &options);

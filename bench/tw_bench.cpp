@@ -5,11 +5,10 @@
 //
 //   tw-bench generate --transactions N --out PATH
 //   tw-bench generate --sample --transactions N --out PATH   (a believable studio, not the bench's)
-//   tw-bench run [--transactions N | --package PATH]
-//   tw-bench edits --package PATH   (only the phases that change the business)
-//   tw-bench growth
-//   tw-bench verify PATH
-//   tw-bench memory PATH    (bytes the open document adds to the process)
+//   tw-bench generate --sample --home JPY --extras ...   (in yen; a closed year, repeats, credit
+//   notes) tw-bench run [--transactions N | --package PATH] tw-bench edits --package PATH   (only
+//   the phases that change the business) tw-bench growth tw-bench verify PATH tw-bench memory PATH
+//   (bytes the open document adds to the process)
 
 #include "TWBenchBusiness.h"
 #include "TWBenchSample.h"
@@ -433,12 +432,13 @@ int argument(const QStringList &arguments, const QString &name, int fallback)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tw-bench generate [--sample [--currency CODE]] --transactions N "
-                         "--out PATH\n"
-                         "       tw-bench run [--transactions N | --package PATH]\n"
-                         "       tw-bench edits --package PATH\n"
-                         "       tw-bench growth\n"
-                         "       tw-bench verify PATH\n");
+    std::fprintf(stderr,
+                 "usage: tw-bench generate [--sample [--home CODE] [--extras]] --transactions N"
+                 " --out PATH\n"
+                 "       tw-bench run [--transactions N | --package PATH]\n"
+                 "       tw-bench edits --package PATH\n"
+                 "       tw-bench growth\n"
+                 "       tw-bench verify PATH\n");
     return 2;
 }
 
@@ -461,12 +461,13 @@ int main(int argc, char **argv)
             return usage();
         const QString out = QDir::current().absoluteFilePath(arguments[at + 1]);
         if (arguments.contains(QStringLiteral("--sample"))) {
-            // The sample kept in another unit (JPY, KWD: 0 and 3 places).
-            const qsizetype currency = arguments.indexOf(QStringLiteral("--currency"));
-            const QString code = currency >= 0 && currency + 1 < arguments.size()
-                                     ? arguments[currency + 1].toUpper()
-                                     : QStringLiteral("USD");
-            std::unique_ptr<TWBusiness> sample = twBenchMakeSampleBusiness(transactions, code);
+            TWBenchSampleOptions options;
+            options.transactions = transactions;
+            const qsizetype home = arguments.indexOf(QStringLiteral("--home"));
+            if (home >= 0 && home + 1 < arguments.size())
+                options.homeCurrency = arguments[home + 1];
+            options.extras = arguments.contains(QStringLiteral("--extras"));
+            std::unique_ptr<TWBusiness> sample = twBenchMakeSampleBusiness(options);
             return sample && !failed(sample->writeToURL(QUrl::fromLocalFile(out),
                                                         TWSaveOperationSaveAs),
                                      "writeToURL")
