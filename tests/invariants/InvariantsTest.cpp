@@ -345,6 +345,11 @@ void editSeveral(BusinessRun &run, qint32 field)
 
 // Exported as the export sheet writes it, read back by the import sheet:
 // every row is a duplicate (none ticked), then Import adds the ticked ones.
+void readBack(BusinessRun &run, std::uint32_t fileType, const TWAccountList &accounts);
+
+// An OFX file's statements name no account of the business the import could
+// book them to: each account is read back from a statement of its own, as a
+// bank gives them.
 void exportAndImport(BusinessRun &run, std::uint32_t fileType, bool everyAccount)
 {
     TWBusiness &b = run.b();
@@ -353,6 +358,17 @@ void exportAndImport(BusinessRun &run, std::uint32_t fileType, bool everyAccount
         accounts = b.accounts();
     else
         accounts = {b.accountWithIdentifier(kBank), b.accountWithIdentifier(kReceivable)};
+    if (fileType != TWExportFileTypeOFX) {
+        readBack(run, fileType, accounts);
+        return;
+    }
+    for (const TWAccountPtr &account : std::as_const(accounts))
+        readBack(run, fileType, {account});
+}
+
+void readBack(BusinessRun &run, std::uint32_t fileType, const TWAccountList &accounts)
+{
+    TWBusiness &b = run.b();
     const TWTransactionList listed =
         b.transactionsForAccounts(accounts, nullptr, 0, QDateTime(), QDateTime(), nullptr);
     const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(

@@ -277,20 +277,25 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
 
         // A unit column decides the unit; otherwise the first amount the row
         // gave (a split transaction: its first line), then account 1's unit.
-        TWUnitPtr unit = row.unitColumn;
+        // A file that writes no unit (QIF) lists a row under an account of
+        // its own in that account's unit, not the default account's: a
+        // section of a file of several accounts.
+        TWUnitPtr spoken = row.unitColumn;
+        if (!spoken && !row.splitMarker && m_owner.plainAmounts() && row.account1Unit)
+            spoken = row.account1Unit;
+        TWUnitPtr unit = spoken;
         if (!unit)
             unit = row.splitMarker ? row.splitUnit : row.firstAmountUnit;
         if (!unit && !row.splitMarker)
             unit = row.account1Unit;
         row.transaction->setUnit(unit ? unit : m_homeUnit);
-        if (row.unitColumn && !row.splitMarker)
-            row.amounts.readFirstIn(
-                row.unitColumn, [this, &row](const QString &text, const TWUnit *in) {
-                    // Read again in the row's own unit: that reading is the one
-                    // to warn of.
-                    row.unread.removeIf([](const Unread &unread) { return unread.first; });
-                    return readAmount(row.amounts.firstColumn(), text, in);
-                });
+        if (spoken && !row.splitMarker)
+            row.amounts.readFirstIn(spoken, [this, &row](const QString &text, const TWUnit *in) {
+                // Read again in the row's own unit: that reading is the one
+                // to warn of.
+                row.unread.removeIf([](const Unread &unread) { return unread.first; });
+                return readAmount(row.amounts.firstColumn(), text, in);
+            });
         for (const Unread &unread : std::as_const(row.unread))
             (unread.tooPrecise ? m_tooPrecise : m_unreadable)
                 .add(TWImportWarnings::valueNotRead(unread.row, unread.column, unread.value));
