@@ -126,6 +126,17 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
     // Files given after a business go into it, whether or not its window has
     // come to the front yet (at start it has not).
     QPointer<TWBusinessController> into;
+    const auto openBusiness = [this, &opened, &into](const QString &package) {
+        m_documents->openDocumentWithContentsOfURL(
+            QUrl::fromLocalFile(package), true,
+            [this, &opened, &into](TWBusinessController *document, bool, TWErrorResult) {
+                if (!document)
+                    return;
+                opened = true;
+                into = document;
+                updateActiveDocument(document);
+            });
+    };
     for (const QString &path : paths) {
         const QFileInfo info(path);
         QWidget *parent = m_active ? m_active->windowForSheet() : nullptr;
@@ -135,30 +146,14 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
             continue;
         }
         if (info.isDir()) {
-            m_documents->openDocumentWithContentsOfURL(
-                QUrl::fromLocalFile(TWPackageFiles::absolutePath(path)), true,
-                [this, &opened, &into](TWBusinessController *document, bool, TWErrorResult) {
-                    if (!document)
-                        return;
-                    opened = true;
-                    into = document;
-                    updateActiveDocument(document);
-                });
+            openBusiness(TWPackageFiles::absolutePath(path));
             continue;
         }
         // A file inside a business package (its "Data.sql") opens the
         // business, as File > Open of that file does.
         if (const QString package = twPackageInstead(TWPackageFiles::absolutePath(path));
             !package.isEmpty()) {
-            m_documents->openDocumentWithContentsOfURL(
-                QUrl::fromLocalFile(package), true,
-                [this, &opened, &into](TWBusinessController *document, bool, TWErrorResult) {
-                    if (!document)
-                        return;
-                    opened = true;
-                    into = document;
-                    updateActiveDocument(document);
-                });
+            openBusiness(package);
             continue;
         }
         if (!openFile(TWPackageFiles::absolutePath(path), into)) {

@@ -9,6 +9,7 @@
 
 #include "model/TWBudgetItem.h"
 #include "store/TWLedgerEntries.h"
+#include "store/TWTransactionMatchKey.h"
 
 #include "foundation/TWClock.h"
 
@@ -24,29 +25,27 @@ using TWLedgerEntries::negated;
 namespace
 {
 
-// What import's duplicate test compares.
-struct MatchKey {
-    qint64 total = 0;
-    qint32 account1 = 0;
-    qint32 account2 = 0;
-    std::uint32_t day = 0;
-    QString unit;
-    // A split transaction's lines, (account, total) pairs in any order,
-    // folded into one 64-bit fingerprint: its own total and accounts are 0, so
-    // without them any two split transactions of a day would match.
-    quint64 lines = 0;
-
-    bool operator==(const MatchKey &other) const = default;
-};
-
-size_t qHash(const MatchKey &key, size_t seed = 0)
+// The accounts a budget line counts: its account, or every account of its
+// group at any depth.
+TWBudgetTotalPtr budgetTotalFor(const TWBusiness &business, const TWBudgetItem &budgetItem)
 {
-    return qHashMulti(seed, key.total, key.account1, key.account2, key.day, key.unit, key.lines);
+    TWAccountList accounts;
+    if (budgetItem.itemType() == TWItemTypeAccount) {
+        if (TWAccountPtr account = business.accountWithIdentifier(budgetItem.itemIdentifier()))
+            accounts.append(account);
+    } else {
+        accounts = business.groupItems(budgetItem.itemIdentifier(), TWItemTypeAccount);
+    }
+    return budgetItem.budgetTotalWithTransactions(business.transactions(), accounts,
+                                                  business.homeUnit(), TWBusiness::unitConverter(),
+                                                  &TWBusiness::isAccountDebitPositive);
 }
+
+} // namespace
 
 // A well-mixed 64-bit value of one split line; summed over the lines, the
 // order of the lines does not matter.
-quint64 lineFingerprint(qint32 account, qint64 total)
+static quint64 lineFingerprint(qint32 account, qint64 total)
 {
     quint64 z = (quint64(quint32(account)) << 32) ^ quint64(total) ^ 0x9E3779B97F4A7C15ULL;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
@@ -54,13 +53,11 @@ quint64 lineFingerprint(qint32 account, qint64 total)
     return (z ^ (z >> 31)) + quint64(total) * 0x9E3779B97F4A7C15ULL;
 }
 
-// None for a transaction that can match nothing: one without a date (no day
-// to compare) or without a unit.
-std::optional<MatchKey> matchKey(const TWTransaction &transaction)
+std::optional<TWTransactionMatchKey> twTransactionMatchKey(const TWTransaction &transaction)
 {
     if (transaction.dayValue() == 0 || !transaction.unit())
         return std::nullopt;
-    MatchKey key{
+    TWTransactionMatchKey key{
         transaction.total(),    transaction.account1Identifier(), transaction.account2Identifier(),
         transaction.dayValue(), transaction.unit()->code(),       0};
     if (transaction.hasSplit()) {
@@ -81,24 +78,6 @@ std::optional<MatchKey> matchKey(const TWTransaction &transaction)
     }
     return key;
 }
-
-// The accounts a budget line counts: its account, or every account of its
-// group at any depth.
-TWBudgetTotalPtr budgetTotalFor(const TWBusiness &business, const TWBudgetItem &budgetItem)
-{
-    TWAccountList accounts;
-    if (budgetItem.itemType() == TWItemTypeAccount) {
-        if (TWAccountPtr account = business.accountWithIdentifier(budgetItem.itemIdentifier()))
-            accounts.append(account);
-    } else {
-        accounts = business.groupItems(budgetItem.itemIdentifier(), TWItemTypeAccount);
-    }
-    return budgetItem.budgetTotalWithTransactions(business.transactions(), accounts,
-                                                  business.homeUnit(), TWBusiness::unitConverter(),
-                                                  &TWBusiness::isAccountDebitPositive);
-}
-
-} // namespace
 
 // ---- Running balances and balances at a date ----
 
@@ -307,12 +286,13 @@ QDateTime TWBusiness::newestTransactionDate() const
 
 bool TWBusiness::matchTransaction(const TWTransaction &transaction) const
 {
-    const std::optional<MatchKey> key = matchKey(transaction);
+    const std::optional<TWTransactionMatchKey> key = twTransactionMatchKey(transaction);
     if (!key)
         return false;
-    return std::any_of(
-        m_transactions.cbegin(), m_transactions.cend(),
-        [&](const TWTransactionPtr &stored) { return stored && matchKey(*stored) == key; });
+    return std::any_of(m_transactions.cbegin(), m_transactions.cend(),
+                       [&](const TWTransactionPtr &stored) {
+                           return stored && twTransactionMatchKey(*stored) == key;
+                       });
 }
 
 QList<bool> TWBusiness::matchTransactions(const TWTransactionList &transactions,
@@ -320,16 +300,17 @@ QList<bool> TWBusiness::matchTransactions(const TWTransactionList &transactions,
 {
     // How many stored transactions have each key: each is ticked off by the
     // one row it matches.
-    QHash<MatchKey, qsizetype> stored;
+    QHash<TWTransactionMatchKey, qsizetype> stored;
     stored.reserve(m_transactions.size());
     for (const TWTransactionPtr &transaction : m_transactions) {
         if (!transaction)
             continue;
-        if (std::optional<MatchKey> key = matchKey(*transaction))
+        if (std::optional<TWTransactionMatchKey> key = twTransactionMatchKey(*transaction))
             ++stored[std::move(*key)];
     }
     const auto take = [&stored](const TWTransactionPtr &transaction) {
-        const std::optional<MatchKey> key = transaction ? matchKey(*transaction) : std::nullopt;
+        const std::optional<TWTransactionMatchKey> key =
+            transaction ? twTransactionMatchKey(*transaction) : std::nullopt;
         if (!key)
             return false;
         const auto found = stored.find(*key);

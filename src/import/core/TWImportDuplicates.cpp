@@ -3,6 +3,7 @@
 #include "foundation/TWDateAdditions.h"
 #include "model/TWAccount.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionMatchKey.h"
 #include "store/TWWorkTotals.h"
 
 #include <QHash>
@@ -78,56 +79,12 @@ std::optional<ExpenseKey> expenseKey(const TWExpense &expense)
 
 // A transaction as one account's register lists it: that account first, the
 // other second, the amount as it moves that account (the store's sign: the
-// first account gains the total). A split transaction is its lines, in any
-// order, folded into one fingerprint: the total and accounts it carries are
-// whatever made it left there.
-struct MatchKey {
-    qint64 total = 0;
-    qint32 account1 = 0;
-    qint32 account2 = 0;
-    std::uint32_t day = 0;
-    QString unit;
-    quint64 lines = 0;
-    bool operator==(const MatchKey &) const = default;
-};
+// first account gains the total).
+using MatchKey = TWTransactionMatchKey;
 
-size_t qHash(const MatchKey &key, size_t seed = 0)
-{
-    return qHashMulti(seed, key.total, key.account1, key.account2, key.day, key.unit, key.lines);
-}
-
-// A well-mixed 64-bit value of one split line; summed over the lines, their
-// order does not matter.
-quint64 lineFingerprint(qint32 account, qint64 total)
-{
-    quint64 z = (quint64(quint32(account)) << 32) ^ quint64(total) ^ 0x9E3779B97F4A7C15ULL;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return (z ^ (z >> 31)) + quint64(total) * 0x9E3779B97F4A7C15ULL;
-}
-
-// None for a transaction that can match nothing: no day or no unit.
 std::optional<MatchKey> rowKey(const TWTransaction &transaction)
 {
-    if (transaction.dayValue() == 0 || !transaction.unit())
-        return std::nullopt;
-    MatchKey key{
-        transaction.total(),    transaction.account1Identifier(), transaction.account2Identifier(),
-        transaction.dayValue(), transaction.unit()->code(),       0};
-    if (transaction.hasSplit()) {
-        key.total = 0;
-        key.account1 = 0;
-        key.account2 = 0;
-        // The line count too, so that no line can be added or dropped unseen.
-        key.lines = quint64(transaction.splits().size()) << 56;
-        for (const TWSplitPtr &split : transaction.splits()) {
-            if (!split)
-                continue;
-            key.lines += lineFingerprint(split->accountIdentifier(), split->total());
-            key.total += std::max<qint64>(split->total(), 0);
-        }
-    }
-    return key;
+    return twTransactionMatchKey(transaction);
 }
 
 // The places of the stored transactions, each taken by one row at most, found
