@@ -827,18 +827,14 @@ void TWMasterController::deleteMaster(bool context)
 QString TWMasterController::deletedPaymentsText(const TWMasterItemList &nodes) const
 {
     // A client takes its projects' invoices along, a merchant its bills, and
-    // with them the money their payments moved.
+    // with them the money their payments moved. A group takes every client or
+    // merchant below it, each counted once when it is also chosen on its own.
     TWClientList clients;
     TWMerchantList merchants;
-    for (const TWMasterItemPtr &node : nodes) {
-        const TWItemPtr item = node->item();
-        if (!item || TWItem::isGroupType(item->type()))
-            continue;
-        if (item->type() == TWItemTypeClient)
-            clients.append(std::static_pointer_cast<TWClient>(item));
-        else if (item->type() == TWItemTypeMerchant)
-            merchants.append(std::static_pointer_cast<TWMerchant>(item));
-    }
+    for (const TWItemPtr &item : TWMasterItem::childItems(nodes, TWItemTypeClient))
+        clients.append(std::static_pointer_cast<TWClient>(item));
+    for (const TWItemPtr &item : TWMasterItem::childItems(nodes, TWItemTypeMerchant))
+        merchants.append(std::static_pointer_cast<TWMerchant>(item));
     if (clients.isEmpty() && merchants.isEmpty())
         return {};
     const TWInvoiceList invoices =

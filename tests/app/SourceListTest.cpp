@@ -162,81 +162,100 @@ TEST_F(SourceListTest, DeletingAfterConfirmation)
 // bills: how many payments, how much, how many reconciled.
 TEST_F(SourceListTest, DeletingAClientOrAMerchantNamesThePaymentsThatGo)
 {
-    TWClientPtr client;
-    TWMerchantPtr merchant;
-    TWAccountPtr bank, receivable, payable, sales, costs;
-    auto document = windowDocument([&](TWBusiness &b) {
-        bank = addAccount(b, QStringLiteral("Bank"));
-        receivable = addAccount(b, QStringLiteral("Receivable"), 0, QStringLiteral("USD"), 1);
-        payable = addAccount(b, QStringLiteral("Payable"), 0, QStringLiteral("USD"), 9);
-        sales = addAccount(b, QStringLiteral("Sales"), 0, QStringLiteral("USD"), 15);
-        costs = addAccount(b, QStringLiteral("Costs"), 0, QStringLiteral("USD"), 16);
-        client = addClient(b, QStringLiteral("Acme"));
-        merchant = addMerchant(b, QStringLiteral("Paper Co"));
-        const TWProjectPtr project = TWProject::projectWithDate(
-            twLocal(2024, 1, 1), false, QStringLiteral("Site"), TWProjectTypeProject, {}, {}, 0,
-            b.homeUnit(), 0.0, {}, client->identifier(), b.nextProjectIdentifier());
-        ASSERT_OK(b.addProject(project, false));
-        const auto link = [&b](const TWTransactionPtr &t, std::uint32_t type, qint32 parent,
-                               qint32 child) {
-            EXPECT_OK(b.addRelationship(
-                TWRelationship::relationshipWithType(type, 0, parent, child, t->identifier(), 0,
-                                                     b.nextRelationshipIdentifier()),
-                false));
-        };
-        const TWInvoicePtr invoice = TWInvoice::invoiceWithDate(
-            twLocal(2024, 6, 1), QStringLiteral("1001"), QString(), true, false, {}, 0, {},
-            project->identifier(), b.nextInvoiceIdentifier());
-        ASSERT_OK(b.addInvoice(invoice, false));
-        link(addTransaction(b, receivable, sales, 90000), 0, project->identifier(),
-             invoice->identifier());
-        for (const qint64 amount : {50000, 30000, 10000}) {
-            const TWTransactionPtr deposit = addTransaction(b, bank, receivable, amount);
-            deposit->setCleared(amount != 10000);
-            ASSERT_OK(b.updateTransaction(deposit, false, false, false, false));
-            link(deposit, 0, project->identifier(), invoice->identifier());
-        }
-        const TWBillPtr bill =
-            TWBill::billWithDate(twLocal(2024, 6, 2), QStringLiteral("Paper"), true, false, {}, 0,
-                                 {}, merchant->identifier(), b.nextBillIdentifier());
-        ASSERT_OK(b.addBill(bill, false));
-        link(addTransaction(b, costs, payable, 4000), 3, merchant->identifier(),
-             bill->identifier());
-        const TWTransactionPtr payment = addTransaction(b, payable, bank, 4000);
-        payment->setCleared(true);
-        ASSERT_OK(b.updateTransaction(payment, false, false, false, false));
-        link(payment, 3, merchant->identifier(), bill->identifier());
-    });
-    TWMasterController &list = master(*document);
-    TWBusiness &b = *document->business();
-    const auto money = [&b](qint64 value) {
-        return TWFormatter::formatter().valueString(value, b.homeUnit().get(), true, true, false,
-                                                    true, true);
+    // A group deleted takes the clients or merchants below it with their
+    // payments, so it says what goes as a single delete does.
+    struct Case {
+        const char *name;
+        bool group;
     };
-    const qint32 cash = bank->identifier(), income = sales->identifier(),
-                 expense = costs->identifier();
-    EXPECT_EQ(twAccountSumsFromRows(b),
-              (QHash<qint32, qint64>{{cash, 90000 - 4000}, {income, -90000}, {expense, 4000}}));
+    for (const Case &c : {Case{"one record", false}, Case{"its group", true}}) {
+        SCOPED_TRACE(c.name);
+        TWClientPtr client;
+        TWMerchantPtr merchant;
+        TWGroupPtr clients, merchants;
+        TWAccountPtr bank, receivable, payable, sales, costs;
+        auto document = windowDocument([&](TWBusiness &b) {
+            bank = addAccount(b, QStringLiteral("Bank"));
+            receivable = addAccount(b, QStringLiteral("Receivable"), 0, QStringLiteral("USD"), 1);
+            payable = addAccount(b, QStringLiteral("Payable"), 0, QStringLiteral("USD"), 9);
+            sales = addAccount(b, QStringLiteral("Sales"), 0, QStringLiteral("USD"), 15);
+            costs = addAccount(b, QStringLiteral("Costs"), 0, QStringLiteral("USD"), 16);
+            clients = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Clients"), 0, true);
+            const TWGroupPtr inner = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Inner"),
+                                              clients->identifier(), true);
+            merchants = addGroup(b, TWItemTypeMerchantGroup, QStringLiteral("Suppliers"), 0, true);
+            client = addClient(b, QStringLiteral("Acme"), inner->identifier());
+            merchant = addMerchant(b, QStringLiteral("Paper Co"), merchants->identifier());
+            const TWProjectPtr project = TWProject::projectWithDate(
+                twLocal(2024, 1, 1), false, QStringLiteral("Site"), TWProjectTypeProject, {}, {}, 0,
+                b.homeUnit(), 0.0, {}, client->identifier(), b.nextProjectIdentifier());
+            ASSERT_OK(b.addProject(project, false));
+            const auto link = [&b](const TWTransactionPtr &t, std::uint32_t type, qint32 parent,
+                                   qint32 child) {
+                EXPECT_OK(b.addRelationship(
+                    TWRelationship::relationshipWithType(type, 0, parent, child, t->identifier(), 0,
+                                                         b.nextRelationshipIdentifier()),
+                    false));
+            };
+            const TWInvoicePtr invoice = TWInvoice::invoiceWithDate(
+                twLocal(2024, 6, 1), QStringLiteral("1001"), QString(), true, false, {}, 0, {},
+                project->identifier(), b.nextInvoiceIdentifier());
+            ASSERT_OK(b.addInvoice(invoice, false));
+            link(addTransaction(b, receivable, sales, 90000), 0, project->identifier(),
+                 invoice->identifier());
+            for (const qint64 amount : {50000, 30000, 10000}) {
+                const TWTransactionPtr deposit = addTransaction(b, bank, receivable, amount);
+                deposit->setCleared(amount != 10000);
+                ASSERT_OK(b.updateTransaction(deposit, false, false, false, false));
+                link(deposit, 0, project->identifier(), invoice->identifier());
+            }
+            const TWBillPtr bill =
+                TWBill::billWithDate(twLocal(2024, 6, 2), QStringLiteral("Paper"), true, false, {},
+                                     0, {}, merchant->identifier(), b.nextBillIdentifier());
+            ASSERT_OK(b.addBill(bill, false));
+            link(addTransaction(b, costs, payable, 4000), 3, merchant->identifier(),
+                 bill->identifier());
+            const TWTransactionPtr payment = addTransaction(b, payable, bank, 4000);
+            payment->setCleared(true);
+            ASSERT_OK(b.updateTransaction(payment, false, false, false, false));
+            link(payment, 3, merchant->identifier(), bill->identifier());
+        });
+        TWMasterController &list = master(*document);
+        TWBusiness &b = *document->business();
+        const auto money = [&b](qint64 value) {
+            return TWFormatter::formatter().valueString(value, b.homeUnit().get(), true, true,
+                                                        false, true, true);
+        };
+        const qint32 cash = bank->identifier(), income = sales->identifier(),
+                     expense = costs->identifier();
+        EXPECT_EQ(twAccountSumsFromRows(b),
+                  (QHash<qint32, qint64>{{cash, 90000 - 4000}, {income, -90000}, {expense, 4000}}));
 
-    list.selectMasterItems({list.masterItemWithType(5, 6, client->identifier())});
-    list.deleteMaster(false);
-    auto *alert = document->windowForSheet()->findChild<QMessageBox *>("deleteMasterAlert");
-    ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->informativeText(),
-              TWLocalized("deletedPaymentsCount")
-                  .arg(QStringLiteral("3"), money(90000), QStringLiteral("2")));
-    answerDelete(*document, true);
-    EXPECT_EQ(twAccountSumsFromRows(b), (QHash<qint32, qint64>{{cash, -4000}, {expense, 4000}}));
+        list.selectMasterItems(
+            {c.group ? list.masterItemWithType(5, TWItemTypeClientGroup, clients->identifier())
+                     : list.masterItemWithType(5, 6, client->identifier())});
+        list.deleteMaster(false);
+        auto *alert = document->windowForSheet()->findChild<QMessageBox *>("deleteMasterAlert");
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->informativeText(),
+                  TWLocalized("deletedPaymentsCount")
+                      .arg(QStringLiteral("3"), money(90000), QStringLiteral("2")));
+        answerDelete(*document, true);
+        EXPECT_EQ(twAccountSumsFromRows(b),
+                  (QHash<qint32, qint64>{{cash, -4000}, {expense, 4000}}));
 
-    list.selectMasterItems({list.masterItemWithType(5, 7, merchant->identifier())});
-    list.deleteMaster(false);
-    alert = document->windowForSheet()->findChild<QMessageBox *>("deleteMasterAlert");
-    ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->informativeText(),
-              TWLocalized("deletedPaymentsCount")
-                  .arg(QStringLiteral("1"), money(4000), QStringLiteral("1")));
-    answerDelete(*document, true);
-    EXPECT_TRUE(twAccountSumsFromRows(b).isEmpty());
+        list.selectMasterItems(
+            {c.group ? list.masterItemWithType(5, TWItemTypeMerchantGroup, merchants->identifier())
+                     : list.masterItemWithType(5, 7, merchant->identifier())});
+        list.deleteMaster(false);
+        alert = document->windowForSheet()->findChild<QMessageBox *>("deleteMasterAlert");
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->informativeText(),
+                  TWLocalized("deletedPaymentsCount")
+                      .arg(QStringLiteral("1"), money(4000), QStringLiteral("1")));
+        answerDelete(*document, true);
+        EXPECT_TRUE(twAccountSumsFromRows(b).isEmpty());
+    }
 }
 
 // A closed transaction anywhere in the chosen records refuses the whole

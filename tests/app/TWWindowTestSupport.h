@@ -202,11 +202,11 @@ protected:
         EXPECT_OK(b.addClient(client, false));
         return client;
     }
-    static TWMerchantPtr addMerchant(TWBusiness &b, const QString &name)
+    static TWMerchantPtr addMerchant(TWBusiness &b, const QString &name, qint32 parent = 0)
     {
         auto merchant =
-            TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(), 0, 0,
-                                               QImage(), {}, {}, {}, QUrl(), {}, {});
+            TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(), parent,
+                                               0, QImage(), {}, {}, {}, QUrl(), {}, {});
         EXPECT_OK(b.addMerchant(merchant, false));
         return merchant;
     }
