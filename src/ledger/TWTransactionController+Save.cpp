@@ -15,6 +15,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWBuiltInFields.h"
 #include "store/TWAmountLimits.h"
+#include "store/TWDocumentNames.h"
 #include "store/TWTransactionEditing.h"
 
 #include <QApplication>
@@ -258,6 +259,24 @@ TWSaveOutcome TWTransactionController::saveTransactionComplete()
     return finishSave(writeTransaction());
 }
 
+void TWTransactionController::settleBills()
+{
+    if (m_isImport || !m_editTransaction || !m_business)
+        return;
+    // A bill whose payments reach its total reads as paid; one paid beyond
+    // it is never passed over in silence.
+    const TWBusiness::SettledBills settled = m_business->settleBillsPaidBy(*m_editTransaction);
+    // The lists showing those bills take their new state.
+    if (!settled.marked.isEmpty() && m_document)
+        m_document->transactionsUpdated();
+    QWidget *window =
+        m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : sheetWindow();
+    if (!settled.overpaid.isEmpty())
+        twRunNotice(twOverpaidBillsText(settled.overpaid, *m_business), window);
+    if (settled.error)
+        presentError(*settled.error);
+}
+
 TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
 {
     // The store also reports a failed year-end rebuild after the transaction
@@ -275,6 +294,7 @@ TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
     m_saved = true;
     if (m_document)
         m_document->updateChangeCount(0);
+    settleBills();
 
     if (m_mode == TWTransactionEditorMode::NewSeveral) {
         // The next transaction of the run: a fresh copy of the template with

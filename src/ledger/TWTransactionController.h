@@ -167,6 +167,9 @@ private:
     TWErrorResult writeTransaction();
     bool transactionLanded() const;
     TWSaveOutcome finishSave(const TWErrorResult &error);
+    // Marks the bills the saved payment settles as paid and tells of any
+    // paid beyond its total.
+    void settleBills();
     TWSaveOutcome updateRepeatItems(int code);
     TWErrorResult addTransactionWithRelationships(const TWTransactionPtr &transaction);
     void presentError(const TWError &error);

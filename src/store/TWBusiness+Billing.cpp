@@ -3,6 +3,7 @@
 
 #include "store/TWBusiness.h"
 #include "store/TWDocumentNames.h"
+#include "store/TWOwing.h"
 
 #include "foundation/TWLocalized.h"
 #include "foundation/TWStringAdditions.h"
@@ -188,6 +189,55 @@ TWBusiness::DeletedPayments TWBusiness::paymentsDeletedWith(const TWInvoiceList 
         }
     }
     return deleted;
+}
+
+// ---- Bills a payment settles ----
+
+TWBusiness::SettledBills TWBusiness::settleBillsPaidBy(const TWTransaction &payment)
+{
+    SettledBills settled;
+    QSet<qint32> seen;
+    for (const TWRelationshipPtr &link : relationshipsWithTransaction(payment)) {
+        if (link->type() != TWRelationshipTypeBillPayment || seen.contains(link->childIdentifier()))
+            continue;
+        seen.insert(link->childIdentifier());
+        const TWBillPtr stored = billWithIdentifier(link->childIdentifier());
+        if (!stored)
+            continue;
+        const TWBillPtr bill = stored->copy();
+        twUpdateTransactions(*bill, *this);
+        const TWPaymentEntryList entries = twPaymentEntries(bill->transactions(), *this);
+        // A bill of nothing yet is not paid by a payment of nothing.
+        if (bill->totalWithEntries(entries) <= 0)
+            continue;
+        const qint64 owe = bill->oweWithEntries(entries);
+        if (owe > 0)
+            continue;
+        if (owe < 0)
+            settled.overpaid.append({stored, -owe});
+        if (stored->paid())
+            continue;
+        bill->setPaid(true);
+        if (TWErrorResult failed = updateBill(bill, true)) {
+            if (!settled.error)
+                settled.error = failed;
+        } else {
+            settled.marked.append(bill);
+        }
+    }
+    return settled;
+}
+
+QString twOverpaidBillsText(const QList<TWBusiness::OverpaidBill> &overpaid,
+                            const TWBusiness &business)
+{
+    QStringList lines;
+    for (const TWBusiness::OverpaidBill &entry : overpaid)
+        lines.append(TWLocalized("billOverpaidMessage")
+                         .arg(twBillNames({entry.bill}), TWFormatter::formatter().valueString(
+                                                             entry.over, business.homeUnit().get(),
+                                                             true, true, false, true, true)));
+    return lines.join(QLatin1Char('\n'));
 }
 
 // ---- Names for alerts ----

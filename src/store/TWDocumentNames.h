@@ -20,3 +20,8 @@ QString twBillNames(const TWBillList &bills);
 // they share. Empty when there is nothing to say.
 QString twDeletedPaymentsText(const TWBusiness::DeletedPayments &deleted,
                               const TWBusiness &business, bool countPayments);
+
+// The sentences telling that bills were paid beyond their totals, each bill
+// named with the amount over; empty when none was.
+QString twOverpaidBillsText(const QList<TWBusiness::OverpaidBill> &overpaid,
+                            const TWBusiness &business);

@@ -393,7 +393,12 @@ void TWMerchantController::transactionsUpdated()
     if (!m_table)
         return;
     // The same bills stay listed: their figures and rows are refreshed in
-    // place, keeping the selection.
+    // place, keeping the selection. A payment may have marked a bill paid:
+    // each row shows the bill as the store now keeps it.
+    if (m_business)
+        for (TWBillPtr &bill : m_bills)
+            if (const TWBillPtr current = m_business->billWithIdentifier(bill->identifier()))
+                bill = current;
     refreshFigures();
     QList<int> rows;
     for (int row = 0; row < m_bills.size(); ++row)

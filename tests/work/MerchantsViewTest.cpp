@@ -10,6 +10,8 @@
 #include "app/TWWindowController.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWRepeatsController.h"
+#include "ledger/TWTotalController.h"
+#include "ledger/TWTransactionController.h"
 #include "ledger/TWTransactionsController.h"
 #include "work/TWBillController.h"
 #include "work/TWMerchantController.h"
@@ -37,6 +39,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 
 namespace
 {
@@ -950,5 +953,52 @@ TEST_F(MerchantsView, APaymentThroughAnyAccountStaysABillPayment)
         ASSERT_TRUE(made);
         EXPECT_NE(made->identifier(), payment->identifier());
         EXPECT_EQ(business->transactionsWithBill(*rent).size(), 2);
+    }
+}
+
+// A payment saved in the transaction editor for a bill: once the payments
+// reach the bill's total the bill is marked paid, and money paid beyond it is
+// told, naming the bill and the amount over.
+TEST_F(MerchantsView, APaymentThatSettlesABillMarksItPaidAndOneBeyondItIsTold)
+{
+    TWAppRegistry::registry().setEditorFactory(TWEditorKind::Transaction, [](QObject *parent) {
+        return new TWTransactionController(parent);
+    });
+    struct Case {
+        const char *typed;
+        bool paid;
+        QString over;
+    };
+    for (const Case &c : {Case{"60.00", false, {}}, Case{"100.00", true, {}},
+                          Case{"130.00", true, QStringLiteral("$30.00")}}) {
+        SCOPED_TRACE(c.typed);
+        const TWBillPtr bill = addBill(QStringLiteral("Toner"));
+        addEntry(bill, -10000, expense);
+        open({merchant});
+        select({bill});
+        view->newTransaction(false);
+        auto *editor = qobject_cast<TWTransactionController *>(document->transactionController());
+        ASSERT_TRUE(editor);
+        QLineEdit *debit = editor->totalController()->field(TWTotalFieldDebit);
+        ASSERT_TRUE(debit);
+        debit->selectAll();
+        QTest::keyClicks(debit, QString::fromLatin1(c.typed));
+        emit debit->editingFinished();
+        alerts.clear();
+        ASSERT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+        settle();
+        EXPECT_EQ(business->billWithIdentifier(bill->identifier())->paid(), c.paid);
+        // The list, refreshed as the document does on a stored transaction.
+        view->transactionsUpdated();
+        const TWBillList listed = view->billsForRowIndexes({rowOf(bill)});
+        ASSERT_EQ(listed.size(), 1);
+        EXPECT_EQ(listed.first()->paid(), c.paid);
+        if (c.over.isEmpty())
+            EXPECT_TRUE(alerts.isEmpty()) << alerts.join(QLatin1Char('\n')).toStdString();
+        else
+            EXPECT_EQ(alerts,
+                      QStringList{
+                          TWLocalized("billOverpaidMessage").arg(QStringLiteral("Toner"), c.over)});
+        view.reset();
     }
 }
