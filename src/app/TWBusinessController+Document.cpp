@@ -107,6 +107,10 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
     if (opened && opened->domain() == TWUpgradeErrorDomain &&
         opened->code() == TWUpgradeRequiredErrorCode)
         return upgradeFromURL(url, error);
+    // Still locked: the user was asked and chose Cancel, so it is not told again.
+    if (opened && opened->domain() == TWPackageErrorDomain &&
+        opened->code() == TWPackageLockedError)
+        opened = std::nullopt;
     if (error)
         *error = opened;
     return false;
