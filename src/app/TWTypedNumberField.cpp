@@ -349,17 +349,12 @@ void TWWholeNumberSpinBox::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // Text that does not read keeps the field (and its sheet) open.
-        if (!commit()) {
-            event->accept();
-            return;
-        }
-        break;
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-        // Never a step from the old value under refused text.
+        // Text that does not read keeps the field (and its sheet) open, and
+        // is never stepped from the old value.
         if (!commit()) {
             event->accept();
             return;
