@@ -135,6 +135,11 @@ TEST(ImportReadBackTest, AmountsAreReadByTheFilesRulesInTheUnitsPlaces)
         {"en_US", "CAD", "csv", "€12.50", 0, "valuesNotRead"},
         {"en_US", "CAD", "csv", "USD 12.50", 0, "valuesNotRead"},
         {"de_DE", "JPY", "csv", "1.234,5", 0, "amountsTooPrecise"},
+        // A UK bank's file, a French one, and a QIF read under Arabic digits.
+        {"en_GB", "GBP", "csv", "£1,234.56", 123456, nullptr},
+        {"en_GB", "GBP", "csv", "-£12.50", -1250, nullptr},
+        {"fr_FR", "EUR", "csv", "1 234,56 €", 123456, nullptr},
+        {"ar_EG", "EGP", "qif", "-1,234.56", -123456, nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.locale) + " " + c.unit + " " + c.file + " " + c.written);
