@@ -642,6 +642,29 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
     return std::nullopt;
 }
 
+// The names of the receipt files a save in place copies (see
+// writeAttachments): those of the changed transactions' stored attachments
+// whose files are there, and their thumbnails.
+QStringList receiptFilesToCopy(const TWTransactionList &transactions)
+{
+    QStringList names;
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (!transaction || !transaction->dirtyAttachments() || !transaction->attachments())
+            continue;
+        for (const TWAttachmentPtr &attachment : *transaction->attachments()) {
+            if (!attachment || attachment->identifier() <= 0 ||
+                !TWPackageFiles::isRegularFile(attachment->filePath()))
+                continue;
+            names.append(
+                TWBusiness::attachmentFileName(attachment->identifier(), attachment->fileName()));
+            if (attachment->type() == TWAttachmentTypePhoto &&
+                !attachment->thumbnailFilePath().isEmpty())
+                names.append(TWBusiness::attachmentThumbnailFileName(attachment->identifier()));
+        }
+    }
+    return names;
+}
+
 // Deletes the queued files that are files of `folder` itself, except those
 // this save has just written (an identifier used again).
 void removeQueuedAttachments(const QStringList &queue, const QString &folder,
@@ -774,8 +797,9 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
     // the business from opening.
     const TWPackageFiles::Descriptor folder(
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    bool locked = false;
     if (folder.get() >= 0 &&
-        !TWPackageFiles::lockFolder(folder.get(), false, kPackageLockWaitMilliseconds))
+        !TWPackageFiles::lockFolder(folder.get(), false, kPackageLockWaitMilliseconds, &locked))
         return packageLockedError(path, folder.get());
     // What a save in place checks the package against. A file another
     // program wrote while it was being read matches nothing, and the first
@@ -801,8 +825,11 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
         m_packageMark = TWPackageMark{-1, QByteArrayLiteral("changed while read")};
     else
         knowMark(before);
-    // No save runs meanwhile (the lock is shared with openings only).
-    removeCutOffSaveFiles(m_attachmentsFolderPath, false);
+    // No save runs meanwhile (the lock is shared with openings only). Where
+    // no lock is kept, a save may be copying its receipts right now: what a
+    // cut-off save left stays for a save or an opening that holds the lock.
+    if (locked)
+        removeCutOffSaveFiles(m_attachmentsFolderPath, false);
     return std::nullopt;
 }
 
@@ -1182,8 +1209,9 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // one step: another copy's save into the package waits for this one's
     // end, then finds what this one wrote and asks.
     const TWPackageFiles::Descriptor lock(inPlace ? m_packageAnchor.openFolder() : -1);
+    bool locked = false;
     if (lock.get() >= 0 &&
-        !TWPackageFiles::lockFolder(lock.get(), true, kPackageLockWaitMilliseconds))
+        !TWPackageFiles::lockFolder(lock.get(), true, kPackageLockWaitMilliseconds, &locked))
         return packageLockedError(path, lock.get());
     // A replace may have taken the name while this save waited: the package
     // held is no longer at it.
@@ -1194,7 +1222,14 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // mark of is written over only when the user said so.
     const bool accepted = std::exchange(m_packageChangesAccepted, false);
     if (inPlace && (m_packageMark || (!accepted && TWPackageFiles::isRegularFile(dataPath)))) {
-        const std::optional<TWPackageMark> now = TWPackageMark::of(dataPath);
+        bool busy = false;
+        const std::optional<TWPackageMark> now = TWPackageMark::of(dataPath, &busy);
+        // Another program writing the database (a write transaction held
+        // past the wait) has changed nothing yet: the business is in use,
+        // and the save may be tried again once it has finished.
+        if (!now && busy)
+            return packageError(TWPackageLockedError,
+                                TWLocalized("packageInUseDescription").arg(path));
         if (!m_packageMark || !now || !now->sameSave(*m_packageMark))
             return packageError(TWPackageChangedError,
                                 TWLocalized("packageChangedDescription").arg(path));
@@ -1241,23 +1276,33 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // takes, so copying never replaces a file that document still uses; a
     // save that fails before the database is committed removes the files it
     // added.
-    // While receipts are copied in place a marker says so: a save cut off
-    // meanwhile leaves files no transaction names (and perhaps a copy's
-    // temporary file), which the next save or opening removes.
+    // While receipts are copied in place a marker says so and lists them: a
+    // save cut off meanwhile leaves files no transaction names (and perhaps a
+    // copy's temporary file), which the next save or opening that holds the
+    // package's lock removes.
     const QString savingMarker =
         QDir(attachmentsPath).filePath(TWPackageFiles::savingMarkerFileName);
     WrittenAttachments written;
+    bool markerWritten = false;
     const auto failed = [&](const TWError &error) -> TWErrorResult {
         written.removeCreated();
         removeMadeFolders();
-        if (inPlace)
+        if (markerWritten)
             QFile::remove(savingMarker);
         return error;
     };
-    if (inPlace) {
+    if (inPlace && locked)
         removeCutOffSaveFiles(attachmentsPath, true);
+    if (inPlace) {
+        if (TWErrorResult error = renumberTakenAttachments(transactions, attachmentsPath))
+            return failed(*error);
+        // The marker lists what this save copies: only those files can be
+        // taken for a cut-off save's own.
+        QByteArray listed;
+        for (const QString &name : receiptFilesToCopy(transactions))
+            listed += name.toUtf8() + '\n';
         QString reason;
-        if (!TWPackageFiles::writeFile(savingMarker, {}, false, &reason)) {
+        if (!TWPackageFiles::writeFile(savingMarker, listed, false, &reason)) {
             const int why = errno;
             const char *key = TWPackageFiles::isDiskFullErrno(why)   ? "packageFullDescription"
                               : TWPackageFiles::isReadOnlyErrno(why) ? "packageReadOnlyDescription"
@@ -1267,10 +1312,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
                 key ? TWLocalized(key).arg(path)
                     : TWLocalized("packageSettingsWriteDescription").arg(savingMarker, reason));
         }
-    }
-    if (inPlace) {
-        if (TWErrorResult error = renumberTakenAttachments(transactions, attachmentsPath))
-            return failed(*error);
+        markerWritten = true;
     }
     if (TWErrorResult error =
             writeAttachments(*this, transactions, attachmentsPath, inPlace, written))
@@ -1332,7 +1374,11 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
             return error;
         // A full disk and a package that cannot be written are said so, of
         // the business, not of a file inside it.
-        if (error->domain() == TWDatabaseErrorDomain && (error->code() & 0xFF) == SQLITE_FULL)
+        if (error->domain() == TWDatabaseErrorDomain &&
+            ((error->code() & 0xFF) == SQLITE_BUSY || (error->code() & 0xFF) == SQLITE_LOCKED))
+            error = packageError(TWPackageLockedError,
+                                 TWLocalized("packageInUseDescription").arg(path));
+        else if (error->domain() == TWDatabaseErrorDomain && (error->code() & 0xFF) == SQLITE_FULL)
             error =
                 packageError(TWPackageFolderError, TWLocalized("packageFullDescription").arg(path));
         else if (error->domain() == TWDatabaseErrorDomain &&

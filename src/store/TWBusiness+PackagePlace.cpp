@@ -23,6 +23,9 @@
 namespace
 {
 
+// More than any save's list of receipts: a marker past it is no marker of ours.
+constexpr qint64 kSavingMarkerLimit = 16 * 1024 * 1024;
+
 QString packagePath(const QUrl &url)
 {
     if (!url.isLocalFile() || url.toLocalFile().isEmpty())
@@ -229,14 +232,15 @@ namespace
 
 // The names of the attachment files (and thumbnails) the attachments table
 // of `schema` names.
-QSet<QString> namedAttachmentFiles(sqlite3 *database, const char *schema)
+QSet<QString> namedAttachmentFiles(sqlite3 *database, const char *schema, bool *read = nullptr)
 {
     QSet<QString> names;
     sqlite3_stmt *rows = nullptr;
     const QByteArray sql =
         QByteArray("SELECT identifier, fileName, type FROM ") + schema + ".attachments;";
-    if (sqlite3_prepare_v2(database, sql.constData(), -1, &rows, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(rows) == SQLITE_ROW) {
+    int rc = sqlite3_prepare_v2(database, sql.constData(), -1, &rows, nullptr);
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(rows)) == SQLITE_ROW) {
             const auto identifier = qint32(sqlite3_column_int64(rows, 0));
             names.insert(TWBusiness::attachmentFileName(
                 identifier,
@@ -246,21 +250,26 @@ QSet<QString> namedAttachmentFiles(sqlite3 *database, const char *schema)
         }
     }
     sqlite3_finalize(rows);
+    if (read)
+        *read = rc == SQLITE_DONE;
     return names;
 }
 
-// The same for the database of the package at `packagePath`, read only.
-QSet<QString> namedAttachmentFiles(const QString &packagePath)
+// The same for the database of the package at `packagePath`, read only;
+// `read` says whether it was read whole.
+QSet<QString> namedAttachmentFiles(const QString &packagePath, bool *read = nullptr)
 {
     QSet<QString> names;
     sqlite3 *file = nullptr;
+    if (read)
+        *read = false;
     const QString data = QDir(packagePath).filePath(TWPackageDataFileName);
     if (TWPackageFiles::isRegularFile(data) &&
         sqlite3_open_v2(QFile::encodeName(data).constData(), &file,
                         SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK &&
         !TWBusiness::hardenConnection(file)) {
         sqlite3_busy_timeout(file, 2000);
-        names = namedAttachmentFiles(file, "main");
+        names = namedAttachmentFiles(file, "main", read);
     }
     sqlite3_close_v2(file);
     return names;
@@ -301,13 +310,32 @@ void TWBusiness::removeCutOffSaveFiles(const QString &attachmentsPath, bool pack
     mode_t mode = 0;
     if (attachmentsPath.isEmpty() || !fileMode(marker, &mode) || !S_ISREG(mode))
         return;
-    QSet<QString> named = namedAttachmentFiles(m_database, "main");
+    // Only what that save listed as the receipts it copies can be its own: a
+    // file the user put there, whatever its name, is not listed. A marker
+    // that lists nothing (an earlier build's) gives nothing away.
+    QSet<QString> listed;
+    if (QFile file(marker); file.size() <= kSavingMarkerLimit && file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QString name = QString::fromUtf8(line);
+            if (TWPackageFiles::isReceiptFileName(name))
+                listed.insert(name);
+        }
+    }
+    // The receipts the package's committed database names are the
+    // business's, whichever save copied them: at an opening the working copy
+    // was just read from it; before a save in place it is read from the
+    // file, since the working copy names receipts of its own not copied yet,
+    // which may bear the same numbers.
+    bool read = false;
+    QSet<QString> named =
+        packageDatabase ? namedAttachmentFiles(QFileInfo(attachmentsPath).absolutePath(), &read)
+                        : namedAttachmentFiles(m_database, "main", &read);
+    // Unread, nothing can be told apart: all stays for a later save.
+    if (!read)
+        return;
     if (packageDatabase) {
-        // Before a save in place (checked against the package's database),
-        // the receipts that database names besides the working copy's are
-        // those queued for removal and those of a save the user chose to
-        // write over: they stay until a save that no longer names them is
-        // committed.
+        // Queued for removal, or of a save the user chose to write over:
+        // they stay until a save that no longer names them is committed.
         for (const QString &path : std::as_const(m_deleteAttachments))
             named.insert(QFileInfo(path).fileName());
         for (const QString &name : std::as_const(m_overwrittenFiles))
@@ -315,11 +343,12 @@ void TWBusiness::removeCutOffSaveFiles(const QString &attachmentsPath, bool pack
     }
     const QDir::Filters files = QDir::Files | QDir::Hidden | QDir::System;
     for (const QString &name : folder.entryList(files)) {
-        const bool numbered = !name.isEmpty() && name.at(0).isDigit();
-        if (name == TWPackageFiles::savingMarkerFileName ||
-            !(TWPackageFiles::isCopyTemporaryName(name) || (numbered && !named.contains(name))))
-            continue;
-        if (fileMode(folder.filePath(name), &mode) && S_ISREG(mode))
+        const bool own =
+            (listed.contains(name) && !named.contains(name)) ||
+            std::any_of(listed.cbegin(), listed.cend(), [&name](const QString &receipt) {
+                return TWPackageFiles::isCopyTemporaryOf(name, receipt);
+            });
+        if (own && fileMode(folder.filePath(name), &mode) && S_ISREG(mode))
             QFile::remove(folder.filePath(name));
     }
     QFile::remove(marker);

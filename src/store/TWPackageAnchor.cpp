@@ -89,8 +89,10 @@ int TWPackageAnchor::openFolder() const
     return m_fd < 0 ? -1 : ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-std::optional<TWPackageMark> TWPackageMark::of(const QString &path)
+std::optional<TWPackageMark> TWPackageMark::of(const QString &path, bool *busy)
 {
+    if (busy)
+        *busy = false;
     // SQLite would open a journal beside it as it is: a pipe there blocks.
     if (!TWPackageFiles::isRegularFile(path) || QFileInfo(path).isSymLink() ||
         !TWPackageFiles::firstIrregularDatabaseFile(QFileInfo(path).path()).isEmpty())
@@ -118,9 +120,13 @@ std::optional<TWPackageMark> TWPackageMark::of(const QString &path)
     // registered here and extensions stay off.
     sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1, nullptr);
     // The token and the header under one read lock: nothing writes between.
-    if (sqlite3_exec(connection, "BEGIN; SELECT count(*) FROM sqlite_schema;", nullptr, nullptr,
-                     nullptr) != SQLITE_OK)
+    rc = sqlite3_exec(connection, "BEGIN; SELECT count(*) FROM sqlite_schema;", nullptr, nullptr,
+                      nullptr);
+    if (rc != SQLITE_OK) {
+        if (busy)
+            *busy = (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED;
         return std::nullopt;
+    }
     TWPackageMark mark;
     sqlite3_stmt *statement = nullptr;
     const QByteArray sql = "SELECT value FROM main.info WHERE identifier=" +
@@ -139,4 +145,41 @@ std::optional<TWPackageMark> TWPackageMark::of(const QString &path)
     if (mark.header.isEmpty())
         return std::nullopt;
     return mark;
+}
+
+std::optional<TWPackageContents> TWPackageContents::of(const QString &path)
+{
+    const QString data = path + QStringLiteral("/Data.sql");
+    if (!TWPackageFiles::isRegularFile(data) || QFileInfo(data).isSymLink())
+        return std::nullopt;
+    sqlite3 *connection = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(data).constData(), &connection,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(connection);
+        return std::nullopt;
+    }
+    const auto closed = qScopeGuard([connection] { sqlite3_close_v2(connection); });
+    sqlite3_busy_timeout(connection, 2000);
+    sqlite3_db_config(connection, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    TWPackageContents contents;
+    bool found = false;
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(connection,
+                           "SELECT (SELECT name FROM main.businesses ORDER BY identifier LIMIT 1),"
+                           " (SELECT count(*) FROM main.transactions);",
+                           -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        found = true;
+        contents.businessName =
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+        contents.transactions = sqlite3_column_int64(statement, 1);
+    }
+    sqlite3_finalize(statement);
+    if (!found)
+        return std::nullopt;
+    struct stat info;
+    if (::lstat(QFile::encodeName(data).constData(), &info) == 0)
+        contents.writtenSeconds = qint64(info.st_mtim.tv_sec);
+    return contents;
 }

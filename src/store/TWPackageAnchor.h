@@ -54,6 +54,19 @@ struct TWPackageMark {
     bool sameSave(const TWPackageMark &other) const { return !header.isEmpty() && *this == other; }
     // The mark of the regular database file at `path` (no link followed),
     // read through SQLite so that a save cut off is rolled back first; none
-    // when there is no such database.
-    static std::optional<TWPackageMark> of(const QString &path);
+    // when there is no such database. `busy` (when given) says whether that
+    // is because another program kept the file locked past the wait.
+    static std::optional<TWPackageMark> of(const QString &path, bool *busy = nullptr);
+};
+
+// What a business package holds, as the user is told of a copy found beside
+// a business (a save cut off left it): the business's name, how many
+// transactions it has and when its database was last written.
+struct TWPackageContents {
+    QString businessName;
+    qint64 transactions = 0;
+    qint64 writtenSeconds = 0; // since 1970, by the file's time
+    // Read from the package at `path` (read only, no link followed); none
+    // when it holds no business database that can be read.
+    static std::optional<TWPackageContents> of(const QString &path);
 };

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <cerrno>
@@ -358,16 +359,39 @@ qint64 newToken()
     return token;
 }
 
-bool lockFolder(int fd, bool exclusive, int waitMilliseconds)
+namespace
 {
+
+bool &locksKept()
+{
+    static bool kept = true;
+    return kept;
+}
+
+} // namespace
+
+void setLocksKept(bool kept)
+{
+    locksKept() = kept;
+}
+
+bool lockFolder(int fd, bool exclusive, int waitMilliseconds, bool *held)
+{
+    if (held)
+        *held = false;
     if (fd < 0)
         return false;
+    if (!locksKept())
+        return true;
     // Polled, so that a copy that never lets go cannot hold this one for good.
     QDeadlineTimer deadline(waitMilliseconds);
     int pause = 1;
     for (;;) {
-        if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0)
+        if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
+            if (held)
+                *held = true;
             return true;
+        }
         // A file system that keeps no locks (ENOLCK, a network share) has
         // no holder to wait for.
         if (errno != EWOULDBLOCK && errno != EINTR)
@@ -421,6 +445,18 @@ bool lockHeldByThisProgram(int fd)
 bool isCopyTemporaryName(const QString &name)
 {
     return name.startsWith(QLatin1Char('.')) && name.contains(kCopyTemporaryInfix);
+}
+
+bool isCopyTemporaryOf(const QString &name, const QString &receipt)
+{
+    const QString start = QLatin1Char('.') + receipt + kCopyTemporaryInfix;
+    return name.size() > start.size() && name.startsWith(start);
+}
+
+bool isReceiptFileName(const QString &name)
+{
+    static const QRegularExpression shape(QStringLiteral("^[0-9]{1,10}t?(\\.[^/.]+)?$"));
+    return shape.match(name).hasMatch();
 }
 
 bool isDiskFullErrno(int error)

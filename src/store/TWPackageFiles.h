@@ -158,19 +158,30 @@ bool clearPendingPlace(const QString &path);
 // Locks the folder open as `fd` (flock), shared or exclusive, waiting up to
 // `waitMilliseconds` for another process that holds it; false only when one
 // kept it that long (or `fd` is none). On a file system that keeps no locks
-// it goes on unlocked. The lock goes with the descriptor.
-bool lockFolder(int fd, bool exclusive, int waitMilliseconds);
+// it goes on unlocked; `held` (when given) says whether the lock was taken.
+// The lock goes with the descriptor.
+bool lockFolder(int fd, bool exclusive, int waitMilliseconds, bool *held = nullptr);
+// Installed by tests only: false makes lockFolder go on as on a file system
+// that keeps no locks.
+void setLocksKept(bool kept);
 // Whether a process that holds a lock on the folder open as `fd` is known to
 // be another running copy of this program (the same program file); false
 // when it is another program or cannot be told.
 bool lockHeldByThisProgram(int fd);
 
 // The file a save in place keeps in the package's "Attachments" while it
-// copies receipts: one found there says a save was cut off, and what it left
-// (receipts no transaction names, a copy's temporary file) is removed.
+// copies receipts, listing the receipt files it copies (one name a line): one
+// found there says a save was cut off, and what it listed and left (receipts
+// no transaction names, their copies' temporary files) is removed.
 inline const QString savingMarkerFileName = QStringLiteral(".saving");
 // Whether `name` is a temporary file of a receipt copy (see copyFile).
 bool isCopyTemporaryName(const QString &name);
+// Whether `name` is a temporary file of a copy of the receipt `receipt`.
+bool isCopyTemporaryOf(const QString &name, const QString &receipt);
+// Whether `name` is shaped as the program names receipt files: an
+// identifier, "t" after it for a thumbnail, and an extension or none
+// ("105.pdf", "105t.jpg", "105"), never a name a user would give.
+bool isReceiptFileName(const QString &name);
 // Whether a failure's `error` (an errno) says the disk is full.
 bool isDiskFullErrno(int error);
 // Whether it says the place cannot be written to (read-only, not permitted).

@@ -6,6 +6,7 @@
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
+#include "foundation/TWLocalized.h"
 #include "model/TWTransaction.h"
 #include "store/TWBusiness.h"
 #include "store/TWPackageFiles.h"
@@ -738,11 +739,29 @@ TEST(PackageSave, AnOpeningWhileAnotherProgramHoldsTheDatabaseNeverSkipsTheSaves
 
 // A save in place killed while it copied receipts leaves a receipt file no
 // transaction names and, cut off inside a copy, the copy's temporary file:
-// the next save or opening of the business removes both, and only them.
+// the next save or opening of the business that holds the package's lock
+// removes both, and only them: never a file of the user's that no row names,
+// never a receipt of the business's own, and nothing where no lock is kept
+// (a save may be copying right then).
 TEST(PackageSave, WhatACutOffSaveLeftIsRemovedByTheNextSaveOrOpening)
 {
-    for (const bool nextIsSave : {true, false}) {
-        SCOPED_TRACE(nextIsSave ? "next: a save" : "next: an opening");
+    enum class Next { Save, Opening, SaveOfItsOwnReceipt };
+    const struct {
+        const char *name;
+        Next next;
+        bool locksKept;
+    } rows[] = {
+        {"next: a save", Next::Save, true},
+        {"next: an opening", Next::Opening, true},
+        // It had the business open across the cut-off save and added a
+        // receipt that takes the same number as the orphan.
+        {"next: a save adding a receipt of the orphan's number", Next::SaveOfItsOwnReceipt, true},
+        {"next: an opening where no lock is kept", Next::Opening, false},
+    };
+    // Put there by the user: named with digits, named by no row.
+    const QStringList users = {QStringLiteral("2024 notes.txt"), QStringLiteral("7")};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
         TWTestTempDir dir;
         const QUrl url = twPackageURL(dir, QStringLiteral("Cut"));
         {
@@ -751,33 +770,142 @@ TEST(PackageSave, WhatACutOffSaveLeftIsRemovedByTheNextSaveOrOpening)
             ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
         }
         const QDir attachments(twPackageFile(url, QStringLiteral("Attachments")));
+        for (const QString &name : users)
+            ASSERT_TRUE(twWriteBytes(attachments.filePath(name), "mine"));
         const QStringList before = attachments.entryList(QDir::Files | QDir::Hidden);
         // The window that saves next opened the business before the cut-off save.
-        std::unique_ptr<TWBusiness> next = nextIsSave ? twOpenPackage(url) : nullptr;
+        std::unique_ptr<TWBusiness> next = row.next != Next::Opening ? twOpenPackage(url) : nullptr;
+        QString own;
+        if (row.next == Next::SaveOfItsOwnReceipt) {
+            const TWTransactionPtr t =
+                addWithAttachment(*next, dir, QStringLiteral("own.txt"), "own");
+            own = TWBusiness::attachmentFileName(t->attachments()->at(0)->identifier(),
+                                                 QStringLiteral("own.txt"));
+        }
+        QString orphan;
         {
             auto business = twOpenPackage(url);
             ASSERT_TRUE(business);
-            addWithAttachment(*business, dir, QStringLiteral("orphan.txt"), "orphan");
+            const TWTransactionPtr t =
+                addWithAttachment(*business, dir, QStringLiteral("orphan.txt"), "orphan");
+            orphan = TWBusiness::attachmentFileName(t->attachments()->at(0)->identifier(),
+                                                    QStringLiteral("orphan.txt"));
             StopAt stop(TWPackageFiles::SaveStep::AttachmentsCopied);
             ASSERT_TRUE(business->writeToURL(url, TWSaveOperationSave));
         }
-        // Cut off inside the copy of a large receipt.
-        ASSERT_TRUE(twWriteBytes(attachments.filePath(QStringLiteral(".900.pdf.saving-1f2e3d")),
-                                 QByteArray(4096, 'x')));
-        ASSERT_GT(attachments.entryList(QDir::Files | QDir::Hidden).size(), before.size());
+        // Cut off inside the copy of a receipt it listed.
+        ASSERT_TRUE(
+            twWriteBytes(attachments.filePath('.' + orphan + QStringLiteral(".saving-1f2e3d")),
+                         QByteArray(4096, 'x')));
+        const QStringList left = attachments.entryList(QDir::Files | QDir::Hidden);
+        ASSERT_TRUE(left.contains(orphan));
 
-        if (nextIsSave) {
+        if (!own.isEmpty()) {
+            ASSERT_EQ(own, orphan);
+        }
+        TWPackageFiles::setLocksKept(row.locksKept);
+        if (row.next == Next::Opening) {
+            next = twOpenPackage(url);
+            ASSERT_TRUE(next);
+        } else {
             ASSERT_TRUE(next);
             next->setSearchFieldType(2);
             ASSERT_OK(next->writeToURL(url, TWSaveOperationSave));
-        } else {
-            next = twOpenPackage(url);
-            ASSERT_TRUE(next);
         }
-        EXPECT_EQ(attachments.entryList(QDir::Files | QDir::Hidden), before);
-        ASSERT_EQ(next->transactions().size(), 1);
-        const auto &kept = twLoadedAttachments(*next->transactions().at(0), *next);
-        ASSERT_TRUE(kept && kept->size() == 1);
-        EXPECT_EQ(twFileBytes(kept->at(0)->filePath()), "kept");
+        TWPackageFiles::setLocksKept(true);
+        if (!row.locksKept) {
+            EXPECT_EQ(attachments.entryList(QDir::Files | QDir::Hidden), left);
+        } else if (own.isEmpty()) {
+            EXPECT_EQ(attachments.entryList(QDir::Files | QDir::Hidden), before);
+        } else {
+            // The orphan went; the receipt saved under its number is the window's own.
+            QStringList expected = before;
+            expected.append(own);
+            expected.sort();
+            EXPECT_EQ(attachments.entryList(QDir::Files | QDir::Hidden), expected);
+            EXPECT_EQ(twFileBytes(attachments.filePath(own)), "own");
+        }
+        for (const QString &name : users)
+            EXPECT_EQ(twFileBytes(attachments.filePath(name)), "mine") << name.toStdString();
+        auto reopened = twOpenPackage(url);
+        ASSERT_TRUE(reopened);
+        ASSERT_EQ(reopened->transactions().size(), own.isEmpty() ? 1 : 2);
+        for (const TWTransactionPtr &t : reopened->transactions()) {
+            const auto &kept = twLoadedAttachments(*t, *reopened);
+            ASSERT_TRUE(kept && kept->size() == 1);
+            EXPECT_EQ(twFileBytes(kept->at(0)->filePath()),
+                      kept->at(0)->fileName() == QStringLiteral("kept.txt") ? "kept" : "own");
+        }
+    }
+}
+
+// Where no lock is kept (a share that passes none), another window opening
+// the business while a save in place is copying its receipts leaves them
+// alone: the save commits a database whose every receipt is there.
+TEST(PackageSave, AnOpeningWhereNoLockIsKeptLeavesARunningSavesReceipts)
+{
+    TWTestTempDir dir;
+    const QUrl url = twPackageURL(dir, QStringLiteral("Shared"));
+    {
+        auto business = twNewBusiness();
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+    }
+    auto saving = twOpenPackage(url);
+    ASSERT_TRUE(saving);
+    addWithAttachment(*saving, dir, QStringLiteral("new.txt"), "new");
+    TWPackageFiles::setLocksKept(false);
+    std::unique_ptr<TWBusiness> opened;
+    TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
+        if (step == TWPackageFiles::SaveStep::AttachmentsCopied && !opened)
+            opened = twOpenPackage(url);
+        return false;
+    });
+    const TWErrorResult saved = saving->writeToURL(url, TWSaveOperationSave);
+    TWPackageFiles::setSaveStepHook({});
+    TWPackageFiles::setLocksKept(true);
+    ASSERT_OK(saved);
+    EXPECT_TRUE(opened);
+    auto reopened = twOpenPackage(url);
+    ASSERT_TRUE(reopened);
+    ASSERT_EQ(reopened->transactions().size(), 1);
+    const auto &attachments = twLoadedAttachments(*reopened->transactions().at(0), *reopened);
+    ASSERT_TRUE(attachments && attachments->size() == 1);
+    EXPECT_EQ(twFileBytes(attachments->at(0)->filePath()), "new");
+}
+
+// Another program (a database browser, sqlite3) holds the database in a
+// write transaction past the save's wait: nothing was written, so the save is
+// told the business is in use and may be tried again, never that another
+// program changed it (whose answer, Revert, would drop the edits).
+TEST(PackageSave, AWriteTransactionAnotherProgramHoldsIsToldAsInUse)
+{
+    const char *const holds[] = {
+        "BEGIN IMMEDIATE;", "BEGIN IMMEDIATE; UPDATE info SET value=value;", "BEGIN EXCLUSIVE;"};
+    for (const char *hold : holds) {
+        SCOPED_TRACE(hold);
+        TWTestTempDir dir;
+        const QUrl url = twPackageURL(dir, QStringLiteral("Held"));
+        {
+            auto business = twNewBusiness();
+            ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+        }
+        auto business = twOpenPackage(url);
+        ASSERT_TRUE(business);
+        business->setSearchFieldType(2);
+        sqlite3 *other = nullptr;
+        sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))), &other);
+        ASSERT_EQ(sqlite3_exec(other, hold, nullptr, nullptr, nullptr), SQLITE_OK);
+        const TWErrorResult saved = business->writeToURL(url, TWSaveOperationSave);
+        sqlite3_exec(other, "ROLLBACK;", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(saved->domain(), TWPackageErrorDomain);
+        EXPECT_EQ(saved->code(), TWPackageLockedError) << twDescribe(saved);
+        EXPECT_TRUE(saved->localizedDescription().endsWith(
+            TWLocalized("packageInUseDescription").section(QStringLiteral("%1"), 1)))
+            << twDescribe(saved);
+        // Once it has finished, the same save goes through.
+        EXPECT_OK(business->writeToURL(url, TWSaveOperationSave));
+        EXPECT_EQ(twOpenPackage(url)->searchFieldType(), 2);
     }
 }
