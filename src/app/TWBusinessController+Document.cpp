@@ -16,8 +16,10 @@
 #include "store/TWPackageFiles.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMainWindow>
 #include <QScopeGuard>
 
@@ -65,6 +67,16 @@ QString unfitPlaceReason(const QString &path)
     return {};
 }
 
+// What a business package found beside another holds, as the user is told.
+QString describeContents(const TWPackageContents &contents)
+{
+    const QLocale locale;
+    return TWLocalized("documentLeftoverContents")
+        .arg(contents.businessName, locale.toString(contents.transactions),
+             locale.toString(QDateTime::fromSecsSinceEpoch(contents.writtenSeconds),
+                             QLocale::ShortFormat));
+}
+
 } // namespace
 
 bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
@@ -73,9 +85,9 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
     // it was looked for.
     const QFileInfo package(url.toLocalFile());
     // A replace cut off between taking the old package away and putting the
-    // new one in left nothing at the name: the newest whole one goes back.
-    const QString restored =
-        package.exists() ? QString() : TWPackageWorkFolder::restoreLeftover(package.filePath());
+    // new one in left nothing at the name: the one it wrote goes back.
+    const std::optional<TWPackageLeftover> restored =
+        package.exists() ? std::nullopt : TWPackageWorkFolder::restoreLeftover(package.filePath());
     if (!package.exists()) {
         if (error)
             *error = TWError(QStringLiteral("Tallyworth Document Error"), kFileNotFoundCode,
@@ -92,13 +104,31 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
     if (business) {
         m_business = std::move(business);
         setFileURL(url);
-        // What saves onto this package left when they were cut off.
-        TWPackageWorkFolder::removeLeftovers(url.toLocalFile());
-        // The folder it came from is gone now: the business is named.
-        if (!restored.isEmpty())
-            TWDocumentPrompts::prompts().showMessage(
+        // What saves onto this package left when they were cut off; a whole
+        // business among it that the one at the name does not hold is kept,
+        // and named.
+        const QList<TWPackageLeftover> kept =
+            TWPackageWorkFolder::removeLeftovers(url.toLocalFile());
+        TWDocumentPrompts &prompts = TWDocumentPrompts::prompts();
+        // The folder it came from is gone now: the business is named. One an
+        // earlier build left is named with where it lay and what it holds.
+        if (restored && restored->recorded)
+            prompts.showMessage(
                 TWLocalized("documentRestoredMessage")
                     .arg(package.fileName(), QDir::toNativeSeparators(package.absolutePath())),
+                windowForSheet());
+        else if (restored)
+            prompts.showMessage(TWLocalized("documentRestoredEarlierMessage")
+                                    .arg(package.fileName(),
+                                         QDir::toNativeSeparators(restored->path),
+                                         describeContents(restored->contents),
+                                         QDir::toNativeSeparators(package.absolutePath())),
+                                windowForSheet());
+        for (const TWPackageLeftover &leftover : kept)
+            prompts.showMessage(
+                TWLocalized("documentLeftoverKeptMessage")
+                    .arg(package.fileName(), QDir::toNativeSeparators(leftover.path),
+                         describeContents(leftover.contents), TWPackageFiles::packageSuffix),
                 windowForSheet());
         if (error)
             *error = std::nullopt;
@@ -393,7 +423,7 @@ bool TWBusinessController::replacePackage(const QUrl &url)
     };
     {
         TWPackageWorkFolder work(target, QStringLiteral("save"));
-        const TWPackageWorkFolder aside(target, QStringLiteral("replaced"));
+        TWPackageWorkFolder aside(target, QStringLiteral("replaced"));
         QString reason;
         // The new package is written beside the old one, in the folder the
         // user chose: one that cannot be written to is named, not the work
@@ -404,7 +434,9 @@ bool TWBusinessController::replacePackage(const QUrl &url)
                  lockTarget() && !(error = m_business->takeMissingAttachments(target))) {
             // Should the replace be cut off with nothing at the name, the
             // opening puts back this very package, and no other folder.
-            work.recordReplace(target);
+            // The old package, once moved aside, is known by the same record
+            // as what the user chose to replace.
+            aside.recordReplace(target, work.recordReplace(target));
             if (!TWPackageMoves::replace(work.path(), target, &reason, aside.path()))
                 error = documentError("saveReplaceError", target, reason);
             else if (!m_business->adoptSavedCopy(work.path(), url))

@@ -5,13 +5,16 @@
 #include "store/TWBusiness.h"
 #include "store/TWPackageFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <optional>
 
 #include <fcntl.h>
@@ -84,20 +87,64 @@ bool isOurLock(int fd, const QByteArray &name)
 
 const QByteArray kReplaceKey = "replaces ";
 const QByteArray kTokenKey = "token ";
+const QByteArray kSequenceKey = "sequence ";
+const QByteArray kTimeKey = "at ";
 
-// Whether the lock of the work folder `folder` records a replace of the
-// package named `name`; `token` receives the token of the database it wrote.
-bool recordedReplace(const QString &folder, const QByteArray &name, qint64 *token)
+// What the lock of a work folder records of the replace that wrote or moved
+// aside the package in it.
+struct ReplaceRecord {
+    QByteArray name;  // of the package replaced
+    qint64 token = 0; // of the database the replace put at the name
+    // Its order among replaces: the sequence first, then the time (ns since
+    // 1970); a record of the build before them has neither (0).
+    qint64 sequence = 0;
+    qint64 time = 0;
+};
+
+std::optional<ReplaceRecord> recordOf(const QString &folder)
 {
     QFile lock(folder + kLockSuffix);
     if (!lock.open(QIODevice::ReadOnly) || lock.size() > 64 * 1024)
-        return false;
-    const QList<QByteArray> lines = lock.readAll().mid(sizeof kMarker - 1).split('\n');
-    if (lines.size() < 2 || lines.at(0) != kReplaceKey + name || !lines.at(1).startsWith(kTokenKey))
-        return false;
+        return std::nullopt;
+    const QByteArray all = lock.readAll();
+    if (!all.startsWith(kMarker))
+        return std::nullopt;
+    const QList<QByteArray> lines = all.mid(sizeof kMarker - 1).split('\n');
+    if (lines.size() < 2 || !lines.at(0).startsWith(kReplaceKey) ||
+        !lines.at(1).startsWith(kTokenKey))
+        return std::nullopt;
+    ReplaceRecord record;
+    record.name = lines.at(0).mid(kReplaceKey.size());
     bool ok = false;
-    *token = lines.at(1).mid(kTokenKey.size()).toLongLong(&ok);
-    return ok && *token != 0;
+    record.token = lines.at(1).mid(kTokenKey.size()).toLongLong(&ok);
+    if (!ok || record.token == 0)
+        return std::nullopt;
+    for (const QByteArray &line : lines.mid(2)) {
+        if (line.startsWith(kSequenceKey))
+            record.sequence = line.mid(kSequenceKey.size()).toLongLong();
+        else if (line.startsWith(kTimeKey))
+            record.time = line.mid(kTimeKey.size()).toLongLong();
+    }
+    return record;
+}
+
+// The work folders beside `target` (whatever their locks), by their lock files.
+QStringList workFolders(const QString &target)
+{
+    const QDir dir = QFileInfo(target).absoluteDir();
+    QStringList folders;
+    for (const QString &purpose : {QStringLiteral("save"), QStringLiteral("replaced")}) {
+        const QString prefix = TWPackageMoves::workNamePrefix(target, purpose);
+        const QStringList locks =
+            dir.entryList(QStringList{prefix + QLatin1Char('*') + kLockSuffix},
+                          QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &lock : locks) {
+            if (lock.size() ==
+                prefix.size() + TWPackageMoves::workNameRandomLength + kLockSuffix.size())
+                folders.append(dir.filePath(lock.chopped(kLockSuffix.size())));
+        }
+    }
+    return folders;
 }
 
 } // namespace
@@ -143,52 +190,58 @@ TWPackageWorkFolder::~TWPackageWorkFolder()
         ::close(m_lock);
 }
 
-void TWPackageWorkFolder::recordReplace(const QString &target)
+qint64 TWPackageWorkFolder::recordReplace(const QString &target, qint64 token)
 {
     if (m_lock < 0)
-        return;
-    const std::optional<TWPackageMark> mark =
-        TWPackageMark::of(QDir(m_path).filePath(TWPackageDataFileName));
-    if (!mark || mark->token == 0)
-        return;
-    const QByteArray record = kReplaceKey + QFile::encodeName(QFileInfo(target).fileName()) + '\n' +
-                              kTokenKey + QByteArray::number(mark->token) + '\n';
+        return 0;
+    if (token == 0) {
+        const std::optional<TWPackageMark> mark =
+            TWPackageMark::of(QDir(m_path).filePath(TWPackageDataFileName));
+        token = mark ? mark->token : 0;
+    }
+    if (token == 0)
+        return 0;
+    // After every replace recorded beside the name, also one a clock set
+    // back (another computer's) would put before it.
+    const QByteArray name = QFile::encodeName(QFileInfo(target).fileName());
+    qint64 sequence = 0;
+    for (const QString &folder : workFolders(target)) {
+        if (const std::optional<ReplaceRecord> other = recordOf(folder);
+            other && other->name == name)
+            sequence = std::max(sequence, other->sequence);
+    }
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const QByteArray record =
+        kReplaceKey + name + '\n' + kTokenKey + QByteArray::number(token) + '\n' + kSequenceKey +
+        QByteArray::number(sequence + 1) + '\n' + kTimeKey +
+        QByteArray::number(qint64(now.tv_sec) * 1000000000 + now.tv_nsec) + '\n';
     const off_t at = off_t(sizeof kMarker - 1);
     // Written after the marker; flushed, so that it is there whenever the
     // program stops from here on.
-    if (::ftruncate(m_lock, at) == 0 &&
-        ::pwrite(m_lock, record.constData(), size_t(record.size()), at) == record.size())
-        ::fdatasync(m_lock);
+    if (::ftruncate(m_lock, at) != 0 ||
+        ::pwrite(m_lock, record.constData(), size_t(record.size()), at) != record.size())
+        return 0;
+    ::fdatasync(m_lock);
+    return token;
 }
 
 void TWPackageWorkFolder::eachLeftover(const QString &target,
                                        const std::function<void(const QString &)> &leftover)
 {
-    const QFileInfo info(target);
-    const QDir dir = info.absoluteDir();
-    for (const QString &purpose : {QStringLiteral("save"), QStringLiteral("replaced")}) {
-        const QString prefix = TWPackageMoves::workNamePrefix(target, purpose);
-        const QStringList locks =
-            dir.entryList(QStringList{prefix + QLatin1Char('*') + kLockSuffix},
-                          QDir::Files | QDir::Hidden | QDir::System);
-        for (const QString &lock : locks) {
-            if (lock.size() !=
-                prefix.size() + TWPackageMoves::workNameRandomLength + kLockSuffix.size())
-                continue;
-            const QString folder = dir.filePath(lock.chopped(kLockSuffix.size()));
-            const QByteArray name = lockName(folder);
-            const int fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-            if (fd < 0)
-                continue;
-            // A lock that is held belongs to a save still running.
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && isOurLock(fd, name))
-                leftover(folder);
-            ::close(fd);
-        }
+    for (const QString &folder : workFolders(target)) {
+        const QByteArray name = lockName(folder);
+        const int fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // A lock that is held belongs to a save still running.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && isOurLock(fd, name))
+            leftover(folder);
+        ::close(fd);
     }
 }
 
-void TWPackageWorkFolder::removeLeftovers(const QString &target)
+QList<TWPackageLeftover> TWPackageWorkFolder::removeLeftovers(const QString &target)
 {
     const QFileInfo info(target);
     // An old package moved aside by a replace cut off before the new one
@@ -196,53 +249,101 @@ void TWPackageWorkFolder::removeLeftovers(const QString &target)
     // receipts the business at the name names and lacks (saved there since,
     // without them) has their only copies.
     if (!info.exists() && !info.isSymLink())
-        return;
+        return {};
+    const QByteArray name = QFile::encodeName(info.fileName());
     // Read only once a leftover is there: most openings and saves find none.
     std::optional<QSet<QString>> lacked;
-    eachLeftover(target, [&lacked, &target](const QString &folder) {
+    std::optional<std::optional<TWPackageMark>> atName;
+    QList<TWPackageLeftover> kept;
+    eachLeftover(target, [&](const QString &folder) {
         if (!lacked)
             lacked = TWBusiness::lackedAttachmentFiles(target);
         const QDir attachments(QDir(folder).filePath(TWPackageAttachmentsFolderName));
-        for (const QString &name : *lacked) {
-            if (TWPackageFiles::isRegularFile(attachments.filePath(name)))
-                return;
+        bool keep = std::any_of(lacked->cbegin(), lacked->cend(), [&](const QString &file) {
+            return TWPackageFiles::isRegularFile(attachments.filePath(file));
+        });
+        // A whole business goes only where the business at the name holds
+        // all it holds: the very save it holds, or the package the replace
+        // that moved it aside put there (the user chose to replace it).
+        const QString data = QDir(folder).filePath(TWPackageDataFileName);
+        const std::optional<TWPackageMark> mark =
+            TWPackageFiles::isRegularFile(data) ? TWPackageMark::of(data) : std::nullopt;
+        const std::optional<ReplaceRecord> record = recordOf(folder);
+        if (mark) {
+            if (!atName)
+                atName = TWPackageMark::of(QDir(target).filePath(TWPackageDataFileName));
+            const std::optional<TWPackageMark> &now = *atName;
+            const bool same =
+                now && (mark->token != 0 ? mark->token == now->token : mark->sameSave(*now));
+            const bool replaced =
+                now && record && record->name == name && record->token == now->token;
+            keep = keep || (!same && !replaced);
+        }
+        if (keep) {
+            if (mark)
+                kept.append(TWPackageLeftover{
+                    folder, TWPackageContents::of(folder).value_or(TWPackageContents{}),
+                    bool(record)});
+            return;
         }
         if (TWPackageMoves::removePackage(folder))
             ::unlink(lockName(folder).constData());
     });
+    return kept;
 }
 
-QString TWPackageWorkFolder::restoreLeftover(const QString &target)
+std::optional<TWPackageLeftover> TWPackageWorkFolder::restoreLeftover(const QString &target)
 {
     const QFileInfo info(target);
     if (info.exists() || info.isSymLink())
-        return {};
+        return std::nullopt;
     // The package the cut-off replace itself wrote for this name, known by
-    // its record and its token (never by a file time, which another clock
-    // may have set), and whole: a business package with its database
-    // committed (no journal of a write cut off beside it).
+    // its record and its token, the last one recorded (never by a file
+    // time, which another clock may have set, nor by a folder's name), and
+    // whole: a business package with its database committed (no journal of
+    // a write cut off beside it).
     const QByteArray name = QFile::encodeName(info.fileName());
-    QString newest;
+    QString last;
+    std::pair<qint64, qint64> lastOrder{0, 0};
+    // An earlier build recorded no replace: its newest whole business, as
+    // that build chose it.
+    QString earlier;
+    QDateTime earlierWritten;
     eachLeftover(target, [&](const QString &folder) {
         const QFileInfo data(QDir(folder).filePath(TWPackageDataFileName));
-        qint64 token = 0;
-        if (!newest.isEmpty() || !recordedReplace(folder, name, &token) || !data.isFile() ||
+        if (!data.isFile() || data.isSymLink() ||
             QFileInfo::exists(data.filePath() + QStringLiteral("-journal")) ||
             TWBusiness::replaceRefusal(folder))
             return;
         const std::optional<TWPackageMark> mark = TWPackageMark::of(data.filePath());
-        if (mark && mark->token == token)
-            newest = folder;
+        if (!mark)
+            return;
+        if (const std::optional<ReplaceRecord> record = recordOf(folder)) {
+            const std::pair<qint64, qint64> order{record->sequence, record->time};
+            if (record->name == name && record->token == mark->token &&
+                (last.isEmpty() || order > lastOrder)) {
+                last = folder;
+                lastOrder = order;
+            }
+            return;
+        }
+        if (earlier.isEmpty() || data.lastModified() > earlierWritten) {
+            earlier = folder;
+            earlierWritten = data.lastModified();
+        }
     });
-    if (newest.isEmpty())
-        return {};
+    const QString chosen = last.isEmpty() ? earlier : last;
+    if (chosen.isEmpty())
+        return std::nullopt;
+    const TWPackageLeftover restored{
+        chosen, TWPackageContents::of(chosen).value_or(TWPackageContents{}), !last.isEmpty()};
     // Never over something that took the name meanwhile.
-    const QByteArray from = QFile::encodeName(newest);
+    const QByteArray from = QFile::encodeName(chosen);
     const QByteArray to = QFile::encodeName(info.absoluteFilePath());
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0 &&
         (errno != EINVAL || QFileInfo::exists(target) ||
          ::rename(from.constData(), to.constData()) != 0))
-        return {};
-    ::unlink(lockName(newest).constData());
-    return newest;
+        return std::nullopt;
+    ::unlink(lockName(chosen).constData());
+    return restored;
 }

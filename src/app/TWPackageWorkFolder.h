@@ -6,9 +6,23 @@
 // off), the folder is a leftover that the next save onto the package, or its
 // next opening, removes.
 
+#include "store/TWPackageAnchor.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
+
+// A whole business a cut-off save left beside a package, as the user is told
+// of it: where it is (for one put back at the name, where it was) and what it
+// holds.
+struct TWPackageLeftover {
+    QString path;
+    TWPackageContents contents;
+    // Whether the replace that left it recorded it (an earlier build's
+    // replace recorded nothing).
+    bool recorded = false;
+};
 
 class TWPackageWorkFolder final
 {
@@ -27,11 +41,14 @@ public:
     // written to, most often).
     bool isLocked() const { return m_lock >= 0; }
     const QString &failure() const { return m_failure; }
-    // Notes in the lock that the whole package in the folder is about to
-    // replace `target` (the name it goes to and its database's save token),
-    // so that an opening that finds the name empty puts back this package
-    // and nothing else (restoreLeftover).
-    void recordReplace(const QString &target);
+    // Notes in the lock that a package is about to replace `target`: the
+    // name it goes to, the token of the database it holds (`token`, or with
+    // 0 that of the folder's own database) and when, by a sequence number
+    // past every other record beside `target` and the time, so that an
+    // opening that finds the name empty puts back this package and nothing
+    // else, and the last replace's (restoreLeftover). The token recorded; 0
+    // when nothing was.
+    qint64 recordReplace(const QString &target, qint64 token = 0);
 
     // Removes the work folders beside `target` that saves cut off left (a
     // new package being written, an old one moved aside by a replace): those
@@ -43,16 +60,20 @@ public:
     // followed: a link among what is removed goes as a link.
     // A replaced package is kept while nothing is at `target`, and so is any
     // leftover holding a receipt file that the business at `target` names and
-    // lacks (its only copy).
-    static void removeLeftovers(const QString &target);
+    // lacks (its only copy). A leftover holding a whole business goes only
+    // when the business at `target` holds all it holds (the very same save)
+    // or is the one the replace that moved it aside recorded (what the user
+    // chose to replace): every other is kept and returned, to be named.
+    static QList<TWPackageLeftover> removeLeftovers(const QString &target);
     // When nothing is at `target`, puts back the package a replace cut off
     // between taking the old package away and putting the new one in left
-    // beside it: only the leftover whose lock records that replace of this
-    // name, still holding the very database that replace wrote (its token),
-    // whole. Any other leftover (an old package moved aside, one left before
-    // the package was renamed, one of an earlier build) stays where it is.
-    // The folder it was, or empty when none was put back.
-    static QString restoreLeftover(const QString &target);
+    // beside it: the leftover whose lock records that replace of this name,
+    // still holding the very database that replace wrote (its token), whole;
+    // of several, the last recorded. Where none records one, an earlier
+    // build's replace was cut off (it recorded nothing): its newest whole
+    // business goes back, as that build put it back. Every other leftover
+    // stays where it is. What was put back, or none.
+    static std::optional<TWPackageLeftover> restoreLeftover(const QString &target);
 
 private:
     // Hands each leftover beside `target` (its lock free, ours) to

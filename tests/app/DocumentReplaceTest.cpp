@@ -234,14 +234,19 @@ protected:
 
     // A work folder beside `target` as a process killed while using it leaves it (its lock
     // ours and free), filled by `fill`.
+    // With `record`, its lock records that it replaces `target`, as a replace of this
+    // build records the package it wrote.
     static QString plantLeftover(const QString &target, const QString &purpose,
-                                 const std::function<void(const QString &)> &fill)
+                                 const std::function<void(const QString &)> &fill,
+                                 bool record = false)
     {
         int path[2];
         EXPECT_EQ(pipe(path), 0);
         if (fork() == 0) {
-            const TWPackageWorkFolder work(target, purpose);
+            TWPackageWorkFolder work(target, purpose);
             fill(work.path());
+            if (record)
+                work.recordReplace(target);
             const QByteArray name = QFile::encodeName(work.path());
             (void)!::write(path[1], name.constData(), size_t(name.size()));
             _exit(0);
@@ -573,16 +578,15 @@ TEST_F(DocumentReplaceTest, LeftoversGoAsWhatTheyAreAndOnlyWhenThisUserMadeThem)
                           {"replaced", false, getuid(), true},
                           {"save", false, 65534, true}};
     savePackage(target);
-    const QString sample = dir.filePath("Sample.tallyworth");
-    saveBusiness(sample, "Left", 1);
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.purpose) + (c.linkedAttachments ? " linked" : "") +
                      (c.owner == getuid() ? "" : " another user's"));
         for (const QString &file : files)
             ASSERT_TRUE(write(QDir(mine).filePath(file), file.toUtf8()));
+        // A copy of the very business at the name: nothing of it is lost.
         const QString left = plantLeftover(target, c.purpose, [&](const QString &folder) {
             QString reason;
-            TWPackageMoves::copyFolder(sample, folder, &reason);
+            TWPackageMoves::copyFolder(target, folder, &reason);
             if (c.linkedAttachments && QDir(folder + "/Attachments").removeRecursively())
                 QFile::link(mine, folder + "/Attachments");
             (void)!::chown(QFile::encodeName(folder + ".lock").constData(), c.owner, c.owner);
@@ -887,45 +891,140 @@ TEST_F(DocumentReplaceTest, AReplaceCutOffBetweenItsTwoStepsLeavesTheNewBusiness
     EXPECT_TRUE(reopened.readFromURL(QUrl::fromLocalFile(target), &error));
 }
 
-TEST_F(DocumentReplaceTest, AnEmptyNameGetsNoLeftoverNoReplaceRecordedAndNoLeftoverGoesWithReceipts)
+// A replace cut off between its two renames (a disk without the one-step
+// exchange) leaves the new business and the old one hidden beside an empty
+// name. An opening puts back the one the last replace wrote: by what it
+// recorded, never by a folder's name; where an earlier build's replace
+// recorded nothing, its newest, as that build put it back, saying where it
+// lay and what it holds. A whole business the one at the name does not hold
+// is never removed, opening after opening, and is named.
+TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheLastReplacesBusinessBackAndNoWholeLeftoverGoesUnsaid)
 {
-    // Leftovers whose locks record no replace of this name (an earlier
-    // build's, or planted): none is taken for the business, whatever its
-    // file time says.
+    enum class Layout { EarlierBuild, ThisBuild, TwoRecorded };
+    struct Case {
+        const char *name;
+        Layout layout;
+        bool savedAtEmptyName; // a business saved at the name before the next opening
+        const char *atName;    // the business at the name after the opening
+    };
+    const Case cases[] = {
+        {"an earlier build's replace", Layout::EarlierBuild, false, "New Books"},
+        {"an earlier build's, then a business saved at the name", Layout::EarlierBuild, true,
+         "Other"},
+        {"this build's, then a business saved at the name", Layout::ThisBuild, true, "Other"},
+        {"two recorded, the older first by folder name", Layout::TwoRecorded, false, "New Books"},
+    };
     const QString target = dir.filePath("Target.tallyworth");
     const QString oldBooks = dir.filePath("Old.tallyworth"),
                   newBooks = dir.filePath("New.tallyworth");
     saveBusiness(oldBooks, "Old Books", 3);
     saveBusiness(newBooks, "New Books", 2);
-    const auto leftover = [&](const QString &purpose, const QString &from) {
-        return plantLeftover(target, purpose, [&from](const QString &folder) {
-            QString reason;
-            TWPackageMoves::copyFolder(from, folder, &reason);
-        });
+    const auto leftover = [&](const QString &purpose, const QString &from, bool record) {
+        return plantLeftover(
+            target, purpose,
+            [&from](const QString &folder) {
+                QString reason;
+                TWPackageMoves::copyFolder(from, folder, &reason);
+            },
+            record);
     };
-    const QString aside = leftover("replaced", oldBooks);
-    QTest::qWait(20);
-    const QString made = leftover("save", newBooks);
-    // Written last: the save's own database is the newest.
-    QFile data(made + "/Data.sql");
-    ASSERT_TRUE(data.open(QIODevice::ReadWrite));
-    data.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
-    data.close();
+    // What the hidden folders beside the name hold, by business name.
+    const auto hiddenBusinesses = [&] {
+        QStringList names;
+        for (const QString &name :
+             QDir(dir.path()).entryList({".Target.tallyworth.*"}, QDir::Dirs | QDir::Hidden))
+            names.append(businessName(dir.filePath(name)));
+        names.sort();
+        return names;
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &name :
+             QDir(dir.path())
+                 .entryList({"*Target.tallyworth*"},
+                            QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+            TWPackageMoves::removePackage(dir.filePath(name)) || QFile::remove(dir.filePath(name));
+        prompts.messages.clear();
+        // Where the business that goes back lies, when one does.
+        QString back;
+        QStringList left;
+        if (c.layout == Layout::EarlierBuild) {
+            // The previous layout: locks that record nothing, the old business
+            // moved aside, the new one in the save's folder, written last.
+            left.append(leftover("replaced", oldBooks, false));
+            back = leftover("save", newBooks, false);
+            QFile data(back + "/Data.sql");
+            ASSERT_TRUE(data.open(QIODevice::ReadWrite));
+            data.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                             QFileDevice::FileModificationTime);
+        } else if (c.layout == Layout::ThisBuild) {
+            saveBusiness(target, "Old Books", 3);
+            auto document = newDocument("New Books");
+            addReceipts(*document->business(), 1, 2);
+            TWPackageMoves::setExchangeAvailable(false);
+            const pid_t child = heldAt(TWPackageFiles::SaveStep::ReplaceSwapped, [&] {
+                document->saveDocumentToURL(QUrl::fromLocalFile(target));
+            });
+            TWPackageMoves::setExchangeAvailable(true);
+            const bool stopped = child > 0;
+            end(child);
+            ASSERT_TRUE(stopped);
+        } else {
+            // The older replace's folder comes first by name.
+            const QString older = leftover("save", oldBooks, true);
+            const QString newer = leftover("save", newBooks, true);
+            const QString prefix = dir.filePath(".Target.tallyworth.save-");
+            for (const auto &[from, to] :
+                 {std::pair{older, prefix + "00000000"}, std::pair{newer, prefix + "ffffffff"}}) {
+                ASSERT_TRUE(QDir().rename(from, to));
+                ASSERT_TRUE(QFile::rename(from + ".lock", to + ".lock"));
+            }
+            back = prefix + "ffffffff";
+            left.append(prefix + "00000000");
+        }
+        ASSERT_FALSE(QFileInfo::exists(target));
+        const QStringList hiddenBefore = hiddenBusinesses();
+        if (c.savedAtEmptyName) {
+            saveBusiness(target, "Other", 1);
+            back.clear();
+        }
 
-    {
-        TWBusinessController document;
-        TWErrorResult error;
-        EXPECT_FALSE(document.readFromURL(QUrl::fromLocalFile(target), &error));
+        for (int opening = 0; opening < 2; ++opening) {
+            SCOPED_TRACE(opening);
+            prompts.messages.clear();
+            TWBusinessController document;
+            TWErrorResult error;
+            const bool opened = document.readFromURL(QUrl::fromLocalFile(target), &error);
+            EXPECT_TRUE(opened) << (error ? error->localizedDescription().toStdString() : "");
+            if (!opened)
+                break;
+            EXPECT_EQ(businessName(target), c.atName);
+            // Nothing hidden went but the business put back.
+            QStringList expected = hiddenBefore;
+            if (!c.savedAtEmptyName)
+                expected.removeOne(c.atName);
+            EXPECT_EQ(hiddenBusinesses(), expected);
+            // Each kept is named, where it is and what it holds; the first
+            // opening also names what it put back.
+            const QString said = prompts.messages.join(u'\n');
+            EXPECT_EQ(prompts.messages.size(),
+                      expected.size() + (opening == 0 && !back.isEmpty() ? 1 : 0))
+                << said.toStdString();
+            for (const QString &name : expected)
+                EXPECT_TRUE(said.contains(QStringLiteral("“%1”").arg(name))) << said.toStdString();
+            for (const QString &path : std::as_const(left))
+                EXPECT_TRUE(said.contains(path)) << said.toStdString();
+            if (opening == 0 && c.layout == Layout::EarlierBuild && !back.isEmpty()) {
+                EXPECT_TRUE(said.contains(back)) << said.toStdString();
+            }
+        }
     }
-    EXPECT_FALSE(QFileInfo::exists(target));
-    EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_EQ(receipts(made), numbered(2));
-    EXPECT_EQ(receipts(aside), numbered(3));
 
     // The old business, written anew at the name without its receipts (a
     // save of it that found the name empty), names them missing: the
     // leftover holding their only copies stays, opening after opening.
-    const QString kept = leftover("replaced", oldBooks);
+    QDir(target).removeRecursively();
+    const QString kept = leftover("replaced", oldBooks, false);
     QString reason;
     ASSERT_TRUE(TWPackageMoves::copyFolder(oldBooks, target, &reason));
     for (const QString &name : QDir(target + "/Attachments").entryList(QDir::Files))
