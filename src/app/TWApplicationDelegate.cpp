@@ -9,6 +9,7 @@
 #include "app/TWDocumentController.h"
 #include "app/TWDocumentPrompts.h"
 #include "app/TWPackageFileDialog.h"
+#include "app/TWPackageWorkFolder.h"
 #include "app/TWPreferencesController.h"
 #include "app/TWSiteRequest.h"
 
@@ -140,6 +141,13 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
     for (const QString &path : paths) {
         const QFileInfo info(path);
         QWidget *parent = m_active ? m_active->windowForSheet() : nullptr;
+        // A business whose replace was cut off before it was back at its
+        // name is opened all the same: the opening puts it back and says so.
+        if (!info.exists() && !info.isSymLink() && TWPackageFiles::hasPackageName(path) &&
+            TWPackageWorkFolder::hasLeftover(TWPackageFiles::absolutePath(path))) {
+            openBusiness(TWPackageFiles::absolutePath(path));
+            continue;
+        }
         if (!info.exists() && !info.isSymLink()) {
             TWDocumentPrompts::prompts().showMessage(
                 TWLocalized("fileMissingMessage").arg(info.fileName()), parent);

@@ -347,3 +347,10 @@ std::optional<TWPackageLeftover> TWPackageWorkFolder::restoreLeftover(const QStr
     ::unlink(lockName(chosen).constData());
     return restored;
 }
+
+bool TWPackageWorkFolder::hasLeftover(const QString &target)
+{
+    bool found = false;
+    eachLeftover(target, [&found](const QString &) { found = true; });
+    return found;
+}

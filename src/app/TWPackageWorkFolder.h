@@ -74,6 +74,9 @@ public:
     // business goes back, as that build put it back. Every other leftover
     // stays where it is. What was put back, or none.
     static std::optional<TWPackageLeftover> restoreLeftover(const QString &target);
+    // Whether a cut-off save left a work folder beside `target` (its lock
+    // free, ours): an opening of `target` may put one back.
+    static bool hasLeftover(const QString &target);
 
 private:
     // Hands each leftover beside `target` (its lock free, ours) to

@@ -6,6 +6,7 @@
 #include "app/TWApplicationDelegate.h"
 #include "app/TWDocumentController.h"
 #include "app/TWInstanceServer.h"
+#include "app/TWPackageMoves.h"
 
 #include "foundation/TWNotificationCenter.h"
 
@@ -275,4 +276,18 @@ TEST_F(AppDelegateTest, ABusinessAndABankFileGivenTogetherOpenTheBusinessThenIts
         prompts.messages,
         (QStringList{TWLocalized("fileMissingMessage").arg(QStringLiteral("Missing.tallyworth")),
                      TWLocalized("fileMissingMessage").arg(QStringLiteral("gone.qif"))}));
+
+    // A business an earlier build's replace, cut off, left hidden beside its
+    // name (its work folder's lock as that build wrote it) opens, put back.
+    const QString hidden = dir.filePath(QStringLiteral(".Restored.tallyworth.save-1a2b3c4d"));
+    QString reason;
+    ASSERT_TRUE(TWPackageMoves::copyFolder(books, hidden, &reason));
+    QFile lock(hidden + QStringLiteral(".lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write("Tallyworth work folder\n") > 0);
+    lock.close();
+    prompts.messages.clear();
+    EXPECT_TRUE(delegate->openPaths({dir.filePath(QStringLiteral("Restored.tallyworth"))}));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("Restored.tallyworth/Data.sql"))));
+    EXPECT_FALSE(QFileInfo::exists(hidden));
+    EXPECT_EQ(prompts.messages.size(), 1) << prompts.messages.join('\n').toStdString();
 }
