@@ -1276,7 +1276,7 @@ TEST_P(CrashReportingRootRunFirst, TheUsersCrashIsStillRecordedAndSentOnce)
     crash(QStringLiteral("launch-crash-early"));
     launch(1500);
     launch(1000);
-    EXPECT_EQ(receipts().size(), 1) << launchLog.constData();
+    ASSERT_EQ(receipts().size(), 1) << launchLog.constData();
     EXPECT_EQ(receipts().value(receipts().firstKey()), 1);
     EXPECT_EQ(QFileInfo(cache).ownerId(), 65534u);
 }
@@ -1529,7 +1529,7 @@ TEST_P(CrashReportingCacheName, ReportsLeftAtTheEarlierPlaceAreSentOnce)
         crash(QStringLiteral("launch-crash-early"));
         launch(1500);
         launch(1000);
-        EXPECT_EQ(receipts().size(), 1) << launchLog.constData();
+        ASSERT_EQ(receipts().size(), 1) << launchLog.constData();
         EXPECT_EQ(receipts().value(receipts().firstKey()), 1);
         QDirIterator it(temporary.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
