@@ -1,6 +1,7 @@
 // tw-bench-crashreporting: times the crash-reporting start call on the main thread, the way the
 // application makes it at launch: with 0, 1 and 50 earlier crash folders (not urgent: their work
-// belongs on the work queue), and with 50 folders of a launch that died early (urgent) while the
+// belongs on the work queue), with 50 reports in a folder set aside (taken on the work queue), and
+// with 50 folders of a launch that died early (urgent) while the
 // service accepts connections but never answers. It also takes the CPU time of symbolicating and
 // packaging one report. Each start runs in a child process of its own, since the start happens
 // once per process. Measure a Release build.
@@ -49,10 +50,14 @@ QString reportsRoot()
            QStringLiteral("/com.mishap.data/org.tallyworth.bench/v3");
 }
 
-// What a crashed process leaves in its folder, in miniature.
-void makeEarlierReports(int count)
+// What a crashed process leaves in its folder, in miniature; in a folder set aside when asked
+// (as a start finds the reports a run under sudo left).
+void makeEarlierReports(int count, bool setAside = false)
 {
-    const QString active = reportsRoot() + QStringLiteral("/active");
+    const QString active =
+        reportsRoot() + (setAside
+                             ? QStringLiteral("/.active.set-aside-0123456789abcdef0123456789abcdef")
+                             : QStringLiteral("/active"));
     for (int i = 0; i < count; ++i) {
         const QString id = QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0'));
         const QString folder = active + QLatin1Char('/') + id;
@@ -142,6 +147,8 @@ int runPackaging(int argc, char **argv)
     return 0;
 }
 
+constexpr int setAsideCase = 1 << 16;
+
 int runCase(int argc, char **argv, int earlier)
 {
     QCoreApplication app(argc, argv);
@@ -150,8 +157,12 @@ int runCase(int argc, char **argv, int earlier)
     MSHApplicationInfo::setInfoDictionary(
         {{QStringLiteral("Kitbase"),
           QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("bench-api-key")}}}});
-    // Below zero: that many folders of a launch that died before its first turn (urgent).
-    makeEarlierReports(earlier < 0 ? -earlier : earlier);
+    // Below zero: that many folders of a launch that died before its first turn (urgent); with
+    // the set-aside flag, that many reports in a folder set aside.
+    if (earlier >= 0 && (earlier & setAsideCase) != 0)
+        makeEarlierReports(earlier & ~setAsideCase, true);
+    else
+        makeEarlierReports(earlier < 0 ? -earlier : earlier);
     if (earlier < 0)
         writeFile(reportsRoot() + QStringLiteral("/launchmarker"), QByteArray());
 
@@ -228,6 +239,12 @@ int main(int argc, char **argv)
                 best[i] = spent;
         }
     }
+    double setAside = -1;
+    for (int run = 0; run < 5; ++run) {
+        const double spent = measure(program, setAsideCase | 50);
+        if (spent >= 0 && (setAside < 0 || spent < setAside))
+            setAside = spent;
+    }
     int descriptor = -1;
     const QString service = silentService(&descriptor);
     const double urgent = service.isEmpty() ? -1 : measure(program, -50, service);
@@ -239,11 +256,13 @@ int main(int argc, char **argv)
         std::printf("start, %d earlier reports: %.1f ms\n", ordinary[i], best[i]);
         met = met && best[i] >= 0 && best[i] < 50;
     }
+    std::printf("start, 50 reports set aside: %.1f ms\n", setAside);
+    met = met && setAside >= 0 && setAside < 100;
     std::printf("start, 50 urgent reports, a service that never answers: %.0f ms\n", urgent);
     std::printf("symbolicating and packaging one report: %.1f ms of CPU\n", packaging);
     met = met && urgent >= 0 && urgent < 4000 && packaging >= 0 && packaging < 50;
     if (!met)
-        std::printf("target missed (starts under 50 ms, urgent start under 4 s, packaging under "
-                    "50 ms of CPU)\n");
+        std::printf("target missed (starts under 50 ms, under 100 ms with reports set aside, "
+                    "urgent start under 4 s, packaging under 50 ms of CPU)\n");
     return met ? 0 : 1;
 }

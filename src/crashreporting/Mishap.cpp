@@ -160,17 +160,15 @@ void Mishap::startAnalytics(const QString &betaToken)
     identity.installIdentifier = kitbase.installID();
     identity.instanceIdentifier = kitbase.instanceIdentifier();
     identity.betaToken = betaToken;
-    // Its folder lies in the report tree's root: a root that is a link or another user's (a run
-    // as another user in this user's cache) takes nothing.
-    const int rootFolder = m_fileManager->openFolder(m_fileManager->rootPath());
-    if (rootFolder < 0 && errno != ENOENT) {
+    // Its folder lies in the report tree's root and is made as the tree's folders are: never in
+    // a cache folder that is not this user's (nor the cache folder itself, when missing), never
+    // through a link or in a folder of another user's.
+    const QString root = QDir(m_fileManager->rootPath()).filePath(QStringLiteral("analytics"));
+    if (!m_fileManager->createDirectoryAtPath(root)) {
         MSHLog(logPrefix, QStringLiteral("Usage analytics off: %1 is not a folder of this user's")
                               .arg(m_fileManager->rootPath()));
         return;
     }
-    if (rootFolder >= 0)
-        ::close(rootFolder);
-    const QString root = QDir(m_fileManager->rootPath()).filePath(QStringLiteral("analytics"));
     std::shared_ptr<MSHAnalyticsController> analytics =
         MSHAnalyticsController::create(root, identity, MSHUserDefaults::standardUserDefaults());
     if (!analytics)

@@ -24,9 +24,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <grp.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -65,6 +67,10 @@ protected:
     QString workingDirectory;
     // Called on the server's thread as each upload arrives (set before the launch).
     std::function<void()> onUpload;
+    // Variables the helpers started from then on go without.
+    QStringList unsetEnvironment;
+    // The cache folder the helpers' tree lies in (where the environment leads them).
+    QString cacheFolder;
 
     void SetUp() override
     {
@@ -85,8 +91,8 @@ protected:
 
     QString root() const
     {
-        return temporary.filePath(
-            QStringLiteral("cache/com.mishap.data/org.tallyworth.crashhelper/v3"));
+        return (cacheFolder.isEmpty() ? temporary.filePath(QStringLiteral("cache")) : cacheFolder) +
+               QStringLiteral("/com.mishap.data/org.tallyworth.crashhelper/v3");
     }
     QStringList entries(const QString &folder) const
     {
@@ -109,6 +115,8 @@ protected:
                                QString::fromUtf8(killAt));
         for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
             environment.insert(it.key(), it.value());
+        for (const QString &name : unsetEnvironment)
+            environment.remove(name);
         process.setProcessEnvironment(environment);
         if (unprivileged && ::geteuid() == 0) {
             if (giveAway)
@@ -691,19 +699,54 @@ TEST_P(CrashReportingNoRoom, TheReportWaitsAndIsSentOnceWithItsNames)
     sentOnce();
 }
 
+// The same while reports set aside in a folder that takes no rename are copied out: none is
+// taken for unreadable nor its folder marked taken; once there is room each goes out once.
+TEST_P(CrashReportingNoRoom, ReportsSetAsideWaitAndAreSentOnce)
+{
+    unprivileged = true;
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    const QString aside =
+        root() + QStringLiteral("/.active.set-aside-") + QUuid::createUuid().toString(QUuid::Id128);
+    QMap<QString, int> expected;
+    for (int i = 0; i < 3; ++i) {
+        const QString identifier = QUuid::createUuid().toString(QUuid::Id128);
+        twMakeEarlierReport(aside, identifier);
+        expected.insert(identifier, 1);
+    }
+    twCrashTestChmod(aside, 0555);
+    extraEnvironment.insert(QStringLiteral("TW_CRASH_HELPER_NO_ROOM"), QString::number(GetParam()));
+    extraEnvironment.insert(QStringLiteral("TW_CRASH_HELPER_NO_ROOM_IN"),
+                            QStringLiteral("/.taken-"));
+    launch(1500);
+    extraEnvironment.clear();
+    EXPECT_TRUE(uploads().isEmpty());
+    EXPECT_TRUE(QFileInfo(aside).isDir()) << launchLog.constData();
+    EXPECT_FALSE(launchLog.contains("unreadable")) << launchLog.constData();
+
+    launch(3000);
+    launch(1000);
+    EXPECT_EQ(receipts(), expected) << launchLog.constData();
+    EXPECT_FALSE(QFileInfo::exists(aside)) << launchLog.constData();
+}
+
 INSTANTIATE_TEST_SUITE_P(FullDisk, CrashReportingNoRoom, ::testing::Values(ENOSPC, EDQUOT));
 
 // A stage folder that takes no rename or removal: each report in it is sent once, however many
 // launches find it, and goes once the folder takes changes again. A report waiting in a writable
-// folder while prepared takes no package is sent once too.
+// folder while prepared takes no package is sent once too. A report in a folder set aside that
+// its stage takes no entry from yet stays (its copy too) until the stage takes it, and is then
+// sent once.
 struct ReadOnlyStage {
     const char *readOnly; // one stage or several, space-separated
     const char *holder;
+    bool setAside = false; // the report lies in a folder set aside in the holder's place
 };
 
 void PrintTo(const ReadOnlyStage &stage, std::ostream *out)
 {
-    *out << stage.readOnly << " read-only, report in " << stage.holder;
+    *out << stage.readOnly << " read-only, report in " << stage.holder
+         << (stage.setAside ? " set aside" : "");
 }
 
 class CrashReportingStageReadOnly : public CrashReportingEndToEnd,
@@ -717,7 +760,13 @@ TEST_P(CrashReportingStageReadOnly, EachReportIsSentOnce)
     for (const char *stage : {"/active", "/processing", "/prepared"})
         ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
     const QStringList readOnly = QString::fromLatin1(GetParam().readOnly).split(QLatin1Char(' '));
-    const QString holder = root() + QLatin1Char('/') + QLatin1String(GetParam().holder);
+    const QString holderName =
+        GetParam().setAside
+            ? QStringLiteral(".%1.set-aside-%2")
+                  .arg(QLatin1String(GetParam().holder), QUuid::createUuid().toString(QUuid::Id128))
+            : QLatin1String(GetParam().holder);
+    const QString holder = root() + QLatin1Char('/') + holderName;
+    ASSERT_TRUE(QDir().mkpath(holder));
     QString sent = newBoundary();
     QString name = sent + QStringLiteral(".multipartmime");
     if (QByteArray(GetParam().holder) == "prepared") {
@@ -730,14 +779,24 @@ TEST_P(CrashReportingStageReadOnly, EachReportIsSentOnce)
         twCrashTestChmod(root() + QLatin1Char('/') + stage, 0555);
     launch(3000);
     launch(1500);
-    EXPECT_EQ(receipts(), (QMap<QString, int>{{sent, 1}}));
+    if (GetParam().setAside) {
+        EXPECT_EQ(receipts(), (QMap<QString, int>())) << launchLog.constData();
+        EXPECT_TRUE(QFileInfo::exists(holder + QLatin1Char('/') + name)) << launchLog.constData();
+    } else {
+        EXPECT_EQ(receipts(), (QMap<QString, int>{{sent, 1}}));
+    }
 
     for (const QString &stage : readOnly)
         twCrashTestChmod(root() + QLatin1Char('/') + stage, 0755);
-    launch(1500);
-    EXPECT_EQ(receipts(), (QMap<QString, int>{{sent, 1}}));
-    EXPECT_FALSE(allEntries(QLatin1String(GetParam().holder)).contains(name));
+    launch(2500);
+    launch(1000);
+    EXPECT_EQ(receipts(), (QMap<QString, int>{{sent, 1}})) << launchLog.constData();
+    EXPECT_FALSE(allEntries(holderName).contains(name));
     EXPECT_EQ(allEntries(QStringLiteral("outgoing")), QStringList());
+    // Nothing waits any more: neither the folder set aside nor its copies.
+    for (const QString &entry : allEntries(QString()))
+        EXPECT_FALSE(entry.contains(QStringLiteral("set-aside")) || entry.startsWith(".taken"))
+            << qPrintable(entry);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, CrashReportingStageReadOnly,
@@ -746,7 +805,9 @@ INSTANTIATE_TEST_SUITE_P(Stages, CrashReportingStageReadOnly,
                                            ReadOnlyStage{"prepared", "prepared"},
                                            ReadOnlyStage{"prepared", "active"},
                                            ReadOnlyStage{"prepared", "processing"},
-                                           ReadOnlyStage{"active prepared", "active"}));
+                                           ReadOnlyStage{"active prepared", "active"},
+                                           ReadOnlyStage{"active", "active", true},
+                                           ReadOnlyStage{"prepared", "prepared", true}));
 
 } // namespace
 
@@ -1157,10 +1218,13 @@ namespace
 {
 
 // A run as root with the user's HOME (sudo keeping it), then the user's own crash and two
-// starts: the root run makes nothing in the user's cache (a link there stays a link), and the
+// starts: the root run makes nothing in the user's cache (a link there stays a link), nor the
+// cache folder itself or any other folder of the user's home when they are missing, and the
 // user's crash is recorded and sent once.
+enum class RootRunCache { NoTreeYet, TreeIsALink, NoCacheFolderYet };
+
 class CrashReportingRootRunFirst : public CrashReportingEndToEnd,
-                                   public ::testing::WithParamInterface<bool>
+                                   public ::testing::WithParamInterface<RootRunCache>
 {
 };
 
@@ -1168,37 +1232,68 @@ TEST_P(CrashReportingRootRunFirst, TheUsersCrashIsStillRecordedAndSentOnce)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root can run as root over another user's cache";
-    const QString cache = temporary.filePath(QStringLiteral("cache"));
-    ASSERT_TRUE(QDir().mkpath(cache));
-    if (GetParam()) {
+    const bool link = GetParam() == RootRunCache::TreeIsALink;
+    const QString home = temporary.filePath(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkpath(home));
+    // Without a cache folder yet, the home leads every folder there: the cache, the data.
+    if (GetParam() == RootRunCache::NoCacheFolderYet) {
+        cacheFolder = home + QStringLiteral("/.cache");
+        extraEnvironment.insert(QStringLiteral("HOME"), home);
+        unsetEnvironment = {QStringLiteral("XDG_CACHE_HOME"), QStringLiteral("XDG_DATA_HOME")};
+    }
+    const QString cache =
+        cacheFolder.isEmpty() ? temporary.filePath(QStringLiteral("cache")) : cacheFolder;
+    if (GetParam() != RootRunCache::NoCacheFolderYet) {
+        ASSERT_TRUE(QDir().mkpath(cache));
+    }
+    if (link) {
         ASSERT_TRUE(QDir().mkpath(temporary.filePath(QStringLiteral("mine"))));
         ASSERT_TRUE(QFile::link(temporary.filePath(QStringLiteral("mine")),
                                 cache + QStringLiteral("/com.mishap.data")));
     }
     twCrashTestGiveAway(temporary.path());
-    // Root's own settings and defaults lie elsewhere: only the cache is the user's.
+    // Root's own settings and defaults lie elsewhere, unless the home leads them too.
     QTemporaryDir rootsOwn;
-    extraEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), rootsOwn.filePath("data"));
-    extraEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), rootsOwn.filePath("config"));
+    if (GetParam() != RootRunCache::NoCacheFolderYet) {
+        extraEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), rootsOwn.filePath("data"));
+        extraEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), rootsOwn.filePath("config"));
+    }
     launch(1000);
     EXPECT_TRUE(launchLog.contains("not this user's")) << launchLog.constData();
-    const QStringList made = QDir(cache).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                   QDir::NoDotAndDotDot);
-    EXPECT_EQ(made, GetParam() ? QStringList{"com.mishap.data"} : QStringList());
-    EXPECT_EQ(QFileInfo(cache + QStringLiteral("/com.mishap.data")).isSymLink(), GetParam());
+    if (GetParam() == RootRunCache::NoCacheFolderYet) {
+        EXPECT_FALSE(QFileInfo::exists(cacheFolder)) << launchLog.constData();
+        EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/.local"))) << launchLog.constData();
+    } else {
+        const QStringList made = QDir(cache).entryList(QDir::AllEntries | QDir::Hidden |
+                                                       QDir::System | QDir::NoDotAndDotDot);
+        EXPECT_EQ(made, link ? QStringList{"com.mishap.data"} : QStringList());
+        EXPECT_EQ(QFileInfo(cache + QStringLiteral("/com.mishap.data")).isSymLink(), link);
+        extraEnvironment.clear();
+    }
 
-    extraEnvironment.clear();
     unprivileged = true;
     giveAway = false;
     crash(QStringLiteral("launch-crash-early"));
     launch(1500);
     launch(1000);
-    EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
+    ASSERT_EQ(receipts().size(), 1) << launchLog.constData();
+    EXPECT_EQ(receipts().value(receipts().firstKey()), 1);
+    EXPECT_EQ(QFileInfo(cache).ownerId(), 65534u);
 }
 
-INSTANTIATE_TEST_SUITE_P(CacheLevels, CrashReportingRootRunFirst, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool> &info) {
-                             return std::string(info.param ? "TreeIsALink" : "NoTreeYet");
+INSTANTIATE_TEST_SUITE_P(CacheLevels, CrashReportingRootRunFirst,
+                         ::testing::Values(RootRunCache::NoTreeYet, RootRunCache::TreeIsALink,
+                                           RootRunCache::NoCacheFolderYet),
+                         [](const ::testing::TestParamInfo<RootRunCache> &info) {
+                             switch (info.param) {
+                             case RootRunCache::NoTreeYet:
+                                 return std::string("NoTreeYet");
+                             case RootRunCache::TreeIsALink:
+                                 return std::string("TreeIsALink");
+                             case RootRunCache::NoCacheFolderYet:
+                                 break;
+                             }
+                             return std::string("NoCacheFolderYet");
                          });
 
 // The user's report waits in an active folder a run as root made root's (an earlier build did):
@@ -1287,17 +1382,163 @@ INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingMountedLevel,
                          ::testing::Values("com.mishap.data", "v3", "active", "processing",
                                            "prepared"));
 
+// The mount at a stage taken away while an instance still works in the folder that stood in for
+// it: the next start leaves that folder to it, and the package it is sending goes out once.
+class CrashReportingStandInInUse : public CrashReportingMountedLevel
+{
+};
+
+TEST_P(CrashReportingStandInInUse, IsLeftToItsUserAndEachReportIsSentOnce)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can mount";
+    const QString stage = QLatin1String(GetParam());
+    for (const char *name : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(name)));
+    const QString boundary = newBoundary();
+    ASSERT_TRUE(QDir().mkpath(root() + QStringLiteral("/prepared.own")));
+    twCrashTestWriteFile(root() + QStringLiteral("/prepared.own/") + boundary +
+                             QStringLiteral(".multipartmime"),
+                         emptyPackage(boundary.toUtf8()));
+    const QString victim = temporary.filePath(QStringLiteral("victim"));
+    ASSERT_TRUE(QDir().mkpath(victim));
+    mounted = root() + QLatin1Char('/') + stage;
+    if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("--bind"), victim, mounted}) !=
+        0) {
+        mounted.clear();
+        GTEST_SKIP() << "no bind mounts here";
+    }
+    // The first instance is sending the package when the mount goes.
+    const auto sending = std::make_shared<std::atomic<bool>>(false);
+    onUpload = [sending] { sending->store(true); };
+    uploadDelayMs = 3000;
+    QProcess first;
+    startHelper(first, {QStringLiteral("launch"), QStringLiteral("5000")});
+    QElapsedTimer waited;
+    waited.start();
+    while (!sending->load() && waited.elapsed() < 15000)
+        first.waitForFinished(20);
+    ASSERT_TRUE(sending->load()) << first.readAllStandardError().constData();
+    ASSERT_EQ(QProcess::execute(QStringLiteral("umount"), {mounted}), 0);
+    mounted.clear();
+    uploadDelayMs = 0;
+    launch(1500);
+    EXPECT_TRUE(launchLog.contains("running process that uses it")) << launchLog.constData();
+    EXPECT_TRUE(first.waitForFinished(20000));
+    launch(1500);
+    EXPECT_EQ(receipts(), (QMap<QString, int>{{boundary, 1}})) << launchLog.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, CrashReportingStandInInUse, ::testing::Values("prepared"));
+
+// Reports set aside are taken off the start's thread and never waited for: another instance that
+// holds the tree's lock (one stopped while it takes them) or a take that is slow leaves the start
+// as quick as ever, and each report is taken and sent once all the same.
+enum class TakeHeldUp { LockHeldByAnother, TakeSlow };
+
+class CrashReportingTakeNeverHoldsAStart : public CrashReportingEndToEnd,
+                                           public ::testing::WithParamInterface<TakeHeldUp>
+{
+};
+
+TEST_P(CrashReportingTakeNeverHoldsAStart, TheStartGoesOnAndTheReportIsSentOnce)
+{
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    const QString aside =
+        root() + QStringLiteral("/.active.set-aside-") + QUuid::createUuid().toString(QUuid::Id128);
+    const QString identifier = QUuid::createUuid().toString(QUuid::Id128);
+    twMakeEarlierReport(aside, identifier);
+    const bool locked = GetParam() == TakeHeldUp::LockHeldByAnother;
+    const int structure =
+        ::open(QFile::encodeName(root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(structure, 0);
+    if (locked) {
+        ASSERT_EQ(::flock(structure, LOCK_EX), 0);
+    } else {
+        extraEnvironment.insert(QStringLiteral("TW_CRASH_HELPER_WAIT_AT"),
+                                QStringLiteral("take-set-aside"));
+    }
+    QProcess process;
+    startHelper(process, {QStringLiteral("launch"), QStringLiteral("1000")});
+    extraEnvironment.clear();
+    QByteArray output;
+    const QByteArray awaited = locked ? "started\n" : "waiting at take-set-aside\n";
+    // Both, in either order: a take on the start's thread would hold "started" back for good.
+    while (!(output.contains(awaited) && output.contains("started\n")) &&
+           process.waitForReadyRead(10000))
+        output += process.readAllStandardOutput();
+    EXPECT_TRUE(output.contains("started\n")) << output.constData();
+    EXPECT_TRUE(output.contains(awaited)) << output.constData();
+    process.write("go\n");
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+    if (locked) {
+        EXPECT_TRUE(QFileInfo(aside + QLatin1Char('/') + identifier).isDir());
+    }
+    ::close(structure);
+
+    launch(1500);
+    launch(1000);
+    EXPECT_EQ(receipts(), (QMap<QString, int>{{identifier, 1}})) << launchLog.constData();
+    EXPECT_FALSE(QFileInfo::exists(aside)) << launchLog.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(HeldUp, CrashReportingTakeNeverHoldsAStart,
+                         ::testing::Values(TakeHeldUp::LockHeldByAnother, TakeHeldUp::TakeSlow),
+                         [](const ::testing::TestParamInfo<TakeHeldUp> &info) {
+                             return std::string(info.param == TakeHeldUp::LockHeldByAnother
+                                                    ? "LockHeldByAnother"
+                                                    : "TakeSlow");
+                         });
+
 // A cache folder named by a relative path or by bytes that are no UTF-8: the crash reports and the
 // service's settings share one cache folder, and a report an earlier version left where it took
-// the cache folder to be is sent once.
+// the cache folder to be is sent once. The tree itself reached by another name (a relative HOME,
+// a relative cache folder in a home reached through a link) is never taken for an earlier one:
+// nothing is set aside, and a crash is sent once.
+enum class CacheNaming { Relative, NoUtf8, RelativeHome, RelativeCacheInLinkedHome };
+
 class CrashReportingCacheName : public CrashReportingEndToEnd,
-                                public ::testing::WithParamInterface<bool>
+                                public ::testing::WithParamInterface<CacheNaming>
 {
 };
 
 TEST_P(CrashReportingCacheName, ReportsLeftAtTheEarlierPlaceAreSentOnce)
 {
-    const bool relative = GetParam();
+    const CacheNaming naming = GetParam();
+    const bool relative = naming == CacheNaming::Relative;
+    const bool sameTree =
+        naming == CacheNaming::RelativeHome || naming == CacheNaming::RelativeCacheInLinkedHome;
+    const QString home = temporary.filePath(QStringLiteral("home"));
+    if (sameTree) {
+        ASSERT_TRUE(QDir().mkpath(home));
+        cacheFolder = home + QStringLiteral("/.cache");
+        if (naming == CacheNaming::RelativeHome) {
+            workingDirectory = temporary.path();
+            extraEnvironment.insert(QStringLiteral("HOME"), QStringLiteral("home"));
+            unsetEnvironment = {QStringLiteral("XDG_CACHE_HOME")};
+        } else {
+            ASSERT_TRUE(QFile::link(home, temporary.filePath(QStringLiteral("linked-home"))));
+            workingDirectory = home;
+            extraEnvironment.insert(QStringLiteral("HOME"),
+                                    temporary.filePath(QStringLiteral("linked-home")));
+            extraEnvironment.insert(QStringLiteral("XDG_CACHE_HOME"), QStringLiteral(".cache"));
+        }
+        crash(QStringLiteral("launch-crash-early"));
+        launch(1500);
+        launch(1000);
+        ASSERT_EQ(receipts().size(), 1) << launchLog.constData();
+        EXPECT_EQ(receipts().value(receipts().firstKey()), 1);
+        QDirIterator it(temporary.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString entry = it.next();
+            EXPECT_FALSE(entry.contains(QStringLiteral("set-aside"))) << qPrintable(entry);
+        }
+        return;
+    }
     // Where the earlier version kept its tree: the relative path from the working folder, or the
     // name with U+FFFD for the byte.
     const QString earlier = temporary.filePath(relative ? QStringLiteral("relative-cache")
@@ -1332,9 +1573,22 @@ TEST_P(CrashReportingCacheName, ReportsLeftAtTheEarlierPlaceAreSentOnce)
     EXPECT_EQ(::stat(now + "/com.mishap.data/org.tallyworth.crashhelper/v3/active", &status), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, CrashReportingCacheName, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool> &info) {
-                             return std::string(info.param ? "Relative" : "NoUtf8");
+INSTANTIATE_TEST_SUITE_P(Names, CrashReportingCacheName,
+                         ::testing::Values(CacheNaming::Relative, CacheNaming::NoUtf8,
+                                           CacheNaming::RelativeHome,
+                                           CacheNaming::RelativeCacheInLinkedHome),
+                         [](const ::testing::TestParamInfo<CacheNaming> &info) {
+                             switch (info.param) {
+                             case CacheNaming::Relative:
+                                 return std::string("Relative");
+                             case CacheNaming::NoUtf8:
+                                 return std::string("NoUtf8");
+                             case CacheNaming::RelativeHome:
+                                 return std::string("RelativeHome");
+                             case CacheNaming::RelativeCacheInLinkedHome:
+                                 break;
+                             }
+                             return std::string("RelativeCacheInLinkedHome");
                          });
 
 } // namespace

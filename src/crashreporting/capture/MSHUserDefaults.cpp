@@ -1,10 +1,12 @@
 #include "crashreporting/capture/MSHUserDefaults.h"
 
 #include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/common/MSHLog.h"
 #include "foundation/TWPropertyList.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -36,8 +38,11 @@ MSHUserDefaults &MSHUserDefaults::standardUserDefaults()
 
 QString MSHUserDefaults::defaultFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/com.mishap/MSHUserDefaults.plist");
+    // Made absolute once: a relative HOME names the same file whatever the working folder
+    // becomes.
+    return QDir::cleanPath(QDir::current().absoluteFilePath(
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/com.mishap/MSHUserDefaults.plist")));
 }
 
 MSHUserDefaults::MSHUserDefaults(const QString &filePath)
@@ -164,7 +169,10 @@ bool MSHUserDefaults::synchronize()
     // The access queue is free again while the file is written.
     m_ioQueue->sync([&] {
         const QString directory = QFileInfo(m_filePath).absolutePath();
-        if (!QDir().mkpath(directory)) {
+        // Nothing is made in a folder of another user's (a run with sudo keeping HOME would
+        // leave the user's folders root's).
+        if (!MSHFileManager::mayMakeInCacheFolder(QFile::encodeName(directory)) ||
+            !QDir().mkpath(directory)) {
             debugLog(QStringLiteral("MSHUserDefaults: failed to create directory with error:%1")
                          .arg(directory));
             return;

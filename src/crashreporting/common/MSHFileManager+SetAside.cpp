@@ -1,21 +1,27 @@
 // Folders set aside: a level or a stage folder of another user's found in the tree (a run as root
 // made it, with the user's reports in it), a stage folder of ours no longer used, or the tree an
-// earlier build kept at another cache path. The reports this user can read in them are copied
-// into the stages of ours and sent; each such folder is then marked taken, so that its reports
-// are copied once, whatever the moment a start is cut off.
+// earlier build kept at another cache path. The reports this user can read in them are taken into
+// the stages of ours and sent; each such folder is then marked taken, so that its reports are
+// taken once, whatever the moment a start is cut off.
 //
-// The copies are made in a hidden folder of the structure folder, ".taken-ID" (ID: the random part
-// of the set-aside name), and moved into the stages only once the set-aside folder took the
-// ".taken" ending. A start finds either a folder not yet marked (the copies, if any, are made
-// again) or one marked (the copies left are moved in).
+// A report leaves its place only once it is in a stage of ours: it moves there by one rename, or
+// (from a folder that takes no rename, another user's) it is copied whole into ".taken-ID" in the
+// structure folder (ID: the random part of the set-aside name), synced, marked there as taken
+// ("NAME.arrived") and renamed into the stage. A copy that cannot be moved in yet stays there,
+// whole and marked, and so does its original; the folder set aside is marked taken only when every
+// report in it arrived (or cannot be read at all), and its record of copies goes after that. What
+// could not be taken (a full disk, a stage that takes no new entry, a report a running process
+// holds) waits, unmarked, for a later start. The take runs on the work queue, never on the start's
+// thread, and never waits for another process: one that holds the tree's lock is taking already.
 
 #include "crashreporting/common/MSHFileManager.h"
 
 #include "crashreporting/common/MSHFolderSteps.h"
 #include "crashreporting/common/MSHLog.h"
+#include "crashreporting/common/MSHStepObserver.h"
 
+#include <QDateTime>
 #include <QFile>
-#include <QUuid>
 
 #include <cerrno>
 #include <cstring>
@@ -36,6 +42,7 @@ constexpr off_t largestCopied = 64 * 1024 * 1024;
 
 const QByteArray takenSuffix = QByteArrayLiteral(".taken");
 const QByteArray copiesPrefix = QByteArrayLiteral(".taken-");
+const QByteArray arrivedSuffix = QByteArrayLiteral(".arrived");
 
 // The stages reports are taken from, each with the stage of ours its reports go to.
 struct StageSource {
@@ -64,8 +71,20 @@ int openChild(int folder, const QByteArray &name)
     return ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-// Copies the regular file (of one name, no larger than any report) whole and to disk.
-bool copyFileAt(int from, const char *name, int to)
+bool existsAt(int folder, const QByteArray &name)
+{
+    struct stat status {
+    };
+    return ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// How a copy went: whole, not at all because the original cannot be read (it never will be
+// by this user), or not yet because the copy cannot be written (a full disk, a read-only
+// folder): only the last waits for a later start.
+enum class Copy { Whole, Unreadable, NotYet };
+
+// Copies the regular file (of one name, no larger than any report) whole.
+Copy copyFileAt(int from, const char *name, int to, const char *as)
 {
     const int source = ::openat(from, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     struct stat status {
@@ -74,10 +93,9 @@ bool copyFileAt(int from, const char *name, int to)
         status.st_nlink != 1 || status.st_size > largestCopied) {
         if (source >= 0)
             ::close(source);
-        return false;
+        return Copy::Unreadable;
     }
-    const int target =
-        ::openat(to, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int target = ::openat(to, as, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     bool copied = target >= 0;
     char buffer[64 * 1024];
     while (copied) {
@@ -92,39 +110,39 @@ bool copyFileAt(int from, const char *name, int to)
             done += put;
         }
     }
-    copied = copied && ::fsync(target) == 0;
     ::close(source);
-    if (target >= 0)
-        ::close(target);
-    return copied;
+    if (target >= 0 && ::close(target) != 0)
+        copied = false;
+    return copied ? Copy::Whole : Copy::NotYet;
 }
 
 // Copies the report folder's files (a report folder holds files only; anything else in it is
-// left out). False when any of its files cannot be read.
-bool copyFolderAt(int from, const char *name, int to)
+// left out); a part copy is removed.
+Copy copyFolderAt(int from, const char *name, int to, const char *as)
 {
     const int source = openChild(from, name);
-    if (source < 0 || ::mkdirat(to, name, 0755) != 0) {
-        if (source >= 0)
-            ::close(source);
-        return false;
+    if (source < 0)
+        return Copy::Unreadable;
+    if (::mkdirat(to, as, 0755) != 0) {
+        ::close(source);
+        return Copy::NotYet;
     }
-    const int target = openChild(to, name);
-    bool copied = target >= 0;
+    const int target = openChild(to, as);
+    Copy copied = target >= 0 ? Copy::Whole : Copy::NotYet;
     for (const QByteArray &entry : namesIn(source)) {
         struct stat status {
         };
-        if (!copied)
+        if (copied != Copy::Whole)
             break;
         if (::fstatat(source, entry.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(status.st_mode))
-            copied = copyFileAt(source, entry.constData(), target);
+            copied = copyFileAt(source, entry.constData(), target, entry.constData());
     }
     ::close(source);
     if (target >= 0)
         ::close(target);
-    if (!copied)
-        removeEntryAt(to, name);
+    if (copied != Copy::Whole)
+        removeEntryAt(to, as);
     return copied;
 }
 
@@ -144,7 +162,8 @@ bool looksLikePackageAt(int folder, const QByteArray &name)
     return got == head.size() && read == head;
 }
 
-// Whether a running process holds the folder (its own report folder, or one it claimed).
+// Whether a running process holds the entry (its own report folder, or a folder or package it
+// claimed).
 bool isHeldAt(int folder, const char *name)
 {
     const int descriptor = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
@@ -155,7 +174,54 @@ bool isHeldAt(int folder, const char *name)
     return held;
 }
 
+// Makes an empty file by that name; true when it is there.
+bool markAt(int folder, const QByteArray &name)
+{
+    const int descriptor = ::openat(folder, name.constData(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descriptor >= 0)
+        return ::close(descriptor) == 0;
+    return errno == EEXIST;
+}
+
+// The folder by that name in the open folder, made when missing.
+int makeChild(int folder, const QByteArray &name)
+{
+    if (::mkdirat(folder, name.constData(), 0700) != 0 && errno != EEXIST)
+        return -1;
+    return openChild(folder, name);
+}
+
 } // namespace
+
+int MSHFileManager::openEarlierRoot() const
+{
+    if (m_earlierRoot.isEmpty())
+        return -1;
+    const int root =
+        ::open(m_earlierRoot.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat earlier {
+    };
+    if (root < 0 || ::fstat(root, &earlier) != 0 || earlier.st_uid != ::geteuid()) {
+        if (root >= 0)
+            ::close(root);
+        return -1;
+    }
+    // The same folder by another name (a relative name, a home reached through a link) is this
+    // tree itself, never an earlier one.
+    const int own = openNames(m_chain, false);
+    struct stat ours {
+    };
+    const bool same = own >= 0 && ::fstat(own, &ours) == 0 && ours.st_dev == earlier.st_dev &&
+                      ours.st_ino == earlier.st_ino;
+    if (own >= 0)
+        ::close(own);
+    if (same) {
+        ::close(root);
+        return -1;
+    }
+    return root;
+}
 
 std::vector<MSHFileManager::SetAsideHome> MSHFileManager::setAsideHomes() const
 {
@@ -172,31 +238,20 @@ std::vector<MSHFileManager::SetAsideHome> MSHFileManager::setAsideHomes() const
             homes.push_back({folder, names.mid(level), path});
     }
     // The tree an earlier build kept elsewhere: its structure folder is set aside in its root.
-    if (!m_earlierRoot.isEmpty()) {
-        const int folder =
-            ::open(m_earlierRoot.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat status {
-        };
-        if (folder >= 0 && ::fstat(folder, &status) == 0 && status.st_uid == ::geteuid())
-            homes.push_back({folder, {QByteArrayLiteral("v3")}, QFile::decodeName(m_earlierRoot)});
-        else if (folder >= 0)
-            ::close(folder);
-    }
+    const int earlier = openEarlierRoot();
+    if (earlier >= 0)
+        homes.push_back({earlier, {QByteArrayLiteral("v3")}, QFile::decodeName(m_earlierRoot)});
     return homes;
 }
 
 void MSHFileManager::setAsideEarlierTree()
 {
-    if (m_earlierRoot.isEmpty())
-        return;
-    const int root =
-        ::open(m_earlierRoot.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat status {
-    };
+    const int root = openEarlierRoot();
     if (root < 0)
         return;
-    if (::fstat(root, &status) == 0 && status.st_uid == ::geteuid() &&
-        ::fstatat(root, "v3", &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode)) {
+    struct stat status {
+    };
+    if (::fstatat(root, "v3", &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode)) {
         const QByteArray aside = setAsideName(QByteArrayLiteral("v3"));
         if (::renameat(root, "v3", root, aside.constData()) == 0)
             MSHLog("[FileManager]",
@@ -208,38 +263,106 @@ void MSHFileManager::setAsideEarlierTree()
     ::close(root);
 }
 
-void MSHFileManager::takeReportsSetAside()
+void MSHFileManager::setAsideStandIns()
 {
     // A stage folder of ours used instead of a mounted one, left from a run when the mount was
-    // there: set aside too, so that its reports come back into the stage.
+    // there: set aside too, so that its reports come back into the stage; never while a running
+    // process still uses it (it holds a lock on it for as long as it runs).
     const int structure = openStructure(false);
     if (structure < 0)
         return;
     for (const StageSource &source : stageSources) {
         const QString stage = QLatin1String(source.stage);
         const QByteArray own = QFile::encodeName(stage + QStringLiteral(".own"));
-        struct stat status {
-        };
-        if (stageFolderName(stage) == stage &&
-            ::fstatat(structure, own.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISDIR(status.st_mode))
+        if (stageFolderName(stage) != stage)
+            continue;
+        const int folder = openChild(structure, own);
+        if (folder < 0)
+            continue;
+        if (::flock(folder, LOCK_EX | LOCK_NB) == 0)
             ::renameat(structure, own.constData(), structure,
                        setAsideName(QFile::encodeName(stage)).constData());
+        else
+            MSHLog("[FileManager]",
+                   QStringLiteral("Leaving %1/%2 to the running process that uses it")
+                       .arg(structurePath(), QFile::decodeName(own)));
+        ::close(folder);
     }
-    // Two starts at once take each folder once: one after the other.
-    if (::flock(structure, LOCK_EX) != 0) {
-        ::close(structure);
+    ::close(structure);
+}
+
+bool MSHFileManager::moveIntoStage(int from, const QByteArray &name, const char *into,
+                                   TakenReports &taken)
+{
+    const QString stagePath =
+        structurePath() + QLatin1Char('/') + stageFolderName(QLatin1String(into));
+    // Opened afresh for each report: a stage swapped or replaced meanwhile is made ours again.
+    const int stage = openStage(stagePath);
+    if (stage < 0)
+        return false;
+    bool moved =
+        ::renameat2(from, name.constData(), stage, name.constData(), RENAME_NOREPLACE) == 0;
+    if (!moved && errno == EINVAL && !existsAt(stage, name))
+        moved = ::renameat(from, name.constData(), stage, name.constData()) == 0;
+    // Already there: the very report (its name is its own identifier or boundary).
+    const bool there = !moved && errno == EEXIST;
+    ::close(stage);
+    if (moved) {
+        const QString path = stagePath + QLatin1Char('/') + QFile::decodeName(name);
+        if (std::strcmp(into, "active") == 0)
+            taken.active.append(path);
+        else if (std::strcmp(into, "processing") == 0)
+            taken.processing.append(path);
+        else
+            taken.prepared.append(path);
+    }
+    return moved || there;
+}
+
+void MSHFileManager::finishCopies(int structure, const QByteArray &copiesName, TakenReports &taken)
+{
+    // The folder it was copied from is gone or marked: whole copies are moved in, and the
+    // record goes once nothing is left in it.
+    const int copies = openChild(structure, copiesName);
+    if (copies < 0) {
+        removeEntryAt(structure, copiesName.constData());
         return;
     }
-    struct SetAside {
-        int home;
-        QString homePath;
-        QByteArray name;
-        QByteArray identifier;
-        // The names from it down to the stages, or the stage it was.
-        QList<QByteArray> below;
-        const char *stage = nullptr;
-    };
+    bool left = false;
+    for (const StageSource &source : stageSources) {
+        const int from = openChild(copies, source.stage);
+        if (from < 0)
+            continue;
+        for (const QByteArray &entry : namesIn(from)) {
+            if (entry.startsWith('.'))
+                removeEntryAt(from, entry.constData());
+            else if (!entry.endsWith(arrivedSuffix) &&
+                     !(markAt(from, entry + arrivedSuffix) &&
+                       moveIntoStage(from, entry, source.into, taken)))
+                left = true;
+        }
+        ::close(from);
+    }
+    ::close(copies);
+    if (!left)
+        removeEntryAt(structure, copiesName.constData());
+}
+
+MSHFileManager::TakenReports MSHFileManager::takeReportsSetAside()
+{
+    TakenReports taken;
+    const int structure = openStructure(false);
+    if (structure < 0)
+        return taken;
+    // Two starts at once take each folder once. One that finds the lock held leaves the take to
+    // the holder (or to a later start): it never waits, since the holder may be stopped.
+    if (::flock(structure, LOCK_EX | LOCK_NB) != 0) {
+        MSHLog("[FileManager]", QStringLiteral("Leaving the reports set aside to the instance "
+                                               "taking them now"));
+        ::close(structure);
+        return taken;
+    }
+    MSHReachedStep("take-set-aside");
     const std::vector<SetAsideHome> homes = setAsideHomes();
     std::vector<SetAside> found;
     for (const SetAsideHome &home : homes) {
@@ -259,144 +382,204 @@ void MSHFileManager::takeReportsSetAside()
             }
         }
     }
-    const auto stageFolder = [this, structure](const char *stage) {
-        return openChild(structure, QFile::encodeName(stageFolderName(QLatin1String(stage))));
-    };
-    // Moves the copies into the stages of ours (one already there stays as it is) and removes
-    // the folder of copies.
-    const auto moveCopiesIn = [&](const QByteArray &copiesName) {
-        const int copies = openChild(structure, copiesName);
-        if (copies < 0)
-            return;
-        for (const char *into : {"active", "processing", "prepared"}) {
-            const int from = openChild(copies, into);
-            const int to = from >= 0 ? stageFolder(into) : -1;
-            for (const QByteArray &entry :
-                 from >= 0 && to >= 0 ? namesIn(from) : std::vector<QByteArray>()) {
-                if (::renameat2(from, entry.constData(), to, entry.constData(), RENAME_NOREPLACE) !=
-                        0 &&
-                    errno == EEXIST)
-                    removeEntryAt(from, entry.constData());
-            }
-            if (from >= 0)
-                ::close(from);
-            if (to >= 0)
-                ::close(to);
-        }
-        ::close(copies);
-        removeEntryAt(structure, copiesName.constData());
-    };
-    // What a start cut off left: copies of a folder not yet marked are made again; those of a
-    // marked one are moved in.
+    // Copies of a folder no longer found unmarked (marked, or gone) are moved in.
     for (const QByteArray &entry : namesIn(structure)) {
         if (!entry.startsWith(copiesPrefix))
             continue;
         const QByteArray identifier = entry.mid(copiesPrefix.size());
-        const bool unmarked = std::ranges::any_of(
-            found, [&identifier](const SetAside &aside) { return aside.identifier == identifier; });
-        if (unmarked)
-            removeEntryAt(structure, entry.constData());
-        else
-            moveCopiesIn(entry);
+        if (std::ranges::none_of(found, [&identifier](const SetAside &aside) {
+                return aside.identifier == identifier;
+            }))
+            finishCopies(structure, entry, taken);
     }
-    for (const SetAside &aside : found) {
-        const QByteArray copiesName = copiesPrefix + aside.identifier;
-        if (::mkdirat(structure, copiesName.constData(), 0700) != 0)
-            continue;
-        const int copies = openChild(structure, copiesName);
-        int taken = 0;
-        int left = 0;
-        bool held = false;
-        for (const StageSource &source : stageSources) {
-            if (aside.stage && std::strcmp(aside.stage, source.stage) != 0)
-                continue;
-            // The stage inside the folder set aside, reached without a link.
-            int folder = openChild(aside.home, aside.name);
-            // One this user cannot enter is left whole.
-            if (folder < 0 && errno == EACCES) {
-                ++left;
-                continue;
-            }
-            for (const QByteArray &name : aside.below) {
-                const int next = folder >= 0 ? openChild(folder, name) : -1;
-                if (folder >= 0)
-                    ::close(folder);
-                folder = next;
-            }
-            if (!aside.stage && folder >= 0) {
-                const int next = openChild(folder, source.stage);
-                ::close(folder);
-                folder = next;
-            }
-            if (folder < 0)
-                continue;
-            ::mkdirat(copies, source.into, 0700);
-            const int into = openChild(copies, source.into);
-            const bool packages = std::strcmp(source.into, "prepared") == 0;
-            for (const QByteArray &entry : namesIn(folder)) {
-                struct stat status {
-                };
-                if (entry.startsWith('.') ||
-                    ::fstatat(folder, entry.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue;
-                // Anything else there is no report: neither copied nor counted. (A package that
-                // cannot be read is counted as left.)
-                if (packages
-                        ? !S_ISREG(status.st_mode) || !isPackageName(QFile::decodeName(entry)) ||
-                              !looksLikePackageAt(folder, entry)
-                        : !S_ISDIR(status.st_mode))
-                    continue;
-                if (!packages && isHeldAt(folder, entry.constData())) {
-                    held = true;
-                    continue;
-                }
-                const bool copied =
-                    into >= 0 && (packages ? copyFileAt(folder, entry.constData(), into)
-                                           : copyFolderAt(folder, entry.constData(), into));
-                ++(copied ? taken : left);
-            }
-            if (into >= 0)
-                ::close(into);
-            ::close(folder);
-        }
-        if (copies >= 0)
-            ::close(copies);
-        const QString where = aside.homePath + QLatin1Char('/') + QFile::decodeName(aside.name);
-        // A process still writing there: its folder is taken at a later start, with the rest.
-        if (held || copies < 0) {
-            removeEntryAt(structure, copiesName.constData());
-            MSHLog("[FileManager]", QStringLiteral("Leaving the reports in %1 for a later start: "
-                                                   "a running process holds one of them")
-                                        .arg(where));
-            continue;
-        }
-        const QByteArray marked = aside.name + takenSuffix;
-        if (::renameat(aside.home, aside.name.constData(), aside.home, marked.constData()) != 0) {
-            MSHLog("[FileManager]",
-                   QStringLiteral("Unable to take the reports in %1 (%2)").arg(where, errorText()));
-            removeEntryAt(structure, copiesName.constData());
-            continue;
-        }
-        moveCopiesIn(copiesName);
-        // A folder of ours goes once its reports are taken; another user's stays as it is.
-        struct stat status {
-        };
-        const bool own =
-            ::fstatat(aside.home, marked.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            status.st_uid == ::geteuid();
-        if (own && left == 0)
-            removeEntryAt(aside.home, marked.constData());
-        MSHLog("[FileManager]",
-               QStringLiteral("Took %1 report(s) set aside in %2 into %3 to be sent; %4 left "
-                              "there, unreadable%5")
-                   .arg(taken)
-                   .arg(where, structurePath())
-                   .arg(left)
-                   .arg(own && left == 0 ? QString()
-                                         : QStringLiteral(" (in %1/%2)")
-                                               .arg(aside.homePath, QFile::decodeName(marked))));
-    }
+    for (const SetAside &aside : found)
+        takeFolderSetAside(structure, aside, taken);
     for (const SetAsideHome &home : homes)
         ::close(home.folder);
     ::close(structure);
+    return taken;
+}
+
+void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, TakenReports &taken)
+{
+    const QByteArray copiesName = copiesPrefix + aside.identifier;
+    int copies = -1;
+    // Reports taken now; left there because this user cannot read them; waiting for a later
+    // start (a copy that cannot be written or moved in yet, or held by a running process);
+    // beyond the bound of reports kept, left out.
+    int moved = 0;
+    int unreadable = 0;
+    int waiting = 0;
+    int held = 0;
+    int beyond = 0;
+    const qint64 oldest = QDateTime::currentSecsSinceEpoch() - reportsMaximumAgeSeconds;
+    for (const StageSource &source : stageSources) {
+        if (aside.stage && std::strcmp(aside.stage, source.stage) != 0)
+            continue;
+        // The stage inside the folder set aside, reached without a link.
+        int folder = openChild(aside.home, aside.name);
+        // One this user cannot enter is left whole.
+        if (folder < 0 && errno == EACCES) {
+            ++unreadable;
+            continue;
+        }
+        for (const QByteArray &name : aside.below) {
+            const int next = folder >= 0 ? openChild(folder, name) : -1;
+            if (folder >= 0)
+                ::close(folder);
+            folder = next;
+        }
+        if (!aside.stage && folder >= 0) {
+            const int next = openChild(folder, source.stage);
+            ::close(folder);
+            folder = next;
+        }
+        if (folder < 0)
+            continue;
+        struct stat folderStatus {
+        };
+        const bool ownFolder =
+            ::fstat(folder, &folderStatus) == 0 && folderStatus.st_uid == ::geteuid();
+        const bool packages = std::strcmp(source.into, "prepared") == 0;
+        struct Candidate {
+            QByteArray name;
+            qint64 modified;
+        };
+        std::vector<Candidate> candidates;
+        for (const QByteArray &entry : namesIn(folder)) {
+            struct stat status {
+            };
+            if (entry.startsWith('.') ||
+                ::fstatat(folder, entry.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            // Anything else there is no report: neither taken nor counted.
+            if (packages ? !S_ISREG(status.st_mode) || !isPackageName(QFile::decodeName(entry)) ||
+                               !looksLikePackageAt(folder, entry)
+                         : !S_ISDIR(status.st_mode))
+                continue;
+            candidates.push_back({entry, qint64(status.st_mtime)});
+        }
+        // No more than the stage keeps: the newest within the age bound.
+        std::ranges::sort(candidates, [](const Candidate &a, const Candidate &b) {
+            return a.modified > b.modified;
+        });
+        if (copies < 0 && existsAt(structure, copiesName))
+            copies = openChild(structure, copiesName);
+        int record = copies >= 0 ? openChild(copies, source.stage) : -1;
+        for (size_t at = 0; at < candidates.size(); ++at) {
+            const QByteArray &name = candidates[at].name;
+            if (int(at) >= reportsKept || candidates[at].modified < oldest) {
+                ++beyond;
+                continue;
+            }
+            const QByteArray mark = name + arrivedSuffix;
+            // The original goes only once the report is in a stage of ours, and only from a
+            // folder of ours.
+            const auto arrived = [&] {
+                if (ownFolder)
+                    removeEntryAt(folder, name.constData());
+            };
+            if (record >= 0 && existsAt(record, mark)) {
+                if (existsAt(record, name) && !moveIntoStage(record, name, source.into, taken)) {
+                    ++waiting;
+                    continue;
+                }
+                if (existsAt(record, name))
+                    removeEntryAt(record, name.constData());
+                arrived();
+                continue;
+            }
+            if (isHeldAt(folder, name.constData())) {
+                ++held;
+                continue;
+            }
+            // One rename, out of a folder of ours.
+            if (ownFolder && moveIntoStage(folder, name, source.into, taken)) {
+                ++moved;
+                continue;
+            }
+            if (record < 0) {
+                if (copies < 0)
+                    copies = makeChild(structure, copiesName);
+                record = copies >= 0 ? makeChild(copies, source.stage) : -1;
+            }
+            if (record < 0) {
+                ++waiting;
+                continue;
+            }
+            // A whole copy is kept by its name; a part copy by a hidden one is made again.
+            if (!existsAt(record, name)) {
+                const QByteArray part = '.' + name;
+                removeEntryAt(record, part.constData());
+                const Copy copy =
+                    packages ? copyFileAt(folder, name.constData(), record, part.constData())
+                             : copyFolderAt(folder, name.constData(), record, part.constData());
+                if (copy == Copy::Unreadable) {
+                    removeEntryAt(record, part.constData());
+                    ++unreadable;
+                    continue;
+                }
+                // Once per report: the copy is on disk before it takes its name.
+                if (copy != Copy::Whole || ::syncfs(record) != 0 ||
+                    ::renameat(record, part.constData(), record, name.constData()) != 0) {
+                    removeEntryAt(record, part.constData());
+                    ++waiting;
+                    continue;
+                }
+            }
+            if (!markAt(record, mark) || !moveIntoStage(record, name, source.into, taken)) {
+                ++waiting;
+                continue;
+            }
+            ++moved;
+            arrived();
+        }
+        if (record >= 0)
+            ::close(record);
+        ::close(folder);
+    }
+    if (copies >= 0)
+        ::close(copies);
+    const QString where = aside.homePath + QLatin1Char('/') + QFile::decodeName(aside.name);
+    const QString bound =
+        beyond == 0
+            ? QString()
+            : QStringLiteral("; %1 beyond the %2 kept, left out").arg(beyond).arg(reportsKept);
+    // Not everything arrived: the folder stays unmarked, and what is left is taken later.
+    if (waiting > 0 || held > 0) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Took %1 report(s) set aside in %2 into %3 to be sent; %4 wait there "
+                              "for a later start (%5 held by a running process)%6")
+                   .arg(moved)
+                   .arg(where, structurePath())
+                   .arg(waiting + held)
+                   .arg(held)
+                   .arg(bound));
+        return;
+    }
+    const QByteArray marked = aside.name + takenSuffix;
+    if (::renameat(aside.home, aside.name.constData(), aside.home, marked.constData()) != 0) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Unable to take the reports in %1 (%2)").arg(where, errorText()));
+        return;
+    }
+    removeEntryAt(structure, copiesName.constData());
+    // A folder of ours goes once its reports are taken; another user's stays as it is.
+    struct stat status {
+    };
+    const bool own = ::fstatat(aside.home, marked.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                     status.st_uid == ::geteuid();
+    if (own && unreadable == 0)
+        removeEntryAt(aside.home, marked.constData());
+    MSHLog(
+        "[FileManager]",
+        QStringLiteral("Took %1 report(s) set aside in %2 into %3 to be sent; %4 left "
+                       "there, unreadable%5%6")
+            .arg(moved)
+            .arg(where, structurePath())
+            .arg(unreadable)
+            .arg(own && unreadable == 0
+                     ? QString()
+                     : QStringLiteral(" (in %1/%2)").arg(aside.homePath, QFile::decodeName(marked)),
+                 bound));
 }

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -63,6 +64,37 @@ QByteArray cleanNativePath(const QByteArray &path)
     if (path.startsWith('/'))
         return '/' + joined;
     return joined.isEmpty() ? QByteArrayLiteral(".") : joined;
+}
+
+// The path made absolute (from the working folder) and resolved once: the part of it that exists
+// is taken to its real path, links and all, and the rest is appended in clean form. Every later
+// use names the same folders, whatever the working folder or a link above becomes.
+QByteArray resolvedFolderPath(const QByteArray &path)
+{
+    QByteArray absolute = path;
+    if (!absolute.startsWith('/')) {
+        char *working = ::getcwd(nullptr, 0);
+        if (!working)
+            return cleanNativePath(path);
+        absolute = QByteArray(working) + '/' + absolute;
+        std::free(working);
+    }
+    QByteArray existing = absolute;
+    QByteArray rest;
+    for (;;) {
+        if (char *real = ::realpath(existing.constData(), nullptr)) {
+            const QByteArray resolved = QByteArray(real) + rest;
+            std::free(real);
+            return cleanNativePath(resolved);
+        }
+        if (errno != ENOENT && errno != ENOTDIR)
+            return cleanNativePath(absolute);
+        const qsizetype slash = existing.lastIndexOf('/');
+        if (slash <= 0)
+            return cleanNativePath(absolute);
+        rest = existing.mid(slash) + rest;
+        existing = existing.left(slash);
+    }
 }
 
 // Gives the owner read, write and search permission on a folder of ours, through a descriptor
@@ -482,6 +514,8 @@ MSHFileManager::~MSHFileManager()
         ::close(m_baseDescriptor);
     for (const int descriptor : m_folderLocks)
         ::close(descriptor);
+    for (const int descriptor : std::as_const(m_heldStandIns))
+        ::close(descriptor);
     for (const int descriptor : std::as_const(m_claims))
         ::close(descriptor);
 }
@@ -509,7 +543,7 @@ QByteArray MSHFileManager::cacheFolderPath()
                                      : QFile::encodeName(QStandardPaths::writableLocation(
                                            QStandardPaths::GenericCacheLocation));
     }
-    return cleanNativePath(cache);
+    return resolvedFolderPath(cache);
 }
 
 QString MSHFileManager::cacheFolderName()
@@ -928,6 +962,7 @@ bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool 
         if (::fstatat(structure, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
             const int folder = openStageAt(structure, QFile::decodeName(name));
             if (folder >= 0) {
+                holdStandIn(stage, folder);
                 ::close(folder);
                 ::close(structure);
                 return true;
@@ -956,6 +991,7 @@ bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool 
             // The mode asked for, whatever the process's file-creation mask.
             if (made)
                 ::fchmod(folder, mode);
+            holdStandIn(stage, folder);
             ::close(folder);
             return true;
         }
@@ -964,6 +1000,24 @@ bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool 
                                            "nothing in it is read or removed (%2)")
                                 .arg(path, errorText()));
     return false;
+}
+
+void MSHFileManager::holdStandIn(const QString &stage, int folder)
+{
+    const QString name = stageFolderName(stage);
+    QMutexLocker lock(&m_stageMutex);
+    if (name == stage || m_heldStandIns.contains(name))
+        return;
+    // A shared lock for as long as this process runs: a later start without the mount sets the
+    // folder aside only once no process uses it.
+    const int held = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    if (held < 0)
+        return;
+    if (::flock(held, LOCK_SH | LOCK_NB) != 0) {
+        ::close(held);
+        return;
+    }
+    m_heldStandIns.insert(name, held);
 }
 
 bool MSHFileManager::removeQuietly(const QString &path)
@@ -1112,7 +1166,7 @@ bool MSHFileManager::prepareForNewLaunch()
     for (const char *stage : {"pending", "outgoing"})
         prepareStageFolder(QLatin1String(stage), 0, false);
     setAsideEarlierTree();
-    takeReportsSetAside();
+    setAsideStandIns();
     m_leftovers.clear();
     completeInterruptedPackaging();
     listHiddenFoldersOfCutLaunches();

@@ -47,7 +47,8 @@ public:
     static QString pathNamespace();
     static QString defaultRootPath();
     // The user's cache folder as the environment names it (XDG_CACHE_HOME when absolute, else
-    // HOME/.cache), in clean form, as bytes: a name that is no UTF-8 stays what it is.
+    // HOME/.cache), made absolute from the working folder and resolved to its real path (the part
+    // that exists), in clean form, as bytes: a name that is no UTF-8 stays what it is.
     static QByteArray cacheFolderPath();
     // The same as a path to open and name files by: the folder's own name, or a name through a
     // descriptor held open for a name that is no UTF-8. One form for every part of the component.
@@ -132,8 +133,20 @@ public:
     // launch cut off while packaging had committed to, and removes what an interrupted packaging
     // left in prepared under a hidden name. Folders left to remove (claimed folders of finished
     // packages, hidden folders of launches cut off while making theirs) are only listed, for
-    // removeLeftovers: however large, they never hold up the start.
+    // removeLeftovers: however large, they never hold up the start. Folders set aside are only
+    // set aside here; their reports are taken by takeReportsSetAside.
     bool prepareForNewLaunch();
+    // The reports that arrived in the stages of ours from folders set aside, by stage.
+    struct TakenReports {
+        QStringList active;
+        QStringList processing;
+        QStringList prepared;
+    };
+    // Takes what this user can read of the reports in folders set aside (by this start or an
+    // earlier one) into the stages of ours, no more of each stage than the bound keeps, and
+    // marks each folder taken once all of it arrived; see +SetAside. Never waits for another
+    // process: when one is taking them, nothing is done. Meant for the work queue.
+    TakenReports takeReportsSetAside();
     // Removes what prepareForNewLaunch listed, each only when no process holds it.
     void removeLeftovers();
     // Whether the folder or package is settled (see below); the paths of all settled ones. A
@@ -244,15 +257,37 @@ private:
     // Makes the stage folder (when asked) with the mode; a link or a file in its place is removed
     // as what it is first. False (logged) when no folder of this user's is there.
     bool prepareStageFolder(const QString &stage, mode_t mode, bool create);
+    // Holds the open stage folder, when it is a stand-in for a mounted stage, with a shared lock
+    // for as long as this file manager lives.
+    void holdStandIn(const QString &stage, int folder);
     // Opens the item of the tree (a folder or a file, never through a link) locked for this
     // process, with its folder's descriptor; -1 when missing or held.
     int openItemLocked(const QString &path, int &parent, QByteArray &name) const;
-    // Copies what this user can read of the reports in folders set aside (by this start or an
-    // earlier one) into the stages of ours, and marks each folder taken; see +SetAside.
-    void takeReportsSetAside();
     // Sets aside the report tree an earlier build left at another cache path (a relative or
     // non-UTF-8 cache folder was named differently then), so that its reports are taken too.
     void setAsideEarlierTree();
+    // That tree's root, opened, when it is a folder of this user's and not this tree's own root
+    // (compared as folders, never by name); -1 otherwise.
+    int openEarlierRoot() const;
+    // Sets aside the stand-ins of stages no longer mounted over, unless a running process uses
+    // them.
+    void setAsideStandIns();
+    // A folder set aside, as found in one of its homes.
+    struct SetAside {
+        int home;
+        QString homePath;
+        QByteArray name;
+        QByteArray identifier;
+        // The names from it down to the stages, or the stage it was.
+        QList<QByteArray> below;
+        const char *stage = nullptr;
+    };
+    void takeFolderSetAside(int structure, const SetAside &aside, TakenReports &taken);
+    // Moves the copies of a record whose folder is gone or marked in; the record goes once empty.
+    void finishCopies(int structure, const QByteArray &copiesName, TakenReports &taken);
+    // Renames the entry of the open folder into the stage of ours (opened afresh, made ours
+    // again where swapped); true when it is there now (moved, or there already).
+    bool moveIntoStage(int from, const QByteArray &name, const char *into, TakenReports &taken);
     // The folders of ours in which folders set aside may lie, each with the names from it down
     // to the structure folder.
     struct SetAsideHome {
@@ -288,6 +323,9 @@ private:
     int m_baseDescriptor = -1;
     // Descriptors holding the locks on the folders set up here.
     std::vector<int> m_folderLocks;
+    // Stand-in stage folders this process holds (shared) for as long as it runs, by name, each
+    // with the descriptor that holds the lock (under the stage mutex).
+    QHash<QString, int> m_heldStandIns;
     // Claimed items by path, each with the descriptor that holds its lock.
     QMutex m_claimsMutex;
     QHash<QString, int> m_claims;

@@ -184,6 +184,18 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     });
     handleExistingFilesInProcessing(processing);
     handleExistingFilesInPrepared(prepared);
+    // Reports in folders set aside are taken off this thread, after the lists above were made
+    // (none is handled twice), and handled as those of an earlier launch once they are in.
+    const std::weak_ptr<MSHCrashReportingController> weak = weak_from_this();
+    m_queue->async([weak, files] {
+        const MSHFileManager::TakenReports taken = files->takeReportsSetAside();
+        const auto self = weak.lock();
+        if (!self)
+            return;
+        self->processExistingReportPaths(taken.active, false);
+        self->handleExistingFilesInProcessing(taken.processing);
+        self->handleExistingFilesInPrepared(taken.prepared);
+    });
 
     if (report) {
         MSHUserLoggingWriteInternalKeyValue(

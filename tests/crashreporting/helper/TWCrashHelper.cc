@@ -21,7 +21,8 @@
 // nothing recorded) when the report pipeline reaches that step; with TW_CRASH_HELPER_WAIT_AT=STEP it
 // prints "waiting at STEP" there the first time and goes on once a line arrives on its standard
 // input. With TW_CRASH_HELPER_NO_ROOM=ERRNO
-// every write into a symbolicated record fails with that errno, as on a full disk or quota. With
+// every write into a symbolicated record fails with that errno, as on a full disk or quota (with
+// TW_CRASH_HELPER_NO_ROOM_IN=PART as well, every write into a file whose path holds PART). With
 // TW_CRASH_HELPER_SWAP (see below) the structure folder is a link for a moment, again and again.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
@@ -63,11 +64,13 @@
 #include <thread>
 #include <unistd.h>
 
-// Set before the start when writes into symbolicated records are to fail.
+// Set before the start when writes into symbolicated records (or, with a path part, into files
+// whose path holds it) are to fail.
 static int noRoomError = 0;
+static char noRoomIn[256];
 
 // Every write of the program comes here first: only those into a symbolicated record being
-// written fail, and only when asked.
+// written (or a file whose path holds the part given) fail, and only when asked.
 extern "C" ssize_t write(int descriptor, const void *bytes, size_t length)
 {
     if (noRoomError != 0 && descriptor > 2) {
@@ -76,8 +79,13 @@ extern "C" ssize_t write(int descriptor, const void *bytes, size_t length)
         std::snprintf(link, sizeof(link), "/proc/self/fd/%d", descriptor);
         const ssize_t size = ::readlink(link, target, sizeof(target) - 1);
         const char suffix[] = ".symbolicated.partial";
-        if (size >= ssize_t(sizeof(suffix) - 1) &&
-            std::memcmp(target + size - (sizeof(suffix) - 1), suffix, sizeof(suffix) - 1) == 0) {
+        const bool matches =
+            size >= 0 &&
+            (noRoomIn[0] != 0 ? (target[size] = 0, std::strstr(target, noRoomIn) != nullptr)
+                              : size >= ssize_t(sizeof(suffix) - 1) &&
+                                    std::memcmp(target + size - (sizeof(suffix) - 1), suffix,
+                                                sizeof(suffix) - 1) == 0);
+        if (matches) {
             errno = noRoomError;
             return -1;
         }
@@ -462,6 +470,8 @@ int launch(int argc, char **argv)
          {QStringLiteral("CFBundleVersion"), QStringLiteral("123")}});
 
     noRoomError = qEnvironmentVariableIntValue("TW_CRASH_HELPER_NO_ROOM");
+    std::snprintf(noRoomIn, sizeof(noRoomIn), "%s",
+                  qgetenv("TW_CRASH_HELPER_NO_ROOM_IN").constData());
     std::snprintf(swapName, sizeof(swapName), "%s", qgetenv("TW_CRASH_HELPER_SWAP").constData());
     std::snprintf(swapDecoy, sizeof(swapDecoy), "%s",
                   qgetenv("TW_CRASH_HELPER_DECOY").constData());
