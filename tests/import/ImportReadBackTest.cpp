@@ -40,8 +40,8 @@ ReadBack readBack(TWBusiness &business, const QString &path, const QByteArray &d
     ReadBack result;
     importer->processTransactions(&result.warnings);
     result.transactions = importer->transactions();
-    result.duplicates = TWImportDuplicates::transactions(business, result.transactions,
-                                                         importer->openCounterparts());
+    result.duplicates = TWImportDuplicates::transactions(
+        business, result.transactions, importer->openCounterparts(), importer->unlistedSplits());
     return result;
 }
 
