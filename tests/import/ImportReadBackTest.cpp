@@ -129,8 +129,8 @@ Sheets throughTheSheets(TWBusiness &business, const QString &path, const QByteAr
 
 // Every account exported at once lists a transfer or a purchase under each of
 // its accounts; read back, none of it is new. A bank statement (OFX) of each
-// account too. In units of 0 and 3 places as in dollars, and in locales that
-// write a decimal comma.
+// account too, alone or all in one file (each statement names its account). In units of 0 and 3
+// places as in dollars, and in locales that write a decimal comma.
 TEST(ImportReadBackTest, TheSamplesExportOfEveryAccountIsAllDuplicates)
 {
     TWFixedClock clock(2024, 6, 15, 12);
@@ -143,8 +143,9 @@ TEST(ImportReadBackTest, TheSamplesExportOfEveryAccountIsAllDuplicates)
             twBenchMakeSampleBusiness(400, QString::fromLatin1(code));
         ASSERT_TRUE(business);
         const TWAccountList accounts = business->sortedAccounts();
-        for (const auto &[type, name] : {std::pair{TWExportFileTypeCSV, "all.csv"},
-                                         std::pair{TWExportFileTypeQIF, "all.qif"}}) {
+        for (const auto &[type, name] :
+             {std::pair{TWExportFileTypeCSV, "all.csv"}, std::pair{TWExportFileTypeQIF, "all.qif"},
+              std::pair{TWExportFileTypeOFX, "all.ofx"}}) {
             SCOPED_TRACE(name);
             const QString path = dir.filePath(QString::fromLatin1(name));
             const ReadBack read =
