@@ -13,7 +13,8 @@ function(tw_add_strings_resources target)
 endfunction()
 
 # The built-in units: authored as text, turned into a read-only SQLite database by our host tool
-# (tools/unitsdb) and compiled in as ":/units/Units.sqlite".
+# (tools/unitsdb) and compiled in as ":/units/Units.sqlite", with the list of the units a bare "$"
+# stands for beside it.
 function(tw_add_units_database target)
   set(source ${PROJECT_SOURCE_DIR}/resources/units/units.tsv)
   set(folder ${CMAKE_CURRENT_BINARY_DIR}/units)
@@ -29,6 +30,11 @@ function(tw_add_units_database target)
     PREFIX "/units"
     BASE ${folder}
     FILES ${database})
+  # The units a bare "$" stands for (":/units/dollar-sign.txt").
+  qt_add_resources(${target} "${target}_dollar_sign"
+    PREFIX "/units"
+    BASE ${PROJECT_SOURCE_DIR}/resources/units
+    FILES ${PROJECT_SOURCE_DIR}/resources/units/dollar-sign.txt)
 endfunction()
 
 # The built-in invoice layouts: each folder under resources/layouts/Invoice is packed into

@@ -6,15 +6,19 @@
 #include "ImportProcessTestSupport.h"
 #include "TWBenchSample.h"
 
+#include "app/TWAlert.h"
 #include "export/core/TWExportWriter.h"
 #include "foundation/TWLocalized.h"
 #include "import/core/TWImportDuplicates.h"
 #include "import/ui/TWImportTransactionsController.h"
+#include "import/ui/TWImportTransactionsSelectController.h"
+#include "ledger/TWTransactionsController.h"
 #include "model/TWExportSettings.h"
 #include "model/TWFormatter.h"
 #include "store/TWExportSettingsRecords.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 namespace
@@ -40,8 +44,8 @@ ReadBack readBack(TWBusiness &business, const QString &path, const QByteArray &d
     ReadBack result;
     importer->processTransactions(&result.warnings);
     result.transactions = importer->transactions();
-    result.duplicates = TWImportDuplicates::transactions(business, result.transactions,
-                                                         importer->openCounterparts());
+    result.duplicates = TWImportDuplicates::transactions(
+        business, result.transactions, importer->openCounterparts(), importer->unlistedSplits());
     return result;
 }
 
@@ -66,12 +70,67 @@ qsizetype offered(const QList<bool> &duplicates)
     return std::count(duplicates.cbegin(), duplicates.cend(), false);
 }
 
+// A file taken through both sheets with `account` chosen, every question
+// answered with Continue, and Import pressed when it is enabled: the warnings
+// shown, each row's amount into `account` (its total as `account` sees it)
+// and tick, and what the business then holds besides what it held.
+struct Sheets {
+    QString warnings;
+    QList<qint64> amounts;
+    QList<bool> ticked;
+    QList<qint64> stored;
+};
+
+Sheets throughTheSheets(TWBusiness &business, const QString &path, const QByteArray &data,
+                        const TWAccountPtr &account)
+{
+    Sheets result;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+    file.close();
+    twSetAlertPresenter([&result](const TWAlert &alert, TWAlertCompletion completion) {
+        result.warnings += alert.informativeText;
+        if (completion)
+            completion(1000);
+    });
+    const qsizetype before = business.transactions().size();
+    TWImportTransactionsController sheet;
+    sheet.setBusiness(&business);
+    sheet.setDefaultAccount(account);
+    sheet.reset();
+    sheet.importURL(QUrl::fromLocalFile(path));
+    sheet.doParse(1);
+    TWImportTransactionsSelectController *selection = sheet.selectController();
+    EXPECT_TRUE(selection);
+    if (selection) {
+        const TWTransactionList ticked =
+            selection->importTransactionsController()->importSelectedTransactions();
+        const qint32 own = account->identifier();
+        const auto into = [own](const TWTransaction &t) {
+            return t.account1Identifier() == own ? t.total() : -t.total();
+        };
+        for (const TWTransactionPtr &t : selection->transactions()) {
+            result.amounts.append(into(*t));
+            result.ticked.append(ticked.contains(t));
+        }
+        if (selection->importButton()->isEnabled())
+            selection->importButton()->click();
+        else
+            selection->doImport(0);
+        for (qsizetype i = before; i < business.transactions().size(); ++i)
+            result.stored.append(into(*business.transactions().at(i)));
+    }
+    twSetAlertPresenter({});
+    return result;
+}
+
 } // namespace
 
 // Every account exported at once lists a transfer or a purchase under each of
 // its accounts; read back, none of it is new. A bank statement (OFX) of each
-// account too. In units of 0 and 3 places as in dollars, and in locales that
-// write a decimal comma.
+// account too, alone or all in one file (each statement names its account). In units of 0 and 3
+// places as in dollars, and in locales that write a decimal comma.
 TEST(ImportReadBackTest, TheSamplesExportOfEveryAccountIsAllDuplicates)
 {
     TWFixedClock clock(2024, 6, 15, 12);
@@ -84,8 +143,9 @@ TEST(ImportReadBackTest, TheSamplesExportOfEveryAccountIsAllDuplicates)
             twBenchMakeSampleBusiness(400, QString::fromLatin1(code));
         ASSERT_TRUE(business);
         const TWAccountList accounts = business->sortedAccounts();
-        for (const auto &[type, name] : {std::pair{TWExportFileTypeCSV, "all.csv"},
-                                         std::pair{TWExportFileTypeQIF, "all.qif"}}) {
+        for (const auto &[type, name] :
+             {std::pair{TWExportFileTypeCSV, "all.csv"}, std::pair{TWExportFileTypeQIF, "all.qif"},
+              std::pair{TWExportFileTypeOFX, "all.ofx"}}) {
             SCOPED_TRACE(name);
             const QString path = dir.filePath(QString::fromLatin1(name));
             const ReadBack read =
@@ -187,8 +247,9 @@ TEST(ImportReadBackTest, AmountsAreReadByTheFilesRulesInTheUnitsPlaces)
     }
 }
 
-// A typed amount takes "$" in every dollar unit, also one that is not the
-// locale's; a sign that names another unit is refused.
+// A typed amount takes "$" in every dollar and peso unit, also one that is
+// not the locale's; a sign that names another unit is refused, and so is a
+// bare "$" in a unit whose own sign merely ends in one.
 TEST(ImportReadBackTest, ATypedDollarSignIsEveryDollarUnitsSign)
 {
     const struct {
@@ -197,10 +258,29 @@ TEST(ImportReadBackTest, ATypedDollarSignIsEveryDollarUnitsSign)
         const char *typed;
         std::optional<qint64> value;
     } cases[] = {
-        {"en_US", "AUD", "$12.50", 1250},           {"en_US", "CAD", "$12.50", 1250},
-        {"en_AU", "AUD", "$12.50", 1250},           {"de_DE", "NZD", "12,50 $", 1250},
-        {"en_US", "AUD", "A$12.50", 1250},          {"en_US", "CAD", "€12.50", std::nullopt},
-        {"en_US", "CAD", "US$12.50", std::nullopt}, {"en_US", "JPY", "$12", std::nullopt},
+        {"en_US", "AUD", "$12.50", 1250},
+        {"en_US", "CAD", "$12.50", 1250},
+        {"en_AU", "AUD", "$12.50", 1250},
+        {"de_DE", "NZD", "12,50 $", 1250},
+        {"en_US", "AUD", "A$12.50", 1250},
+        {"en_US", "CAD", "€12.50", std::nullopt},
+        {"en_US", "CAD", "US$12.50", std::nullopt},
+        {"en_US", "JPY", "$12", std::nullopt},
+        // The dollars' and pesos' sign only: a real, a córdoba, a pa'anga or a
+        // pataca written "$" is another unit's amount.
+        {"en_US", "BRL", "$12.50", std::nullopt},
+        {"pt_BR", "BRL", "$12,50", std::nullopt},
+        {"en_US", "NIO", "$12.50", std::nullopt},
+        {"en_US", "TOP", "$12.50", std::nullopt},
+        {"en_US", "MOP", "$12.50", std::nullopt},
+        {"en_US", "BRL", "R$12.50", 1250},
+        {"pt_BR", "BRL", "R$ 12,50", 1250},
+        {"en_US", "MOP", "MOP$12.50", 1250},
+        {"en_US", "USD", "$12.50", 1250},
+        {"en_US", "HKD", "$12.50", 1250},
+        {"en_US", "SGD", "$12.50", 1250},
+        {"es_MX", "MXN", "$12.50", 1250},
+        {"en_US", "MXN", "$12.50", 1250},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.locale) + " " + c.unit + " " + c.typed);
@@ -211,5 +291,112 @@ TEST(ImportReadBackTest, ATypedDollarSignIsEveryDollarUnitsSign)
         ASSERT_TRUE(unit);
         EXPECT_EQ(TWFormatter::formatter().typedValue(QString::fromUtf8(c.typed), unit.get()),
                   c.value);
+    }
+}
+
+// The amounts of a file through the sheets, as the column and the unit say:
+// a spreadsheet's column settles its decimal mark from all its values, then
+// by the locale's marks (a column neither settles is named); an amount with
+// more places than its unit keeps, or written with another unit's sign, is
+// named, starts unticked and is never stored (at 0 or otherwise), while the
+// rows beside it are. nullopt: refused.
+TEST(ImportReadBackTest, EveryAmountIsReadAsItsColumnShowsOrKeptOut)
+{
+    TWFixedClock clock(2024, 6, 15, 12);
+    QTemporaryDir dir;
+    struct Case {
+        const char *locale;
+        const char *unit;
+        const char *file;
+        std::vector<const char *> written;
+        std::vector<std::optional<qint64>> amounts; // into the bank
+        const char *warning;
+    };
+    const std::optional<qint64> refused;
+    const Case cases[] = {
+        // More places than the unit keeps: out, the row beside it in.
+        {"en_US", "USD", "csv", {"0.125", "12.34"}, {refused, 1234}, "amountsTooPrecise"},
+        {"en_US", "JPY", "qif", {"-1.234", "-12"}, {refused, -12}, "amountsTooPrecise"},
+        {"en_US", "JPY", "ofx", {"1.5", "12"}, {refused, 12}, "amountsTooPrecise"},
+        // The column decides which mark is the decimal one.
+        {"en_US",
+         "USD",
+         "csv",
+         {"12.345", "4.50", "1,234.56"},
+         {refused, 450, 123456},
+         "amountsTooPrecise"},
+        {"en_US", "USD", "csv", {"12,345", "4.50"}, {1234500, 450}, nullptr},
+        {"en_US", "KWD", "csv", {"12,000", "1,234.500"}, {12000000, 1234500}, nullptr},
+        {"de_DE", "USD", "csv", {"12,345", "4,50"}, {refused, 450}, "amountsTooPrecise"},
+        {"de_DE", "USD", "csv", {"12.345", "4,50"}, {1234500, 450}, nullptr},
+        // Nothing in the column decides: the locale's marks do, as the
+        // program writes its own files.
+        {"en_US", "KWD", "csv", {"1.234", "-2.500"}, {1234, -2500}, nullptr},
+        {"de_DE", "KWD", "csv", {"1,234"}, {1234}, nullptr},
+        {"en_US", "USD", "csv", {"12.345"}, {refused}, "amountsTooPrecise"},
+        {"en_GB", "GBP", "csv", {"£1,250", "-£12.50"}, {125000, -1250}, nullptr},
+        // Nor the locale's: named, read by the locale.
+        {"fr_FR", "EUR", "csv", {"12.345"}, {1234500}, "amountColumnsAmbiguous"},
+        // "$" is the dollars' and pesos' sign, no other unit's.
+        {"en_US", "MXN", "csv", {"$12.50"}, {1250}, nullptr},
+        {"en_US", "HKD", "csv", {"-$12.50"}, {-1250}, nullptr},
+        {"en_US", "BRL", "csv", {"$12.50", "R$4.00"}, {refused, 400}, "valuesNotRead"},
+        {"en_US", "NIO", "csv", {"$12.50", "4.00"}, {refused, 400}, "valuesNotRead"},
+    };
+    for (const Case &c : cases) {
+        const QString written = QStringList(c.written.begin(), c.written.end()).join(u' ');
+        SCOPED_TRACE(std::string(c.locale) + " " + c.unit + " " + c.file + " " +
+                     written.toStdString());
+        TWLocaleGuard locale(QString::fromLatin1(c.locale));
+        auto business = twImportBusiness(QString::fromLatin1(c.unit));
+        ASSERT_TRUE(business);
+        const QString code = QString::fromLatin1(c.unit);
+        const TWAccountPtr bank =
+            twImportAccount(*business, QStringLiteral("Bank"), TWAccountTypeBank, code);
+        twImportAccount(*business, QStringLiteral("Food"), TWAccountTypeExpense, code);
+        const QString file = QString::fromLatin1(c.file);
+        QString text;
+        int day = 1;
+        for (const char *value : c.written) {
+            const QString amount = QString::fromUtf8(value);
+            if (file == QLatin1String("qif"))
+                text +=
+                    QStringLiteral("D06/%1/2024\nT%2\nPGrocer\nLFood\n^\n").arg(day).arg(amount);
+            else if (file == QLatin1String("ofx"))
+                text += QStringLiteral("<STMTTRN>\n<TRNTYPE>OTHER\n<DTPOSTED>202406%1\n<TRNAMT>%2\n"
+                                       "<NAME>Grocer\n</STMTTRN>\n")
+                            .arg(day, 2, 10, QLatin1Char('0'))
+                            .arg(amount);
+            else
+                text += QStringLiteral("6/%1/24,Grocer,\"%2\",Food\n").arg(day).arg(amount);
+            ++day;
+        }
+        if (file == QLatin1String("qif"))
+            text = QStringLiteral("!Account\nNBank\nTBank\n^\n!Type:Bank\n") + text;
+        else if (file == QLatin1String("ofx"))
+            text = "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX>\n<BANKMSGSRSV1>\n"
+                   "<STMTTRNRS>\n<STMTRS>\n<CURDEF>" +
+                   code + "\n<BANKTRANLIST>\n" + text +
+                   "</BANKTRANLIST>\n</STMTRS>\n</STMTTRNRS>\n</BANKMSGSRSV1>\n</OFX>\n";
+        else
+            text = QStringLiteral("Date,Payee,Amount,Category\n") + text;
+        const Sheets read =
+            throughTheSheets(*business, dir.filePath("statement." + file), text.toUtf8(), bank);
+        ASSERT_EQ(read.amounts.size(), qsizetype(c.amounts.size())) << read.warnings.toStdString();
+        QList<qint64> stored;
+        for (std::size_t i = 0; i < c.amounts.size(); ++i) {
+            EXPECT_EQ(read.ticked.at(i), c.amounts[i].has_value()) << i;
+            if (c.amounts[i]) {
+                EXPECT_EQ(read.amounts.at(i), *c.amounts[i]) << i;
+                stored.append(*c.amounts[i]);
+            }
+        }
+        // Only the rows read are stored: none at 0.
+        EXPECT_EQ(read.stored, stored);
+        if (c.warning)
+            EXPECT_TRUE(read.warnings.contains(TWLocalized(c.warning)))
+                << read.warnings.toStdString();
+        else
+            EXPECT_TRUE(read.warnings.isEmpty()) << read.warnings.toStdString();
     }
 }

@@ -263,8 +263,8 @@ QList<bool> readBackDuplicates(Books &books, bool qif)
     auto importer = TWImportTransactions::importTransactionsWithParser(*parser, settings, b);
     QString warnings;
     EXPECT_TRUE(importer->processTransactions(&warnings)) << warnings;
-    return TWImportDuplicates::transactions(b, importer->transactions(),
-                                            importer->openCounterparts());
+    return TWImportDuplicates::transactions(
+        b, importer->transactions(), importer->openCounterparts(), importer->unlistedSplits());
 }
 
 } // namespace

@@ -359,6 +359,199 @@ TEST_F(ImportSelectionTest, TheProgramsOwnExportReadBackIsAllDuplicates)
     }
 }
 
+// A stored entry answers for one row of each account's file, split or not:
+// of like purchases of a day in one account's file (a spreadsheet or a QIF of
+// the account) where one is stored, the others are offered, however many
+// accounts a split one's lines touch. A file of every account lists a split
+// entry under each of its accounts: each of those rows is the stored one.
+TEST_F(ImportSelectionTest, AStoredEntryAnswersForOneRowOfEachAccountsFile)
+{
+    const TWAccountPtr supplies =
+        twImportAccount(*business, QStringLiteral("Supplies"), TWAccountTypeExpense);
+    const TWUnitPtr usd = business->unitWithCode(QStringLiteral("USD"));
+    const auto storeEntry = [&](bool split) {
+        auto stored = std::make_shared<TWTransaction>();
+        stored->setIdentifier(business->nextTransactionIdentifier());
+        stored->setDate(twLocal(2024, 6, 3));
+        stored->setPayee(QStringLiteral("Costco"));
+        stored->setUnit(usd);
+        stored->setAccount1Identifier(checking->identifier());
+        stored->setAccount2Identifier(food->identifier());
+        for (const auto set : {&TWTransaction::setTotal, &TWTransaction::setTotalAccount1,
+                               &TWTransaction::setTotalAccount2, &TWTransaction::setTotalBusiness})
+            ((*stored).*set)(-4850);
+        if (split) {
+            TWSplitList splits;
+            for (const auto &[account, amount] :
+                 {std::pair{checking, qint64(-4850)}, {supplies, qint64(2850)}, {food, 2000}})
+                splits.append(TWSplit::splitWithIdentifier(0, QString(), account->identifier(),
+                                                           amount, amount, amount, 0, 0, usd));
+            stored->setSplits(splits);
+            stored->setHasSplit(true);
+        }
+        EXPECT_OK(business->addTransaction(stored, false, false, false, false));
+    };
+    struct Case {
+        std::uint32_t fileType;
+        bool split;
+        int inFile;        // like entries the file lists under Checking
+        bool everyAccount; // the file lists every account's register
+        int offered;
+    };
+    const Case cases[] = {
+        {TWExportFileTypeCSV, true, 2, false, 1},
+        {TWExportFileTypeCSV, true, 3, false, 2},
+        {TWExportFileTypeQIF, true, 2, false, 1},
+        {TWExportFileTypeQIF, true, 3, false, 2},
+        {TWExportFileTypeCSV, false, 2, false, 1},
+        {TWExportFileTypeQIF, false, 2, false, 1},
+        // Controls: the file of every account, and one entry in one file.
+        {TWExportFileTypeCSV, true, 1, true, 0},
+        {TWExportFileTypeQIF, true, 1, true, 0},
+        {TWExportFileTypeCSV, true, 1, false, 0},
+        {TWExportFileTypeQIF, true, 1, false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fileType << (c.split ? " split " : " plain ")
+                                        << c.inFile << (c.everyAccount ? " every account" : ""));
+        for (int i = 0; i < c.inFile; ++i)
+            storeEntry(c.split);
+        const TWAccountList accounts =
+            c.everyAccount ? TWAccountList{checking, food, supplies} : TWAccountList{checking};
+        const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+            c.fileType, nullptr, 0, QDateTime(), QDateTime(), accounts,
+            business->defaultExportFields(), false);
+        const QString path = dir.filePath(TWExportWriter::fileName(c.fileType));
+        ASSERT_OK(TWExportWriter::writeTransactions(*business, settings, business->transactions(),
+                                                    path, false));
+        // One of the like entries stays stored.
+        ASSERT_OK(
+            business->deleteTransactions(business->transactions().mid(1), false, false, false));
+        sheet.setDefaultAccount(c.everyAccount ? nullptr : checking);
+        sheet.importURL(QUrl::fromLocalFile(path));
+        sheet.doParse(1);
+        ASSERT_TRUE(selection());
+        EXPECT_EQ(selection()->importTransactionsController()->importSelectedTransactions().size(),
+                  c.offered);
+        selection()->doImport(0);
+        ASSERT_OK(business->deleteTransactions(business->transactions(), false, false, false));
+    }
+}
+
+// The program's own OFX of every account names each statement's account:
+// read back, each statement's lines are its own account's, and all of them
+// are in the business already. A bank's file of two statements goes into
+// the accounts whose numbers it names; a statement of no account the
+// business knows goes into the chosen account only when the user chooses it,
+// and is otherwise left out and named, never booked into the chosen account.
+TEST_F(ImportSelectionTest, EachStatementOfAFileGoesToItsOwnAccountOrTheUserChoosesIt)
+{
+    const TWAccountPtr savings =
+        twImportAccount(*business, QStringLiteral("Savings"), TWAccountTypeBank);
+    store(1, checking, food, -4550);
+    store(2, savings, checking, 10000);
+    store(3, savings, food, -1250);
+    const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+        TWExportFileTypeOFX, nullptr, 0, QDateTime(), QDateTime(), TWAccountList{checking, savings},
+        business->defaultExportFields(), false);
+    const QString own = dir.filePath(QStringLiteral("own.ofx"));
+    ASSERT_OK(TWExportWriter::writeTransactions(*business, settings, business->transactions(), own,
+                                                false));
+    const auto statement = [](const char *number, const char *lines) {
+        return QByteArray(
+                   "<STMTTRNRS>\n<STMTRS>\n<CURDEF>USD\n<BANKACCTFROM>\n<BANKID>9\n<ACCTID>") +
+               number + "\n<ACCTTYPE>CHECKING\n</BANKACCTFROM>\n<BANKTRANLIST>\n" + lines +
+               "</BANKTRANLIST>\n</STMTRS>\n</STMTTRNRS>\n";
+    };
+    const QByteArray line =
+        "<STMTTRN>\n<TRNTYPE>DEBIT\n<DTPOSTED>20240605\n<TRNAMT>-7.00\n<NAME>Cafe\n</STMTTRN>\n";
+    const QString bank = write(
+        QStringLiteral("bank.ofx"),
+        "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX>\n<BANKMSGSRSV1>\n" +
+            statement("111", line) + statement("222", line + line) + "</BANKMSGSRSV1>\n</OFX>\n");
+    struct Case {
+        const char *name;
+        QString path;
+        const char *savingsNumber; // the number the business keeps for Savings
+        const char *chosen; // the statement chosen as Checking's; nullptr: as the sheet has it
+        int checkingRows, savingsRows, offered;
+    };
+    const Case cases[] = {
+        {"own file", own, "", nullptr, 2, 2, 0},
+        {"bank file, no number known", bank, "", nullptr, 0, 0, 0},
+        {"bank file, 111 chosen", bank, "", "111", 1, 0, 1},
+        {"bank file, 222 is Savings'", bank, "222", nullptr, 1, 2, 3},
+        {"bank file, 222 is Savings', none chosen", bank, "222", "", 0, 2, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        savings->setNumber(QString::fromLatin1(c.savingsNumber));
+        alerts.clear();
+        informative.clear();
+        sheet.importURL(QUrl::fromLocalFile(c.path));
+        TWPopUpButton *statements = sheet.statementPopUpButton();
+        if (c.chosen) {
+            const int index = std::max(0, statements->findText(QString::fromLatin1(c.chosen)));
+            statements->setCurrentIndex(index);
+            emit statements->activated(index);
+        }
+        ASSERT_TRUE(sheet.parseButton()->isEnabled());
+        sheet.doParse(1);
+        ASSERT_TRUE(selection());
+        int inChecking = 0, inSavings = 0;
+        for (const TWTransactionPtr &read : selection()->transactions()) {
+            inChecking += read->account1Identifier() == checking->identifier() ? 1 : 0;
+            inSavings += read->account1Identifier() == savings->identifier() ? 1 : 0;
+        }
+        EXPECT_EQ(inChecking, c.checkingRows);
+        EXPECT_EQ(inSavings, c.savingsRows);
+        EXPECT_EQ(selection()->transactions().size(), inChecking + inSavings);
+        EXPECT_EQ(selection()->importTransactionsController()->importSelectedTransactions().size(),
+                  c.offered);
+        // What is left out is named.
+        EXPECT_EQ(informative.join(QString()).contains(TWLocalized("statementsLeftOut")),
+                  c.path == bank && inChecking + inSavings < 3)
+            << informative.join(QString()).toStdString();
+        selection()->doImport(0);
+    }
+}
+
+// A Mileage account's own spreadsheet and QIF read back are all in the
+// business: its entries are the dollars the file gives, not 0 miles.
+TEST_F(ImportSelectionTest, AMileageAccountsOwnFilesReadBackAsDuplicates)
+{
+    const TWAccountPtr mileage =
+        twImportAccount(*business, QStringLiteral("Mileage"), TWAccountTypeExpense);
+    business->setLastMileageUnit(business->unitWithCode(QStringLiteral("MIL")));
+    store(1, checking, mileage, -4550);
+    store(2, mileage, checking, 1250);
+    store(3, checking, food, -700); // control: no Mileage account
+    for (const auto &[accounts, fileType] :
+         {std::pair{TWAccountList{mileage}, TWExportFileTypeCSV},
+          std::pair{TWAccountList{mileage}, TWExportFileTypeQIF},
+          std::pair{TWAccountList{checking}, TWExportFileTypeCSV},
+          std::pair{TWAccountList{checking}, TWExportFileTypeQIF}}) {
+        SCOPED_TRACE(testing::Message()
+                     << accounts.first()->name().toStdString() << " " << fileType);
+        const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+            fileType, nullptr, 0, QDateTime(), QDateTime(), accounts,
+            business->defaultExportFields(), false);
+        const QString path = dir.filePath(TWExportWriter::fileName(fileType));
+        ASSERT_OK(TWExportWriter::writeTransactions(*business, settings, business->transactions(),
+                                                    path, false));
+        sheet.setDefaultAccount(accounts.first());
+        sheet.importURL(QUrl::fromLocalFile(path));
+        sheet.doParse(1);
+        ASSERT_TRUE(selection());
+        ASSERT_FALSE(selection()->transactions().isEmpty());
+        for (const TWTransactionPtr &read : selection()->transactions())
+            EXPECT_EQ(read->unit()->code(), QStringLiteral("USD"));
+        EXPECT_TRUE(
+            selection()->importTransactionsController()->importSelectedTransactions().isEmpty());
+        selection()->doImport(0);
+    }
+}
+
 TEST_F(ImportSelectionTest, ImportAddsTheTickedRowsShownInOneWriteWithOneNotificationEach)
 {
     importFile(QStringLiteral("statement.csv"), kBankCsv);

@@ -2,6 +2,7 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWDecimal.h"
+#include "model/TWAccountNumbers.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
 
@@ -234,10 +235,9 @@ QString TWSerializerOFX::text() const
                       institution && !account->institutionRoutingTransit().isNull()
                           ? ofxText(account->institutionRoutingTransit())
                           : QStringLiteral("0"));
-        appendElement(body, "ACCTID",
-                      institution && !account->institutionNumber().isNull()
-                          ? ofxText(account->institutionNumber())
-                          : QStringLiteral("0"));
+        // Every statement names its account, so that a file of several
+        // accounts reads back into the accounts it came from.
+        appendElement(body, "ACCTID", ofxText(TWAccountNumbers::statementNumber(*account)));
         appendLine(body, "<ACCTTYPE>CHECKING");
         appendLine(body, "</BANKACCTFROM>");
         appendLine(body, "<BANKTRANLIST>");

@@ -96,7 +96,9 @@ class Places
 public:
     // A stored transaction's places: one per account it touches, each found
     // by the keys of that account's listing of it (with account 2 left open
-    // too, 0, for a statement's line, which names no other account).
+    // too, 0, for a statement's line, which names no other account). A split
+    // entry's lines are found under the account that lists them, or under
+    // any of its accounts by a row whose file does not say which (0).
     template <typename UnitOf> void addStored(const TWTransaction &stored, const UnitOf &unitOf)
     {
         const std::optional<MatchKey> key = rowKey(stored);
@@ -117,7 +119,9 @@ public:
             }
             for (const qint32 account : std::as_const(order)) {
                 const QList<const TWSplit *> &own = lines.value(account);
-                QList<MatchKey> keys{*key};
+                MatchKey listed = *key;
+                listed.account1 = account;
+                QList<MatchKey> keys{listed, *key};
                 if (own.size() == 1 && own.first()->unit())
                     keys.append(
                         {own.first()->total(), account, 0, day, own.first()->unit()->code(), 0});
@@ -207,7 +211,7 @@ namespace TWImportDuplicates
 {
 
 QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions,
-                         const QSet<qint32> &openCounterparts)
+                         const QSet<qint32> &openCounterparts, const QSet<qint32> &unlistedSplits)
 {
     // One place per account a stored transaction touches: a file that lists
     // the transaction under each of its accounts (the program's own export
@@ -220,6 +224,11 @@ QList<bool> transactions(const TWBusiness &business, const TWTransactionList &tr
         std::optional<MatchKey> key = transaction ? rowKey(*transaction) : std::nullopt;
         if (key && key->lines == 0 && openCounterparts.contains(transaction->identifier()))
             key->account2 = 0;
+        // A split entry's row takes a place under the account whose file
+        // lists it: of two like split purchases in one account's file, where
+        // one is stored, one is new, however many accounts its lines touch.
+        if (key && key->lines != 0 && !unlistedSplits.contains(transaction->identifier()))
+            key->account1 = transaction->activeAccountIdentifier();
         if (key)
             places.want(*key);
         keys.append(std::move(key));

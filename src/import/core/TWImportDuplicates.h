@@ -26,9 +26,13 @@ namespace TWImportDuplicates
 // like purchases of a day in one account, where one is stored, one is new.
 // A transaction named in `openCounterparts` (by identifier: its account 2 is
 // no file's but a guess, a bank statement's line) is known by its own account,
-// amount, day and unit alone.
+// amount, day and unit alone. A split transaction's row stands under the
+// account its file lists it under (its active account) and takes only a
+// place under that account; one named in `unlistedSplits` (a file of several
+// accounts that does not say which listed it) takes a place under any.
 QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions,
-                         const QSet<qint32> &openCounterparts = {});
+                         const QSet<qint32> &openCounterparts = {},
+                         const QSet<qint32> &unlistedSplits = {});
 // Same project, task type, quantity, rate and day as a stored task. A stored
 // task's quantity comes from its stored time items, an imported task's from
 // its own (it has none in the store yet).

@@ -5,6 +5,7 @@
 #include "import/core/TWImportValues.h"
 #include "import/core/TWImportWarnings.h"
 #include "import/core/TWParser.h"
+#include "model/TWAccountNumbers.h"
 #include "model/TWBuiltInFields.h"
 #include "model/TWDateReader.h"
 #include "model/TWFormatter.h"
@@ -117,6 +118,10 @@ private:
         bool currencyColumns = false;
         // No account 2 came from the file: the one it gets is a guess.
         bool openCounterpart = false;
+        // An amount of the row (or of its split lines) was refused.
+        bool refused = false;
+        // The row's statement names no account and is not the chosen one.
+        bool leftOut = false;
         // Amounts of the row not read in their column's unit.
         QList<Unread> unread;
     };
@@ -141,8 +146,13 @@ private:
     std::optional<qint64> readAmount(const QString &column, const QString &value,
                                      const TWUnit *unit);
     // The same without the warning: none when the text names no amount.
-    std::optional<qint64> amountIn(const QString &value, const TWUnit *unit,
+    std::optional<qint64> amountIn(const QString &column, const QString &value, const TWUnit *unit,
                                    bool *tooPrecise = nullptr) const;
+    // A spreadsheet's amount columns: the decimal mark of each settled from
+    // all its values, else by the locale's marks; a column neither settles is
+    // named in the warnings and read by the locale.
+    void settleColumnMarks(const QList<QStringList> &rows);
+    static bool readsAmounts(const TWImportTransactionField &line);
     void unreadable(const TWImportTransactionField &line, const QString &value);
     void applyBuiltIn(Row &row, const TWImportTransactionField &line, qint32 identifier,
                       const QString &value);
@@ -197,6 +207,14 @@ private:
     TWImportWarningList m_unreadable;
     // Amounts with more places than their unit keeps ("row 3, Amount: 1.234" in yen).
     TWImportWarningList m_tooPrecise;
+    // Amount columns whose values leave the decimal mark open.
+    TWImportWarningList m_ambiguousColumns;
+    // Statements of no account of the business that were not chosen.
+    TWImportWarningList m_statementsLeftOut;
+    // Column name -> its decimal mark; a column not here is read value by value.
+    QHash<QString, QChar> m_columnDecimal;
+    // An amount of the row was refused: the row is kept out of the import.
+    bool m_rowRefused = false;
     qsizetype m_rowNumber = 0;
     TWImportWarningList m_missingListItems;
     TWImportWarningList m_missingTags;
@@ -219,7 +237,7 @@ QStringList Processor::missingAccounts(const QList<QStringList> &rows)
             if (j >= row.size())
                 continue;
             const QString &value = row.at(j);
-            if (isSplitWord(value))
+            if (isSplitWord(value) || m_owner.statements().contains(value))
                 continue;
             const QString name = hasSplitPrefix(value) ? value.mid(m_splitPrefix.size()) : value;
             bool placeholder = false;
@@ -250,10 +268,16 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
     }
 
     const QList<QStringList> &rows = m_owner.rows();
+    if (!m_owner.plainAmounts())
+        settleColumnMarks(rows);
     results.reserve(rows.size());
+    // The account the file's unsplit rows are listed under, 0 when several.
+    std::optional<qint32> listing;
+    TWTransactionList splitEntries;
     qsizetype k = 0;
     while (k < rows.size()) {
         const QStringList &cells = rows.at(k);
+        m_rowRefused = false;
         Row row;
         row.transaction = TWTransaction::transactionWithDefaults(m_defaults);
         row.transaction->setCleared(true);
@@ -299,6 +323,7 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
         for (const Unread &unread : std::as_const(row.unread))
             (unread.tooPrecise ? m_tooPrecise : m_unreadable)
                 .add(TWImportWarnings::valueNotRead(unread.row, unread.column, unread.value));
+        row.refused = !row.unread.isEmpty();
 
         if (row.currencyColumns) {
             for (qsizetype j = 0; j < n; ++j) {
@@ -316,14 +341,37 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
                 row.changed = true;
             }
         }
-        if (!row.changed)
+        if (!row.changed || row.leftOut)
             continue;
+        row.refused = row.refused || m_rowRefused;
         finish(row);
         results.append(row.transaction);
+        if (row.splitMarker)
+            splitEntries.append(row.transaction);
+        else if (!listing.has_value())
+            listing = row.transaction->account1Identifier();
+        else if (*listing != row.transaction->account1Identifier())
+            listing = 0;
+    }
+    // A split entry stands under the register its file lists it in: said by
+    // the file (QIF), or the one account all its other rows are listed under
+    // (the default account when it has no others); a spreadsheet of several
+    // registers does not say.
+    if (!m_owner.splitsLeadWithTheirAccount()) {
+        const qint32 fileAccount = listing.value_or(
+            m_settings.defaultAccount() ? m_settings.defaultAccount()->identifier() : 0);
+        for (const TWTransactionPtr &entry : std::as_const(splitEntries)) {
+            if (fileAccount != 0 && entry->touchesAccount(fileAccount))
+                entry->setActiveAccountIdentifier(fileAccount);
+            else
+                m_owner.addUnlistedSplit(entry->identifier());
+        }
     }
 
     const QString text = TWImportWarnings::text({{"valuesNotRead", &m_unreadable},
                                                  {"amountsTooPrecise", &m_tooPrecise},
+                                                 {"amountColumnsAmbiguous", &m_ambiguousColumns},
+                                                 {"statementsLeftOut", &m_statementsLeftOut},
                                                  {"accountsNotFound", &m_missingAccounts},
                                                  {"attachmentsNotFound", &m_missingAttachments},
                                                  {"listItemsNotFound", &m_missingListItems},
@@ -348,11 +396,71 @@ void Processor::unreadable(const TWImportTransactionField &line, const QString &
     m_unreadable.add(TWImportWarnings::valueNotRead(m_rowNumber, line.sourceName(), value));
 }
 
-std::optional<qint64> Processor::amountIn(const QString &value, const TWUnit *unit,
-                                          bool *tooPrecise) const
+bool Processor::readsAmounts(const TWImportTransactionField &line)
 {
+    if (line.type() == TWImportFieldTypeAccount)
+        return true;
+    if (line.type() != TWImportFieldTypeField || !line.field())
+        return false;
+    const qint32 identifier = line.builtInIdentifier();
+    return identifier == TWFieldIdentifierDebit || identifier == TWFieldIdentifierCredit ||
+           identifier == TWFieldIdentifierTotal || line.field()->type() == TWFieldTypeCurrency ||
+           line.field()->type() == TWFieldTypePercentTotal;
+}
+
+void Processor::settleColumnMarks(const QList<QStringList> &rows)
+{
+    // Values of columns of one name are one column's: they are read alike.
+    QHash<QString, QStringList> values;
+    QStringList order;
+    for (qsizetype j = 0; j < m_lines.size(); ++j) {
+        const TWImportTransactionField *line = m_lines.at(j);
+        if (!line || !readsAmounts(*line))
+            continue;
+        if (!values.contains(line->sourceName()))
+            order.append(line->sourceName());
+        QStringList &column = values[line->sourceName()];
+        for (const QStringList &row : rows) {
+            if (j < row.size() && !row.at(j).trimmed().isEmpty())
+                column.append(row.at(j).trimmed());
+        }
+    }
+    const QLocale &locale = m_formatter.locale();
+    const QString localeDecimal = locale.decimalPoint();
+    const QString localeGroup = locale.groupSeparator();
+    const bool localeMark =
+        localeDecimal == QLatin1String(".") || localeDecimal == QLatin1String(",");
+    for (const QString &name : std::as_const(order)) {
+        const QStringList &column = values.value(name);
+        const TWImportValues::ColumnMarks marks = TWImportValues::columnMarks(column);
+        if (marks.decimal) {
+            m_columnDecimal.insert(name, *marks.decimal);
+            continue;
+        }
+        // No value tells: the locale's marks do, where they are the ones
+        // written. Values that tell both ways are each read by their own
+        // shape; a value that tells nothing among them is open.
+        bool open = false;
+        for (const QString &value : column) {
+            if (const std::optional<QChar> mark = TWImportValues::undecidedMark(value))
+                open = open || marks.conflicting || !localeMark ||
+                       (QString(*mark) != localeDecimal && QString(*mark) != localeGroup);
+        }
+        if (open)
+            m_ambiguousColumns.add(name);
+        if (localeMark && !marks.conflicting)
+            m_columnDecimal.insert(name, localeDecimal.at(0));
+    }
+}
+
+std::optional<qint64> Processor::amountIn(const QString &column, const QString &value,
+                                          const TWUnit *unit, bool *tooPrecise) const
+{
+    const auto settled = m_columnDecimal.constFind(column);
     const std::optional<TWDecimal> amount =
-        TWImportValues::fileAmount(value, unit, m_owner.plainAmounts(), m_formatter.locale());
+        settled != m_columnDecimal.constEnd()
+            ? TWImportValues::fileAmount(value, unit, *settled, m_formatter.locale())
+            : TWImportValues::fileAmount(value, unit, m_owner.plainAmounts(), m_formatter.locale());
     if (!amount)
         return std::nullopt;
     // Digits past the unit's places are never cut: 1.234 is no amount of yen.
@@ -375,7 +483,9 @@ std::optional<qint64> Processor::readAmount(const QString &column, const QString
                                             const TWUnit *unit)
 {
     bool tooPrecise = false;
-    const std::optional<qint64> amount = amountIn(value, unit, &tooPrecise);
+    const std::optional<qint64> amount = amountIn(column, value, unit, &tooPrecise);
+    if (!amount)
+        m_rowRefused = true;
     const QString named = TWImportWarnings::valueNotRead(m_rowNumber, column, value);
     if (tooPrecise)
         m_tooPrecise.add(named);
@@ -513,6 +623,26 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             row.splitMarker = true;
             break;
         }
+        if (m_owner.statementNumbers().contains(value) || m_owner.statements().contains(value)) {
+            // A statement's label: its rows are the account's the file
+            // names, else the chosen account's when it is the chosen
+            // statement, else left out.
+            const TWAccountPtr account = TWImportTransactions::statementAccount(
+                m_business, m_owner.statementNumbers().value(value));
+            if (!account && value != m_owner.chosenStatement()) {
+                row.leftOut = true;
+                m_statementsLeftOut.add(value);
+                break;
+            }
+            if (account && identifier == TWFieldIdentifierAccount1) {
+                transaction.setAccount1Identifier(account->identifier());
+                row.account1Unit = account->unit();
+            } else if (account) {
+                transaction.setAccount2Identifier(account->identifier());
+            }
+            row.changed = true;
+            break;
+        }
         bool placeholder = false;
         const TWAccountPtr account = findAccount(value, &placeholder);
         if (!account) {
@@ -541,8 +671,9 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
         // Warned of once the row's unit is known: a unit column may ask for
         // the first amount again in a unit of other places.
         bool tooPrecise = false;
-        const qint64 amount = amountIn(value, unit.get(), &tooPrecise).value_or(0);
-        if (tooPrecise || !amountIn(value, unit.get()))
+        const qint64 amount =
+            amountIn(line.sourceName(), value, unit.get(), &tooPrecise).value_or(0);
+        if (tooPrecise || !amountIn(line.sourceName(), value, unit.get()))
             row.unread.append(
                 {line.sourceName(), value, m_rowNumber, tooPrecise, !row.amounts.hasFirst()});
         row.amounts.set(unit, identifier == TWFieldIdentifierCredit ? -amount : amount);
@@ -811,13 +942,16 @@ void Processor::finish(Row &row)
     TWTransaction &transaction = *row.transaction;
     TWSplitList splits = transaction.splits();
     if (row.splitMarker) {
-        // Seen from the default account when one of its lines is on it, as
-        // the register it was read from showed it; else from its first line.
+        // Seen from the register it was read from: the account of its first
+        // line where the file leads with it (a QIF section's), else the
+        // default account when one of its lines is on it; else from its
+        // first line.
         const TWAccountPtr &preset = m_settings.defaultAccount();
         const bool onPreset = preset && transaction.touchesAccount(preset->identifier());
+        const qint32 first = splits.isEmpty() ? 0 : splits.first()->accountIdentifier();
         transaction.setActiveAccountIdentifier(
-            onPreset ? preset->identifier()
-                     : (splits.isEmpty() ? 0 : splits.first()->accountIdentifier()));
+            onPreset && !(m_owner.splitsLeadWithTheirAccount() && first != 0) ? preset->identifier()
+                                                                              : first);
     } else {
         if (transaction.account1Identifier() == 0 && m_settings.defaultAccount())
             transaction.setAccount1Identifier(m_settings.defaultAccount()->identifier());
@@ -829,7 +963,13 @@ void Processor::finish(Row &row)
                 transaction.setAccount2Identifier(equity);
         }
         row.openCounterpart = transaction.account2Identifier() == 0;
+        // The unit the file wrote the amount in stands: an entry of a
+        // Mileage account that the file gives in dollars is dollars, not 0
+        // in the mileage unit the accounts' rule would pick.
+        const TWUnitPtr written = transaction.unit();
         transaction.updateAccounts(m_accountDefaults, std::nullopt, true);
+        if (written && transaction.unit() != written && row.amounts.value(written))
+            transaction.setUnit(written);
         transaction.setActiveAccountIdentifier(transaction.account1Identifier());
         const TWUnitPtr account1Unit = accountUnit(transaction.account1Identifier());
         const TWUnitPtr account2Unit = accountUnit(transaction.account2Identifier());
@@ -904,6 +1044,8 @@ void Processor::finish(Row &row)
     transaction.setIdentifier(m_nextIdentifier++);
     if (row.openCounterpart)
         m_owner.addOpenCounterpart(transaction.identifier());
+    if (row.refused)
+        m_owner.addRefused(transaction.identifier());
 }
 
 } // namespace
@@ -928,7 +1070,21 @@ std::shared_ptr<TWImportTransactions> TWImportTransactions::importTransactionsWi
     auto importer = std::make_shared<TWImportTransactions>(parser.rows(), settings, business);
     importer->setPlaceholderAccountNames(parser.placeholderAccountNames());
     importer->setPlainAmounts(parser.plainAmounts());
+    importer->setSplitsLeadWithTheirAccount(parser.splitsLeadWithTheirAccount());
+    importer->setStatements(parser.statements(), parser.statementNumbers());
     return importer;
+}
+
+TWAccountPtr TWImportTransactions::statementAccount(const TWBusiness &business,
+                                                    const QString &number)
+{
+    if (number.isEmpty())
+        return nullptr;
+    for (const TWAccountPtr &account : business.accounts()) {
+        if (account && TWAccountNumbers::statementNumber(*account) == number.trimmed())
+            return account;
+    }
+    return nullptr;
 }
 
 QStringList TWImportTransactions::missingAccounts()
@@ -945,6 +1101,8 @@ bool TWImportTransactions::processTransactions(QString *warnings)
         *warnings = QString();
     m_transactions.clear();
     m_openCounterparts.clear();
+    m_refused.clear();
+    m_unlistedSplits.clear();
     if (!m_importSettings)
         return true;
     Processor processor(*this, *m_business, *m_importSettings);

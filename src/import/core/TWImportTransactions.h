@@ -9,6 +9,7 @@
 // list entries and tags it is allowed to create.
 
 #include "import/core/TWImportTransactionsSettings.h"
+#include "model/TWAccount.h"
 #include "model/TWTransaction.h"
 
 #include <QList>
@@ -77,6 +78,40 @@ public:
     // their own account alone.
     const QSet<qint32> &openCounterparts() const { return m_openCounterparts; }
     void addOpenCounterpart(qint32 identifier) { m_openCounterparts.insert(identifier); }
+    // The identifiers of the transactions an amount of whose row was refused
+    // (too many places for its unit, not an amount of it): they are named in
+    // the warnings and never booked, at 0 or otherwise.
+    const QSet<qint32> &refused() const { return m_refused; }
+    void addRefused(qint32 identifier) { m_refused.insert(identifier); }
+    // The identifiers of the split transactions whose file lists rows under
+    // several accounts without saying under which it lists them (a
+    // spreadsheet of several registers): the duplicate test lets them stand
+    // under any of their accounts.
+    const QSet<qint32> &unlistedSplits() const { return m_unlistedSplits; }
+    void addUnlistedSplit(qint32 identifier) { m_unlistedSplits.insert(identifier); }
+    // A file of several statements (TWParser::statements): their labels, the
+    // account numbers the file gives them, and the label of the statement
+    // the user chose as the default account's. A statement's rows go to the
+    // account of its number, else to the default account when it is the
+    // chosen one, else they are left out (and named in the warnings).
+    const QStringList &statements() const { return m_statements; }
+    const QHash<QString, QString> &statementNumbers() const { return m_statementNumbers; }
+    void setStatements(const QStringList &labels, const QHash<QString, QString> &numbers)
+    {
+        m_statements = labels;
+        m_statementNumbers = numbers;
+    }
+    const QString &chosenStatement() const { return m_chosenStatement; }
+    void setChosenStatement(const QString &label) { m_chosenStatement = label; }
+    // The account a statement's number names: the number an OFX export
+    // writes for it (TWAccountNumbers: its institution's account number, its
+    // own number, or the program's own); none for an empty number.
+    static TWAccountPtr statementAccount(const TWBusiness &business, const QString &number);
+
+    // Whether a split transaction's first line is the account whose register
+    // the file lists it in (TWParser::splitsLeadWithTheirAccount).
+    bool splitsLeadWithTheirAccount() const { return m_splitsLead; }
+    void setSplitsLeadWithTheirAccount(bool v) { m_splitsLead = v; }
 
     // Whether a file named in an attachments column may be attached: a
     // regular file whose resolved path (links followed) lies inside the
@@ -91,5 +126,11 @@ private:
     TWTransactionList m_transactions;
     QSet<QString> m_placeholders;
     QSet<qint32> m_openCounterparts;
+    QSet<qint32> m_refused;
+    QSet<qint32> m_unlistedSplits;
+    QStringList m_statements;
+    QHash<QString, QString> m_statementNumbers;
+    QString m_chosenStatement;
+    bool m_splitsLead = false;
     bool m_plainAmounts = false;
 };

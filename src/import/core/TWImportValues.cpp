@@ -155,6 +155,160 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
     return result;
 }
 
+namespace
+{
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+bool isMark(QChar c)
+{
+    return c == QLatin1Char('.') || c == QLatin1Char(',');
+}
+
+bool isGroupingSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\'') || c == QChar(0x00A0) ||
+           c == QChar(0x202F);
+}
+
+// The positions of the separators that stand between two digits.
+QVarLengthArray<qsizetype, 8> numberSeparators(const QString &text)
+{
+    QVarLengthArray<qsizetype, 8> separators;
+    for (qsizetype i = 1; i + 1 < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if ((isMark(c) || isGroupingSpace(c)) && isAsciiDigit(text.at(i - 1)) &&
+            isAsciiDigit(text.at(i + 1)))
+            separators.append(i);
+    }
+    return separators;
+}
+
+qsizetype digitsFrom(const QString &text, qsizetype i, int step)
+{
+    qsizetype digits = 0;
+    for (; i >= 0 && i < text.size() && isAsciiDigit(text.at(i)); i += step)
+        ++digits;
+    return digits;
+}
+
+// The decimal mark one value shows by itself, if any.
+std::optional<QChar> decidedMark(const QString &text)
+{
+    const QVarLengthArray<qsizetype, 8> separators = numberSeparators(text);
+    qsizetype points = 0, commas = 0;
+    bool spaceBefore = false;
+    qsizetype lastMark = -1;
+    for (const qsizetype at : separators) {
+        const QChar c = text.at(at);
+        if (c == QLatin1Char('.'))
+            ++points;
+        else if (c == QLatin1Char(','))
+            ++commas;
+        if (isMark(c))
+            lastMark = at;
+        else if (lastMark < 0)
+            spaceBefore = true;
+    }
+    if (lastMark < 0)
+        return std::nullopt;
+    const QChar last = text.at(lastMark);
+    const QChar other = last == QLatin1Char('.') ? QLatin1Char(',') : QLatin1Char('.');
+    if (points > 0 && commas > 0)
+        return last;
+    if (points + commas > 1)
+        return other;
+    // A lone mark.
+    const qsizetype after = digitsFrom(text, lastMark + 1, 1);
+    const qsizetype before = digitsFrom(text, lastMark - 1, -1);
+    const bool leadingZero = before == 1 && text.at(lastMark - 1) == QLatin1Char('0');
+    if (after != 3 || before > 3 || leadingZero || spaceBefore)
+        return last;
+    return std::nullopt;
+}
+
+} // namespace
+
+ColumnMarks columnMarks(const QStringList &values)
+{
+    ColumnMarks marks;
+    for (const QString &value : values) {
+        const std::optional<QChar> mark = decidedMark(value);
+        if (!mark)
+            continue;
+        if (marks.decimal && *marks.decimal != *mark) {
+            marks.decimal.reset();
+            marks.conflicting = true;
+            return marks;
+        }
+        marks.decimal = mark;
+    }
+    return marks;
+}
+
+std::optional<QChar> undecidedMark(const QString &text)
+{
+    const QVarLengthArray<qsizetype, 8> separators = numberSeparators(text);
+    if (separators.size() != 1 || !isMark(text.at(separators.front())) ||
+        decidedMark(text).has_value())
+        return std::nullopt;
+    return text.at(separators.front());
+}
+
+std::optional<QString> markedAmountText(const QString &text, const QLocale &locale, QChar decimal)
+{
+    const QVarLengthArray<qsizetype, 8> separators = numberSeparators(text);
+    if (separators.isEmpty())
+        return text;
+    qsizetype decimalAt = -1;
+    for (const qsizetype at : separators) {
+        if (text.at(at) != decimal)
+            continue;
+        // One decimal mark, after every grouping separator.
+        if (decimalAt >= 0 || at != separators.back())
+            return std::nullopt;
+        decimalAt = at;
+    }
+    // Grouping: one to three digits before the first group, every group
+    // after it of three digits, one kind of separator.
+    if (separators.front() != decimalAt && digitsFrom(text, separators.front() - 1, -1) > 3)
+        return std::nullopt;
+    for (const qsizetype at : separators) {
+        if (at == decimalAt)
+            continue;
+        if (digitsFrom(text, at + 1, 1) != 3 || text.at(at) != text.at(separators.front()))
+            return std::nullopt;
+    }
+    QString result;
+    result.reserve(text.size());
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (next < separators.size() && separators.at(next) == i) {
+            if (i == decimalAt)
+                result.append(locale.decimalPoint());
+            ++next;
+            continue;
+        }
+        result.append(text.at(i));
+    }
+    return result;
+}
+
+std::optional<TWDecimal> fileAmount(const QString &text, const TWUnit *unit, QChar decimal,
+                                    const QLocale &locale)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return TWDecimal();
+    const std::optional<QString> local = markedAmountText(trimmed, locale, decimal);
+    if (!local)
+        return std::nullopt;
+    return TWDecimal::parse(*local, locale, twMoneySigns(unit, locale));
+}
+
 std::optional<TWDecimal> fileAmount(const QString &text, const TWUnit *unit, bool plain,
                                     const QLocale &locale)
 {

@@ -48,6 +48,26 @@ std::optional<double> readNumber(const QString &text, bool percent = false);
 std::optional<QString> localAmountText(const QString &text, const QLocale &locale,
                                        unsigned places = 2);
 
+// What a column's amounts say of their decimal mark, between them: a value
+// decides when its mark cannot be grouping (a lone "." or "," followed by one,
+// two, or four or more digits, or after more than three digits or a leading
+// 0; the later of two kinds; the other kind of a mark written twice; a mark
+// after a grouping space). `decimal` is that mark, none when no value decides
+// or values decide both ways (`conflicting`).
+struct ColumnMarks {
+    std::optional<QChar> decimal;
+    bool conflicting = false;
+};
+ColumnMarks columnMarks(const QStringList &values);
+// Whether the text holds a lone "." or "," followed by exactly three digits:
+// the one shape that is grouping or a decimal mark by the column or the locale.
+std::optional<QChar> undecidedMark(const QString &text);
+// An amount written with `decimal` as its decimal mark, rewritten for the
+// locale: the other mark, spaces and apostrophes are grouping (every group
+// after the first of three digits), the decimal mark becomes the locale's.
+// None when the separators fit no such reading ("1.2.3" with "." decimal).
+std::optional<QString> markedAmountText(const QString &text, const QLocale &locale, QChar decimal);
+
 // An amount of a unit as a file writes it. With `plain` the parser has
 // already read the number by its format's rule (QIF and OFX: "." is the
 // decimal mark) and handed it on in the locale's mark without grouping; else
@@ -56,6 +76,9 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
 // (twMoneySigns: "$" for every dollar unit); a sign or code of another unit,
 // or text that is no amount, gives none. Never rounded: see fitsPlaces.
 std::optional<TWDecimal> fileAmount(const QString &text, const TWUnit *unit, bool plain,
+                                    const QLocale &locale);
+// The same with the decimal mark settled for the text's column (CSV).
+std::optional<TWDecimal> fileAmount(const QString &text, const TWUnit *unit, QChar decimal,
                                     const QLocale &locale);
 // Whether the amount has no digits past `places` but zeros.
 bool fitsPlaces(const TWDecimal &amount, unsigned places);

@@ -55,6 +55,24 @@ public:
     bool plainAmounts() const { return m_plainAmounts; }
     void setPlainAmounts(bool plain) { m_plainAmounts = plain; }
 
+    // A file of several statements (OFX): the label of each in file order,
+    // which its rows carry in an account column, and the account number the
+    // file gives each label, where it gives one of its own. Empty for a file
+    // of one statement, whose rows are the chosen account's.
+    const QStringList &statements() const { return m_statements; }
+    const QHash<QString, QString> &statementNumbers() const { return m_statementNumbers; }
+    void setStatements(QStringList labels, QHash<QString, QString> numbers)
+    {
+        m_statements = std::move(labels);
+        m_statementNumbers = std::move(numbers);
+    }
+
+    // Whether a split transaction's first line is the account whose register
+    // the file lists it in (a QIF section's own account): then that is the
+    // register the transaction comes from.
+    bool splitsLeadWithTheirAccount() const { return m_splitsLead; }
+    void setSplitsLeadWithTheirAccount(bool v) { m_splitsLead = v; }
+
     // The pattern the file writes a column's dates in, by column index, where
     // the parser hands the dates on as written and knows their order (a QIF
     // file's order of day and month): the mapping reads the column by it
@@ -70,6 +88,9 @@ private:
     QSet<QString> m_placeholders;
     QHash<qsizetype, QString> m_dateFormats;
     bool m_plainAmounts = false;
+    bool m_splitsLead = false;
+    QStringList m_statements;
+    QHash<QString, QString> m_statementNumbers;
     std::optional<QStringList> m_columns;
     QList<QStringList> m_rows;
 };

@@ -10,6 +10,7 @@
 #include "model/TWUnits.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 #include <vector>
 
@@ -181,6 +182,10 @@ std::optional<TWDecimal> converted(const TWDecimal &amount, const std::optional<
     return multiply ? product(amount, *rate) : quotient(amount, *rate);
 }
 
+// Where a file of several statements names each row's statement: after the
+// date, name, memo and unit.
+constexpr qsizetype kAccountColumn = 4;
+
 class OFXReader
 {
 public:
@@ -208,8 +213,10 @@ public:
         if (m_statements.isEmpty()) {
             m_notes.append(TWLocalized("importNoteNoStatement"));
         } else if (m_statements.size() > 1) {
-            // The rows have no account column: every statement would go into
-            // the one account the user picks, so name them before that.
+            // Each statement's rows are its account's: they say which in an
+            // account column, where the file's number for it is the label
+            // the sheet finds the account by, or asks for.
+            labelStatements();
             m_notes.append(TWLocalized("importNoteStatements").arg(m_statements.size()));
             for (const Statement &statement : std::as_const(m_statements))
                 m_notes.append(TWLocalized("importNoteStatement")
@@ -237,6 +244,11 @@ public:
     }
 
     QList<QStringList> takeRows() { return std::move(m_rows); }
+
+    // Label -> the number the file gives the statement's account, for a
+    // file of several statements (a label of no usable number is absent).
+    QHash<QString, QString> takeAccountNumbers() { return std::move(m_numbers); }
+    QStringList takeLabels() { return std::move(m_labels); }
 
 private:
     // A file may name a currency per transaction; every one is a column of
@@ -268,6 +280,7 @@ private:
             m_statementCurrency = currency;
         const qsizetype column = currencyColumn(m_statementCurrency);
         Statement record;
+        record.begin = m_rows.size();
         if (const TWXMLElementPtr from =
                 statement->childElementWithName(QStringLiteral("BANKACCTFROM"))) {
             record.account = childText(*from, "ACCTID").trimmed();
@@ -417,9 +430,39 @@ private:
     struct Statement {
         QString account;
         QString type;
+        qsizetype begin = 0;
         qsizetype rows = 0;
     };
+
+    // One label per statement, its account's number where the file gives one
+    // of its own ("0" names no account), else "statement 2"; put into its
+    // rows after the fixed columns, before the amounts.
+    void labelStatements()
+    {
+        QSet<QString> used;
+        QHash<QString, int> numbers;
+        for (const Statement &statement : std::as_const(m_statements))
+            ++numbers[statement.account];
+        for (qsizetype i = 0; i < m_statements.size(); ++i) {
+            const Statement &statement = m_statements.at(i);
+            const bool own = !statement.account.isEmpty() &&
+                             statement.account != QLatin1String("0") &&
+                             numbers.value(statement.account) == 1;
+            QString label =
+                own ? statement.account : TWLocalized("importStatementLabel").arg(i + 1);
+            while (used.contains(label))
+                label += QLatin1Char('\'');
+            used.insert(label);
+            if (own)
+                m_numbers.insert(label, statement.account);
+            m_labels.append(label);
+            for (qsizetype r = statement.begin; r < statement.begin + statement.rows; ++r)
+                m_rows[r].insert(kAccountColumn, label);
+        }
+    }
     QList<Statement> m_statements;
+    QHash<QString, QString> m_numbers;
+    QStringList m_labels;
     QStringList m_notes;
     QStringList m_undated; // "row 3, Date: 20240231", for the notes
     bool m_currencyColumnsRefused = false;
@@ -456,6 +499,11 @@ void TWParserOFX::parse(const QByteArray &data)
         addNote(TWLocalized("importNoteNotOFX"));
     for (const QString &note : reader.takeNotes())
         addNote(note);
+    const QStringList labels = reader.takeLabels();
+    if (!labels.isEmpty()) {
+        columns.append(TWLocalized("account1"));
+        setStatements(labels, reader.takeAccountNumbers());
+    }
     columns.append(reader.amountColumns());
     setColumns(std::move(columns));
     setRows(reader.takeRows());

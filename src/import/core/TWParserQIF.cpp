@@ -283,6 +283,7 @@ void TWParserQIF::parse(const QByteArray &data)
     }
     setRows(reader.finish());
     setPlaceholderAccountNames(reader.placeholders());
+    setSplitsLeadWithTheirAccount(true);
     if (const QString format = reader.dateFormat(); !format.isNull())
         setDateFormat(1, format);
 }

@@ -82,6 +82,17 @@ void TWImportTransactionsController::build()
     auto *accountRow = new QHBoxLayout();
     accountRow->addWidget(new QLabel(TWLocalized("importDefaultAccount"), m_view));
     accountRow->addWidget(m_accountPopUp, 1);
+    // A file of several statements: the one that belongs to the chosen
+    // account, among those that name no account of the business.
+    m_statementPopUp = new TWPopUpButton(m_view);
+    m_statementPopUp->setObjectName(QStringLiteral("statementPopUpButton"));
+    connect(m_statementPopUp, &QComboBox::activated, this, [this] { updateParseButton(); });
+    m_statementLabel = new QLabel(TWLocalized("importStatementPopUp"), m_view);
+    auto *statementRow = new QHBoxLayout();
+    statementRow->addWidget(m_statementLabel);
+    statementRow->addWidget(m_statementPopUp, 1);
+    m_statementHint = new QLabel(TWLocalized("importChooseStatement"), m_view);
+    m_statementHint->setWordWrap(true);
     m_accountHint = new QLabel(TWLocalized("importChooseAccount"), m_view);
     m_accountHint->setObjectName(QStringLiteral("accountHint"));
     m_accountHint->setWordWrap(true);
@@ -125,6 +136,8 @@ void TWImportTransactionsController::build()
     auto *layout = new QVBoxLayout(m_view);
     layout->addWidget(title);
     layout->addLayout(accountRow);
+    layout->addLayout(statementRow);
+    layout->addWidget(m_statementHint);
     layout->addWidget(m_accountHint);
     layout->addWidget(m_table, 1);
     layout->addLayout(buttons);
@@ -197,6 +210,7 @@ void TWImportTransactionsController::parse()
     else
         m_model->clear();
 
+    updateStatements();
     int selected = 0;
     for (int i = 0; i < m_accounts.size(); ++i) {
         if (m_defaultAccount && m_accounts.at(i) &&
@@ -219,10 +233,45 @@ void TWImportTransactionsController::parse()
         m_document->beginSheetWithView(m_view, true, true, {});
 }
 
+void TWImportTransactionsController::updateStatements()
+{
+    // The statements whose number names no account: the user says which of
+    // them is the chosen account's; the others stay out.
+    m_openStatements.clear();
+    if (m_parser && m_business) {
+        for (const QString &label : m_parser->statements()) {
+            if (!TWImportTransactions::statementAccount(*m_business,
+                                                        m_parser->statementNumbers().value(label)))
+                m_openStatements.append(label);
+        }
+    }
+    m_statementPopUp->clear();
+    m_statementPopUp->addItem(TWLocalized("none"));
+    for (const QString &label : std::as_const(m_openStatements))
+        m_statementPopUp->addItem(label);
+    // One statement of no named account beside named ones is the chosen
+    // account's; of several, none is until the user says.
+    m_statementPopUp->setCurrentIndex(m_openStatements.size() == 1 ? 1 : 0);
+    const bool shown = !m_openStatements.isEmpty();
+    m_statementPopUp->setVisible(shown);
+    m_statementLabel->setVisible(shown);
+    m_statementHint->setVisible(m_openStatements.size() > 1);
+}
+
+QString TWImportTransactionsController::chosenStatement() const
+{
+    const int index = m_statementPopUp ? m_statementPopUp->currentIndex() : 0;
+    return index >= 1 ? m_openStatements.value(index - 1) : QString();
+}
+
 bool TWImportTransactionsController::needsAccount() const
 {
     if (!m_settings || m_settings->defaultAccount())
         return false;
+    // A file of several statements: only the chosen statement needs the
+    // account; the others name theirs or stay out.
+    if (m_parser && !m_parser->statements().isEmpty())
+        return !chosenStatement().isEmpty();
     // A statement (OFX, a CSV of one account, a QIF section that names no
     // account) is of the account the user chooses: without one its lines
     // would land in whatever accounts were used last.
@@ -288,6 +337,7 @@ void TWImportTransactionsController::doParse(int tag)
 
     m_importer =
         TWImportTransactions::importTransactionsWithParser(*m_parser, m_settings, *m_business);
+    m_importer->setChosenStatement(chosenStatement());
     bool createAccounts = false;
     for (const TWImportTransactionFieldPtr &line : m_settings->importFields()) {
         const qint32 identifier = line ? line->builtInIdentifier() : 0;
@@ -377,6 +427,8 @@ void TWImportTransactionsController::showTransactions()
     m_select->setBusiness(m_business);
     m_select->setTransactions(m_importer->transactions());
     m_select->setOpenCounterparts(m_importer->openCounterparts());
+    m_select->setRefused(m_importer->refused());
+    m_select->setUnlistedSplits(m_importer->unlistedSplits());
     m_select->update();
     m_importer.reset();
     twBeginImportSelection(m_document, m_select->view());

@@ -64,6 +64,9 @@ public:
     TWImportMappingModel *model() const { return m_model; }
     QLabel *numberTransactionsLabel() const { return m_countLabel; }
     QLabel *accountHint() const { return m_accountHint; }
+    // A file of several statements: the statement of the chosen account
+    // among those that name no account (item 0: none, they all stay out).
+    TWPopUpButton *statementPopUpButton() const { return m_statementPopUp; }
     QPushButton *parseButton() const { return m_parseButton; }
     const std::shared_ptr<TWParser> &parser() const { return m_parser; }
     const TWImportTransactionsSettingsPtr &importSettings() const { return m_settings; }
@@ -85,6 +88,8 @@ private:
     void process();
     void showTransactions();
     void updateParseButton();
+    void updateStatements();
+    QString chosenStatement() const;
     // Whether the file's lines have no account of their own and none is
     // chosen: Continue waits for the choice.
     bool needsAccount() const;
@@ -95,6 +100,10 @@ private:
     TWImportMappingModel *m_model = nullptr;
     QLabel *m_countLabel = nullptr;
     QLabel *m_accountHint = nullptr;
+    TWPopUpButton *m_statementPopUp = nullptr;
+    QLabel *m_statementLabel = nullptr;
+    QLabel *m_statementHint = nullptr;
+    QStringList m_openStatements;
     QPushButton *m_parseButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
 

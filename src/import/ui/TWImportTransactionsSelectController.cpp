@@ -40,6 +40,13 @@ void TWImportTransactionsSelectController::build()
     m_import->setBusiness(m_business);
     m_import->setMode(TWRegisterMode::ImportPreview);
     m_import->importSelectedTransactionsChanged = [this](TWTransactionsController *) {
+        // A row whose amount was refused takes no tick: it is never booked.
+        const TWTransactionList ticked = m_import->importSelectedTransactions();
+        const TWTransactionList takeable = this->takeable(ticked);
+        if (takeable.size() != ticked.size()) {
+            m_import->setImportSelectedTransactions(takeable);
+            m_import->updateTransactions();
+        }
         updateUI();
     };
     m_all = new TWTransactionsController(this);
@@ -77,13 +84,14 @@ void TWImportTransactionsSelectController::update()
     m_all->setBusiness(m_business);
     // Duplicates start unticked: one hash of the stored transactions for the
     // whole file, not a scan per row.
-    const QList<bool> duplicates =
-        TWImportDuplicates::transactions(*m_business, m_transactions, m_openCounterparts);
+    const QList<bool> duplicates = TWImportDuplicates::transactions(
+        *m_business, m_transactions, m_openCounterparts, m_unlistedSplits);
     TWTransactionList preselected;
     for (qsizetype i = 0; i < m_transactions.size(); ++i) {
         if (!duplicates.value(i))
             preselected.append(m_transactions.at(i));
     }
+    preselected = takeable(preselected);
     m_import->setTransactions(m_transactions);
     m_import->setImportSelectedTransactions(preselected);
     m_import->update();
@@ -127,12 +135,26 @@ void TWImportTransactionsSelectController::update()
         }));
 }
 
+TWTransactionList
+TWImportTransactionsSelectController::takeable(const TWTransactionList &transactions) const
+{
+    if (m_refused.isEmpty())
+        return transactions;
+    TWTransactionList result;
+    result.reserve(transactions.size());
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (transaction && !m_refused.contains(transaction->identifier()))
+            result.append(transaction);
+    }
+    return result;
+}
+
 void TWImportTransactionsSelectController::updateUI()
 {
     if (!m_import)
         return;
     const qsizetype ticked = m_import->importSelectedTransactions().size();
-    m_importAll->setCheckState(twImportAllState(ticked, m_import->transactions().size()));
+    m_importAll->setCheckState(twImportAllState(ticked, takeable(m_import->transactions()).size()));
     m_importButton->setEnabled(ticked != 0);
 }
 
@@ -141,8 +163,9 @@ void TWImportTransactionsSelectController::doImportAllNone()
     // A click on the mixed state ticks everything.
     if (m_importAll->checkState() == Qt::PartiallyChecked)
         m_importAll->setCheckState(Qt::Checked);
-    m_import->setImportSelectedTransactions(
-        m_importAll->checkState() == Qt::Checked ? m_import->transactions() : TWTransactionList());
+    m_import->setImportSelectedTransactions(m_importAll->checkState() == Qt::Checked
+                                                ? takeable(m_import->transactions())
+                                                : TWTransactionList());
     m_import->updateTransactions();
     updateUI();
 }
@@ -162,7 +185,7 @@ void TWImportTransactionsSelectController::doImport(int tag)
     }
     if (!m_business)
         return;
-    const TWTransactionList ticked = m_import->importSelectedTransactions();
+    const TWTransactionList ticked = takeable(m_import->importSelectedTransactions());
     // A closed period refuses the whole import, before any identifier is taken.
     for (const TWTransactionPtr &transaction : ticked) {
         if (transaction && m_business->transactionClosed(*transaction)) {
@@ -175,7 +198,7 @@ void TWImportTransactionsSelectController::doImport(int tag)
     }
     // The ticked transactions the list shows go in, in its display order; a
     // row a search hides keeps its tick for a later import but is not added.
-    const TWTransactionList toAdd = m_import->sortedImportTransactions();
+    const TWTransactionList toAdd = takeable(m_import->sortedImportTransactions());
     // A balance the rows would take past what 64 bits hold refuses them all.
     if (TWErrorResult refused = TWAmountLimits::amountsError(*m_business, toAdd)) {
         presentError(*refused);
@@ -227,6 +250,8 @@ void TWImportTransactionsSelectController::finish(TWSheetResult result)
     m_import->setImportSelectedTransactions({});
     m_transactions.clear();
     m_openCounterparts.clear();
+    m_refused.clear();
+    m_unlistedSplits.clear();
     stopObserving();
 }
 

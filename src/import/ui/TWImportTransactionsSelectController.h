@@ -32,6 +32,12 @@ public:
     // Those of the transactions whose account 2 the file did not give
     // (TWImportTransactions::openCounterparts).
     void setOpenCounterparts(const QSet<qint32> &identifiers) { m_openCounterparts = identifiers; }
+    // Those whose amount was refused (TWImportTransactions::refused): they
+    // start unticked, take no tick and are never added.
+    void setRefused(const QSet<qint32> &identifiers) { m_refused = identifiers; }
+    // The split transactions listed under no account the file names
+    // (TWImportTransactions::unlistedSplits).
+    void setUnlistedSplits(const QSet<qint32> &identifiers) { m_unlistedSplits = identifiers; }
     // Fills both lists, ticks what is not a duplicate, starts observing.
     void update() override;
     // The check box and the import button from the ticks.
@@ -62,6 +68,8 @@ signals:
 private:
     void build() override;
     void finish(TWSheetResult result);
+    // The transactions of the list that may be added: not refused.
+    TWTransactionList takeable(const TWTransactionList &transactions) const;
     void stopObserving();
     void presentError(const TWError &error);
 
@@ -73,6 +81,8 @@ private:
     QPushButton *m_cancelButton = nullptr;
     TWTransactionList m_transactions;
     QSet<qint32> m_openCounterparts;
+    QSet<qint32> m_refused;
+    QSet<qint32> m_unlistedSplits;
     TWAccountList m_popUpAccounts;
     QList<TWNotificationCenter::Token> m_observers;
 };
