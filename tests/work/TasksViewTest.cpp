@@ -663,7 +663,6 @@ TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
     const TWTaskPtr survey =
         addTask(project, QStringLiteral("Survey"), TWTaskTypeHour, 1, twLocal(2026, 3, 1));
     const TWInvoicePtr abroad = billOn(QStringLiteral("1003"), twLocal(2026, 3, 31), {survey}, {});
-    const TWProjectPtr euros = project;
     project = home;
     euro->setRate(0.25); // the rate moved since 1003 was booked
     {
@@ -755,13 +754,11 @@ TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
             EXPECT_TRUE(alerts.isEmpty()) << alerts.join(u'|').toStdString();
         }
         QList<std::pair<qint64, qint64>> expected = before;
-        if (row.bookedOn1002 != 9500) {
+        if (row.bookedOn1002 != 9500)
             expected[1] = {row.bookedOn1002, row.bookedOn1002};
-        }
         EXPECT_EQ(booked(), expected);
     }
     EXPECT_TRUE(business->taskWithIdentifier(audit->identifier())->completed());
-    EXPECT_EQ(euros->unit()->code(), QStringLiteral("EUR"));
     euro->setRate(euroRate);
 }
 

@@ -659,103 +659,59 @@ TEST_F(WorkSheets, ADayWhoseMidnightTheClockSkipsIsPickedFromEveryCalendar)
     project->setDate(before);
     ASSERT_OK(business->updateProject(project, false));
 
-    struct Row {
-        const char *what;
-        std::function<std::unique_ptr<TWWorkSheet>()> make;
-        std::function<QDateTimeEdit *(TWWorkSheet &)> picker;
-        bool save;
-        std::function<QDateTime(TWWorkSheet &)> chosen; // stored, or the working copy's
-    };
-    const auto editing = [this](auto sheet) {
+    TWTaskController taskSheet;
+    taskSheet.setTask(task->copy());
+    TWExpenseController expenseSheet;
+    expenseSheet.setExpense(expense->copy());
+    TWProjectController projectSheet;
+    projectSheet.setProject(project->copy());
+    TWTaskItemController itemSheet;
+    itemSheet.setTaskItem(item->copy());
+    TWBillController billSheet;
+    billSheet.setBill(bill->copy());
+    for (TWWorkSheet *sheet : std::initializer_list<TWWorkSheet *>{
+             &taskSheet, &expenseSheet, &projectSheet, &itemSheet, &billSheet}) {
         sheet->setMode(1);
         sheet->setBusinessController(document.get());
         sheet->setBusiness(business);
+        sheet->view();
+    }
+    // Each sheet, its field and what it then stores (the bill: its working copy).
+    const struct {
+        TWWorkSheet *sheet;
+        QDateTimeEdit *picker;
+        std::function<QDateTime()> chosen;
+    } rows[] = {
+        {&taskSheet, taskSheet.datePicker(),
+         [&] { return business->taskWithIdentifier(task->identifier())->date(); }},
+        {&expenseSheet, expenseSheet.datePicker(),
+         [&] { return business->expenseWithIdentifier(expense->identifier())->date(); }},
+        {&projectSheet, projectSheet.datePicker(),
+         [&] { return business->projectWithIdentifier(project->identifier())->date(); }},
+        {&itemSheet, itemSheet.startPicker(),
+         [&] { return business->taskItemWithIdentifier(item->identifier())->startDateTime(); }},
+        {&billSheet, billSheet.datePicker(), [&] { return billSheet.editBill()->date(); }},
+    };
+    for (const auto &row : rows) {
+        TWWorkSheet *sheet = row.sheet;
+        SCOPED_TRACE(sheet->metaObject()->className());
         sheet->update();
         document->beginSheetWithView(sheet->view(), false, true, {});
-        return std::unique_ptr<TWWorkSheet>(sheet.release());
-    };
-    const Row rows[] = {
-        {"task",
-         [&] {
-             auto sheet = std::make_unique<TWTaskController>();
-             sheet->setTask(task->copy());
-             return editing(std::move(sheet));
-         },
-         [](TWWorkSheet &sheet) { return static_cast<TWTaskController &>(sheet).datePicker(); },
-         true,
-         [&](TWWorkSheet &) { return business->taskWithIdentifier(task->identifier())->date(); }},
-        {"expense",
-         [&] {
-             auto sheet = std::make_unique<TWExpenseController>();
-             sheet->setExpense(expense->copy());
-             return editing(std::move(sheet));
-         },
-         [](TWWorkSheet &sheet) { return static_cast<TWExpenseController &>(sheet).datePicker(); },
-         true,
-         [&](TWWorkSheet &) {
-             return business->expenseWithIdentifier(expense->identifier())->date();
-         }},
-        {"project",
-         [&] {
-             auto sheet = std::make_unique<TWProjectController>();
-             sheet->setProject(project->copy());
-             return editing(std::move(sheet));
-         },
-         [](TWWorkSheet &sheet) { return static_cast<TWProjectController &>(sheet).datePicker(); },
-         true,
-         [&](TWWorkSheet &) {
-             return business->projectWithIdentifier(project->identifier())->date();
-         }},
-        {"time item start",
-         [&] {
-             auto sheet = std::make_unique<TWTaskItemController>();
-             sheet->setTaskItem(item->copy());
-             return editing(std::move(sheet));
-         },
-         [](TWWorkSheet &sheet) {
-             return static_cast<TWTaskItemController &>(sheet).startPicker();
-         },
-         true,
-         [&](TWWorkSheet &) {
-             return business->taskItemWithIdentifier(item->identifier())->startDateTime();
-         }},
-        {"bill",
-         [&] {
-             auto sheet = std::make_unique<TWBillController>();
-             sheet->setBill(bill->copy());
-             return editing(std::move(sheet));
-         },
-         [](TWWorkSheet &sheet) { return static_cast<TWBillController &>(sheet).datePicker(); },
-         false,
-         [](TWWorkSheet &sheet) {
-             return static_cast<TWBillController &>(sheet).editBill()->date();
-         }},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        const std::unique_ptr<TWWorkSheet> sheet = row.make();
-        QDateTimeEdit *picker = row.picker(*sheet);
         // The calendar of the field's own button, and the day picked in it.
-        auto *button =
-            picker->parentWidget()->findChild<QToolButton *>(QString(), Qt::FindDirectChildrenOnly);
+        auto *button = row.picker->parentWidget()->findChild<QToolButton *>(
+            QString(), Qt::FindDirectChildrenOnly);
         ASSERT_TRUE(button);
         button->click();
-        ASSERT_TRUE(sheet->calendarController());
         QCalendarWidget *calendar = sheet->calendarController()->datePicker();
         calendar->setSelectedDate(skipped);
-        auto *days = calendar->findChild<QTableView *>(QStringLiteral("qt_calendar_calendarview"));
-        ASSERT_TRUE(days);
-        QTest::keyClick(days, Qt::Key_Return);
+        QTest::keyClick(
+            calendar->findChild<QTableView *>(QStringLiteral("qt_calendar_calendarview")),
+            Qt::Key_Return);
         settle();
-        EXPECT_EQ(picker->date(), skipped);
-        if (row.save) {
-            sheet->saveButton()->click();
-            settle();
-            EXPECT_TRUE(sheet->saved());
-        }
-        EXPECT_EQ(row.chosen(*sheet).date(), skipped);
-        if (!row.save)
-            sheet->cancelButton()->click();
+        EXPECT_EQ(row.picker->date(), skipped);
+        // The bill's save books a charge, beside the point here.
+        (sheet == &billSheet ? sheet->cancelButton() : sheet->saveButton())->click();
         settle();
+        EXPECT_EQ(row.chosen().date(), skipped);
     }
 }
