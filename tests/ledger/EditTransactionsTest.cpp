@@ -718,7 +718,6 @@ TEST_F(EditTransactionsAccounts, AnUnsplitKeepsThePaymentOfTheLineItKeeps)
         int answer; // 0 saves, 1 cancels
     } rows[] = {
         {"account 2, cancelled", -8, kReceivable, 1},
-        {"account 2", -8, kReceivable, 0},
         {"account 1", -7, kCard, 0},
     };
     qint32 identifier = 210;
