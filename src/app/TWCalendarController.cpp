@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QCalendarWidget>
 #include <QTimeEdit>
+#include <QTimeZone>
 #include <QVBoxLayout>
 
 TWCalendarController::TWCalendarController(QObject *parent) : TWLazyViewController<QObject>(parent)
@@ -76,11 +77,21 @@ void TWCalendarController::doDate()
 {
     if (!m_view)
         return;
-    QDateTime chosen = m_calendar->selectedDate().startOfDay();
+    // The day is built as typing builds it: the calendar day chosen with the
+    // time the field had (or the time chosen), never a moment converted.
+    const QDate day = m_calendar->selectedDate();
+    QDateTime chosen = m_date.isValid() ? m_date : day.startOfDay();
+    chosen.setDate(day);
     if (m_showTime)
         chosen.setTime(QTime(m_time->time().hour(), m_time->time().minute()));
-    else if (m_date.isValid())
-        chosen.setTime(m_date.time());
+    // Where the clock skips that time on that day (midnight, in some zones):
+    // the day's first moment.
+    if (!chosen.isValid()) {
+        const Qt::TimeSpec spec = m_date.isValid() ? m_date.timeSpec() : Qt::LocalTime;
+        chosen = spec == Qt::TimeZone        ? day.startOfDay(m_date.timeZone())
+                 : spec == Qt::OffsetFromUTC ? day.startOfDay(spec, m_date.offsetFromUtc())
+                                             : day.startOfDay(spec);
+    }
     m_date = chosen;
     if (m_popover)
         m_popover->performClose();

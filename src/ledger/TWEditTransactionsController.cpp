@@ -411,6 +411,13 @@ void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &
     }
 }
 
+TWSplitPtr TWEditTransactionsController::keptLine(const TWTransaction &stored)
+{
+    // unsplitTransactionIfNecessary keeps the first line's amount.
+    const TWSplitList splits = stored.splits();
+    return splits.isEmpty() ? nullptr : splits.first();
+}
+
 void TWEditTransactionsController::validateTransactionAccount(TWTransaction &transaction,
                                                               bool updatedAccount1) const
 {
@@ -605,8 +612,11 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
             edit.edited->removeFieldValueWithIdentifier(field.identifier());
         else
             applyValue(*edit.edited, field, value, parsed, swapped, shown);
-        if (stored->hasSplit() && isAccountField(field))
+        if (stored->hasSplit() && isAccountField(field)) {
             edit.keptAmount = keptAmountLine(*stored, *edit.edited, shown);
+            if (const TWSplitPtr kept = keptLine(*stored))
+                edit.keptLinks = business.relationshipsWithSplit(*kept);
+        }
         if (field.identifier() == TWFieldIdentifierDate && business.transactionClosed(*edit.edited))
             return TWError(kBusinessErrorDomain, -1,
                            TWLocalized("refusedFieldMessage")
@@ -640,15 +650,30 @@ TWErrorResult TWEditTransactionsController::writeEdits(const QList<Edit> &edits)
     TWErrorResult failure;
     bool written = false;
     bool rebuild = false;
+    bool relinked = false;
     for (const Edit &edit : std::as_const(edits)) {
-        if (TWErrorResult error =
-                business.updateTransaction(edit.edited, true, false, true, false)) {
-            failure = error;
+        // The transaction and the links of the line it keeps, together.
+        TWBusiness::WriteScope scope(business);
+        TWErrorResult error = business.updateTransaction(edit.edited, true, false, true, false);
+        for (const TWRelationshipPtr &link : edit.keptLinks) {
+            if (error)
+                break;
+            error = business.addRelationship(
+                TWRelationship::relationshipWithType(
+                    link->type(), link->value(), link->parentIdentifier(), link->childIdentifier(),
+                    link->transactionIdentifier(), 0, business.nextRelationshipIdentifier()),
+                false);
+            relinked = true;
+        }
+        if (TWErrorResult failed = scope.finish(error)) {
+            failure = failed;
             break;
         }
         written = true;
         rebuild = rebuild || edit.before;
     }
+    if (relinked && written)
+        business.notifyRelationshipsAdd();
     // The transactions stay written when the year-end transfers cannot be
     // made again; that failure is said all the same.
     if (rebuild) {
@@ -719,8 +744,11 @@ QString TWEditTransactionsController::invoicesLosingPayments() const
     for (const TWTransactionPtr &stored : editableTransactions()) {
         if (!stored->hasSplit())
             continue;
+        // The line whose amount the transaction keeps keeps its payments.
+        const TWSplitPtr kept = keptLine(*stored);
         for (const TWRelationshipPtr &link : m_business->relationshipsWithTransaction(*stored)) {
             if (link->splitIdentifier() == 0 ||
+                (kept && link->splitIdentifier() == kept->identifier()) ||
                 seen.contains({link->type(), link->childIdentifier()}))
                 continue;
             seen.insert({link->type(), link->childIdentifier()});

@@ -8,6 +8,7 @@
 
 #include "foundation/TWError.h"
 #include "model/TWField.h"
+#include "model/TWRelationship.h"
 #include "model/TWTransaction.h"
 
 #include <QPointer>
@@ -124,6 +125,9 @@ private:
         // A split transaction given a new account: its amount before and the
         // amount it keeps, for the question asked first.
         QString keptAmount;
+        // The payment links of the line whose amount it keeps: they go on
+        // linking the whole transaction, so that what they pay stays paid.
+        TWRelationshipList keptLinks;
     };
 
     void build() override;
@@ -149,6 +153,8 @@ private:
     // `edited` unsplit, seen from `shownAccount`.
     QString keptAmountLine(const TWTransaction &stored, const TWTransaction &edited,
                            qint32 shownAccount) const;
+    // The line of a split transaction whose amount an unsplit keeps.
+    static TWSplitPtr keptLine(const TWTransaction &stored);
     void presentError(const TWError &error);
     // Writes the value and ends the sheet as saved, unless it was refused.
     void save(const TWField &field, const TWEditValue &value);

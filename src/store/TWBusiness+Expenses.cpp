@@ -144,6 +144,8 @@ TWErrorResult TWBusiness::updateExpense(const TWExpensePtr &expense, bool notify
 {
     if (!expense)
         return databaseError(SQLITE_MISUSE);
+    // Compared with the row as stored, before it is written.
+    const TWInvoiceList rebilled = invoicesRebilledByExpense(*expense);
     WriteScope scope(*this);
     {
         TWStatement update = statement(kExpensesUpdateSQL);
@@ -166,8 +168,9 @@ TWErrorResult TWBusiness::updateExpense(const TWExpensePtr &expense, bool notify
     }
     m_expenses.replace(scope, expense);
     addClientExpenseValuesHook(expense, notify);
-    // What the expense now bills is booked at once on the invoices billing it.
-    if (TWErrorResult error = rebookEditedWork(invoicesBillingExpense(*expense)))
+    // What the expense now bills is booked at once on the invoices whose line
+    // it changes; the others keep their entries as they are.
+    if (TWErrorResult error = rebookEditedWork(rebilled))
         return scope.finish(error);
     TWRecordWrites::post(scope, notify, TWExpenseUpdateNotification, TWExpenseNotificationKey,
                          expense);

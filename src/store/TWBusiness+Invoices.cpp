@@ -20,6 +20,8 @@
 
 #include <QSet>
 
+#include <functional>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -155,6 +157,35 @@ TWPaymentTotals twPaymentTotals(const TWInvoice &invoice, TWBusiness &business)
                                  TWBusiness::unitConverter());
 }
 
+namespace
+{
+
+// What the invoice will be owed once its lines are as `change` leaves copies
+// of them. Its entry is then booked again with what the lines bill (whatever
+// it booked before), and its payments stay; without an entry, what it is
+// owed now changes by what the lines bill less.
+qint64 oweWithChangedLines(const TWInvoice &invoice, TWBusiness &business,
+                           const std::function<void(TWTaskList &, TWExpenseList &)> &change)
+{
+    const TWTaskList billedTasks = twInvoiceTaskCopies(invoice, business);
+    const TWExpenseList billedExpenses = twInvoiceExpenseCopies(invoice, business);
+    TWTaskList tasks = billedTasks;
+    TWExpenseList expenses = billedExpenses;
+    change(tasks, expenses);
+    const qint64 billed = TWInvoice::invoiceTotal(tasks, expenses);
+    // A copy: the store's own record keeps the transactions it was last given.
+    const TWInvoicePtr copy = invoice.copy();
+    twUpdateTransactions(*copy, business);
+    const TWPaymentTotals totals = twPaymentTotals(*copy, business);
+    if (business.invoiceEntry(invoice))
+        return TWWorkArithmetic::subtract(billed, totals.payments);
+    const qint64 less =
+        TWWorkArithmetic::subtract(TWInvoice::invoiceTotal(billedTasks, billedExpenses), billed);
+    return TWWorkArithmetic::subtract(totals.owe, less);
+}
+
+} // namespace
+
 qint64 twOweWithoutWork(const TWInvoice &invoice, const TWTaskList &tasks,
                         const TWExpenseList &expenses, TWBusiness &business)
 {
@@ -164,23 +195,34 @@ qint64 twOweWithoutWork(const TWInvoice &invoice, const TWTaskList &tasks,
         goneTasks.insert(task->identifier());
     for (const TWExpensePtr &expense : expenses)
         goneExpenses.insert(expense->identifier());
-    const TWTaskList billedTasks = twInvoiceTaskCopies(invoice, business);
-    const TWExpenseList billedExpenses = twInvoiceExpenseCopies(invoice, business);
-    TWTaskList keptTasks;
-    TWExpenseList keptExpenses;
-    for (const TWTaskPtr &task : billedTasks)
-        if (!goneTasks.contains(task->identifier()))
-            keptTasks.append(task);
-    for (const TWExpensePtr &expense : billedExpenses)
-        if (!goneExpenses.contains(expense->identifier()))
-            keptExpenses.append(expense);
-    const qint64 less =
-        TWWorkArithmetic::subtract(TWInvoice::invoiceTotal(billedTasks, billedExpenses),
-                                   TWInvoice::invoiceTotal(keptTasks, keptExpenses));
-    // A copy: the store's own record keeps the transactions it was last given.
-    const TWInvoicePtr copy = invoice.copy();
-    twUpdateTransactions(*copy, business);
-    return TWWorkArithmetic::subtract(twOwe(*copy, business), less);
+    return oweWithChangedLines(invoice, business, [&](TWTaskList &lines, TWExpenseList &costs) {
+        lines.removeIf(
+            [&](const TWTaskPtr &task) { return goneTasks.contains(task->identifier()); });
+        costs.removeIf([&](const TWExpensePtr &expense) {
+            return goneExpenses.contains(expense->identifier());
+        });
+    });
+}
+
+qint64 twOweWithEditedWork(const TWInvoice &invoice, const TWTaskList &tasks,
+                           const TWExpenseList &expenses, TWBusiness &business)
+{
+    // Each edited record takes the place of its line, billing the same quantity.
+    const auto replace = [](auto &lines, const auto &edited) {
+        for (auto &line : lines) {
+            for (const auto &record : edited) {
+                if (record->identifier() != line->identifier())
+                    continue;
+                const double invoiced = line->invoiceQuantity();
+                line = record->copy();
+                line->setInvoiceQuantity(invoiced);
+            }
+        }
+    };
+    return oweWithChangedLines(invoice, business, [&](TWTaskList &lines, TWExpenseList &costs) {
+        replace(lines, tasks);
+        replace(costs, expenses);
+    });
 }
 
 TWInvoicePtr twRepeatInvoice(const TWInvoice &invoice, const QDateTime &date, TWBusiness &business)

@@ -175,6 +175,8 @@ TWErrorResult TWBusiness::updateTask(const TWTaskPtr &task, bool notify)
 {
     if (!task)
         return databaseError(SQLITE_MISUSE);
+    // Compared with the row as stored, before it is written.
+    const TWInvoiceList rebilled = invoicesRebilledByTask(*task);
     WriteScope scope(*this);
     {
         TWStatement update = statement(kTasksUpdateSQL);
@@ -208,8 +210,9 @@ TWErrorResult TWBusiness::updateTask(const TWTaskPtr &task, bool notify)
                 return scope.finish(error);
         }
     }
-    // What the task now bills is booked at once on the invoices billing it.
-    if (TWErrorResult error = rebookEditedWork(invoicesBillingTask(*task)))
+    // What the task now bills is booked at once on the invoices whose line
+    // it changes; the others keep their entries as they are.
+    if (TWErrorResult error = rebookEditedWork(rebilled))
         return scope.finish(error);
     TWRecordWrites::post(scope, notify, TWTaskUpdateNotification, TWTaskNotificationKey, task);
     return scope.commit();

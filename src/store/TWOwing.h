@@ -41,6 +41,10 @@ inline qint64 twOwe(const TWInvoice &invoice, TWBusiness &business)
 // bill on it (its entry then books that much less).
 qint64 twOweWithoutWork(const TWInvoice &invoice, const TWTaskList &tasks,
                         const TWExpenseList &expenses, TWBusiness &business);
+// What the invoice will be owed once the given tasks and expenses, edited,
+// bill the quantities it bills of them now.
+qint64 twOweWithEditedWork(const TWInvoice &invoice, const TWTaskList &tasks,
+                           const TWExpenseList &expenses, TWBusiness &business);
 inline float twPercentPaid(const TWInvoice &invoice, TWBusiness &business)
 {
     return twPaymentTotals(invoice, business).percentPaid;

@@ -12,7 +12,9 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
+#include "model/TWAccountingPeriod.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentNames.h"
 
 #include <QTableView>
 
@@ -167,13 +169,54 @@ void TWClientController::duplicateProjects(const TWProjectList &projects)
         presentError(*failure);
 }
 
+namespace
+{
+
+// Why the project cannot be deleted, naming it and the closed accounting
+// period (or the locked transactions) its invoices' transactions lie in;
+// empty when it can.
+QString closedProjectText(const TWBusiness &business, const TWProject &project)
+{
+    for (const TWRelationshipPtr &link : business.relationshipsWithParentIdentifier(
+             project.identifier(), TWRelationshipTypeInvoicePayment)) {
+        const TWTransactionPtr transaction =
+            business.transactionWithIdentifier(link->transactionIdentifier());
+        if (!transaction || (transaction->state() != TWTransactionStateClosed &&
+                             transaction->state() != TWTransactionStateLocked))
+            continue;
+        const TWAccountingPeriodPtr period = business.accountingPeriodForTransaction(*transaction);
+        if (transaction->state() == TWTransactionStateClosed && period && period->closed())
+            return TWLocalized("deleteProjectClosedPeriod").arg(project.name(), period->name());
+        return TWLocalized("deleteProjectLocked").arg(project.name());
+    }
+    return {};
+}
+
+} // namespace
+
 void TWClientController::deleteProject(bool context)
 {
-    if (!m_table || !canDeleteProject(context))
+    if (!m_table || !canDeleteProject(context) || !m_business)
         return;
+    QWidget *window = m_view ? m_view->window() : nullptr;
+    const TWProjectList chosen = projectsForRows(m_table->rowsActedOn(context));
+    // A project whose transactions lie in closed books is refused before
+    // anything is asked, naming the period; nothing is deleted.
+    for (const TWProjectPtr &project : chosen) {
+        if (const QString closed = closedProjectText(*m_business, *project); !closed.isEmpty()) {
+            twRunNotice(closed, window);
+            return;
+        }
+    }
+    // The invoices go with their payments: what those moved is named, as a
+    // client's delete names it.
+    const QString payments = twDeletedPaymentsText(
+        m_business->paymentsDeletedWith(m_business->invoicesWithProjects(chosen), {}), *m_business,
+        true);
     TWWorkList::confirmDeletion(
         this, m_table->rowsActedOn(context).size(), "deleteProjectTitle", "deleteProjectsTitle",
-        "deleteProject", "deleteProjects", m_view ? m_view->window() : nullptr, [this, context] {
+        "deleteProject", "deleteProjects", window,
+        [this, context] {
             if (!m_business)
                 return;
             // The rows name the same projects until the loop ends: the
@@ -198,7 +241,8 @@ void TWClientController::deleteProject(bool context)
                 twRunNotice(TWLocalized("deleteClosedTransaction"),
                             m_view ? m_view->window() : nullptr);
             }
-        });
+        },
+        payments);
 }
 
 void TWClientController::markProject(bool completed, bool context)

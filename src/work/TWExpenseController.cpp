@@ -5,6 +5,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWValue.h"
 #include "store/TWBusiness.h"
+#include "work/TWWorkList.h"
 
 #include <QDateTimeEdit>
 #include <QLineEdit>
@@ -87,6 +88,17 @@ bool TWExpenseController::commitFields()
     m_editExpense->setNotes(m_notes->text());
     m_editExpense->setDate(m_date->dateTime());
     return true;
+}
+
+void TWExpenseController::confirmSave(std::function<void()> save)
+{
+    // A change of what a sent or paid invoice bills is asked about first.
+    if (m_isImport || m_mode != TWEditorMode::Existing || !m_business || !m_editExpense) {
+        save();
+        return;
+    }
+    TWWorkList::confirmBilledEdit(this, *m_business, {}, {m_editExpense}, m_view->window(),
+                                  std::move(save));
 }
 
 TWErrorResult TWExpenseController::store()

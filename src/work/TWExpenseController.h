@@ -33,6 +33,7 @@ protected:
     void buildForm() override;
     void updateUI() override;
     bool commitFields() override;
+    void confirmSave(std::function<void()> save) override;
     TWErrorResult store() override;
     void dateSelected(int tag, const QDateTime &date) override;
 

@@ -9,6 +9,7 @@
 #include "model/TWValue.h"
 #include "store/TWBusiness.h"
 #include "store/TWWorkTotals.h"
+#include "work/TWWorkList.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -96,7 +97,8 @@ void TWTaskController::fillEstimateAndQuantity()
     const double quantity =
         m_isImport ? m_editTask->quantityWithProject(project().get(), m_editTask->taskItems())
                    : twQuantity(*m_editTask, *business);
-    m_quantity->setText(m_editTask->quantityString(quantity));
+    m_shownQuantity = m_editTask->quantityString(quantity);
+    m_quantity->setText(m_shownQuantity);
 }
 
 void TWTaskController::updateUI()
@@ -116,7 +118,8 @@ void TWTaskController::updateUI()
     fillEstimateAndQuantity();
     m_rate->setText(TWFormatter::formatter().valueString(m_editTask->rate(), unit(), false, false,
                                                          false, true, true));
-    m_taxRate->setText(TWFormatter::formatter().numberString(float(m_editTask->taxRate())));
+    m_shownTaxRate = TWFormatter::formatter().numberString(float(m_editTask->taxRate()));
+    m_taxRate->setText(m_shownTaxRate);
     m_notes->setText(m_editTask->notes());
     {
         QSignalBlocker block(m_dateButton);
@@ -180,7 +183,7 @@ bool TWTaskController::commitFields()
     if (!m_editTask)
         return false;
     double estimate = m_editTask->estimate();
-    double taxRate = 0;
+    double taxRate = m_editTask->taxRate();
     double quantity = m_editTask->quantity();
     qint64 rate = 0;
     // A field that cannot be read is refused on its own; nothing of it
@@ -188,8 +191,10 @@ bool TWTaskController::commitFields()
     const bool ok = (m_estimate->text() == m_shownEstimate ||
                      (estimateIsTime() ? readTime(m_estimate, &estimate)
                                        : readNumber(m_estimate, &estimate))) &&
-                    (!quantityFieldShown() || readNumber(m_quantity, &quantity)) &&
-                    readMoney(m_rate, unit(), &rate) && readNumber(m_taxRate, &taxRate);
+                    (!quantityFieldShown() || m_quantity->text() == m_shownQuantity ||
+                     readNumber(m_quantity, &quantity)) &&
+                    readMoney(m_rate, unit(), &rate) &&
+                    (m_taxRate->text() == m_shownTaxRate || readNumber(m_taxRate, &taxRate));
     if (!ok)
         return false;
     m_editTask->setEstimate(estimate);
@@ -203,8 +208,17 @@ bool TWTaskController::commitFields()
     return true;
 }
 
-void TWTaskController::confirmSave(std::function<void()> proceed)
+void TWTaskController::confirmSave(std::function<void()> save)
 {
+    // A change of what a sent or paid invoice bills is asked about last,
+    // just before the save.
+    const auto proceed = [this, save = std::move(save)] {
+        if (m_isImport || m_mode != TWEditorMode::Existing || !m_business || !m_editTask) {
+            save();
+            return;
+        }
+        TWWorkList::confirmBilledEdit(this, *m_business, {m_editTask}, {}, m_view->window(), save);
+    };
     const bool dropsItems = !m_isImport && m_mode == TWEditorMode::Existing && m_business &&
                             m_task && m_task->taskType() == TWTaskTypeTimed &&
                             m_editTask->taskType() != TWTaskTypeTimed &&

@@ -76,4 +76,9 @@ private:
     QLineEdit *m_rate = nullptr;
     QLineEdit *m_taxRate = nullptr;
     QLineEdit *m_notes = nullptr;
+    // The quantity and tax rate as shown: a value shown shorter than it is
+    // stored keeps its exact value until its text is edited, so a save that
+    // changes neither leaves what the task bills as it was.
+    QString m_shownQuantity;
+    QString m_shownTaxRate;
 };

@@ -62,17 +62,43 @@ bool TWTaskItemController::commitFields()
     return true;
 }
 
+namespace
+{
+
+// The moment as the field shows it: without the seconds it does not show.
+QDateTime shownMoment(const QDateTime &moment, const QDateTimeEdit *field)
+{
+    if (!moment.isValid() || (field->displayedSections() & QDateTimeEdit::SecondSection))
+        return moment;
+    QDateTime shown = moment;
+    shown.setTime(QTime(moment.time().hour(), moment.time().minute()));
+    return shown.isValid() ? shown : moment;
+}
+
+} // namespace
+
 void TWTaskItemController::confirmSave(std::function<void()> proceed)
 {
     // An item that ends before it starts would count as no time at all
     // while showing both moments: Save refuses it, naming both fields (the
-    // calendar stays free to mend either).
-    const QDateTime &start = m_editTaskItem ? m_editTaskItem->startDateTime() : QDateTime();
-    const QDateTime &end = m_editTaskItem ? m_editTaskItem->endDateTime() : QDateTime();
-    if (start.isValid() && end.isValid() && TWDateAdditions::wallClockSecsTo(start, end) < 0) {
-        twExplainFieldRefusal(m_end,
-                              TWLocalized("taskItemEndBeforeStart").arg(twFieldName(m_start)));
+    // calendar stays free to mend either). The two are compared as the
+    // sheet shows them: an end typed as the minute the start shows is no
+    // earlier, whatever seconds the start keeps.
+    if (!m_editTaskItem) {
+        proceed();
         return;
+    }
+    const QDateTime start = m_editTaskItem->startDateTime();
+    const QDateTime end = m_editTaskItem->endDateTime();
+    if (start.isValid() && end.isValid() && TWDateAdditions::wallClockSecsTo(start, end) < 0) {
+        if (TWDateAdditions::wallClockSecsTo(shownMoment(start, m_start), shownMoment(end, m_end)) <
+            0) {
+            twExplainFieldRefusal(m_end,
+                                  TWLocalized("taskItemEndBeforeStart").arg(twFieldName(m_start)));
+            return;
+        }
+        // The same minute: an item of no time, ending as it starts.
+        m_editTaskItem->setEndDateTime(start);
     }
     proceed();
 }

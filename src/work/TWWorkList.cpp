@@ -15,7 +15,10 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace TWWorkList
 {
@@ -96,6 +99,41 @@ void confirmDeletion(QObject *owner, qsizetype count, const char *title, const c
     });
 }
 
+namespace
+{
+
+// Of the documents, the invoices of projects (not an estimate's).
+TWInvoiceList invoicesOfProjects(const TWBusiness &business, const TWInvoiceList &invoices)
+{
+    TWInvoiceList result;
+    for (const TWInvoicePtr &invoice : invoices) {
+        const TWProjectPtr project = business.projectWithIdentifier(invoice->projectIdentifier());
+        if (project && project->type() == TWProjectTypeProject)
+            result.append(invoice);
+    }
+    return result;
+}
+
+// One line for each sent or paid invoice: what the client will then be owed
+// on it, by `owe`.
+QStringList owingLines(const TWBusiness &business, const TWInvoiceList &invoices,
+                       const std::function<qint64(const TWInvoice &)> &owe)
+{
+    QStringList lines;
+    // An invoice the client already has (or has paid) changes under them.
+    for (const TWInvoicePtr &invoice : invoices) {
+        if (!invoice->paid() && !invoice->sent())
+            continue;
+        const TWProjectPtr project = business.projectWithIdentifier(invoice->projectIdentifier());
+        lines.append(
+            TWLocalized(invoice->paid() ? "deleteBilledPaidInvoice" : "deleteBilledSentInvoice")
+                .arg(twInvoiceNames({invoice}), money(owe(*invoice), unitOf(project))));
+    }
+    return lines;
+}
+
+} // namespace
+
 bool confirmBilledDeletion(QObject *owner, TWBusiness &business, const TWInvoiceList &billed,
                            const TWTaskList &tasks, const TWExpenseList &expenses, qsizetype count,
                            const char *title, const char *titlePlural, const char *button,
@@ -114,25 +152,67 @@ bool confirmBilledDeletion(QObject *owner, TWBusiness &business, const TWInvoice
             window);
         return false;
     }
+    // An estimate's documents book nothing and are owed nothing: only
+    // invoices are named.
+    const TWInvoiceList invoices = invoicesOfProjects(business, billed);
     QStringList informative;
-    if (!billed.isEmpty())
-        informative.append(TWLocalized(billed.size() < 2 ? "deleteBilledWorkInformativeOne"
-                                                         : "deleteBilledWorkInformative")
-                               .arg(twInvoiceNames(billed)));
-    // An invoice the client already has (or has paid) changes under them.
-    for (const TWInvoicePtr &invoice : billed) {
-        if (!invoice->paid() && !invoice->sent())
-            continue;
-        const TWProjectPtr project = business.projectWithIdentifier(invoice->projectIdentifier());
-        informative.append(
-            TWLocalized(invoice->paid() ? "deleteBilledPaidInvoice" : "deleteBilledSentInvoice")
-                .arg(
-                    twInvoiceNames({invoice}),
-                    money(twOweWithoutWork(*invoice, tasks, expenses, business), unitOf(project))));
-    }
+    if (!invoices.isEmpty())
+        informative.append(TWLocalized(invoices.size() < 2 ? "deleteBilledWorkInformativeOne"
+                                                           : "deleteBilledWorkInformative")
+                               .arg(twInvoiceNames(invoices)));
+    informative.append(owingLines(business, invoices, [&](const TWInvoice &invoice) {
+        return twOweWithoutWork(invoice, tasks, expenses, business);
+    }));
     confirmDeletion(owner, count, title, titlePlural, button, buttonPlural, window,
                     std::move(confirmed), informative.join(QStringLiteral("\n\n")));
     return true;
+}
+
+void confirmBilledEdit(QObject *owner, TWBusiness &business, const TWTaskList &tasks,
+                       const TWExpenseList &expenses, QWidget *window, std::function<void()> save)
+{
+    // The invoices whose lines the edit changes, each once.
+    TWInvoiceList rebilled;
+    QSet<qint32> seen;
+    const auto add = [&rebilled, &seen](const TWInvoiceList &found) {
+        for (const TWInvoicePtr &invoice : found)
+            if (!seen.contains(invoice->identifier())) {
+                seen.insert(invoice->identifier());
+                rebilled.append(invoice);
+            }
+    };
+    for (const TWTaskPtr &task : tasks)
+        add(business.invoicesRebilledByTask(*task));
+    for (const TWExpensePtr &expense : expenses)
+        add(business.invoicesRebilledByExpense(*expense));
+    const TWInvoiceList invoices = invoicesOfProjects(business, rebilled);
+    TWInvoiceList given;
+    for (const TWInvoicePtr &invoice : invoices)
+        if (invoice->sent() || invoice->paid())
+            given.append(invoice);
+    // Nothing the client has changes; an invoice of closed books refuses the
+    // save itself, naming it.
+    const bool closed = std::any_of(invoices.cbegin(), invoices.cend(), [&](const auto &invoice) {
+        return business.invoiceOfClosedPeriod(*invoice);
+    });
+    if (given.isEmpty() || closed) {
+        save();
+        return;
+    }
+    TWAlert alert;
+    alert.message =
+        TWLocalized(given.size() < 2 ? "editBilledWorkTitle" : "editBilledWorkTitlePlural")
+            .arg(twInvoiceNames(given));
+    alert.informativeText = owingLines(business, given, [&](const TWInvoice &invoice) {
+                                return twOweWithEditedWork(invoice, tasks, expenses, business);
+                            }).join(QStringLiteral("\n\n"));
+    alert.buttons = {TWLocalized("save"), TWLocalized("cancel")};
+    alert.window = window;
+    QPointer<QObject> guarded(owner);
+    twRunAlert(alert, [guarded, save = std::move(save)](int code) {
+        if (guarded && code == 1000)
+            save();
+    });
 }
 
 TWProjectPtr projectOf(const TWBusiness *business, qint32 projectIdentifier)

@@ -73,6 +73,14 @@ bool confirmBilledDeletion(QObject *owner, TWBusiness &business, const TWInvoice
                            const char *buttonPlural, QWidget *window,
                            std::function<void()> confirmed);
 
+// Before storing edited tasks or expenses: when the edit changes what a
+// sent or paid invoice bills, asks first, naming those invoices and what the
+// client will then be owed on each, and saves only on the first button;
+// otherwise saves at once (an invoice of closed books refuses the save
+// itself). Estimates' documents are never named.
+void confirmBilledEdit(QObject *owner, TWBusiness &business, const TWTaskList &tasks,
+                       const TWExpenseList &expenses, QWidget *window, std::function<void()> save);
+
 // The project a task or expense names, its client and its currency.
 TWProjectPtr projectOf(const TWBusiness *business, qint32 projectIdentifier);
 TWClientPtr clientOf(const TWBusiness *business, const TWProjectPtr &project);

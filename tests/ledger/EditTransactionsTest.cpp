@@ -28,6 +28,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -699,42 +701,80 @@ TEST_F(EditTransactionsAmounts, ATotalThatCannotBeHeldIsRefusedBeforeAnythingIsW
     EXPECT_EQ(stored(300)->total(), 500);
 }
 
-TEST_F(EditTransactionsAccounts, AnUnsplitNamesTheInvoicesWhosePaymentItsLinesMade)
+// An unsplit keeps the first line's amount and with it that line's payment
+// links, which then link the whole transaction: its invoice stays paid, as
+// the receivable account says. The question names only the invoices whose
+// lines go; Cancel changes nothing.
+TEST_F(EditTransactionsAccounts, AnUnsplitKeepsThePaymentOfTheLineItKeeps)
 {
-    // One deposit paying two invoices, a line for each.
-    addSplit(210, twDay(2024, 5, 1), 6935,
-             {twMakeSplit(*business, 0, kSales, -4085), twMakeSplit(*business, 0, kSales, -2850),
-              twMakeSplit(*business, 0, kChecking, 6935)});
-    const TWSplitList lines = stored(210)->splits();
-    ASSERT_EQ(lines.size(), 3);
-    for (int i = 0; i < 2; ++i) {
-        const TWInvoicePtr invoice = TWInvoice::invoiceWithDate(
-            twDay(2024, 4, 1), QString::number(1001 + i), QString(), true, false, QDateTime(), 0,
-            QString(), 1, business->nextInvoiceIdentifier());
-        ASSERT_OK(business->addInvoice(invoice, false));
-        ASSERT_OK(business->addRelationship(
-            TWRelationship::relationshipWithType(0, 0, 1, invoice->identifier(), 210,
-                                                 lines[i]->identifier(),
-                                                 business->nextRelationshipIdentifier()),
-            false));
-    }
-    const QHash<qint32, qint64> before = twAccountSumsFromRows(*business);
-    EXPECT_EQ(before, (QHash<qint32, qint64>{{kChecking, 6935}, {kSales, -6935}}));
+    constexpr qint32 kReceivable = 106;
+    twExec(*business, "INSERT INTO accounts (identifier, type, name, unit, parentIdentifier, "
+                      "sortOrder) VALUES (106, 1, 'Receivable', 'USD', 0, 6);");
+    ASSERT_OK(business->loadAccounts());
+    const struct {
+        const char *what;
+        qint32 field;
+        qint32 chosen;
+        int answer; // 0 saves, 1 cancels
+    } rows[] = {
+        {"account 2, cancelled", -8, kReceivable, 1},
+        {"account 1", -7, kCard, 0},
+    };
+    qint32 identifier = 210;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        // One deposit paying two invoices, a receivable line for each.
+        addSplit(++identifier, twDay(2024, 5, 1), 6935,
+                 {twMakeSplit(*business, 0, kReceivable, -4085),
+                  twMakeSplit(*business, 0, kReceivable, -2850),
+                  twMakeSplit(*business, 0, kChecking, 6935)});
+        const TWSplitList lines = stored(identifier)->splits();
+        ASSERT_EQ(lines.size(), 3);
+        QList<qint32> invoices;
+        for (int i = 0; i < 2; ++i) {
+            const TWInvoicePtr invoice = TWInvoice::invoiceWithDate(
+                twDay(2024, 4, 1), QString::number(identifier * 10 + i), QString(), true, false,
+                QDateTime(), 0, QString(), 1, business->nextInvoiceIdentifier());
+            ASSERT_OK(business->addInvoice(invoice, false));
+            invoices.append(invoice->identifier());
+            ASSERT_OK(business->addRelationship(
+                TWRelationship::relationshipWithType(0, 0, 1, invoice->identifier(), identifier,
+                                                     lines[i]->identifier(),
+                                                     business->nextRelationshipIdentifier()),
+                false));
+        }
+        const QHash<qint32, qint64> before = twAccountSumsFromRows(*business);
 
-    select({210});
-    controller.view()->show();
-    ASSERT_TRUE(controller.selectField(-7));
-    ASSERT_TRUE(popUp()->selectItemWithTag(kCard));
-    save();
-    ASSERT_TRUE(alert());
-    const QString text = alert()->informativeText();
-    EXPECT_TRUE(text.contains(TWLocalized("editTransactionsUnsplitPayments").section('%', 0, 0)))
-        << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("1001"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("1002"))) << text.toStdString();
-    answer(TWLocalized("cancel"));
-    EXPECT_EQ(twAccountSumsFromRows(*business), before);
-    EXPECT_EQ(business->relationshipsWithTransaction(*stored(210)).size(), 2);
+        select({identifier});
+        controller.view()->show();
+        ASSERT_TRUE(controller.selectField(row.field));
+        ASSERT_TRUE(popUp()->selectItemWithTag(row.chosen));
+        save();
+        ASSERT_TRUE(alert());
+        const QString text = alert()->informativeText();
+        EXPECT_TRUE(text.contains(TWLocalized("editTransactionsUnsplitPayments")
+                                      .arg(QString::number(identifier * 10 + 1))))
+            << text.toStdString();
+        answer(TWLocalized(row.answer == 0 ? "editTransactionsUnsplitButton" : "cancel"));
+        QList<std::pair<qint32, qint32>> links; // invoice, line
+        for (const TWRelationshipPtr &link :
+             business->relationshipsWithTransaction(*stored(identifier)))
+            links.append({link->childIdentifier(), link->splitIdentifier()});
+        std::sort(links.begin(), links.end());
+        const QHash<qint32, qint64> after = twAccountSumsFromRows(*business);
+        if (row.answer != 0) {
+            EXPECT_EQ(after, before);
+            EXPECT_EQ(links,
+                      (QList<std::pair<qint32, qint32>>{{invoices[0], lines[0]->identifier()},
+                                                        {invoices[1], lines[1]->identifier()}}));
+            continue;
+        }
+        // The first invoice is paid by the whole transaction; the second
+        // lost its line, and the receivable gained back only its amount.
+        EXPECT_EQ(links, (QList<std::pair<qint32, qint32>>{{invoices[0], 0}}));
+        EXPECT_EQ(after.value(kReceivable) - before.value(kReceivable), 6935 - 4085);
+        EXPECT_FALSE(stored(identifier)->hasSplit());
+    }
 }
 
 // A new account on a split transaction keeps its first line's amount in the

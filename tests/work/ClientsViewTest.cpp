@@ -19,6 +19,8 @@
 
 #include "foundation/TWLocalized.h"
 #include "model/TWAccount.h"
+#include "model/TWAccountingPeriod.h"
+#include "model/TWBusinessInfo.h"
 #include "model/TWFormatter.h"
 #include "model/TWRelationship.h"
 #include "store/TWTransactionEditing.h"
@@ -514,8 +516,8 @@ TEST_F(ClientsView, DeletingIsRefusedWholeWhenOneProjectHoldsClosedPayments)
     sortBy(TWProjectColumnName, true); // Redesign, Website (closed), Zeta
     select({0, 1, 2});
     clients->deleteProject(false);
-    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteProjectsTitle"),
-                                   TWLocalized("deleteClosedTransaction")}));
+    // Refused before anything is asked, naming the project.
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteProjectLocked").arg("Website")}));
     EXPECT_EQ(business->projects().size(), 3);
     EXPECT_FALSE(document->isDocumentEdited());
 
@@ -530,6 +532,51 @@ TEST_F(ClientsView, DeletingIsRefusedWholeWhenOneProjectHoldsClosedPayments)
     EXPECT_EQ(names(), QStringList({"Website"}));
     EXPECT_FALSE(business->projectWithIdentifier(third->identifier()));
     EXPECT_TRUE(document->isDocumentEdited());
+}
+
+// A project delete names the payments it takes along with the invoices, as
+// a client's delete does; one whose transactions lie in closed books is
+// refused before anything is asked, naming the period.
+TEST_F(ClientsView, ADeleteNamesThePaymentsItTakesAndRefusesClosedBooksFirst)
+{
+    TWFixedClock clock(2026, 6, 15);
+    invoice(project, 1000, 400, QDateTime());
+    const auto year = [](bool closed) {
+        return TWAccountingPeriod::accountingPeriodWithName(
+            QStringLiteral("FY 2026"), twLocal(2026, 1, 1), twLocal(2026, 12, 31), closed, 2026);
+    };
+    const struct {
+        bool closed;
+        QStringList alerts;
+        QString informative; // of the question
+        bool deleted;
+    } rows[] = {
+        {true,
+         {TWLocalized("deleteProjectClosedPeriod").arg("Website", "FY 2026")},
+         QString(),
+         false},
+        {false,
+         {TWLocalized("deleteProjectTitle")},
+         TWLocalized("deletedPaymentsCount").arg("1", "$4.00", "0"),
+         true},
+    };
+    open({client});
+    sortBy(TWProjectColumnName, true); // Redesign, Website
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.closed);
+        business->businessInfo()->setAccountingPeriods({year(row.closed)});
+        ASSERT_OK(business->updateTransactionStates());
+        alerts.clear();
+        informative.clear();
+        select({1});
+        clients->deleteProject(false);
+        EXPECT_EQ(alerts, row.alerts);
+        if (!row.informative.isNull()) {
+            ASSERT_FALSE(informative.isEmpty());
+            EXPECT_EQ(informative.first(), row.informative);
+        }
+        EXPECT_EQ(!business->projectWithIdentifier(project->identifier()), row.deleted);
+    }
 }
 
 TEST_F(ClientsView, MarkStoresEveryChosenProjectAndARefusalPutsTheFlagBack)

@@ -18,6 +18,7 @@
 #include "model/TWBusinessInfo.h"
 #include "model/TWPreferences.h"
 #include "store/TWNotifications.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -570,7 +571,7 @@ TEST_F(TasksView, AtTheWidthALargeWindowLeavesTheMoneyColumnsShowWhole)
 // Editing billed work in the task sheet books it on its invoices at once; an
 // invoice of closed books keeps what it billed: the save is refused, naming
 // it. A task of an estimate (which books nothing) in a closed year deletes
-// without a word of closed books.
+// without a word of closed books or of receivables.
 TEST_F(TasksView, EditingBilledWorkRebooksItsInvoicesAndKeepsClosedOnes)
 {
     TWFixedClock clock(2026, 6, 15);
@@ -634,5 +635,131 @@ TEST_F(TasksView, EditingBilledWorkRebooksItsInvoicesAndKeepsClosedOnes)
     tasks->tasksTable()->table()->setFocus();
     QTest::keyClick(tasks->tasksTable()->table(), Qt::Key_Delete);
     EXPECT_EQ(alerts.last(), TWLocalized("deleteTaskTitle"));
+    // Nor of a receivable entry or of what the client would owe: it books nothing.
+    EXPECT_TRUE(informative.last().isEmpty()) << informative.last().toStdString();
     EXPECT_FALSE(business->taskWithIdentifier(quote->identifier()));
+}
+
+// An edit books again only the invoices whose lines it changes: ticking
+// Completed, or saving the sheet with nothing billed changed, leaves every
+// entry as stored (a discount typed into one, another unit's conversion, a
+// closed year's). A change of what a sent invoice bills is asked about
+// first, naming it and what the client will then owe; Cancel stores nothing.
+TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
+{
+    TWFixedClock clock(2026, 6, 15);
+    const TWTaskPtr audit =
+        addTask(project, QStringLiteral("Audit"), TWTaskTypeHour, 3, twLocal(2025, 5, 1));
+    const TWTaskPtr design =
+        addTask(project, QStringLiteral("Design"), TWTaskTypeHour, 2, twLocal(2026, 3, 1));
+    const TWInvoicePtr closedYear =
+        billOn(QStringLiteral("1001"), twLocal(2025, 5, 31), {audit}, {});
+    const TWInvoicePtr discounted =
+        billOn(QStringLiteral("1002"), twLocal(2026, 3, 31), {design}, {});
+    const TWUnitPtr euro = business->unitWithCode(QStringLiteral("EUR"));
+    ASSERT_TRUE(euro);
+    const double euroRate = euro->rate();
+    euro->setRate(0.5);
+    const TWProjectPtr home = project;
+    project = addProject(client, QStringLiteral("Abroad"), 1, 5000, QStringLiteral("EUR"));
+    const TWTaskPtr survey =
+        addTask(project, QStringLiteral("Survey"), TWTaskTypeHour, 1, twLocal(2026, 3, 1));
+    const TWInvoicePtr abroad = billOn(QStringLiteral("1003"), twLocal(2026, 3, 31), {survey}, {});
+    project = home;
+    euro->setRate(0.25); // the rate moved since 1003 was booked
+    {
+        // 5 % off typed into 1002's entry.
+        const TWTransactionPtr entry = business->invoiceEntry(*discounted)->copy();
+        entry->setTotal(9500);
+        twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, *business);
+        ASSERT_OK(business->updateTransaction(entry, false, false, false, false));
+    }
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2025"), twLocal(2025, 1, 1),
+                                                      twLocal(2025, 12, 31), true, 2025),
+         TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2026"), twLocal(2026, 1, 1),
+                                                      twLocal(2026, 12, 31), false, 2026)});
+    ASSERT_OK(business->updateTransactionStates());
+    // What each entry books, in its own unit and at home.
+    const auto booked = [&] {
+        QList<std::pair<qint64, qint64>> result;
+        for (const TWInvoicePtr &invoice : {closedYear, discounted, abroad}) {
+            const TWTransactionPtr entry = business->invoiceEntry(*invoice);
+            result.append({entry->total(), entry->totalBusiness()});
+        }
+        return result;
+    };
+    const auto before = booked();
+    ASSERT_EQ(before[1].first, 9500);
+    const qint64 rate = design->rate();
+
+    struct Row {
+        const char *what;
+        TWTaskPtr task;
+        bool tick;         // the Completed box in the list, else the sheet
+        QString typedRate; // typed into the sheet's rate, empty: untouched
+        std::deque<int> answers;
+        bool asked;
+        bool saved;
+        qint64 bookedOn1002; // 1002's entry afterwards
+    };
+    const QString tripled = QLocale().toString(double(3 * rate) / 100, 'f', 2);
+    const Row rows[] = {
+        {"closed year's task ticked", audit, true, {}, {}, false, true, 9500},
+        {"another unit's task ticked", survey, true, {}, {}, false, true, 9500},
+        {"discounted invoice's task ticked", design, true, {}, {}, false, true, 9500},
+        {"sheet saved unchanged", design, false, {}, {}, false, true, 9500},
+        {"closed year's task saved unchanged", audit, false, {}, {}, false, true, 9500},
+        {"rate raised, cancelled", design, false, tripled, {1001}, true, false, 9500},
+        {"rate raised, saved", design, false, tripled, {1000}, true, true, 3 * 2 * rate},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        open(TWProjectList{business->projectWithIdentifier(row.task->projectIdentifier())});
+        alerts.clear();
+        informative.clear();
+        prompts.errors.clear();
+        answers = row.answers;
+        const qint32 id = row.task->identifier();
+        const bool completed = business->taskWithIdentifier(id)->completed();
+        if (row.tick) {
+            TWWorkTableModel *model = tasks->tasksTable()->model();
+            model->setData(model->index(tasks->taskRow(*business->taskWithIdentifier(id)),
+                                        tasks->tasksTable()->fieldColumn(TWTaskColumnCompleted)),
+                           completed ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+            EXPECT_NE(business->taskWithIdentifier(id)->completed(), completed);
+        } else {
+            tasks->editTask(business->taskWithIdentifier(id), false);
+            TWTaskController *sheet = tasks->taskSheet();
+            ASSERT_TRUE(sheet);
+            if (!row.typedRate.isEmpty())
+                sheet->rateField()->setText(row.typedRate);
+            sheet->saveButton()->click();
+            settle();
+            EXPECT_EQ(sheet->saved(), row.saved);
+            if (!row.saved) {
+                EXPECT_EQ(business->taskWithIdentifier(id)->rate(), rate);
+                sheet->cancelButton()->click();
+                settle();
+            }
+        }
+        EXPECT_TRUE(prompts.errors.isEmpty());
+        if (row.asked) {
+            ASSERT_EQ(alerts.size(), 1);
+            EXPECT_EQ(alerts.first(),
+                      TWLocalized("editBilledWorkTitle").arg(QStringLiteral("1002")));
+            // Booked again whole, the entry is owed what the lines bill.
+            EXPECT_EQ(informative.first(),
+                      TWLocalized("deleteBilledSentInvoice")
+                          .arg(QStringLiteral("1002"), QStringLiteral("$300.00")));
+        } else {
+            EXPECT_TRUE(alerts.isEmpty()) << alerts.join(u'|').toStdString();
+        }
+        QList<std::pair<qint64, qint64>> expected = before;
+        if (row.bookedOn1002 != 9500)
+            expected[1] = {row.bookedOn1002, row.bookedOn1002};
+        EXPECT_EQ(booked(), expected);
+    }
+    EXPECT_TRUE(business->taskWithIdentifier(audit->identifier())->completed());
+    euro->setRate(euroRate);
 }

@@ -8,6 +8,8 @@
 
 #include "app/TWTypedNumberField.h"
 
+#include "work/TWBillController.h"
+#include "work/TWExpenseController.h"
 #include "work/TWExpensesController.h"
 #include "work/TWProjectController.h"
 #include "work/TWTaskController.h"
@@ -15,11 +17,16 @@
 #include "work/TWTasksController.h"
 
 #include "TWStoreTestSupport.h"
+#include "TWZoneGuard.h"
+#include "app/TWCalendarController.h"
 #include "foundation/TWLocalized.h"
+#include "model/TWBill.h"
 #include "model/TWFormatter.h"
+#include "model/TWMerchant.h"
 #include "model/TWPreferences.h"
 #include "model/TWValue.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -31,7 +38,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 #include <functional>
 
@@ -578,4 +587,129 @@ TEST_F(WorkSheets, EveryKeyOfTheWorkSideHasAText)
             if (name && !TWHasLocalized(QString::fromLatin1(name)))
                 missing.append(QString::fromLatin1(name));
     EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char(' '));
+}
+
+// An end typed as the minute the start shows is no earlier than the start,
+// whatever seconds the start keeps: the item is saved as one of no time.
+// Only an end before the start's shown minute is refused.
+TEST_F(WorkSheets, AnEndTypedAsTheMinuteTheStartShowsIsAnItemOfNoTime)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    const QDateTime start(QDate(2026, 3, 1), QTime(9, 15, 42));
+    const struct {
+        const char *locale;
+        QTime typed;
+        bool saved;
+        QDateTime end; // stored
+    } rows[] = {
+        {"en_US", QTime(9, 15), true, start},
+        {"de_DE", QTime(9, 16), true, QDateTime(QDate(2026, 3, 1), QTime(9, 16))},
+        {"de_DE", QTime(9, 14), false, start.addSecs(3600)},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(row.locale) + " " + row.typed.toString().toStdString());
+        TWLocaleGuard pinned{QString::fromLatin1(row.locale)};
+        const TWTaskItemPtr item = addItem(task, start, start.addSecs(3600));
+        alerts.clear();
+        codes.clear();
+        TWTaskItemController sheet;
+        sheet.setTaskItem(item->copy());
+        sheet.setMode(1);
+        sheet.setBusinessController(document.get());
+        sheet.setBusiness(business);
+        sheet.update();
+        document->beginSheetWithView(sheet.view(), false, true,
+                                     [this](int code) { codes.append(code); });
+        twTypeDate(sheet.endPicker(), QLocale().toString(QDateTime(start.date(), row.typed),
+                                                         sheet.endPicker()->displayFormat()));
+        sheet.saveButton()->click();
+        settle();
+        EXPECT_EQ(codes, row.saved ? QList<int>({-1002}) : QList<int>());
+        EXPECT_EQ(alerts.size(), row.saved ? 0 : 1);
+        const TWTaskItemPtr stored = business->taskItemWithIdentifier(item->identifier());
+        EXPECT_EQ(stored->startDateTime(), start);
+        EXPECT_EQ(stored->endDateTime(), row.end);
+        if (!row.saved)
+            sheet.cancelButton()->click();
+        settle();
+    }
+}
+
+// Where the clock skips midnight (America/Santiago on 6 September 2026), the
+// day picked from any sheet's calendar is that day, as it is when typed.
+TEST_F(WorkSheets, ADayWhoseMidnightTheClockSkipsIsPickedFromEveryCalendar)
+{
+    const TWZoneGuard zone("America/Santiago");
+    const QDate skipped(2026, 9, 6);
+    const QDateTime before = twLocal(2026, 9, 5);
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"), TWTaskTypeFlat, 1, before);
+    const TWExpensePtr expense = addExpense(project, QStringLiteral("Ink"), 500, before);
+    const TWTaskItemPtr item = addItem(addTask(project, QStringLiteral("Timed")),
+                                       twLocal(2026, 9, 5, 0, 30), twLocal(2026, 9, 6, 10));
+    const TWMerchantPtr merchant = TWMerchant::merchantWithIdentifier(
+        business->nextMerchantIdentifier(), QStringLiteral("Paper Co"), QString(), 0, 0, QImage(),
+        QString(), QString(), QString(), QUrl(), QString(), QString());
+    ASSERT_OK(business->addMerchant(merchant, false));
+    const TWBillPtr bill =
+        TWBill::billWithDate(before, QStringLiteral("Paper"), false, false, QDateTime(), 0,
+                             QString(), merchant->identifier(), business->nextBillIdentifier());
+    ASSERT_OK(business->addBill(bill, false));
+    project->setDate(before);
+    ASSERT_OK(business->updateProject(project, false));
+
+    TWTaskController taskSheet;
+    taskSheet.setTask(task->copy());
+    TWExpenseController expenseSheet;
+    expenseSheet.setExpense(expense->copy());
+    TWProjectController projectSheet;
+    projectSheet.setProject(project->copy());
+    TWTaskItemController itemSheet;
+    itemSheet.setTaskItem(item->copy());
+    TWBillController billSheet;
+    billSheet.setBill(bill->copy());
+    for (TWWorkSheet *sheet : std::initializer_list<TWWorkSheet *>{
+             &taskSheet, &expenseSheet, &projectSheet, &itemSheet, &billSheet}) {
+        sheet->setMode(1);
+        sheet->setBusinessController(document.get());
+        sheet->setBusiness(business);
+        sheet->view();
+    }
+    // Each sheet, its field and what it then stores (the bill: its working copy).
+    const struct {
+        TWWorkSheet *sheet;
+        QDateTimeEdit *picker;
+        std::function<QDateTime()> chosen;
+    } rows[] = {
+        {&taskSheet, taskSheet.datePicker(),
+         [&] { return business->taskWithIdentifier(task->identifier())->date(); }},
+        {&expenseSheet, expenseSheet.datePicker(),
+         [&] { return business->expenseWithIdentifier(expense->identifier())->date(); }},
+        {&projectSheet, projectSheet.datePicker(),
+         [&] { return business->projectWithIdentifier(project->identifier())->date(); }},
+        {&itemSheet, itemSheet.startPicker(),
+         [&] { return business->taskItemWithIdentifier(item->identifier())->startDateTime(); }},
+        {&billSheet, billSheet.datePicker(), [&] { return billSheet.editBill()->date(); }},
+    };
+    for (const auto &row : rows) {
+        TWWorkSheet *sheet = row.sheet;
+        SCOPED_TRACE(sheet->metaObject()->className());
+        sheet->update();
+        document->beginSheetWithView(sheet->view(), false, true, {});
+        // The calendar of the field's own button, and the day picked in it.
+        auto *button = row.picker->parentWidget()->findChild<QToolButton *>(
+            QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_TRUE(button);
+        button->click();
+        QCalendarWidget *calendar = sheet->calendarController()->datePicker();
+        calendar->setSelectedDate(skipped);
+        QTest::keyClick(
+            calendar->findChild<QTableView *>(QStringLiteral("qt_calendar_calendarview")),
+            Qt::Key_Return);
+        settle();
+        EXPECT_EQ(row.picker->date(), skipped);
+        // The bill's save books a charge, beside the point here.
+        (sheet == &billSheet ? sheet->cancelButton() : sheet->saveButton())->click();
+        settle();
+        EXPECT_EQ(row.chosen().date(), skipped);
+    }
 }
