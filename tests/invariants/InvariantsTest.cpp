@@ -10,13 +10,17 @@
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 
+#include "TWAppTestSupport.h"
+
 #include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 #include "app/TWControls.h"
 #include "export/core/TWExportWriter.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "import/ui/TWImportTransactionsController.h"
 #include "import/ui/TWImportTransactionsSelectController.h"
+#include "invoicing/ui/TWInvoiceController.h"
 #include "ledger/TWEditTransactionsController.h"
 #include "ledger/TWTransactionsController.h"
 #include "model/TWAccountingPeriod.h"
@@ -26,6 +30,13 @@
 #include "model/TWRepeat.h"
 #include "store/TWTransactionEditing.h"
 #include "store/TWWorkTotals.h"
+#include "work/TWBillController.h"
+#include "work/TWExpenseController.h"
+#include "work/TWMerchantController.h"
+#include "work/TWTaskController.h"
+#include "work/TWTasksController.h"
+#include "work/TWWork.h"
+#include "work/TWWorkTable.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -45,30 +56,76 @@ namespace
 constexpr qint32 kBank = 100;
 constexpr qint32 kReceivable = 105;
 
-// The businesses: the sample with all a business gathers in three home units
-// of 2, 0 and 3 places, and the sample's own shape at its README size.
+// What a business holds, which an operation may need.
+enum Holds : unsigned {
+    Plain = 0,
+    Extras = 1, // a closed year, other accounts, repeats, credit note, split payment
+    Shapes = 2, // what businesses book otherwise (TWBenchSampleOptions::shapes)
+};
+
+// The businesses: the sample with all a business gathers in home units of 2,
+// 0 and 3 places (and one whose "$" is not the US dollar), and the sample's
+// own shape at its README size.
 struct Variant {
     const char *name;
     const char *home;
     int transactions;
-    bool extras;
+    unsigned holds;
 };
 const Variant kVariants[] = {
-    {"sample in dollars", "USD", 400, true},
-    {"sample in yen", "JPY", 250, true},
-    {"sample in dinars", "KWD", 250, true},
-    {"sample of 2,000", "USD", 2000, false},
+    {"sample in dollars", "USD", 400, Extras},
+    {"sample in Australian dollars", "AUD", 300, Extras | Shapes},
+    {"sample in yen", "JPY", 250, Extras | Shapes},
+    {"sample in dinars", "KWD", 250, Extras | Shapes},
+    {"sample of 2,000", "USD", 2000, Plain},
 };
+
+// Rows known to fail until their mend is merged: "<operation>/<business>"
+// and why. Each is skipped with its reason. Keep it empty on the main line.
+const QHash<QString, QString> &pendingRows()
+{
+    static const QHash<QString, QString> rows = {};
+    return rows;
+}
+
+// The document's questions and errors, answered and recorded.
+TWTestPrompts &prompts()
+{
+    static TWTestPrompts shared;
+    return shared;
+}
 
 // One business put through one operation.
 struct BusinessRun {
     TWTestTempDir dir;
     QString package;
     std::unique_ptr<TWBusiness> business;
+    // The windows' operations run in a document holding the business.
+    std::unique_ptr<TWBusinessController> document;
     TWOperationOutcome outcome;
     bool applies = true; // the business holds what the operation works on
+    // Each document's entry as the generator made it, and the documents it made.
+    QHash<qint64, qint32> entries;
+    QSet<qint64> documents;
 
-    TWBusiness &b() { return *business; }
+    TWBusiness &b() { return document ? *document->business() : *business; }
+    // The business, now in a document (for the windows).
+    TWBusinessController &doc()
+    {
+        if (!document) {
+            document = std::make_unique<TWBusinessController>();
+            document->setBusiness(std::move(business));
+            document->setDisplayName(QStringLiteral("Business"));
+        }
+        return *document;
+    }
+    // The first error the document showed, as the operation's result.
+    void shown()
+    {
+        if (!prompts().errors.isEmpty())
+            result(prompts().errors.first());
+        prompts().errors.clear();
+    }
 
     std::unique_ptr<TWBusiness> open(const QString &path)
     {
@@ -253,6 +310,245 @@ QSet<qint32> identifiers(TWBusiness &b)
     return set;
 }
 
+// ---- The windows' own paths ----
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// Alerts answered with the first button, their messages recorded.
+struct AlertAnswers {
+    QStringList messages;
+    AlertAnswers()
+    {
+        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+            messages.append(alert.message);
+            if (completion)
+                completion(1000);
+        });
+    }
+    ~AlertAnswers() { twSetAlertPresenter({}); }
+};
+
+// The bill sheet's Save, with `type` filling its fields; true when it saved.
+bool saveBillSheet(BusinessRun &run, const TWBillPtr &bill, TWEditorMode mode,
+                   const std::function<void(TWBillController &)> &type = {})
+{
+    AlertAnswers alerts;
+    TWBillController sheet;
+    sheet.setBusinessController(&run.doc());
+    sheet.setBusiness(&run.b());
+    sheet.setMode(mode);
+    sheet.setBill(bill);
+    sheet.update();
+    if (type)
+        type(sheet);
+    sheet.saveButton()->click();
+    settle();
+    run.shown();
+    if (!sheet.saved() && !run.outcome.result)
+        run.fail(QStringLiteral("the bill sheet did not save \"%1\": %2")
+                     .arg(bill->name(), alerts.messages.join(u' ')));
+    return sheet.saved();
+}
+
+// The invoice editor's Save of a stored invoice.
+bool saveInvoiceEditor(BusinessRun &run, const TWInvoicePtr &invoice)
+{
+    AlertAnswers alerts;
+    TWInvoiceController editor;
+    QList<TWError> errors;
+    QObject::connect(&editor, &TWInvoiceController::errorPresented,
+                     [&errors](const TWError &error) { errors.append(error); });
+    editor.setInvoice(invoice);
+    editor.setMode(TWEditorMode::Existing);
+    editor.setBusinessController(&run.doc());
+    editor.setBusiness(&run.b());
+    editor.update();
+    editor.saveButton()->click();
+    settle();
+    if (!errors.isEmpty())
+        run.result(errors.first());
+    run.shown();
+    if (!editor.saved() && !run.outcome.result)
+        run.fail(QStringLiteral("the invoice editor did not save \"%1\": %2")
+                     .arg(invoice->name(), alerts.messages.join(u' ')));
+    return editor.saved();
+}
+
+// The task sheet's Save of a stored task, `rate` typed when given.
+void saveTaskSheet(BusinessRun &run, const TWTaskPtr &task, const QString &rate = {})
+{
+    AlertAnswers alerts;
+    TWTaskController sheet;
+    sheet.setBusinessController(&run.doc());
+    sheet.setBusiness(&run.b());
+    sheet.setMode(TWEditorMode::Existing);
+    sheet.setTask(task);
+    sheet.update();
+    if (!rate.isEmpty())
+        sheet.rateField()->setText(rate);
+    sheet.saveButton()->click();
+    settle();
+    run.shown();
+    if (!sheet.saved() && !run.outcome.result)
+        run.fail(QStringLiteral("the task sheet did not save \"%1\": %2")
+                     .arg(task->name(), alerts.messages.join(u' ')));
+}
+
+void saveExpenseSheet(BusinessRun &run, const TWExpensePtr &expense)
+{
+    AlertAnswers alerts;
+    TWExpenseController sheet;
+    sheet.setBusinessController(&run.doc());
+    sheet.setBusiness(&run.b());
+    sheet.setMode(TWEditorMode::Existing);
+    sheet.setExpense(expense);
+    sheet.update();
+    sheet.saveButton()->click();
+    settle();
+    run.shown();
+    if (!sheet.saved() && !run.outcome.result)
+        run.fail(QStringLiteral("the expense sheet did not save \"%1\": %2")
+                     .arg(expense->name(), alerts.messages.join(u' ')));
+}
+
+// The tasks list's Completed box, clicked on the task's row.
+void clickCompleted(BusinessRun &run, const TWTaskPtr &task)
+{
+    TWBusiness &b = run.b();
+    TWTasksController list;
+    list.setBusinessController(&run.doc());
+    list.setBusiness(&b);
+    list.setProjects(TWProjectList{b.projectWithIdentifier(task->projectIdentifier())});
+    list.view()->resize(900, 600);
+    list.update();
+    int row = -1;
+    for (int i = 0; i < list.tasks().size(); ++i)
+        if (list.tasks()[i]->identifier() == task->identifier())
+            row = i;
+    if (row < 0) {
+        run.fail(QStringLiteral("the tasks list does not show \"%1\"").arg(task->name()));
+        return;
+    }
+    TWWorkTableModel *model = list.tasksTable()->model();
+    const QModelIndex box =
+        model->index(row, list.tasksTable()->fieldColumn(TWTaskColumnCompleted));
+    const bool was = task->completed();
+    model->setData(box, was ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    settle();
+    run.shown();
+    const TWTaskPtr stored = b.taskWithIdentifier(task->identifier());
+    if (!run.outcome.result && (!stored || stored->completed() == was))
+        run.fail(QStringLiteral("the Completed box of \"%1\" stored nothing").arg(task->name()));
+}
+
+// The merchants view's Delete of a bill: the view's own check first.
+void deleteBillInTheView(BusinessRun &run, const TWBillPtr &bill)
+{
+    TWBusiness &b = run.b();
+    AlertAnswers alerts;
+    TWMerchantController view(nullptr, TWMerchantController::ModeMerchants);
+    view.setBusinessController(&run.doc());
+    view.setBusiness(&b);
+    view.view()->resize(1000, 600);
+    view.setMerchants({b.merchantWithIdentifier(bill->merchantIdentifier())});
+    const int row = view.billRow(*bill);
+    if (row < 0) {
+        run.fail(QStringLiteral("the merchants view does not list \"%1\"").arg(bill->name()));
+        return;
+    }
+    const QModelIndex index = view.table()->model()->index(row, 0);
+    view.table()->table()->selectionModel()->select(QItemSelection(index, index),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+    view.deleteSelectedBill(false);
+    settle();
+    run.shown();
+    // The view's refusal is its notice, before any question.
+    if (!alerts.messages.isEmpty() && b.billWithIdentifier(bill->identifier()) &&
+        alerts.messages.first() != TWLocalized("deleteBillTitle"))
+        run.result(
+            TWError(QStringLiteral("Tallyworth Merchant Error"), -1, alerts.messages.first()));
+}
+
+// Edit Several asked for one field: every other column, and the direction
+// of the bank's side, is as it was.
+std::function<QString(const TWInvariantSnapshot &, const TWInvariantSnapshot &)>
+editedOnly(const QList<qint32> &edited, qint32 field)
+{
+    QStringList allowed = {QStringLiteral("dateModified")};
+    switch (field) {
+    case -2:
+        allowed << QStringLiteral("cleared");
+        break;
+    case -3:
+        allowed << QStringLiteral("date") << QStringLiteral("state");
+        break;
+    case -5:
+        allowed << QStringLiteral("payee");
+        break;
+    case -6:
+        allowed << QStringLiteral("description");
+        break;
+    case -12:
+        allowed << QStringLiteral("total") << QStringLiteral("totalAccount1")
+                << QStringLiteral("totalAccount2") << QStringLiteral("totalBusiness");
+        break;
+    default:
+        allowed << QStringLiteral("account1Identifier") << QStringLiteral("account2Identifier")
+                << QStringLiteral("totalAccount1") << QStringLiteral("totalAccount2");
+    }
+    return [edited, field, allowed](const TWInvariantSnapshot &before,
+                                    const TWInvariantSnapshot &now) -> QString {
+        const auto bankSide = [](const TWInvariantSnapshot &s, qint32 id) -> qint64 {
+            const QHash<QString, QString> c = s.columns.value(id);
+            if (c.value(QStringLiteral("split")).toInt() != 0) {
+                qint64 sum = 0;
+                for (const QString &part :
+                     s.splitTotals.value(id).value(kBank).split(u' ', Qt::SkipEmptyParts))
+                    sum += part.toLongLong();
+                return sum;
+            }
+            qint64 sum = 0;
+            if (c.value(QStringLiteral("account1Identifier")).toInt() == kBank)
+                sum += c.value(QStringLiteral("totalAccount1")).toLongLong();
+            if (c.value(QStringLiteral("account2Identifier")).toInt() == kBank)
+                sum -= c.value(QStringLiteral("totalAccount2")).toLongLong();
+            return sum;
+        };
+        for (const qint32 id : edited) {
+            const QHash<QString, QString> was = before.columns.value(id);
+            const QHash<QString, QString> is = now.columns.value(id);
+            if (is.isEmpty())
+                return QStringLiteral("transaction %1 is gone").arg(id);
+            for (auto it = was.cbegin(); it != was.cend(); ++it)
+                if (!allowed.contains(it.key()) && is.value(it.key()) != it.value())
+                    return QStringLiteral("transaction %1 (%2): its %3 was %4, is %5")
+                        .arg(id)
+                        .arg(before.transactions.value(id), it.key(), it.value(),
+                             is.value(it.key()));
+            const qint64 a = bankSide(before, id);
+            const qint64 c = bankSide(now, id);
+            if ((a < 0 && c > 0) || (a > 0 && c < 0))
+                return QStringLiteral("transaction %1 (%2) turned round: the bank's side was %3, "
+                                      "is %4")
+                    .arg(id)
+                    .arg(before.transactions.value(id))
+                    .arg(a)
+                    .arg(c);
+            if (field != -12 && field != -7 && field != -8 &&
+                before.splitTotals.value(id) != now.splitTotals.value(id))
+                return QStringLiteral("transaction %1 (%2): its split lines changed")
+                    .arg(id)
+                    .arg(before.transactions.value(id));
+        }
+        return {};
+    };
+}
+
 // ---- Operations ----
 
 void saveAndCompare(BusinessRun &run, TWSaveOperation operation)
@@ -290,6 +586,7 @@ void saveAndCompare(BusinessRun &run, TWSaveOperation operation)
             break;
         }
     }
+    run.document.reset();
     run.business = std::move(reopened);
 }
 
@@ -303,10 +600,13 @@ void editSeveral(BusinessRun &run, qint32 field)
         return;
     }
     TWTransactionList rows;
+    QList<qint32> edited;
     for (const TWTransactionPtr &t : selected) {
         run.outcome.touched.insert(t->identifier());
+        edited.append(t->identifier());
         rows.append(t->transactionForActiveAccount(kBank, 0));
     }
+    run.outcome.asked = editedOnly(edited, field);
     twSetAlertPresenter([](const TWAlert &, TWAlertCompletion completion) {
         if (completion)
             completion(1000);
@@ -421,6 +721,10 @@ struct Operation {
     // Whether it writes to the books when allowed: one that then changes
     // nothing has missed what it meant to work on.
     bool writes = true;
+    // What a business must hold for it to apply.
+    unsigned needs = Plain;
+    // It changes nothing a user can see.
+    bool unchanged = false;
 };
 
 QString proofs(int n)
@@ -460,6 +764,7 @@ const QList<Operation> &operations()
         {"EditSeveralDescription", [](BusinessRun &run) { editSeveral(run, -6); }},
         {"EditSeveralTotal", [](BusinessRun &run) { editSeveral(run, -12); }},
         {"EditSeveralAccount", [](BusinessRun &run) { editSeveral(run, -7); }},
+        {"EditSeveralAccount2", [](BusinessRun &run) { editSeveral(run, -8); }},
         {"DeleteTransaction",
          [](BusinessRun &run) {
              const TWTransactionList found = bankPurchases(run.b(), true, 1);
@@ -603,9 +908,49 @@ const QList<Operation> &operations()
              run.outcome.touched.insert(entry->identifier());
              const QSet<qint32> before = identifiers(b);
              run.result(b.deleteTransaction(entry, true, true, true));
-             run.result(saveInvoice(b, invoice));
+             saveInvoiceEditor(run, invoice);
              touchNew(run, before);
-         }},
+         },
+         true, Extras},
+        {"SaveInvoiceAfterItsEntryWasMovedToDeferredRevenue",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, proofs(5));
+             const TWAccountPtr deferred = firstOf(b.accounts(), [](const TWAccountPtr &a) {
+                 return a->name() == QStringLiteral("Deferred revenue");
+             });
+             if (!(run.applies = invoice && deferred))
+                 return;
+             const TWTransactionPtr entry = invoiceEntry(b, invoice)->copy();
+             run.outcome.touched.insert(entry->identifier());
+             entry->setAccount2Identifier(deferred->identifier());
+             twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, b);
+             run.result(b.updateTransaction(entry, true, true, true, true));
+             saveInvoiceEditor(run, invoice);
+         },
+         true, Extras | Shapes},
+        {"SaveInvoicesBookedOtherwiseUnchanged",
+         [](BusinessRun &run) {
+             for (const char *name : {"Annual retainer", "Catalogue layout", "Gallery opening",
+                                      "Show graphics", "Credit for misprint"}) {
+                 const TWInvoicePtr invoice = invoiceNamed(run.b(), QLatin1String(name));
+                 if (!(run.applies = bool(invoice)))
+                     return;
+                 saveInvoiceEditor(run, invoice);
+             }
+         },
+         false, Extras | Shapes, true},
+        {"SaveInvoiceWithADiscountAndItsEntryGone",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, QStringLiteral("Exhibition poster"));
+             if (!(run.applies = bool(invoice)))
+                 return;
+             const QSet<qint32> before = identifiers(b);
+             saveInvoiceEditor(run, invoice);
+             touchNew(run, before);
+         },
+         true, Extras | Shapes},
         {"SaveBillAfterItsChargeWasDeleted",
          [](BusinessRun &run) {
              TWBusiness &b = run.b();
@@ -616,15 +961,145 @@ const QList<Operation> &operations()
              run.outcome.touched.insert(charge->identifier());
              const QSet<qint32> before = identifiers(b);
              run.result(b.deleteTransaction(charge, true, true, true));
-             // The bill sheet's save: the row, and a charge when it has none.
-             const TWAccountPtr payable = b.lastBillAccount(*bill, TWAccountTypeAccountsPayable);
-             TWBusiness::WriteScope scope(b);
-             TWErrorResult error = b.updateBill(bill->copy(), true);
-             if (!error && !b.billCharge(*bill))
-                 error = b.createBillTransaction({bill}, payable, nullptr, nullptr, true);
-             run.result(scope.finish(error));
+             saveBillSheet(run, bill, TWEditorMode::Existing);
              touchNew(run, before);
+         },
+         true, Extras},
+        {"SaveBillWithASupplierCreditAndItsChargeGone",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWBillPtr bill = billNamed(b, QStringLiteral("Paper stock"));
+             if (!(run.applies = bool(bill)))
+                 return;
+             const QSet<qint32> before = identifiers(b);
+             saveBillSheet(run, bill, TWEditorMode::Existing);
+             touchNew(run, before);
+         },
+         true, Extras | Shapes},
+        {"NewBillWithItsAmountTypedThenSavedAgain",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWMerchantPtr merchant = b.merchants().first();
+             const TWBillPtr bill = TWBill::billWithDate(
+                 QDateTime(TWClock::today(), QTime(0, 0)), QString(), true, false, QDateTime(), 0,
+                 QString(), merchant->identifier(), b.nextBillIdentifier());
+             const QSet<qint32> before = identifiers(b);
+             if (!saveBillSheet(run, bill, TWEditorMode::New, [](TWBillController &sheet) {
+                     sheet.nameField()->setText(QStringLiteral("Ink cartridges"));
+                 }))
+                 return;
+             touchNew(run, before);
+             const TWBillPtr stored = b.billWithIdentifier(bill->identifier());
+             const TWTransactionPtr charge = stored ? b.billCharge(*stored) : nullptr;
+             if (!charge) {
+                 run.fail(QStringLiteral("the new bill \"Ink cartridges\" has no charge"));
+                 return;
+             }
+             // Its amount, typed into the charge in the register.
+             const TWTransactionPtr typed = charge->copy();
+             typed->setTotal(
+                 typed->account1Identifier() == charge->account1Identifier() &&
+                         b.accountWithIdentifier(typed->account1Identifier())->accountType() ==
+                             TWAccountTypeAccountsPayable
+                     ? -4590
+                     : 4590);
+             twUpdateTotals(*typed, TWTotalTypeTotal, TWTotalTypeAll, b);
+             run.result(b.updateTransaction(typed, true, true, true, true));
+             // Saved again unchanged: nothing changes.
+             const QString tables = twTableDump(b);
+             saveBillSheet(run, stored, TWEditorMode::Existing);
+             const QString again = twTableDump(b);
+             if (again != tables)
+                 run.fail(QStringLiteral("saved again unchanged, the tables changed: %1")
+                              .arg(twDumpDifference(tables, again)));
          }},
+        {"SaveBillsChargedOtherwiseUnchanged",
+         [](BusinessRun &run) {
+             for (const char *name : {"Insurance premium", "Van loan instalment", "Payroll taxes",
+                                      "Paid by the owner"}) {
+                 const TWBillPtr bill = billNamed(run.b(), QLatin1String(name));
+                 if (!(run.applies = bool(bill)))
+                     return;
+                 saveBillSheet(run, bill, TWEditorMode::Existing);
+             }
+         },
+         false, Extras | Shapes, true},
+        {"TickCompletedOnBilledTasks",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             TWTaskList tasks = invoiceTasks(b, invoiceNamed(b, proofs(1)));
+             // A timed task of the sample's own billed work.
+             for (const TWInvoicePtr &invoice : b.invoices()) {
+                 const TWTaskList billed = invoiceTasks(b, invoice);
+                 if (!billed.isEmpty() && billed.first()->type() == TWTaskTypeTimed) {
+                     tasks.append(billed.first());
+                     break;
+                 }
+             }
+             if (!(run.applies = tasks.size() == 2))
+                 return;
+             for (const TWTaskPtr &task : std::as_const(tasks))
+                 clickCompleted(run, task);
+         },
+         true, Extras},
+        {"SaveBilledTaskAndExpenseUnchangedInTheirSheets",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, QStringLiteral("Framed prints"));
+             const TWTaskList tasks = invoiceTasks(b, invoice);
+             const TWRelationshipList lines =
+                 invoice ? b.relationshipsWithParentIdentifier(invoice->identifier(),
+                                                               TWRelationshipTypeInvoiceExpense)
+                         : TWRelationshipList();
+             if (!(run.applies = !tasks.isEmpty() && !lines.isEmpty()))
+                 return;
+             saveTaskSheet(run, tasks.first());
+             saveExpenseSheet(run, b.expenseWithIdentifier(lines.first()->childIdentifier()));
+         },
+         false, Extras, true},
+        {"EditBilledTaskRateInItsSheet",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, proofs(4));
+             const TWTaskList tasks = invoiceTasks(b, invoice);
+             if (!(run.applies = !tasks.isEmpty()))
+                 return;
+             saveTaskSheet(run, tasks.first(), QStringLiteral("420"));
+         },
+         true, Extras},
+        {"DeleteBillOfAClosedYearInTheMerchantsView",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWBillPtr bill = firstOf(
+                 b.bills(), [&b](const TWBillPtr &each) { return closedDay(b, each->date()); });
+             if (!(run.applies = bool(bill)))
+                 return;
+             run.outcome.targetsClosed = true;
+             run.touchBill(bill);
+             deleteBillInTheView(run, bill);
+         },
+         true, Extras},
+        {"DeleteBillInTheMerchantsView",
+         [](BusinessRun &run) {
+             const TWBillPtr bill = billNamed(run.b(), QStringLiteral("Print run 4"));
+             if (!(run.applies = bool(bill)))
+                 return;
+             run.touchBill(bill);
+             deleteBillInTheView(run, bill);
+         },
+         true, Extras},
+        {"DeleteTheEstimatesProject",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWProjectPtr project = firstOf(b.projects(), [](const TWProjectPtr &p) {
+                 return p->type() == TWProjectTypeEstimate;
+             });
+             if (!(run.applies = bool(project)))
+                 return;
+             windowDelete(run, b.projectContainsClosedTransactions(*project),
+                          [&] { return b.deleteProject(project, true); });
+         },
+         true, Extras},
         {"EditBilledWork",
          [](BusinessRun &run) {
              TWBusiness &b = run.b();
@@ -783,18 +1258,65 @@ class Invariants : public ::testing::TestWithParam<int>
 {
 };
 
+// What the operations of the first rows need of a business besides their own
+// `needs`: the records the extras add.
+unsigned needsOf(const Operation &operation)
+{
+    static const QSet<QString> extras = {
+        QStringLiteral("DeleteTaskOfAnEstimateInAClosedYear"),
+        QStringLiteral("DeleteBilledTask"),
+        QStringLiteral("DeleteTaskBilledInAClosedYear"),
+        QStringLiteral("DeleteBilledExpense"),
+        QStringLiteral("DeleteInvoice"),
+        QStringLiteral("DeleteBill"),
+        QStringLiteral("DeleteProject"),
+        QStringLiteral("DeleteClient"),
+        QStringLiteral("DeleteClientOfAClosedYear"),
+        QStringLiteral("DeleteMerchant"),
+        QStringLiteral("DeleteMerchantOfAClosedYear"),
+        QStringLiteral("EditBilledWork"),
+        QStringLiteral("ShortenTheClosedYear"),
+        QStringLiteral("ReopenTheClosedYear"),
+        QStringLiteral("DeleteOnlyThisOccurrenceOfARepeatedPurchase"),
+        QStringLiteral("EditAllRelatedOfARepeatedPurchase"),
+        QStringLiteral("DeleteAllRelatedOfARepeatedBill"),
+        QStringLiteral("DeleteAllRelatedOfARepeatedPurchase"),
+        QStringLiteral("DeleteAllRelatedOfARepeatedInvoice"),
+        QStringLiteral("DeleteOnlyThisOccurrenceOfARepeatedInvoice"),
+    };
+    return operation.needs | (extras.contains(QLatin1String(operation.name)) ? Extras : Plain);
+}
+
 TEST_P(Invariants, HoldAfterTheOperation)
 {
     const Operation &operation = operations()[GetParam()];
     const bool opening = QLatin1String(operation.name) == QLatin1String("Open");
+    const unsigned needs = needsOf(operation);
+    TWAppRegistry::registry().reset();
+    twRegisterWork();
+    TWDocumentPrompts::setPrompts(&prompts());
     int applied = 0;
+    QStringList pending;
     for (const Variant &variant : kVariants) {
+        if ((variant.holds & needs) != needs)
+            continue;
+        const QString row =
+            QStringLiteral("%1/%2").arg(QLatin1String(operation.name), QLatin1String(variant.name));
+        if (pendingRows().contains(row)) {
+            pending.append(row + QStringLiteral(": ") + pendingRows().value(row));
+            continue;
+        }
         TWFixedClock clock(kYear, kMonth, kDay);
         BusinessRun run;
         TWBenchSampleOptions options;
         options.transactions = variant.transactions;
         options.homeCurrency = QString::fromLatin1(variant.home);
-        options.extras = variant.extras;
+        options.extras = (variant.holds & Extras) != 0;
+        options.shapes = (variant.holds & Shapes) != 0;
+        options.entryMade = [&run](std::uint32_t type, qint32 document, qint32 transaction) {
+            run.entries.insert(twDocumentKey(type, document), transaction);
+            run.documents.insert(twDocumentKey(type, document));
+        };
         run.business = twBenchMakeSampleBusiness(options);
         ASSERT_TRUE(run.business) << variant.name;
         run.package = run.dir.filePath(QStringLiteral("Business.tallyworth"));
@@ -804,15 +1326,27 @@ TEST_P(Invariants, HoldAfterTheOperation)
             ASSERT_TRUE(run.business)
                 << variant.name << run.outcome.faults.join(u'\n').toStdString();
         }
-        const TWInvariantSnapshot before = twInvariantSnapshot(run.b());
+        TWInvariantSnapshot before = twInvariantSnapshot(run.b());
+        twResolveEntries(before, nullptr, run.entries, run.documents);
+        prompts().errors.clear();
+        run.outcome.unchanged = operation.unchanged;
         operation.apply(run);
-        if (!run.applies || !run.business)
+        if (!run.business && !run.document) {
+            ADD_FAILURE() << operation.name << " on the " << variant.name << " leaves no business: "
+                          << run.outcome.faults.join(u'\n').toStdString();
             continue;
-        const TWInvariantSnapshot after = twInvariantSnapshot(run.b());
+        }
+        if (!run.applies) {
+            ADD_FAILURE() << operation.name << " on the " << variant.name
+                          << " finds nothing to work on";
+            continue;
+        }
+        TWInvariantSnapshot after = twInvariantSnapshot(run.b());
+        twResolveEntries(after, &before, {}, {});
         ++applied;
         SCOPED_TRACE(testing::Message() << operation.name << " on the " << variant.name);
         EXPECT_TRUE(!operation.writes || run.outcome.result || before.tables != after.tables)
-            << "it changed nothing";
+            << operation.name << " on the " << variant.name << " changed nothing";
         for (const TWInvariant &invariant : twInvariants()) {
             const QString broken = invariant.check(run.b(), before, after, run.outcome);
             EXPECT_TRUE(broken.isEmpty())
@@ -820,6 +1354,10 @@ TEST_P(Invariants, HoldAfterTheOperation)
                 << ": " << broken.toStdString();
         }
     }
+    TWDocumentPrompts::setPrompts(nullptr);
+    TWAppRegistry::registry().reset();
+    if (applied == 0 && !pending.isEmpty())
+        GTEST_SKIP() << pending.join(u'\n').toStdString();
     EXPECT_GT(applied, 0) << "no business holds what it works on";
 }
 
