@@ -738,6 +738,14 @@ struct Sample {
             ++n;
         }
 
+        // Two identical receipts of a day, each for supplies and a lunch.
+        for (int i = 0; i < 2; ++i)
+            if (!splitEntry(
+                    inOpenYear(20),
+                    {{officeSupplies, 4599}, {account("mealsEntertainment"), 2350}, {kBank, -6949}},
+                    QStringLiteral("Costco"), QStringLiteral("Supplies and a working lunch")))
+                return false;
+
         // One payment split over two invoices, as the invoice list makes it.
         {
             const QDate day = inOpenYear(25);

@@ -1,6 +1,7 @@
 #include "InvariantChecks.h"
 
 #include "TWStoreTestSupport.h"
+#include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
 #include "model/TWBusinessInfo.h"
@@ -365,6 +366,7 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
 {
     qint64 invoicesOwe = 0;
     qint64 billsOwe = 0;
+    QStringList found;
     for (const TWOwnDocument &d : now.documents) {
         const bool bill = d.link == TWRelationshipTypeBillPayment;
         const qint32 entry = now.entries.value(twDocumentKey(d.link, d.identifier));
@@ -389,16 +391,22 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
         QString printed;
         if (bill) {
             const TWBillPtr record = b.billWithIdentifier(d.identifier);
-            if (!record)
-                return QStringLiteral("%1 is in the table, not in the store").arg(documentName(d));
+            if (!record) {
+                found.append(
+                    QStringLiteral("%1 is in the table, not in the store").arg(documentName(d)));
+                continue;
+            }
             twUpdateTransactions(*record, b);
             storeOwe = twOwe(*record, b);
             storeTotal = twTotal(*record, b);
             storePayments = storeTotal - storeOwe;
         } else {
             const TWInvoicePtr record = b.invoiceWithIdentifier(d.identifier);
-            if (!record)
-                return QStringLiteral("%1 is in the table, not in the store").arg(documentName(d));
+            if (!record) {
+                found.append(
+                    QStringLiteral("%1 is in the table, not in the store").arg(documentName(d)));
+                continue;
+            }
             twUpdateTransactions(*record, b);
             storeOwe = twOwe(*record, b);
             storeTotal = twTotal(*record, b);
@@ -413,27 +421,28 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
         }
         if (storeOwe != owe || storeTotal != charges || storePayments != payments ||
             !printed.isEmpty())
-            return QStringLiteral("%1 of %2 owes %3 by its rows (charges %4, payments %5, entry "
-                                  "%6); the store says owe %7, total %8, payments %9%10")
-                .arg(documentName(d), d.unit)
-                .arg(owe)
-                .arg(charges)
-                .arg(payments)
-                .arg(entry)
-                .arg(storeOwe)
-                .arg(storeTotal)
-                .arg(storePayments)
-                .arg(printed.isEmpty() ? QString() : QStringLiteral(", ") + printed);
+            found.append(
+                QStringLiteral("%1 of %2 owes %3 by its rows (charges %4, payments %5, entry "
+                               "%6); the store says owe %7, total %8, payments %9%10")
+                    .arg(documentName(d), d.unit)
+                    .arg(owe)
+                    .arg(charges)
+                    .arg(payments)
+                    .arg(entry)
+                    .arg(storeOwe)
+                    .arg(storeTotal)
+                    .arg(storePayments)
+                    .arg(printed.isEmpty() ? QString() : QStringLiteral(", ") + printed));
     }
     if (now.receivable != invoicesOwe)
-        return QStringLiteral("receivable is %1, the invoices' linked rows owe %2")
-            .arg(now.receivable)
-            .arg(invoicesOwe);
+        found.prepend(QStringLiteral("receivable is %1, the invoices' linked rows owe %2")
+                          .arg(now.receivable)
+                          .arg(invoicesOwe));
     if (-now.payable != billsOwe)
-        return QStringLiteral("payable is %1, the bills' linked rows owe %2")
-            .arg(-now.payable)
-            .arg(billsOwe);
-    return {};
+        found.prepend(QStringLiteral("payable is %1, the bills' linked rows owe %2")
+                          .arg(-now.payable)
+                          .arg(billsOwe));
+    return found.join(u'\n');
 }
 
 // A document's entry books receivable (payable) against what it bills, never
@@ -474,14 +483,33 @@ QString charges(TWBusiness &, const TWInvariantSnapshot &before, const TWInvaria
     return {};
 }
 
+// The tables as a user sees them: a document's lines relinked under new
+// identifiers, and no text written as empty text, are the same.
+QString seen(const QString &tables)
+{
+    QStringList lines = tables.split(u'\n');
+    for (QString &line : lines) {
+        if (line.startsWith(QStringLiteral("relationships|"))) {
+            QStringList parts = line.split(u'|');
+            if (parts.size() > 2 &&
+                (parts[2] == QStringLiteral("1") || parts[2] == QStringLiteral("2")))
+                parts[1] = QStringLiteral("*");
+            line = parts.join(u'|');
+        }
+        line.replace(QStringLiteral("|NULL"), QStringLiteral("|"));
+    }
+    lines.sort();
+    return lines.join(u'\n');
+}
+
 // Every row of the books the operation does not name is as it was; an
 // operation that changes nothing a user can see changes no row at all.
 QString frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
               const TWOperationOutcome &outcome)
 {
-    if (outcome.unchanged && before.tables != now.tables)
+    if (outcome.unchanged && seen(before.tables) != seen(now.tables))
         return QStringLiteral("it changes nothing a user sees, yet the tables changed: %1")
-            .arg(twDumpDifference(before.tables, now.tables));
+            .arg(twDumpDifference(seen(before.tables), seen(now.tables)));
     if (outcome.periods || outcome.result)
         return {};
     QSet<qint32> named = outcome.touched;
@@ -500,8 +528,10 @@ QString frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariant
             for (const TWOwnDocument::Linked &row : it->linked)
                 named.insert(row.transaction);
         }
+    // A change before the year under way moves the year-end transfers.
     for (const qint32 id : std::as_const(named))
-        earlier = earlier || before.isClosed(before.days.value(id));
+        earlier =
+            earlier || (before.days.contains(id) && before.days.value(id) < before.activeStart);
     for (auto it = now.book.cbegin(); it != now.book.cend(); ++it)
         if (!before.book.contains(it.key()) && now.transactionRepeatItems.contains(it.key()))
             named.insert(it.key());
@@ -534,14 +564,15 @@ QString occurrences(TWBusiness &, const TWInvariantSnapshot &, const TWInvariant
                     const TWOperationOutcome &)
 {
     QHash<QString, QString> seen;
+    QStringList found;
     std::map<std::pair<std::uint32_t, qint32>, QList<const TWOwnDocument *>> bySchedule;
     for (const TWOwnDocument &d : now.documents) {
         if (!d.repeat)
             continue;
         const QString key = QStringLiteral("%1/%2/%3").arg(d.link).arg(d.repeat).arg(d.day);
         if (seen.contains(key))
-            return QStringLiteral("%1 and %2 are occurrences of one schedule on one day")
-                .arg(seen.value(key), documentName(d));
+            found.append(QStringLiteral("%1 and %2 are occurrences of one schedule on one day")
+                             .arg(seen.value(key), documentName(d)));
         seen.insert(key, documentName(d));
         bySchedule[{d.link, d.repeat}].append(&d);
     }
@@ -552,10 +583,11 @@ QString occurrences(TWBusiness &, const TWInvariantSnapshot &, const TWInvariant
             now.columns.value(*it).value(QStringLiteral("repeatIdentifier")),
             now.days.value(*it).toString(Qt::ISODate));
         if (transactionDays.contains(key))
-            return QStringLiteral("transactions %1 and %2 are occurrences of one schedule on %3")
-                .arg(transactionDays.value(key))
-                .arg(*it)
-                .arg(now.days.value(*it).toString(Qt::ISODate));
+            found.append(
+                QStringLiteral("transactions %1 and %2 are occurrences of one schedule on %3")
+                    .arg(transactionDays.value(key))
+                    .arg(*it)
+                    .arg(now.days.value(*it).toString(Qt::ISODate)));
         transactionDays.insert(key, *it);
     }
     for (auto &[schedule, documents] : bySchedule) {
@@ -574,13 +606,14 @@ QString occurrences(TWBusiness &, const TWInvariantSnapshot &, const TWInvariant
         const std::optional<qint64> first = charge(documents.first());
         for (const TWOwnDocument *d : std::as_const(documents))
             if (charge(d) != first)
-                return QStringLiteral("%1 charges %2, the first of its schedule, %3, charges %4")
-                    .arg(documentName(*d))
-                    .arg(charge(d) ? QString::number(*charge(d)) : QStringLiteral("nothing"))
-                    .arg(documentName(*documents.first()))
-                    .arg(first ? QString::number(*first) : QStringLiteral("nothing"));
+                found.append(
+                    QStringLiteral("%1 charges %2, the first of its schedule, %3, charges %4")
+                        .arg(documentName(*d))
+                        .arg(charge(d) ? QString::number(*charge(d)) : QStringLiteral("nothing"))
+                        .arg(documentName(*documents.first()))
+                        .arg(first ? QString::number(*first) : QStringLiteral("nothing")));
     }
-    return {};
+    return found.join(u'\n');
 }
 
 // What the operation asked for is what it did.
@@ -730,6 +763,9 @@ TWInvariantSnapshot twInvariantSnapshot(TWBusiness &b)
     for (const TWAccountingPeriodPtr &period : b.businessInfo()->accountingPeriods())
         if (period->closed())
             snapshot.closed.append({period->startDate().date(), period->endDate().date()});
+    if (const TWAccountingPeriodPtr active =
+            b.accountingPeriodForDate(QDateTime(TWClock::today(), QTime(0, 0))))
+        snapshot.activeStart = active->startDate().date();
     QSet<qint32> transactionRepeats;
     for (const TWRepeatPtr &repeat : b.repeats())
         if (repeat->type() == TWRepeatTypeTransaction)
@@ -859,16 +895,16 @@ QString twDumpDifference(const QString &before, const QString &after)
 const QList<TWInvariant> &twInvariants()
 {
     static const QList<TWInvariant> list = {
-        {"balances", balances},
-        {"ownSums", ownSums},
-        {"charges", charges},
-        {"payments", payments},
-        {"closedPeriods", closedPeriods},
-        {"money", money},
-        {"frame", frame},
-        {"occurrences", occurrences},
-        {"asked", asked},
-        {"ownChecks", ownChecks},
+        {"balances", true, balances},
+        {"ownSums", true, ownSums},
+        {"charges", false, charges},
+        {"payments", false, payments},
+        {"closedPeriods", false, closedPeriods},
+        {"money", false, money},
+        {"frame", false, frame},
+        {"occurrences", true, occurrences},
+        {"asked", false, asked},
+        {"ownChecks", false, ownChecks},
     };
     return list;
 }

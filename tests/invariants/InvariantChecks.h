@@ -75,6 +75,7 @@ struct TWInvariantSnapshot {
     qint64 receivable = 0;
     qint64 payable = 0;
     QString periodNames; // every closed period's name and days, for refusals
+    QDate activeStart;   // the first day of the year under way
 
     bool isClosed(const QDate &day) const;
 };
@@ -111,7 +112,12 @@ struct TWOperationOutcome {
 
 struct TWInvariant {
     const char *name;
-    // The first record that breaks the rule; empty when it holds.
+    // It holds of the business itself, whatever the operation did: one
+    // broken alike before the operation is the business's own (the opening
+    // reports it).
+    bool ofTheBusiness;
+    // The first record that breaks the rule; empty when it holds. A rule of
+    // the business answers every record that breaks it, one a line.
     std::function<QString(TWBusiness &after, const TWInvariantSnapshot &before,
                           const TWInvariantSnapshot &now, const TWOperationOutcome &outcome)>
         check;

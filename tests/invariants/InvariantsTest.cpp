@@ -498,8 +498,11 @@ editedOnly(const QList<qint32> &edited, qint32 field)
                 << QStringLiteral("totalAccount2") << QStringLiteral("totalBusiness");
         break;
     default:
+        // A split transaction may be made whole first (the sheet asks).
         allowed << QStringLiteral("account1Identifier") << QStringLiteral("account2Identifier")
-                << QStringLiteral("totalAccount1") << QStringLiteral("totalAccount2");
+                << QStringLiteral("totalAccount1") << QStringLiteral("totalAccount2")
+                << QStringLiteral("total") << QStringLiteral("totalBusiness")
+                << QStringLiteral("split");
     }
     return [edited, field, allowed](const TWInvariantSnapshot &before,
                                     const TWInvariantSnapshot &now) -> QString {
@@ -1328,6 +1331,13 @@ TEST_P(Invariants, HoldAfterTheOperation)
         }
         TWInvariantSnapshot before = twInvariantSnapshot(run.b());
         twResolveEntries(before, nullptr, run.entries, run.documents);
+        // What the business breaks already is its own: reported by the opening alone.
+        QHash<QString, QString> broken;
+        if (!opening)
+            for (const TWInvariant &invariant : twInvariants())
+                if (invariant.ofTheBusiness)
+                    broken.insert(QLatin1String(invariant.name),
+                                  invariant.check(run.b(), before, before, run.outcome));
         prompts().errors.clear();
         run.outcome.unchanged = operation.unchanged;
         operation.apply(run);
@@ -1348,10 +1358,19 @@ TEST_P(Invariants, HoldAfterTheOperation)
         EXPECT_TRUE(!operation.writes || run.outcome.result || before.tables != after.tables)
             << operation.name << " on the " << variant.name << " changed nothing";
         for (const TWInvariant &invariant : twInvariants()) {
-            const QString broken = invariant.check(run.b(), before, after, run.outcome);
-            EXPECT_TRUE(broken.isEmpty())
+            QString found = invariant.check(run.b(), before, after, run.outcome);
+            if (invariant.ofTheBusiness) {
+                // The first record broken now that was not broken alike before.
+                const QStringList was = broken.value(QLatin1String(invariant.name)).split(u'\n');
+                QStringList fresh;
+                for (const QString &line : found.split(u'\n', Qt::SkipEmptyParts))
+                    if (!was.contains(line))
+                        fresh.append(line);
+                found = fresh.value(0);
+            }
+            EXPECT_TRUE(found.isEmpty())
                 << operation.name << " on the " << variant.name << " breaks " << invariant.name
-                << ": " << broken.toStdString();
+                << ": " << found.toStdString();
         }
     }
     TWDocumentPrompts::setPrompts(nullptr);
