@@ -1041,6 +1041,9 @@ const QList<Operation> &operations()
              }
              if (!(run.applies = tasks.size() == 2))
                  return;
+             // Work billed on invoices whose entry was cut by hand or moved.
+             for (const char *name : {"Catalogue layout", "Annual retainer"})
+                 tasks += invoiceTasks(b, invoiceNamed(b, QLatin1String(name)));
              for (const TWTaskPtr &task : std::as_const(tasks))
                  clickCompleted(run, task);
          },
@@ -1058,6 +1061,10 @@ const QList<Operation> &operations()
                  return;
              saveTaskSheet(run, tasks.first());
              saveExpenseSheet(run, b.expenseWithIdentifier(lines.first()->childIdentifier()));
+             // Work billed on invoices whose entry was cut by hand or moved.
+             for (const char *name : {"Catalogue layout", "Annual retainer"})
+                 for (const TWTaskPtr &task : invoiceTasks(b, invoiceNamed(b, QLatin1String(name))))
+                     saveTaskSheet(run, task);
          },
          false, Extras, true},
         {"EditBilledTaskRateInItsSheet",
