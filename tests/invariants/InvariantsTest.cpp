@@ -718,6 +718,228 @@ void readBack(BusinessRun &run, std::uint32_t fileType, const TWAccountList &acc
     touchNew(run, before);
 }
 
+// ---- Files as banks write them ----
+
+// A file a bank wrote, the locale the sheet reads it in, the home units of
+// the businesses it is read into, and what the bank meant: each row's day and
+// amount on the bank account in the unit's minor units.
+struct BankFile {
+    const char *operation;
+    const char *fileName;
+    const char *locale;
+    QStringList homes = {};
+    QByteArray text;
+    QList<std::pair<const char *, qint64>> meant;
+    // A split purchase stored before the file is read (the QIF's twin).
+    bool storesTwin = false;
+};
+
+QByteArray splitQif()
+{
+    const QByteArray one = "D06/05/2026\nT-69.49\nPCostco\nS" +
+                           TWLocalized("officeSupplies").toUtf8() + "\n$-45.99\nS" +
+                           TWLocalized("mealsEntertainment").toUtf8() + "\n$-23.50\n^\n";
+    return "!Type:Bank\n" + one + one;
+}
+
+QByteArray twoStatements()
+{
+    const auto statement = [](const char *account, const char *rows) {
+        return QByteArray("<STMTTRNRS><TRNUID>1</TRNUID><STATUS><CODE>0</CODE><SEVERITY>INFO"
+                          "</SEVERITY></STATUS><STMTRS><CURDEF>USD</CURDEF><BANKACCTFROM>"
+                          "<BANKID>121000248</BANKID><ACCTID>") +
+               account +
+               "</ACCTID><ACCTTYPE>CHECKING</ACCTTYPE></BANKACCTFROM><BANKTRANLIST>"
+               "<DTSTART>20260601</DTSTART><DTEND>20260610</DTEND>" +
+               rows + "</BANKTRANLIST></STMTRS></STMTTRNRS>\n";
+    };
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<?OFX OFXHEADER=\"200\" "
+                      "VERSION=\"211\" SECURITY=\"NONE\" OLDFILEUID=\"NONE\" "
+                      "NEWFILEUID=\"NONE\"?>\n<OFX><SIGNONMSGSRSV1><SONRS><STATUS><CODE>0</CODE>"
+                      "<SEVERITY>INFO</SEVERITY></STATUS><DTSERVER>20260610120000</DTSERVER>"
+                      "<LANGUAGE>ENG</LANGUAGE></SONRS></SIGNONMSGSRSV1><BANKMSGSRSV1>\n") +
+           statement("111222333",
+                     "<STMTTRN><TRNTYPE>DEBIT</TRNTYPE><DTPOSTED>20260602</DTPOSTED>"
+                     "<TRNAMT>-12.34</TRNAMT><FITID>A1</FITID><NAME>Cafe</NAME></STMTTRN>"
+                     "<STMTTRN><TRNTYPE>CREDIT</TRNTYPE><DTPOSTED>20260603</DTPOSTED>"
+                     "<TRNAMT>1500.00</TRNAMT><FITID>A2</FITID><NAME>Client</NAME></STMTTRN>") +
+           statement("444555666",
+                     "<STMTTRN><TRNTYPE>DEBIT</TRNTYPE><DTPOSTED>20260604</DTPOSTED>"
+                     "<TRNAMT>-99.99</TRNAMT><FITID>B1</FITID><NAME>Printer</NAME></STMTTRN>") +
+           "</BANKMSGSRSV1></OFX>\n";
+}
+
+const QList<BankFile> &bankFiles()
+{
+    static const QList<BankFile> files = {
+        {"ImportAUSBanksCSV",
+         "statement.csv",
+         "en_US",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n06/01/2026,Grocer,\"-1,234.56\"\n"
+         "06/02/2026,Refund from Staples,45.50\n06/02/2026,Staples,-45.50\n"
+         "06/03/2026,Deposit,\"12,345.00\"\n06/04/2026,Fee,-2\n",
+         {{"2026-06-01", -123456},
+          {"2026-06-02", 4550},
+          {"2026-06-02", -4550},
+          {"2026-06-03", 1234500},
+          {"2026-06-04", -200}}},
+        {"ImportAnAustralianBanksCSVWithDollarSigns",
+         "statement.csv",
+         "en_AU",
+         {"AUD"},
+         "Date,Description,Amount\n01/06/2026,Woolworths,\"-$1,234.56\"\n"
+         "02/06/2026,Refund,$45.50\n02/06/2026,Officeworks,-$45.50\n",
+         {{"2026-06-01", -123456}, {"2026-06-02", 4550}, {"2026-06-02", -4550}}},
+        {"ImportAGermanBanksCSV",
+         "umsaetze.csv",
+         "de_DE",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n01.06.2026,Lebensmittel,\"-1.234,56\"\n"
+         "02.06.2026,Erstattung,\"45,50\"\n02.06.2026,B\xc3\xbc"
+         "robedarf,\"-45,50\"\n"
+         "03.06.2026,Gutschrift,\"12.345,00\"\n",
+         {{"2026-06-01", -123456},
+          {"2026-06-02", 4550},
+          {"2026-06-02", -4550},
+          {"2026-06-03", 1234500}}},
+        {"ImportABritishBanksCSV",
+         "statement.csv",
+         "en_GB",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n01/06/2026,Tesco,-1234.56\n10/06/2026,Refund,45.50\n"
+         "10/06/2026,Argos,-45.50\n",
+         {{"2026-06-01", -123456}, {"2026-06-10", 4550}, {"2026-06-10", -4550}}},
+        {"ImportDinarsWithThreeDigitTails",
+         "statement.csv",
+         "en_US",
+         {"KWD"},
+         "Date,Description,Amount\n06/01/2026,Grocer,-12.345\n06/02/2026,Refund,1.250\n"
+         "06/02/2026,Charge,-1.250\n06/03/2026,Deposit,\"1,234.500\"\n",
+         {{"2026-06-01", -12345},
+          {"2026-06-02", 1250},
+          {"2026-06-02", -1250},
+          {"2026-06-03", 1234500}}},
+        {"ImportAYenQIF",
+         "statement.qif",
+         "ja_JP",
+         {"JPY"},
+         "!Type:Bank\nD06/01/2026\nT-1,200\nPGrocer\n^\nD06/02/2026\nT45,000\nPClient\n^\n",
+         {{"2026-06-01", -1200}, {"2026-06-02", 45000}}},
+        {"ImportTwoIdenticalSplitPurchasesWithOneStored",
+         "statement.qif",
+         "en_US",
+         {"USD", "AUD"},
+         splitQif(),
+         {{"2026-06-05", -6949}},
+         true},
+        {"ImportSeveralOFXStatements",
+         "statement.ofx",
+         "en_US",
+         {"USD"},
+         twoStatements(),
+         {{"2026-06-02", -1234}, {"2026-06-03", 150000}, {"2026-06-04", -9999}}},
+    };
+    return files;
+}
+
+// What a transaction read from a file moves on the bank account.
+qint64 bankAmount(const TWTransaction &t)
+{
+    if (t.hasSplit()) {
+        qint64 sum = 0;
+        bool found = false;
+        for (const TWSplitPtr &split : t.splits())
+            if (split->accountIdentifier() == kBank) {
+                sum += split->total();
+                found = true;
+            }
+        return found ? sum : t.total();
+    }
+    if (t.account2Identifier() == kBank && t.account1Identifier() != kBank)
+        return -t.total();
+    return t.total();
+}
+
+void importBankFile(BusinessRun &run, const BankFile &file)
+{
+    TWBusiness &b = run.b();
+    TWLocaleGuard locale{QString::fromLatin1(file.locale)};
+    if (file.storesTwin) {
+        TWTransactionPtr twin = std::make_shared<TWTransaction>();
+        twin->setIdentifier(b.nextTransactionIdentifier());
+        twin->setDate(QDateTime(QDate(2026, 6, 5), QTime(12, 0)));
+        twin->setPayee(QStringLiteral("Costco"));
+        twin->setUnit(b.homeUnit());
+        const auto accountNamed = [&b](const char *key) {
+            return firstOf(b.accounts(),
+                           [key](const TWAccountPtr &a) { return a->name() == TWLocalized(key); })
+                ->identifier();
+        };
+        TWSplitList splits = {
+            TWSplit::splitWithIdentifier(0, QString(), accountNamed("officeSupplies"), 4599, 0, 0,
+                                         0, 0, b.homeUnit()),
+            TWSplit::splitWithIdentifier(0, QString(), accountNamed("mealsEntertainment"), 2350, 0,
+                                         0, 0, 0, b.homeUnit()),
+            TWSplit::splitWithIdentifier(0, QString(), kBank, -6949, 0, 0, 0, 0, b.homeUnit())};
+        for (const TWSplitPtr &split : splits)
+            twUpdateTotals(*split, TWTotalTypeTotal, TWTotalTypeAll, b);
+        twin->setSplits(splits);
+        twin->setHasSplit(true);
+        run.outcome.touched.insert(twin->identifier());
+        run.result(b.addTransaction(twin, true, true, true, true));
+    }
+    const QString path = run.dir.filePath(QString::fromLatin1(file.fileName));
+    {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly)) {
+            run.fail(QStringLiteral("cannot write %1").arg(path));
+            return;
+        }
+        out.write(file.text);
+    }
+    AlertAnswers alerts;
+    const QSet<qint32> before = identifiers(b);
+    {
+        TWImportTransactionsController sheet;
+        QList<TWError> errors;
+        QObject::connect(&sheet, &TWImportTransactionsController::errorPresented,
+                         [&errors](const TWError &error) { errors.append(error); });
+        sheet.setBusiness(&b);
+        sheet.setDefaultAccount(b.accountWithIdentifier(kBank));
+        sheet.reset();
+        sheet.importURL(QUrl::fromLocalFile(path));
+        sheet.doParse(1);
+        TWImportTransactionsSelectController *selection = sheet.selectController();
+        if (!selection) {
+            run.fail(
+                QStringLiteral("the file was not read: %1 %2")
+                    .arg(alerts.messages.join(u' '),
+                         errors.isEmpty() ? QString() : errors.first().localizedDescription()));
+            return;
+        }
+        const TWTransactionList ticked =
+            selection->importTransactionsController()->importSelectedTransactions();
+        QStringList offered;
+        for (const TWTransactionPtr &t : ticked)
+            offered.append(QStringLiteral("%1 %2")
+                               .arg(t->date().date().toString(Qt::ISODate))
+                               .arg(bankAmount(*t)));
+        QStringList meant;
+        for (const auto &[day, amount] : file.meant)
+            meant.append(QStringLiteral("%1 %2").arg(QLatin1String(day)).arg(amount));
+        offered.sort();
+        meant.sort();
+        if (offered != meant)
+            run.fail(
+                QStringLiteral("of %1 rows read it offers [%2] where the bank meant [%3]")
+                    .arg(selection->transactions().size())
+                    .arg(offered.join(QStringLiteral(", ")), meant.join(QStringLiteral(", "))));
+        selection->doImport(1);
+    }
+    touchNew(run, before);
+}
+
 struct Operation {
     const char *name;
     std::function<void(BusinessRun &)> apply;
@@ -728,6 +950,8 @@ struct Operation {
     unsigned needs = Plain;
     // It changes nothing a user can see.
     bool unchanged = false;
+    // The home units of the businesses it applies to (empty: any).
+    QStringList homes = {};
 };
 
 QString proofs(int n)
@@ -735,9 +959,24 @@ QString proofs(int n)
     return QStringLiteral("Catalogue proofs %1").arg(n);
 }
 
+QList<Operation> windowAndStoreOperations();
+
+// Every operation: those of the table below, then a file of each bank.
 const QList<Operation> &operations()
 {
-    static const QList<Operation> list = {
+    static const QList<Operation> list = [] {
+        QList<Operation> all = windowAndStoreOperations();
+        for (const BankFile &file : bankFiles())
+            all.append({file.operation, [&file](BusinessRun &run) { importBankFile(run, file); },
+                        true, Plain, false, file.homes});
+        return all;
+    }();
+    return list;
+}
+
+QList<Operation> windowAndStoreOperations()
+{
+    const QList<Operation> list = {
         // Opening brings the repeats up to date; the other operations start
         // from the opened business.
         {"Open", [](BusinessRun &run) { run.business = run.open(run.package); }, false},
@@ -1308,7 +1547,8 @@ TEST_P(Invariants, HoldAfterTheOperation)
     int applied = 0;
     QStringList pending;
     for (const Variant &variant : kVariants) {
-        if ((variant.holds & needs) != needs)
+        if ((variant.holds & needs) != needs ||
+            (!operation.homes.isEmpty() && !operation.homes.contains(QLatin1String(variant.home))))
             continue;
         const QString row =
             QStringLiteral("%1/%2").arg(QLatin1String(operation.name), QLatin1String(variant.name));
