@@ -1696,3 +1696,96 @@ TEST(PreviousBuildInvariants, ABusinessItSavedOpensChangesAndSavesWithNothingEls
             << "added: " << line.toStdString();
     EXPECT_TRUE(reopened->transactionWithIdentifier(t->identifier()));
 }
+
+namespace
+{
+
+// The program's own files, for other programs: each kept as a fixed text,
+// so that a change another program would misread (a sign, a grouping, a
+// place, a day) shows. TW_WRITE_EXPECTED=1 writes the texts anew.
+struct OwnFile {
+    const char *home;
+    std::uint32_t fileType;
+    const char *expected;
+};
+const OwnFile kOwnFiles[] = {
+    {"USD", TWExportFileTypeCSV, "june-dollars.csv"},
+    {"USD", TWExportFileTypeQIF, "june-dollars.qif"},
+    {"USD", TWExportFileTypeOFX, "june-dollars.ofx"},
+    {"KWD", TWExportFileTypeCSV, "june-dinars.csv"},
+    {"KWD", TWExportFileTypeQIF, "june-dinars.qif"},
+    {"KWD", TWExportFileTypeOFX, "june-dinars.ofx"},
+    {"JPY", TWExportFileTypeQIF, "june-yen.qif"},
+    {"JPY", TWExportFileTypeOFX, "june-yen.ofx"},
+};
+
+class OwnFiles : public ::testing::TestWithParam<int>
+{
+};
+
+TEST_P(OwnFiles, AreWrittenAsTheExpectedText)
+{
+    const OwnFile &own = kOwnFiles[GetParam()];
+    TWFixedClock clock(kYear, kMonth, kDay);
+    TWBenchSampleOptions options;
+    options.transactions = 250;
+    options.homeCurrency = QString::fromLatin1(own.home);
+    options.extras = true;
+    options.shapes = true;
+    std::unique_ptr<TWBusiness> business = twBenchMakeSampleBusiness(options);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    // The bank's June, split purchases and transfers in other units among it.
+    const TWAccountList accounts = {b.accountWithIdentifier(kBank)};
+    TWTransactionList june;
+    for (const TWTransactionPtr &t :
+         b.transactionsForAccounts(accounts, nullptr, 0, QDateTime(), QDateTime(), nullptr))
+        if (t->date().date() >= QDate(kYear, kMonth, 1))
+            june.append(t);
+    ASSERT_FALSE(june.isEmpty());
+    const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+        own.fileType, nullptr, 0, QDateTime(), QDateTime(), accounts, b.defaultExportFields(),
+        false);
+    TWTestTempDir dir;
+    const QString path = dir.filePath(TWExportWriter::fileName(own.fileType));
+    ASSERT_OK(TWExportWriter::writeTransactions(b, settings, june, path, false));
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray text = written.readAll();
+    const QString expectedPath =
+        QStringLiteral(TW_TEST_DATA_DIR "/") + QString::fromLatin1(own.expected);
+    if (qEnvironmentVariableIntValue("TW_WRITE_EXPECTED") == 1) {
+        QFile out(expectedPath);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(text);
+    }
+    QFile expected(expectedPath);
+    ASSERT_TRUE(expected.open(QIODevice::ReadOnly)) << expectedPath.toStdString();
+    // The server's time is the moment of writing, the same moment in every zone.
+    const QByteArray now =
+        "<DTSERVER>" + TWClock::now().toUTC().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+    QList<QByteArray> want = expected.readAll().split('\n');
+    QList<QByteArray> got = text.split('\n');
+    for (QByteArray &line : want)
+        if (line.startsWith("<DTSERVER>"))
+            line = now + line.mid(now.size());
+    // A statement's identifier is made of the moment too: any will do.
+    for (QList<QByteArray> *lines : {&want, &got})
+        for (QByteArray &line : *lines)
+            if (line.startsWith("<TRNUID>"))
+                line = "<TRNUID>";
+    for (qsizetype i = 0; i < std::max(want.size(), got.size()); ++i)
+        ASSERT_EQ(got.value(i).toStdString(), want.value(i).toStdString())
+            << "the " << own.expected << " of the " << own.home << " sample differs at line "
+            << i + 1;
+}
+
+INSTANTIATE_TEST_SUITE_P(Exported, OwnFiles, ::testing::Range(0, int(std::size(kOwnFiles))),
+                         [](const ::testing::TestParamInfo<int> &info) {
+                             return QString::fromLatin1(kOwnFiles[info.param].expected)
+                                 .replace(u'.', u'_')
+                                 .replace(u'-', u'_')
+                                 .toStdString();
+                         });
+
+} // namespace
