@@ -732,6 +732,11 @@ struct BankFile {
     QList<std::pair<const char *, qint64>> meant;
     // A split purchase stored before the file is read (the QIF's twin).
     bool storesTwin = false;
+    // The file's statements, each a run of rows of `meant` by their count:
+    // the rows read into the chosen account come from one statement alone.
+    QList<int> statements = {};
+    // Read into a new bank account in this unit instead of the business's bank.
+    const char *intoUnit = nullptr;
 };
 
 QByteArray splitQif()
@@ -815,17 +820,49 @@ const QList<BankFile> &bankFiles()
          "en_US",
          {"KWD"},
          "Date,Description,Amount\n06/01/2026,Grocer,-12.345\n06/02/2026,Refund,1.250\n"
-         "06/02/2026,Charge,-1.250\n06/03/2026,Deposit,\"1,234.500\"\n",
+         "06/02/2026,Charge,-1.250\n06/03/2026,Deposit,\"1,234.500\"\n"
+         "06/04/2026,Rent,\"-12,000\"\n",
          {{"2026-06-01", -12345},
           {"2026-06-02", 1250},
           {"2026-06-02", -1250},
-          {"2026-06-03", 1234500}}},
+          {"2026-06-03", 1234500},
+          {"2026-06-04", -12000000}}},
+        // Places the unit does not keep, and three digits after a point in a
+        // column whose point is the decimal one: never booked, never a thousandfold.
+        {"ImportDollarsTooPreciseOrThreeDigitTails",
+         "statement.csv",
+         "en_US",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n06/01/2026,Cafe,-4.50\n06/02/2026,Rounding,0.125\n"
+         "06/03/2026,Printer,-12.345\n06/04/2026,Deposit,\"1,234.56\"\n",
+         {{"2026-06-01", -450}, {"2026-06-04", 123456}}},
+        {"ImportAGermanCSVWithACommaAndThreeDigits",
+         "umsaetze.csv",
+         "de_DE",
+         {"USD"},
+         "Date,Description,Amount\n01.06.2026,Kaffee,\"-4,50\"\n02.06.2026,Drucker,\"12,345\"\n",
+         {{"2026-06-01", -450}}},
         {"ImportAYenQIF",
          "statement.qif",
          "ja_JP",
          {"JPY"},
          "!Type:Bank\nD06/01/2026\nT-1,200\nPGrocer\n^\nD06/02/2026\nT45,000\nPClient\n^\n",
          {{"2026-06-01", -1200}, {"2026-06-02", 45000}}},
+        {"ImportYenTooPrecise",
+         "statement.qif",
+         "ja_JP",
+         {"JPY"},
+         "!Type:Bank\nD06/01/2026\nT-1.234\nPGrocer\n^\nD06/02/2026\nT-12\nPKiosk\n^\n",
+         {{"2026-06-02", -12}}},
+        {"ImportDollarSignsIntoARealAccount",
+         "statement.csv",
+         "en_US",
+         {"USD"},
+         "Date,Description,Amount\n06/01/2026,Cafe,-$12.50\n06/02/2026,Padaria,-12.50\n",
+         {{"2026-06-02", -1250}},
+         false,
+         {},
+         "BRL"},
         {"ImportTwoIdenticalSplitPurchasesWithOneStored",
          "statement.qif",
          "en_US",
@@ -838,13 +875,15 @@ const QList<BankFile> &bankFiles()
          "en_US",
          {"USD"},
          twoStatements(),
-         {{"2026-06-02", -1234}, {"2026-06-03", 150000}, {"2026-06-04", -9999}}},
+         {{"2026-06-02", -1234}, {"2026-06-03", 150000}, {"2026-06-04", -9999}},
+         false,
+         {2, 1}},
     };
     return files;
 }
 
 // What a transaction read from a file moves on the bank account.
-qint64 bankAmount(const TWTransaction &t)
+qint64 bankAmount(const TWTransaction &t, qint32 kBank)
 {
     if (t.hasSplit()) {
         qint64 sum = 0;
@@ -889,6 +928,14 @@ void importBankFile(BusinessRun &run, const BankFile &file)
         run.outcome.touched.insert(twin->identifier());
         run.result(b.addTransaction(twin, true, true, true, true));
     }
+    qint32 into = kBank;
+    if (file.intoUnit) {
+        const TWAccountPtr account = TWAccount::accountWithIdentifier(
+            b.nextAccountIdentifier(), QStringLiteral("Conta corrente"), 0, 0, TWAccountTypeBank,
+            QString(), QImage(), b.unitWithCode(QLatin1String(file.intoUnit)), QString());
+        run.result(b.addAccount(account, true));
+        into = account->identifier();
+    }
     const QString path = run.dir.filePath(QString::fromLatin1(file.fileName));
     {
         QFile out(path);
@@ -906,7 +953,7 @@ void importBankFile(BusinessRun &run, const BankFile &file)
         QObject::connect(&sheet, &TWImportTransactionsController::errorPresented,
                          [&errors](const TWError &error) { errors.append(error); });
         sheet.setBusiness(&b);
-        sheet.setDefaultAccount(b.accountWithIdentifier(kBank));
+        sheet.setDefaultAccount(b.accountWithIdentifier(into));
         sheet.reset();
         sheet.importURL(QUrl::fromLocalFile(path));
         sheet.doParse(1);
@@ -921,16 +968,46 @@ void importBankFile(BusinessRun &run, const BankFile &file)
         const TWTransactionList ticked =
             selection->importTransactionsController()->importSelectedTransactions();
         QStringList offered;
-        for (const TWTransactionPtr &t : ticked)
-            offered.append(QStringLiteral("%1 %2")
-                               .arg(t->date().date().toString(Qt::ISODate))
-                               .arg(bankAmount(*t)));
+        QStringList intoTheAccount;
+        for (const TWTransactionPtr &t : ticked) {
+            const QString row = QStringLiteral("%1 %2")
+                                    .arg(t->date().date().toString(Qt::ISODate))
+                                    .arg(bankAmount(*t, into));
+            offered.append(row);
+            if (t->account1Identifier() == into || t->account2Identifier() == into || t->hasSplit())
+                intoTheAccount.append(row);
+        }
         QStringList meant;
         for (const auto &[day, amount] : file.meant)
             meant.append(QStringLiteral("%1 %2").arg(QLatin1String(day)).arg(amount));
         offered.sort();
         meant.sort();
-        if (offered != meant)
+        if (!file.statements.isEmpty()) {
+            // Each row at most once; into the chosen account one statement's rows alone.
+            QList<QStringList> statements;
+            qsizetype next = 0;
+            for (const int count : file.statements) {
+                QStringList rows;
+                for (int i = 0; i < count; ++i, ++next)
+                    rows.append(QStringLiteral("%1 %2")
+                                    .arg(QLatin1String(file.meant[next].first))
+                                    .arg(file.meant[next].second));
+                statements.append(rows);
+            }
+            int mixed = 0;
+            for (const QStringList &rows : std::as_const(statements))
+                mixed += std::any_of(rows.cbegin(), rows.cend(), [&](const QString &row) {
+                    return intoTheAccount.contains(row);
+                });
+            const QSet<QString> once(offered.cbegin(), offered.cend());
+            if (mixed > 1 || once.size() != offered.size())
+                run.fail(QStringLiteral("of %1 rows read it offers [%2] into the chosen account, "
+                                        "[%3] in all, from statements [%4]")
+                             .arg(selection->transactions().size())
+                             .arg(intoTheAccount.join(QStringLiteral(", ")),
+                                  offered.join(QStringLiteral(", ")),
+                                  meant.join(QStringLiteral(", "))));
+        } else if (offered != meant)
             run.fail(
                 QStringLiteral("of %1 rows read it offers [%2] where the bank meant [%3]")
                     .arg(selection->transactions().size())
@@ -1374,6 +1451,26 @@ QList<Operation> windowAndStoreOperations()
          [](BusinessRun &run) { exportAndImport(run, TWExportFileTypeQIF, true); }, false},
         {"ExportEveryAccountAsOFXAndImport",
          [](BusinessRun &run) { exportAndImport(run, TWExportFileTypeOFX, true); }, false},
+        {"ExportEveryAccountAsOneOFXAndImport",
+         [](BusinessRun &run) { readBack(run, TWExportFileTypeOFX, run.b().accounts()); }, false},
+        {"ExportTheMileageAccountAsCSVAndImport",
+         [](BusinessRun &run) {
+             const TWAccountPtr car = firstOf(run.b().accounts(), [](const TWAccountPtr &a) {
+                 return a->name() == QStringLiteral("Car log");
+             });
+             if ((run.applies = bool(car)))
+                 readBack(run, TWExportFileTypeCSV, {car});
+         },
+         false, Shapes},
+        {"ExportTheMileageAccountAsQIFAndImport",
+         [](BusinessRun &run) {
+             const TWAccountPtr car = firstOf(run.b().accounts(), [](const TWAccountPtr &a) {
+                 return a->name() == QStringLiteral("Car log");
+             });
+             if ((run.applies = bool(car)))
+                 readBack(run, TWExportFileTypeQIF, {car});
+         },
+         false, Shapes},
         {"CloseAYear",
          [](BusinessRun &run) {
              run.outcome.periods = true;
