@@ -737,6 +737,8 @@ struct BankFile {
     QList<int> statements = {};
     // Read into a new bank account in this unit instead of the business's bank.
     const char *intoUnit = nullptr;
+    // Rows of the bank stored before the file is read, as `meant` gives them.
+    QList<std::pair<const char *, qint64>> stored = {};
 };
 
 QByteArray splitQif()
@@ -789,6 +791,17 @@ const QList<BankFile> &bankFiles()
           {"2026-06-02", -4550},
           {"2026-06-03", 1234500},
           {"2026-06-04", -200}}},
+        {"ImportARefundBesideAStoredEqualCharge",
+         "statement.csv",
+         "en_US",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n06/02/2026,Refund from Staples,45.50\n"
+         "06/02/2026,Staples,-45.50\n",
+         {{"2026-06-02", 4550}},
+         false,
+         {},
+         nullptr,
+         {{"2026-06-02", -4550}}},
         {"ImportAnAustralianBanksCSVWithDollarSigns",
          "statement.csv",
          "en_AU",
@@ -927,6 +940,19 @@ void importBankFile(BusinessRun &run, const BankFile &file)
         twin->setHasSplit(true);
         run.outcome.touched.insert(twin->identifier());
         run.result(b.addTransaction(twin, true, true, true, true));
+    }
+    for (const auto &[day, amount] : file.stored) {
+        TWTransactionPtr t = std::make_shared<TWTransaction>();
+        t->setIdentifier(b.nextTransactionIdentifier());
+        t->setDate(QDateTime(QDate::fromString(QLatin1String(day), Qt::ISODate), QTime(12, 0)));
+        t->setPayee(QStringLiteral("Staples"));
+        t->setUnit(b.homeUnit());
+        t->setTotal(amount);
+        t->setAccount1Identifier(kBank);
+        t->setAccount2Identifier(b.accountsOfType(TWAccountTypeExpense).first()->identifier());
+        twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+        run.outcome.touched.insert(t->identifier());
+        run.result(b.addTransaction(t, true, true, true, true));
     }
     qint32 into = kBank;
     if (file.intoUnit) {
