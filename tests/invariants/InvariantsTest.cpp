@@ -21,6 +21,7 @@
 #include "import/ui/TWImportTransactionsController.h"
 #include "import/ui/TWImportTransactionsSelectController.h"
 #include "invoicing/ui/TWInvoiceController.h"
+#include "invoicing/ui/TWInvoicesController.h"
 #include "ledger/TWEditTransactionsController.h"
 #include "ledger/TWTransactionsController.h"
 #include "model/TWAccountingPeriod.h"
@@ -472,6 +473,34 @@ void deleteBillInTheView(BusinessRun &run, const TWBillPtr &bill)
         alerts.messages.first() != TWLocalized("deleteBillTitle"))
         run.result(
             TWError(QStringLiteral("Tallyworth Merchant Error"), -1, alerts.messages.first()));
+}
+
+// The invoice list's Delete of an invoice: the list's own check first.
+void deleteInvoiceInTheList(BusinessRun &run, const TWInvoicePtr &invoice)
+{
+    TWBusiness &b = run.b();
+    AlertAnswers alerts;
+    TWInvoicesController list;
+    list.setBusinessController(&run.doc());
+    list.setBusiness(&b);
+    list.setMode(0);
+    list.setProjects({b.projectWithIdentifier(invoice->projectIdentifier())});
+    list.view()->resize(900, 600);
+    list.update();
+    const int row = list.invoiceRow(*invoice);
+    if (row < 0) {
+        run.fail(QStringLiteral("the invoice list does not show \"%1\"").arg(invoice->name()));
+        return;
+    }
+    list.selectRows({row});
+    list.deleteSelectedInvoice(false);
+    settle();
+    run.shown();
+    // The list's refusal is its notice, before any question.
+    if (!alerts.messages.isEmpty() && b.invoiceWithIdentifier(invoice->identifier()) &&
+        alerts.messages.first() != TWLocalized("deleteInvoiceTitle"))
+        run.result(
+            TWError(QStringLiteral("Tallyworth Invoice Error"), -1, alerts.messages.first()));
 }
 
 // Edit Several asked for one field: every other column, and the direction
@@ -1168,8 +1197,7 @@ QList<Operation> windowAndStoreOperations()
              const TWInvoicePtr invoice = invoiceNamed(run.b(), proofs(2));
              if ((run.applies = bool(invoice))) {
                  run.touchInvoice(invoice);
-                 windowDelete(run, run.b().invoiceContainsClosedTransactions(*invoice),
-                              [&] { return run.b().deleteInvoice(invoice, true); });
+                 deleteInvoiceInTheList(run, invoice);
              }
          }},
         {"DeleteBill",
@@ -1431,6 +1459,21 @@ QList<Operation> windowAndStoreOperations()
              deleteBillInTheView(run, bill);
          },
          true, Extras},
+        {"DeleteInvoiceOfAClosedYearInTheList",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = firstOf(b.invoices(), [&b](const TWInvoicePtr &each) {
+                 return closedDay(b, each->date()) &&
+                        b.projectWithIdentifier(each->projectIdentifier())->type() ==
+                            TWProjectTypeProject;
+             });
+             if (!(run.applies = bool(invoice)))
+                 return;
+             run.outcome.targetsClosed = true;
+             run.touchInvoice(invoice);
+             deleteInvoiceInTheList(run, invoice);
+         },
+         true, Extras},
         {"DeleteBillInTheMerchantsView",
          [](BusinessRun &run) {
              const TWBillPtr bill = billNamed(run.b(), QStringLiteral("Print run 4"));
@@ -1615,8 +1658,7 @@ QList<Operation> windowAndStoreOperations()
                  return;
              run.touchInvoice(invoice);
              run.result(b.moveRepeatPastItem(repeat->identifier(), invoice->date()));
-             windowDelete(run, b.invoiceContainsClosedTransactions(*invoice),
-                          [&] { return b.deleteInvoice(invoice, true); });
+             deleteInvoiceInTheList(run, invoice);
          }},
     };
     return list;
