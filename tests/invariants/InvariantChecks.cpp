@@ -388,6 +388,7 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
         if (!d.charged || !sameUnit)
             continue;
         qint64 storeOwe = 0, storeTotal = 0, storePayments = 0;
+        float storePaid = 0;
         QString printed;
         if (bill) {
             const TWBillPtr record = b.billWithIdentifier(d.identifier);
@@ -400,6 +401,7 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
             storeOwe = twOwe(*record, b);
             storeTotal = twTotal(*record, b);
             storePayments = storeTotal - storeOwe;
+            storePaid = twPercentPaid(*record, b);
         } else {
             const TWInvoicePtr record = b.invoiceWithIdentifier(d.identifier);
             if (!record) {
@@ -411,6 +413,7 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
             storeOwe = twOwe(*record, b);
             storeTotal = twTotal(*record, b);
             storePayments = twPayments(*record, b);
+            storePaid = twPercentPaid(*record, b);
             const TWSendInvoiceDataPtr data = twDefaultSendInvoiceData(b);
             twUpdateSendInvoiceData(*data, *record, b);
             if (data->payments() != payments)
@@ -419,6 +422,10 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
             else if (entry && charges == d.billed && d.billed - data->payments() != owe)
                 printed = QStringLiteral("printed Total Due %1").arg(d.billed - data->payments());
         }
+        // The share paid: what was paid of what it charges, early payments included.
+        if (printed.isEmpty() && charges > 0 && payments >= 0 && payments <= charges &&
+            std::abs(storePaid - float(double(payments) / double(charges))) > 0.005f)
+            printed = QStringLiteral("%1 paid").arg(double(storePaid));
         if (storeOwe != owe || storeTotal != charges || storePayments != payments ||
             !printed.isEmpty())
             found.append(
