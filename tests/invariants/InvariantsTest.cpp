@@ -1787,6 +1787,8 @@ TEST_P(Invariants, HoldAfterTheOperation)
     }
     TWDocumentPrompts::setPrompts(nullptr);
     TWAppRegistry::registry().reset();
+    if (!pending.isEmpty())
+        RecordProperty("pending", pending.join(u'\n').toStdString());
     if (applied == 0 && !pending.isEmpty())
         GTEST_SKIP() << pending.join(u'\n').toStdString();
     EXPECT_GT(applied, 0) << "no business holds what it works on";
