@@ -2,6 +2,7 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
+#include "model/TWField.h"
 #include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
 #include "store/TWTransactionEditing.h"
@@ -73,6 +74,7 @@ struct Sample {
     explicit Sample(TWBusiness &business) : b(business) {}
 
     TWBusiness &b;
+    std::function<void(std::uint32_t, qint32, qint32)> entryMade;
     std::mt19937 random{20260301};
     QDate first;
     QDate today = TWClock::today();
@@ -140,6 +142,13 @@ struct Sample {
             return;
         plan.push_back(
             {day, to, from, amount, payee, description, optional, std::move(stored), {}});
+    }
+
+    void entryStored(std::uint32_t type, qint32 document, const TWTransactionPtr &t)
+    {
+        lastEntry = t->identifier();
+        if (entryMade)
+            entryMade(type, document, t->identifier());
     }
 
     bool link(const TWTransactionPtr &t, std::uint32_t type, qint32 parent, qint32 child)
@@ -271,7 +280,11 @@ struct Sample {
                 // As the invoice list makes them: the receivable account is the
                 // payment's first account, so the payments register reads as the
                 // receivable's own.
-                add(issued, kReceivable, kSales, total, payee, what, false, linked);
+                add(issued, kReceivable, kSales, total, payee, what, false,
+                    [this, linked, invoiceId](const TWTransactionPtr &t) {
+                        entryStored(TWRelationshipTypeInvoicePayment, invoiceId, t);
+                        return linked(t);
+                    });
                 if (paid)
                     add(paidOn, kReceivable, kBank, -total, payee,
                         QStringLiteral("Payment of invoice %1").arg(invoice->number()), false,
@@ -333,7 +346,11 @@ struct Sample {
                 // (as the bill sheet makes them), so the bill's register reads as
                 // the payable's own.
                 add(billed, kPayable, expense, -amount, payee,
-                    QStringLiteral("Bill for %1").arg(name), false, linked);
+                    QStringLiteral("Bill for %1").arg(name), false,
+                    [this, linked, billId](const TWTransactionPtr &t) {
+                        entryStored(TWRelationshipTypeBillPayment, billId, t);
+                        return linked(t);
+                    });
                 if (paid)
                     add(paidOn, kPayable, kBank, amount, payee,
                         QStringLiteral("Payment of the %1 bill").arg(name), false, linked);
@@ -591,6 +608,7 @@ struct Sample {
             if (!charge || !link(charge, TWRelationshipTypeInvoicePayment, project->identifier(),
                                  invoice->identifier()))
                 return nullptr;
+            entryStored(TWRelationshipTypeInvoicePayment, invoice->identifier(), charge);
         }
         return invoice;
     }
@@ -615,10 +633,11 @@ struct Sample {
             return nullptr;
         const TWTransactionPtr charge =
             entry(day, kPayable, expense, -amount, extraMerchant->name(), what);
-        return charge && link(charge, TWRelationshipTypeBillPayment, extraMerchant->identifier(),
-                              bill->identifier())
-                   ? bill
-                   : nullptr;
+        if (!charge || !link(charge, TWRelationshipTypeBillPayment, extraMerchant->identifier(),
+                             bill->identifier()))
+            return nullptr;
+        entryStored(TWRelationshipTypeBillPayment, bill->identifier(), charge);
+        return bill;
     }
 
     bool payBill(const TWBillPtr &bill, const QDate &day, qint32 through, qint64 amount)
@@ -719,6 +738,14 @@ struct Sample {
             ++n;
         }
 
+        // Two identical receipts of a day, each for supplies and a lunch.
+        for (int i = 0; i < 2; ++i)
+            if (!splitEntry(
+                    inOpenYear(20),
+                    {{officeSupplies, 4599}, {account("mealsEntertainment"), 2350}, {kBank, -6949}},
+                    QStringLiteral("Costco"), QStringLiteral("Supplies and a working lunch")))
+                return false;
+
         // One payment split over two invoices, as the invoice list makes it.
         {
             const QDate day = inOpenYear(25);
@@ -793,6 +820,256 @@ struct Sample {
                        "updateTransaction");
     }
 
+    // A transaction of split lines in the home unit, stored at once.
+    TWTransactionPtr splitEntry(const QDate &day,
+                                const std::vector<std::pair<qint32, qint64>> &lines,
+                                const QString &payee, const QString &description)
+    {
+        TWTransactionPtr t = std::make_shared<TWTransaction>();
+        t->setIdentifier(b.nextTransactionIdentifier());
+        t->setDate(at(day));
+        t->setPayee(payee);
+        t->setDescription(description);
+        t->setUnit(b.homeUnit());
+        TWSplitList splits;
+        for (const auto &[account, amount] : lines)
+            splits.append(TWSplit::splitWithIdentifier(0, QString(), account, amount, 0, 0, 0, 0,
+                                                       b.homeUnit()));
+        for (const TWSplitPtr &split : splits)
+            twUpdateTotals(*split, TWTotalTypeTotal, TWTotalTypeAll, b);
+        t->setSplits(splits);
+        t->setHasSplit(true);
+        return failed(b.addTransaction(t, false, false, false, false), "addTransaction") ? nullptr
+                                                                                         : t;
+    }
+
+    // The entry stored last for a document.
+    qint32 lastEntry = 0;
+
+    bool linkBill(const TWTransactionPtr &t, const TWBillPtr &bill)
+    {
+        return t && link(t, TWRelationshipTypeBillPayment, extraMerchant->identifier(),
+                         bill->identifier());
+    }
+    bool linkInvoice(const TWTransactionPtr &t, const TWInvoicePtr &invoice)
+    {
+        return t && link(t, TWRelationshipTypeInvoicePayment, invoice->projectIdentifier(),
+                         invoice->identifier());
+    }
+    bool store(const TWTransactionPtr &t)
+    {
+        twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+        return !failed(b.updateTransaction(t, false, false, false, false), "updateTransaction");
+    }
+
+    bool addShapes()
+    {
+        const TWUnitPtr home = b.homeUnit();
+        const QDate open(today.year(), 1, 1);
+        const auto inOpenYear = [&](int days) { return std::min(open.addDays(days), today); };
+
+        // A third unit, a mileage account and its trip, custom fields.
+        const QString third =
+            home->code() == QStringLiteral("GBP") ? QStringLiteral("CHF") : QStringLiteral("GBP");
+        const TWAccountPtr sterling = newAccount(QStringLiteral("Sterling account"),
+                                                 TWAccountTypeBank, b.unitWithCode(third));
+        const TWUnitPtr km = b.unitWithCode(QStringLiteral("KM"));
+        const TWAccountPtr car = newAccount(QStringLiteral("Car log"), TWAccountTypeExpense, km);
+        const TWAccountPtr odometer =
+            newAccount(QStringLiteral("Odometer"), TWAccountTypeCurrentAsset, km);
+        if (!sterling || !km || !car || !odometer)
+            return false;
+        const TWFieldPtr reference = TWField::fieldWithName(
+            QStringLiteral("Reference"), TWFieldTypeText, false, false, b.nextFieldIdentifier());
+        if (failed(b.addField(reference, false), "addField"))
+            return false;
+        const TWFieldPtr levy = TWField::fieldWithName(QStringLiteral("Levy"), TWFieldTypeCurrency,
+                                                       false, false, b.nextFieldIdentifier());
+        if (failed(b.addField(levy, false), "addField"))
+            return false;
+        {
+            TWTransactionPtr t = std::make_shared<TWTransaction>();
+            t->setIdentifier(b.nextTransactionIdentifier());
+            t->setDate(at(inOpenYear(6)));
+            t->setPayee(QStringLiteral("Transfer"));
+            t->setDescription(QStringLiteral("To the sterling account"));
+            t->setUnit(b.unitWithCode(third));
+            t->setTotal(42050);
+            t->setAccount1Identifier(sterling->identifier());
+            t->setAccount2Identifier(kBank);
+            t->fieldValueWithField(*reference, true)->setText(QStringLiteral("TR-2231"));
+            t->fieldValueWithField(*levy, true)->setCurrency(125);
+            twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+            if (failed(b.addTransaction(t, false, false, false, false), "addTransaction"))
+                return false;
+            TWTransactionPtr trip = std::make_shared<TWTransaction>();
+            trip->setIdentifier(b.nextTransactionIdentifier());
+            trip->setDate(at(inOpenYear(8)));
+            trip->setPayee(QStringLiteral("Site visit"));
+            trip->setDescription(QStringLiteral("To the printer and back"));
+            trip->setUnit(km);
+            trip->setTotal(4200);
+            trip->setTotalStart(1204000);
+            trip->setTotalEnd(1208200);
+            trip->setAccount1Identifier(car->identifier());
+            trip->setAccount2Identifier(odometer->identifier());
+            trip->fieldValueWithField(*reference, true)->setText(QStringLiteral("Van"));
+            twUpdateTotals(*trip, TWTotalTypeTotal, TWTotalTypeAll, b);
+            if (failed(b.addTransaction(trip, false, false, false, false), "addTransaction"))
+                return false;
+        }
+
+        // Bills charged to a prepaid asset and a loan (both repeated each
+        // month), a payroll liability and the owner.
+        const TWAccountPtr prepaid =
+            newAccount(QStringLiteral("Prepaid insurance"), TWAccountTypeCurrentAsset, home);
+        const TWAccountPtr loan = newAccount(QStringLiteral("Van loan"), TWAccountTypeLoan, home);
+        const TWAccountPtr interest =
+            newAccount(QStringLiteral("Loan interest"), TWAccountTypeExpense, home);
+        const TWAccountPtr payroll =
+            newAccount(QStringLiteral("Payroll taxes owed"), TWAccountTypeCurrentLiability, home);
+        const TWAccountPtr deferred =
+            newAccount(QStringLiteral("Deferred revenue"), TWAccountTypeCurrentLiability, home);
+        const TWAccountPtr discounts =
+            newAccount(QStringLiteral("Discounts given"), TWAccountTypeIncome, home);
+        const TWAccountPtr lateFees =
+            newAccount(QStringLiteral("Late fees"), TWAccountTypeIncome, home);
+        if (!prepaid || !loan || !interest || !payroll || !deferred || !discounts || !lateFees)
+            return false;
+        const QDate source = today.addMonths(-3);
+        const qint32 prepaidRepeat = newRepeat(TWRepeatTypeBill);
+        const qint32 loanRepeat = newRepeat(TWRepeatTypeBill);
+        const TWBillPtr premium = newBill(source, 60000, prepaid->identifier(),
+                                          QStringLiteral("Insurance premium"), prepaidRepeat);
+        if (!prepaidRepeat || !loanRepeat || !premium ||
+            !payBill(premium, source.addDays(3), kBank, 60000))
+            return false;
+        {
+            auto bill =
+                TWBill::billWithDate(at(source), QStringLiteral("Van loan instalment"), true, false,
+                                     at(source.addDays(10)), loanRepeat, QString(),
+                                     extraMerchant->identifier(), b.nextBillIdentifier());
+            if (failed(b.addBill(bill, false), "addBill"))
+                return false;
+            const TWTransactionPtr charge = splitEntry(
+                source,
+                {{kPayable, -45000}, {loan->identifier(), 38000}, {interest->identifier(), 7000}},
+                extraMerchant->name(), QStringLiteral("Van loan instalment"));
+            if (!linkBill(charge, bill) || !payBill(bill, source.addDays(5), kBank, 45000))
+                return false;
+            entryStored(TWRelationshipTypeBillPayment, bill->identifier(), charge);
+        }
+        if (!newBill(inOpenYear(40), 31000, payroll->identifier(),
+                     QStringLiteral("Payroll taxes")) ||
+            !newBill(inOpenYear(42), 9900, kOwnersEquity, QStringLiteral("Paid by the owner")))
+            return false;
+
+        // An invoice billed in advance: its entry moved to deferred revenue.
+        {
+            const TWInvoicePtr invoice = flatInvoice(extraProject, inOpenYear(44), 120000,
+                                                     QStringLiteral("Annual retainer"));
+            const TWTransactionPtr charge =
+                invoice ? b.transactionWithIdentifier(lastEntry) : nullptr;
+            if (!charge)
+                return false;
+            charge->setAccount2Identifier(deferred->identifier());
+            if (!store(charge) || !payInvoice(invoice, inOpenYear(46), kBank, 60000))
+                return false;
+        }
+        // An entry cut by hand: a discount.
+        {
+            const TWInvoicePtr invoice = flatInvoice(extraProject, inOpenYear(47), 30000,
+                                                     QStringLiteral("Catalogue layout"));
+            const TWTransactionPtr charge =
+                invoice ? b.transactionWithIdentifier(lastEntry) : nullptr;
+            if (!charge)
+                return false;
+            charge->setTotal(27000);
+            if (!store(charge))
+                return false;
+        }
+        // A discount written off to income, and a supplier credit through an
+        // expense, whose documents' entries were deleted since.
+        {
+            const TWInvoicePtr invoice = flatInvoice(extraProject, inOpenYear(48), 40000,
+                                                     QStringLiteral("Exhibition poster"));
+            const TWTransactionPtr charge =
+                invoice ? b.transactionWithIdentifier(lastEntry) : nullptr;
+            if (!charge ||
+                !linkInvoice(entry(inOpenYear(50), kReceivable, discounts->identifier(), -4000,
+                                   extraClient->company(), QStringLiteral("Discount")),
+                             invoice) ||
+                !payInvoice(invoice, inOpenYear(51), kBank, 36000) ||
+                failed(b.deleteTransaction(charge, false, false, false), "deleteTransaction"))
+                return false;
+            const qint32 supplies = account("officeSupplies");
+            const TWBillPtr bill =
+                newBill(inOpenYear(48), 15000, supplies, QStringLiteral("Paper stock"));
+            const TWTransactionPtr billCharge =
+                bill ? b.transactionWithIdentifier(lastEntry) : nullptr;
+            if (!billCharge ||
+                !linkBill(entry(inOpenYear(50), kPayable, supplies, 2000, extraMerchant->name(),
+                                QStringLiteral("Supplier credit")),
+                          bill) ||
+                !payBill(bill, inOpenYear(52), kBank, 13000) ||
+                failed(b.deleteTransaction(billCharge, false, false, false), "deleteTransaction"))
+                return false;
+        }
+        // A late fee linked to an invoice paid late and in part.
+        {
+            const TWInvoicePtr invoice =
+                flatInvoice(extraProject, inOpenYear(53), 50000, QStringLiteral("Gallery opening"));
+            if (!invoice ||
+                !linkInvoice(entry(inOpenYear(90), kReceivable, lateFees->identifier(), 2500,
+                                   extraClient->company(), QStringLiteral("Late fee")),
+                             invoice) ||
+                !payInvoice(invoice, inOpenYear(95), kBank, 30000))
+                return false;
+        }
+        // An invoice in another unit, whose rate changed since.
+        {
+            const QString other = home->code() == QStringLiteral("EUR") ? QStringLiteral("USD")
+                                                                        : QStringLiteral("EUR");
+            const TWUnitPtr unit = b.unitWithCode(other);
+            auto project = TWProject::projectWithDate(
+                at(open), false, QStringLiteral("Berlin show"), TWProjectTypeProject, at(open), {},
+                9500, unit, 0.0, {}, extraClient->identifier(), b.nextProjectIdentifier());
+            if (!unit || failed(b.addProject(project, false), "addProject"))
+                return false;
+            const QDate day = inOpenYear(55);
+            auto task = TWTask::taskWithDate(at(day), true, QStringLiteral("Show graphics"),
+                                             TWTaskTypeFlat, 1.0, 1.0, 80000, 0.0, QString(),
+                                             project->identifier(), b.nextTaskIdentifier());
+            task->setInvoiceQuantity(1.0);
+            auto invoice = TWInvoice::invoiceWithDate(
+                at(day), QString::number(extraNumber++), QStringLiteral("Show graphics"), true,
+                false, at(day.addDays(30)), 0, QString(), project->identifier(),
+                b.nextInvoiceIdentifier());
+            if (failed(b.addTask(task, false), "addTask") ||
+                failed(b.addInvoice(invoice, false), "addInvoice") ||
+                failed(b.updateInvoiceItems(invoice, {task}, {}), "updateInvoiceItems"))
+                return false;
+            TWTransactionPtr t = std::make_shared<TWTransaction>();
+            t->setIdentifier(b.nextTransactionIdentifier());
+            t->setDate(at(day));
+            t->setPayee(extraClient->company());
+            t->setDescription(QStringLiteral("Show graphics"));
+            t->setUnit(unit);
+            t->setTotal(80000);
+            t->setAccount1Identifier(kReceivable);
+            t->setAccount2Identifier(kSales);
+            twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+            if (failed(b.addTransaction(t, false, false, false, false), "addTransaction") ||
+                !linkInvoice(t, invoice))
+                return false;
+            entryStored(TWRelationshipTypeInvoicePayment, invoice->identifier(), t);
+            unit->setRate(unit->rate() * 1.25);
+            if (failed(b.updateUnitRate(unit, false), "updateUnitRate"))
+                return false;
+        }
+        return true;
+    }
+
     // Closes the first year as the business information sheet does.
     bool closeFirstYear()
     {
@@ -860,6 +1137,7 @@ std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions
         return nullptr;
     TWBusiness &b = *business;
     Sample sample(b);
+    sample.entryMade = options.entryMade;
     const QDate today = TWClock::today();
     sample.first = QDate(today.year(), today.month(), 1).addMonths(-(kMonths - 1));
     if (!sample.findAccounts())
@@ -875,7 +1153,8 @@ std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions
             sample.planPurchases(transactions);
             sample.keepInCredit();
         }
-        ok = sample.store() && (!options.extras || sample.addExtras()) && sample.addPeriods() &&
+        ok = sample.store() && (!options.extras || sample.addExtras()) &&
+             (!options.shapes || sample.addShapes()) && sample.addPeriods() &&
              (!options.extras || sample.closeFirstYear());
     }
     if (failed(b.commitTransaction(), "commitTransaction") || !ok)

@@ -8,6 +8,7 @@
 
 #include "store/TWBusiness.h"
 
+#include <functional>
 #include <memory>
 
 // About `transactions` entries (at least the work, bills and draws of two
@@ -27,5 +28,18 @@ struct TWBenchSampleOptions {
     int transactions = 2000;
     QString homeCurrency = QStringLiteral("USD");
     bool extras = false;
+    // Besides the extras, what businesses book otherwise: a mileage account
+    // and its trip, custom fields with values, a third unit; bills charged to
+    // a prepaid asset, a loan (principal and interest), a payroll liability
+    // and the owner, the first two repeated; an invoice whose entry was moved
+    // to deferred revenue and one whose entry was cut by hand (a discount); a
+    // discount written off to income and a supplier credit through an expense
+    // whose documents' entries were deleted since; a late fee linked to an
+    // invoice; an invoice in another unit whose rate changed since.
+    bool shapes = false;
+    // Told of each invoice's and bill's own entry as it is stored: the
+    // relationship type of the document (invoice or bill payment), the
+    // document and the transaction.
+    std::function<void(std::uint32_t type, qint32 document, qint32 transaction)> entryMade;
 };
 std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions &options);

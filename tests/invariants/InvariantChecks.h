@@ -8,12 +8,43 @@
 
 #include <QDate>
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <utility>
+
+// An invoice or a bill as the suite reads it from the tables with its own SQL.
+struct TWOwnDocument {
+    std::uint32_t link = 0; // the relationship type of its transactions (invoice or bill payment)
+    qint32 identifier = 0;
+    QString name;
+    qint32 repeat = 0;
+    qint64 day = 0;       // its packed day
+    bool charged = false; // a bill, or an invoice of a project (an estimate books nothing)
+    QString unit;         // the unit it is billed in (the project's; the home unit for bills)
+    qint64 billed = 0;    // what its lines bill, in that unit (invoices)
+    // Each linked transaction's rows on receivable (payable) accounts: in the
+    // document's unit (valid only when `sameUnit`) and in the home unit,
+    // debit-positive.
+    struct Linked {
+        qint32 transaction = 0;
+        qint64 amount = 0;
+        qint64 home = 0;
+        bool sameUnit = true;
+        bool moneyRow = false; // the transaction also moves bank, cash or card money
+        qint32 state = 0;
+    };
+    QList<Linked> linked;
+};
+
+// A document's key: its link type and identifier.
+inline qint64 twDocumentKey(std::uint32_t link, qint32 identifier)
+{
+    return qint64(link) << 32 | quint32(identifier);
+}
 
 struct TWInvariantSnapshot {
     // Every transaction's day, unit, total, rows and payee, by identifier.
@@ -31,11 +62,31 @@ struct TWInvariantSnapshot {
     QList<std::pair<QDate, QDate>> closed;
     // Every row of every table.
     QString tables;
+    // The invoices and bills, by key, and each one's own entry (the
+    // transaction its save or its schedule made) where it has one.
+    QMap<qint64, TWOwnDocument> documents;
+    QHash<qint64, qint32> entries;
+    // Each transaction's rows of the books: its row, its splits and its
+    // payment links, as stored; and its row's columns by name.
+    QHash<qint32, QString> book;
+    QHash<qint32, QHash<QString, QString>> columns;
+    QHash<qint32, QHash<qint32, QString>> splitTotals; // transaction -> split account -> totals
+    // Debit-positive sums of the stored rows of receivable and payable accounts, home unit.
+    qint64 receivable = 0;
+    qint64 payable = 0;
+    QString periodNames; // every closed period's name and days, for refusals
+    QDate activeStart;   // the first day of the year under way
 
     bool isClosed(const QDate &day) const;
 };
 
 TWInvariantSnapshot twInvariantSnapshot(TWBusiness &business);
+// Finds each document's entry: the one known before (`known`, from the
+// generator or the snapshot before) while it stands; else, for a document
+// that had none, the first of its transactions new since `before`; a
+// document nobody knew (an occurrence a schedule made) takes its first.
+void twResolveEntries(TWInvariantSnapshot &now, const TWInvariantSnapshot *before,
+                      const QHash<qint64, qint32> &known, const QSet<qint64> &knownDocuments);
 // Every table's rows in a stable order, one line each.
 QString twTableDump(TWBusiness &business);
 // Lines of `before` missing from `after` and new in `after`, the first few.
@@ -53,11 +104,20 @@ struct TWOperationOutcome {
     // What the operation found itself: a row read back as new, a table
     // changed by a save.
     QStringList faults;
+    // It changes nothing a user can see: no row of any table may change.
+    bool unchanged = false;
+    // What the operation asked for, checked on what it did (empty: holds).
+    std::function<QString(const TWInvariantSnapshot &before, const TWInvariantSnapshot &now)> asked;
 };
 
 struct TWInvariant {
     const char *name;
-    // The first record that breaks the rule; empty when it holds.
+    // It holds of the business itself, whatever the operation did: one
+    // broken alike before the operation is the business's own (the opening
+    // reports it).
+    bool ofTheBusiness;
+    // The first record that breaks the rule; empty when it holds. A rule of
+    // the business answers every record that breaks it, one a line.
     std::function<QString(TWBusiness &after, const TWInvariantSnapshot &before,
                           const TWInvariantSnapshot &now, const TWOperationOutcome &outcome)>
         check;

@@ -10,13 +10,18 @@
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 
+#include "TWAppTestSupport.h"
+
 #include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 #include "app/TWControls.h"
 #include "export/core/TWExportWriter.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "import/ui/TWImportTransactionsController.h"
 #include "import/ui/TWImportTransactionsSelectController.h"
+#include "invoicing/ui/TWInvoiceController.h"
+#include "invoicing/ui/TWInvoicesController.h"
 #include "ledger/TWEditTransactionsController.h"
 #include "ledger/TWTransactionsController.h"
 #include "model/TWAccountingPeriod.h"
@@ -26,6 +31,13 @@
 #include "model/TWRepeat.h"
 #include "store/TWTransactionEditing.h"
 #include "store/TWWorkTotals.h"
+#include "work/TWBillController.h"
+#include "work/TWExpenseController.h"
+#include "work/TWMerchantController.h"
+#include "work/TWTaskController.h"
+#include "work/TWTasksController.h"
+#include "work/TWWork.h"
+#include "work/TWWorkTable.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -45,30 +57,76 @@ namespace
 constexpr qint32 kBank = 100;
 constexpr qint32 kReceivable = 105;
 
-// The businesses: the sample with all a business gathers in three home units
-// of 2, 0 and 3 places, and the sample's own shape at its README size.
+// What a business holds, which an operation may need.
+enum Holds : unsigned {
+    Plain = 0,
+    Extras = 1, // a closed year, other accounts, repeats, credit note, split payment
+    Shapes = 2, // what businesses book otherwise (TWBenchSampleOptions::shapes)
+};
+
+// The businesses: the sample with all a business gathers in home units of 2,
+// 0 and 3 places (and one whose "$" is not the US dollar), and the sample's
+// own shape at its README size.
 struct Variant {
     const char *name;
     const char *home;
     int transactions;
-    bool extras;
+    unsigned holds;
 };
 const Variant kVariants[] = {
-    {"sample in dollars", "USD", 400, true},
-    {"sample in yen", "JPY", 250, true},
-    {"sample in dinars", "KWD", 250, true},
-    {"sample of 2,000", "USD", 2000, false},
+    {"sample in dollars", "USD", 400, Extras},
+    {"sample in Australian dollars", "AUD", 300, Extras | Shapes},
+    {"sample in yen", "JPY", 250, Extras | Shapes},
+    {"sample in dinars", "KWD", 250, Extras | Shapes},
+    {"sample of 2,000", "USD", 2000, Plain},
 };
+
+// Rows known to fail until their mend is merged: "<operation>/<business>"
+// and why. Each is skipped with its reason. Keep it empty on the main line.
+const QHash<QString, QString> &pendingRows()
+{
+    static const QHash<QString, QString> rows = {};
+    return rows;
+}
+
+// The document's questions and errors, answered and recorded.
+TWTestPrompts &prompts()
+{
+    static TWTestPrompts shared;
+    return shared;
+}
 
 // One business put through one operation.
 struct BusinessRun {
     TWTestTempDir dir;
     QString package;
     std::unique_ptr<TWBusiness> business;
+    // The windows' operations run in a document holding the business.
+    std::unique_ptr<TWBusinessController> document;
     TWOperationOutcome outcome;
     bool applies = true; // the business holds what the operation works on
+    // Each document's entry as the generator made it, and the documents it made.
+    QHash<qint64, qint32> entries;
+    QSet<qint64> documents;
 
-    TWBusiness &b() { return *business; }
+    TWBusiness &b() { return document ? *document->business() : *business; }
+    // The business, now in a document (for the windows).
+    TWBusinessController &doc()
+    {
+        if (!document) {
+            document = std::make_unique<TWBusinessController>();
+            document->setBusiness(std::move(business));
+            document->setDisplayName(QStringLiteral("Business"));
+        }
+        return *document;
+    }
+    // The first error the document showed, as the operation's result.
+    void shown()
+    {
+        if (!prompts().errors.isEmpty())
+            result(prompts().errors.first());
+        prompts().errors.clear();
+    }
 
     std::unique_ptr<TWBusiness> open(const QString &path)
     {
@@ -253,6 +311,276 @@ QSet<qint32> identifiers(TWBusiness &b)
     return set;
 }
 
+// ---- The windows' own paths ----
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// Alerts answered with the first button, their messages recorded.
+struct AlertAnswers {
+    QStringList messages;
+    AlertAnswers()
+    {
+        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+            messages.append(alert.message);
+            if (completion)
+                completion(1000);
+        });
+    }
+    ~AlertAnswers() { twSetAlertPresenter({}); }
+};
+
+// The bill sheet's Save, with `type` filling its fields; true when it saved.
+bool saveBillSheet(BusinessRun &run, const TWBillPtr &bill, TWEditorMode mode,
+                   const std::function<void(TWBillController &)> &type = {})
+{
+    AlertAnswers alerts;
+    TWBillController sheet;
+    sheet.setBusinessController(&run.doc());
+    sheet.setBusiness(&run.b());
+    sheet.setMode(mode);
+    sheet.setBill(bill);
+    sheet.update();
+    if (type)
+        type(sheet);
+    sheet.saveButton()->click();
+    settle();
+    run.shown();
+    if (!sheet.saved() && !run.outcome.result)
+        run.fail(QStringLiteral("the bill sheet did not save \"%1\": %2")
+                     .arg(bill->name(), alerts.messages.join(u' ')));
+    return sheet.saved();
+}
+
+// The invoice editor's Save of a stored invoice.
+bool saveInvoiceEditor(BusinessRun &run, const TWInvoicePtr &invoice)
+{
+    AlertAnswers alerts;
+    TWInvoiceController editor;
+    QList<TWError> errors;
+    QObject::connect(&editor, &TWInvoiceController::errorPresented,
+                     [&errors](const TWError &error) { errors.append(error); });
+    editor.setInvoice(invoice);
+    editor.setMode(TWEditorMode::Existing);
+    editor.setBusinessController(&run.doc());
+    editor.setBusiness(&run.b());
+    editor.update();
+    editor.saveButton()->click();
+    settle();
+    if (!errors.isEmpty())
+        run.result(errors.first());
+    run.shown();
+    if (!editor.saved() && !run.outcome.result)
+        run.fail(QStringLiteral("the invoice editor did not save \"%1\": %2")
+                     .arg(invoice->name(), alerts.messages.join(u' ')));
+    return editor.saved();
+}
+
+// The task sheet's Save of a stored task, `rate` typed when given.
+void saveTaskSheet(BusinessRun &run, const TWTaskPtr &task, const QString &rate = {})
+{
+    AlertAnswers alerts;
+    TWTaskController sheet;
+    sheet.setBusinessController(&run.doc());
+    sheet.setBusiness(&run.b());
+    sheet.setMode(TWEditorMode::Existing);
+    sheet.setTask(task);
+    sheet.update();
+    if (!rate.isEmpty())
+        sheet.rateField()->setText(rate);
+    sheet.saveButton()->click();
+    settle();
+    run.shown();
+    if (!sheet.saved() && !run.outcome.result)
+        run.fail(QStringLiteral("the task sheet did not save \"%1\": %2")
+                     .arg(task->name(), alerts.messages.join(u' ')));
+}
+
+void saveExpenseSheet(BusinessRun &run, const TWExpensePtr &expense)
+{
+    AlertAnswers alerts;
+    TWExpenseController sheet;
+    sheet.setBusinessController(&run.doc());
+    sheet.setBusiness(&run.b());
+    sheet.setMode(TWEditorMode::Existing);
+    sheet.setExpense(expense);
+    sheet.update();
+    sheet.saveButton()->click();
+    settle();
+    run.shown();
+    if (!sheet.saved() && !run.outcome.result)
+        run.fail(QStringLiteral("the expense sheet did not save \"%1\": %2")
+                     .arg(expense->name(), alerts.messages.join(u' ')));
+}
+
+// The tasks list's Completed box, clicked on the task's row.
+void clickCompleted(BusinessRun &run, const TWTaskPtr &task)
+{
+    TWBusiness &b = run.b();
+    TWTasksController list;
+    list.setBusinessController(&run.doc());
+    list.setBusiness(&b);
+    list.setProjects(TWProjectList{b.projectWithIdentifier(task->projectIdentifier())});
+    list.view()->resize(900, 600);
+    list.update();
+    int row = -1;
+    for (int i = 0; i < list.tasks().size(); ++i)
+        if (list.tasks()[i]->identifier() == task->identifier())
+            row = i;
+    if (row < 0) {
+        run.fail(QStringLiteral("the tasks list does not show \"%1\"").arg(task->name()));
+        return;
+    }
+    TWWorkTableModel *model = list.tasksTable()->model();
+    const QModelIndex box =
+        model->index(row, list.tasksTable()->fieldColumn(TWTaskColumnCompleted));
+    const bool was = task->completed();
+    model->setData(box, was ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    settle();
+    run.shown();
+    const TWTaskPtr stored = b.taskWithIdentifier(task->identifier());
+    if (!run.outcome.result && (!stored || stored->completed() == was))
+        run.fail(QStringLiteral("the Completed box of \"%1\" stored nothing").arg(task->name()));
+}
+
+// The merchants view's Delete of a bill: the view's own check first.
+void deleteBillInTheView(BusinessRun &run, const TWBillPtr &bill)
+{
+    TWBusiness &b = run.b();
+    AlertAnswers alerts;
+    TWMerchantController view(nullptr, TWMerchantController::ModeMerchants);
+    view.setBusinessController(&run.doc());
+    view.setBusiness(&b);
+    view.view()->resize(1000, 600);
+    view.setMerchants({b.merchantWithIdentifier(bill->merchantIdentifier())});
+    const int row = view.billRow(*bill);
+    if (row < 0) {
+        run.fail(QStringLiteral("the merchants view does not list \"%1\"").arg(bill->name()));
+        return;
+    }
+    const QModelIndex index = view.table()->model()->index(row, 0);
+    view.table()->table()->selectionModel()->select(QItemSelection(index, index),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+    view.deleteSelectedBill(false);
+    settle();
+    run.shown();
+    // The view's refusal is its notice, before any question.
+    if (!alerts.messages.isEmpty() && b.billWithIdentifier(bill->identifier()) &&
+        alerts.messages.first() != TWLocalized("deleteBillTitle"))
+        run.result(
+            TWError(QStringLiteral("Tallyworth Merchant Error"), -1, alerts.messages.first()));
+}
+
+// The invoice list's Delete of an invoice: the list's own check first.
+void deleteInvoiceInTheList(BusinessRun &run, const TWInvoicePtr &invoice)
+{
+    TWBusiness &b = run.b();
+    AlertAnswers alerts;
+    TWInvoicesController list;
+    list.setBusinessController(&run.doc());
+    list.setBusiness(&b);
+    list.setMode(0);
+    list.setProjects({b.projectWithIdentifier(invoice->projectIdentifier())});
+    list.view()->resize(900, 600);
+    list.update();
+    const int row = list.invoiceRow(*invoice);
+    if (row < 0) {
+        run.fail(QStringLiteral("the invoice list does not show \"%1\"").arg(invoice->name()));
+        return;
+    }
+    list.selectRows({row});
+    list.deleteSelectedInvoice(false);
+    settle();
+    run.shown();
+    // The list's refusal is its notice, before any question.
+    if (!alerts.messages.isEmpty() && b.invoiceWithIdentifier(invoice->identifier()) &&
+        alerts.messages.first() != TWLocalized("deleteInvoiceTitle"))
+        run.result(
+            TWError(QStringLiteral("Tallyworth Invoice Error"), -1, alerts.messages.first()));
+}
+
+// Edit Several asked for one field: every other column, and the direction
+// of the bank's side, is as it was.
+std::function<QString(const TWInvariantSnapshot &, const TWInvariantSnapshot &)>
+editedOnly(const QList<qint32> &edited, qint32 field)
+{
+    QStringList allowed = {QStringLiteral("dateModified")};
+    switch (field) {
+    case -2:
+        allowed << QStringLiteral("cleared");
+        break;
+    case -3:
+        allowed << QStringLiteral("date") << QStringLiteral("state");
+        break;
+    case -5:
+        allowed << QStringLiteral("payee");
+        break;
+    case -6:
+        allowed << QStringLiteral("description");
+        break;
+    case -12:
+        allowed << QStringLiteral("total") << QStringLiteral("totalAccount1")
+                << QStringLiteral("totalAccount2") << QStringLiteral("totalBusiness");
+        break;
+    default:
+        // A split transaction may be made whole first (the sheet asks).
+        allowed << QStringLiteral("account1Identifier") << QStringLiteral("account2Identifier")
+                << QStringLiteral("totalAccount1") << QStringLiteral("totalAccount2")
+                << QStringLiteral("total") << QStringLiteral("totalBusiness")
+                << QStringLiteral("split");
+    }
+    return [edited, field, allowed](const TWInvariantSnapshot &before,
+                                    const TWInvariantSnapshot &now) -> QString {
+        const auto bankSide = [](const TWInvariantSnapshot &s, qint32 id) -> qint64 {
+            const QHash<QString, QString> c = s.columns.value(id);
+            if (c.value(QStringLiteral("split")).toInt() != 0) {
+                qint64 sum = 0;
+                for (const QString &part :
+                     s.splitTotals.value(id).value(kBank).split(u' ', Qt::SkipEmptyParts))
+                    sum += part.toLongLong();
+                return sum;
+            }
+            qint64 sum = 0;
+            if (c.value(QStringLiteral("account1Identifier")).toInt() == kBank)
+                sum += c.value(QStringLiteral("totalAccount1")).toLongLong();
+            if (c.value(QStringLiteral("account2Identifier")).toInt() == kBank)
+                sum -= c.value(QStringLiteral("totalAccount2")).toLongLong();
+            return sum;
+        };
+        for (const qint32 id : edited) {
+            const QHash<QString, QString> was = before.columns.value(id);
+            const QHash<QString, QString> is = now.columns.value(id);
+            if (is.isEmpty())
+                return QStringLiteral("transaction %1 is gone").arg(id);
+            for (auto it = was.cbegin(); it != was.cend(); ++it)
+                if (!allowed.contains(it.key()) && is.value(it.key()) != it.value())
+                    return QStringLiteral("transaction %1 (%2): its %3 was %4, is %5")
+                        .arg(id)
+                        .arg(before.transactions.value(id), it.key(), it.value(),
+                             is.value(it.key()));
+            const qint64 a = bankSide(before, id);
+            const qint64 c = bankSide(now, id);
+            if ((a < 0 && c > 0) || (a > 0 && c < 0))
+                return QStringLiteral("transaction %1 (%2) turned round: the bank's side was %3, "
+                                      "is %4")
+                    .arg(id)
+                    .arg(before.transactions.value(id))
+                    .arg(a)
+                    .arg(c);
+            if (field != -12 && field != -7 && field != -8 &&
+                before.splitTotals.value(id) != now.splitTotals.value(id))
+                return QStringLiteral("transaction %1 (%2): its split lines changed")
+                    .arg(id)
+                    .arg(before.transactions.value(id));
+        }
+        return {};
+    };
+}
+
 // ---- Operations ----
 
 void saveAndCompare(BusinessRun &run, TWSaveOperation operation)
@@ -290,6 +618,7 @@ void saveAndCompare(BusinessRun &run, TWSaveOperation operation)
             break;
         }
     }
+    run.document.reset();
     run.business = std::move(reopened);
 }
 
@@ -303,10 +632,13 @@ void editSeveral(BusinessRun &run, qint32 field)
         return;
     }
     TWTransactionList rows;
+    QList<qint32> edited;
     for (const TWTransactionPtr &t : selected) {
         run.outcome.touched.insert(t->identifier());
+        edited.append(t->identifier());
         rows.append(t->transactionForActiveAccount(kBank, 0));
     }
+    run.outcome.asked = editedOnly(edited, field);
     twSetAlertPresenter([](const TWAlert &, TWAlertCompletion completion) {
         if (completion)
             completion(1000);
@@ -415,12 +747,343 @@ void readBack(BusinessRun &run, std::uint32_t fileType, const TWAccountList &acc
     touchNew(run, before);
 }
 
+// ---- Files as banks write them ----
+
+// A file a bank wrote, the locale the sheet reads it in, the home units of
+// the businesses it is read into, and what the bank meant: each row's day and
+// amount on the bank account in the unit's minor units.
+struct BankFile {
+    const char *operation;
+    const char *fileName;
+    const char *locale;
+    QStringList homes = {};
+    QByteArray text;
+    QList<std::pair<const char *, qint64>> meant;
+    // A split purchase stored before the file is read (the QIF's twin).
+    bool storesTwin = false;
+    // The file's statements, each a run of rows of `meant` by their count:
+    // the rows read into the chosen account come from one statement alone.
+    QList<int> statements = {};
+    // Read into a new bank account in this unit instead of the business's bank.
+    const char *intoUnit = nullptr;
+    // Rows of the bank stored before the file is read, as `meant` gives them.
+    QList<std::pair<const char *, qint64>> stored = {};
+};
+
+QByteArray splitQif()
+{
+    const QByteArray one = "D06/05/2026\nT-69.49\nPCostco\nS" +
+                           TWLocalized("officeSupplies").toUtf8() + "\n$-45.99\nS" +
+                           TWLocalized("mealsEntertainment").toUtf8() + "\n$-23.50\n^\n";
+    return "!Type:Bank\n" + one + one;
+}
+
+QByteArray twoStatements()
+{
+    const auto statement = [](const char *account, const char *rows) {
+        return QByteArray("<STMTTRNRS><TRNUID>1</TRNUID><STATUS><CODE>0</CODE><SEVERITY>INFO"
+                          "</SEVERITY></STATUS><STMTRS><CURDEF>USD</CURDEF><BANKACCTFROM>"
+                          "<BANKID>121000248</BANKID><ACCTID>") +
+               account +
+               "</ACCTID><ACCTTYPE>CHECKING</ACCTTYPE></BANKACCTFROM><BANKTRANLIST>"
+               "<DTSTART>20260601</DTSTART><DTEND>20260610</DTEND>" +
+               rows + "</BANKTRANLIST></STMTRS></STMTTRNRS>\n";
+    };
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<?OFX OFXHEADER=\"200\" "
+                      "VERSION=\"211\" SECURITY=\"NONE\" OLDFILEUID=\"NONE\" "
+                      "NEWFILEUID=\"NONE\"?>\n<OFX><SIGNONMSGSRSV1><SONRS><STATUS><CODE>0</CODE>"
+                      "<SEVERITY>INFO</SEVERITY></STATUS><DTSERVER>20260610120000</DTSERVER>"
+                      "<LANGUAGE>ENG</LANGUAGE></SONRS></SIGNONMSGSRSV1><BANKMSGSRSV1>\n") +
+           statement("111222333",
+                     "<STMTTRN><TRNTYPE>DEBIT</TRNTYPE><DTPOSTED>20260602</DTPOSTED>"
+                     "<TRNAMT>-12.34</TRNAMT><FITID>A1</FITID><NAME>Cafe</NAME></STMTTRN>"
+                     "<STMTTRN><TRNTYPE>CREDIT</TRNTYPE><DTPOSTED>20260603</DTPOSTED>"
+                     "<TRNAMT>1500.00</TRNAMT><FITID>A2</FITID><NAME>Client</NAME></STMTTRN>") +
+           statement("444555666",
+                     "<STMTTRN><TRNTYPE>DEBIT</TRNTYPE><DTPOSTED>20260604</DTPOSTED>"
+                     "<TRNAMT>-99.99</TRNAMT><FITID>B1</FITID><NAME>Printer</NAME></STMTTRN>") +
+           "</BANKMSGSRSV1></OFX>\n";
+}
+
+const QList<BankFile> &bankFiles()
+{
+    static const QList<BankFile> files = {
+        {"ImportAUSBanksCSV",
+         "statement.csv",
+         "en_US",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n06/01/2026,Grocer,\"-1,234.56\"\n"
+         "06/02/2026,Refund from Staples,45.50\n06/02/2026,Staples,-45.50\n"
+         "06/03/2026,Deposit,\"12,345.00\"\n06/04/2026,Fee,-2\n",
+         {{"2026-06-01", -123456},
+          {"2026-06-02", 4550},
+          {"2026-06-02", -4550},
+          {"2026-06-03", 1234500},
+          {"2026-06-04", -200}}},
+        {"ImportARefundBesideAStoredEqualCharge",
+         "statement.csv",
+         "en_US",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n06/02/2026,Refund from Staples,45.50\n"
+         "06/02/2026,Staples,-45.50\n",
+         {{"2026-06-02", 4550}},
+         false,
+         {},
+         nullptr,
+         {{"2026-06-02", -4550}}},
+        {"ImportAnAustralianBanksCSVWithDollarSigns",
+         "statement.csv",
+         "en_AU",
+         {"AUD"},
+         "Date,Description,Amount\n01/06/2026,Woolworths,\"-$1,234.56\"\n"
+         "02/06/2026,Refund,$45.50\n02/06/2026,Officeworks,-$45.50\n",
+         {{"2026-06-01", -123456}, {"2026-06-02", 4550}, {"2026-06-02", -4550}}},
+        {"ImportAGermanBanksCSV",
+         "umsaetze.csv",
+         "de_DE",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n01.06.2026,Lebensmittel,\"-1.234,56\"\n"
+         "02.06.2026,Erstattung,\"45,50\"\n02.06.2026,B\xc3\xbc"
+         "robedarf,\"-45,50\"\n"
+         "03.06.2026,Gutschrift,\"12.345,00\"\n",
+         {{"2026-06-01", -123456},
+          {"2026-06-02", 4550},
+          {"2026-06-02", -4550},
+          {"2026-06-03", 1234500}}},
+        {"ImportABritishBanksCSV",
+         "statement.csv",
+         "en_GB",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n01/06/2026,Tesco,-1234.56\n10/06/2026,Refund,45.50\n"
+         "10/06/2026,Argos,-45.50\n",
+         {{"2026-06-01", -123456}, {"2026-06-10", 4550}, {"2026-06-10", -4550}}},
+        {"ImportDinarsWithThreeDigitTails",
+         "statement.csv",
+         "en_US",
+         {"KWD"},
+         "Date,Description,Amount\n06/01/2026,Grocer,-12.345\n06/02/2026,Refund,1.250\n"
+         "06/02/2026,Charge,-1.250\n06/03/2026,Deposit,\"1,234.500\"\n"
+         "06/04/2026,Rent,\"-12,000\"\n",
+         {{"2026-06-01", -12345},
+          {"2026-06-02", 1250},
+          {"2026-06-02", -1250},
+          {"2026-06-03", 1234500},
+          {"2026-06-04", -12000000}}},
+        // Places the unit does not keep, and three digits after a point in a
+        // column whose point is the decimal one: never booked, never a thousandfold.
+        {"ImportDollarsTooPreciseOrThreeDigitTails",
+         "statement.csv",
+         "en_US",
+         {"USD", "AUD"},
+         "Date,Description,Amount\n06/01/2026,Cafe,-4.50\n06/02/2026,Rounding,0.125\n"
+         "06/03/2026,Printer,-12.345\n06/04/2026,Deposit,\"1,234.56\"\n",
+         {{"2026-06-01", -450}, {"2026-06-04", 123456}}},
+        {"ImportAGermanCSVWithACommaAndThreeDigits",
+         "umsaetze.csv",
+         "de_DE",
+         {"USD"},
+         "Date,Description,Amount\n01.06.2026,Kaffee,\"-4,50\"\n02.06.2026,Drucker,\"12,345\"\n",
+         {{"2026-06-01", -450}}},
+        {"ImportAYenQIF",
+         "statement.qif",
+         "ja_JP",
+         {"JPY"},
+         "!Type:Bank\nD06/01/2026\nT-1,200\nPGrocer\n^\nD06/02/2026\nT45,000\nPClient\n^\n",
+         {{"2026-06-01", -1200}, {"2026-06-02", 45000}}},
+        {"ImportYenTooPrecise",
+         "statement.qif",
+         "ja_JP",
+         {"JPY"},
+         "!Type:Bank\nD06/01/2026\nT-1.234\nPGrocer\n^\nD06/02/2026\nT-12\nPKiosk\n^\n",
+         {{"2026-06-02", -12}}},
+        {"ImportDollarSignsIntoARealAccount",
+         "statement.csv",
+         "en_US",
+         {"USD"},
+         "Date,Description,Amount\n06/01/2026,Cafe,-$12.50\n06/02/2026,Padaria,-12.50\n",
+         {{"2026-06-02", -1250}},
+         false,
+         {},
+         "BRL"},
+        {"ImportTwoIdenticalSplitPurchasesWithOneStored",
+         "statement.qif",
+         "en_US",
+         {"USD", "AUD"},
+         splitQif(),
+         {{"2026-06-05", -6949}},
+         true},
+        {"ImportSeveralOFXStatements",
+         "statement.ofx",
+         "en_US",
+         {"USD"},
+         twoStatements(),
+         {{"2026-06-02", -1234}, {"2026-06-03", 150000}, {"2026-06-04", -9999}},
+         false,
+         {2, 1}},
+    };
+    return files;
+}
+
+// What a transaction read from a file moves on the bank account.
+qint64 bankAmount(const TWTransaction &t, qint32 kBank)
+{
+    if (t.hasSplit()) {
+        qint64 sum = 0;
+        bool found = false;
+        for (const TWSplitPtr &split : t.splits())
+            if (split->accountIdentifier() == kBank) {
+                sum += split->total();
+                found = true;
+            }
+        return found ? sum : t.total();
+    }
+    if (t.account2Identifier() == kBank && t.account1Identifier() != kBank)
+        return -t.total();
+    return t.total();
+}
+
+void importBankFile(BusinessRun &run, const BankFile &file)
+{
+    TWBusiness &b = run.b();
+    TWLocaleGuard locale{QString::fromLatin1(file.locale)};
+    if (file.storesTwin) {
+        TWTransactionPtr twin = std::make_shared<TWTransaction>();
+        twin->setIdentifier(b.nextTransactionIdentifier());
+        twin->setDate(QDateTime(QDate(2026, 6, 5), QTime(12, 0)));
+        twin->setPayee(QStringLiteral("Costco"));
+        twin->setUnit(b.homeUnit());
+        const auto accountNamed = [&b](const char *key) {
+            return firstOf(b.accounts(),
+                           [key](const TWAccountPtr &a) { return a->name() == TWLocalized(key); })
+                ->identifier();
+        };
+        TWSplitList splits = {
+            TWSplit::splitWithIdentifier(0, QString(), accountNamed("officeSupplies"), 4599, 0, 0,
+                                         0, 0, b.homeUnit()),
+            TWSplit::splitWithIdentifier(0, QString(), accountNamed("mealsEntertainment"), 2350, 0,
+                                         0, 0, 0, b.homeUnit()),
+            TWSplit::splitWithIdentifier(0, QString(), kBank, -6949, 0, 0, 0, 0, b.homeUnit())};
+        for (const TWSplitPtr &split : splits)
+            twUpdateTotals(*split, TWTotalTypeTotal, TWTotalTypeAll, b);
+        twin->setSplits(splits);
+        twin->setHasSplit(true);
+        run.outcome.touched.insert(twin->identifier());
+        run.result(b.addTransaction(twin, true, true, true, true));
+    }
+    for (const auto &[day, amount] : file.stored) {
+        TWTransactionPtr t = std::make_shared<TWTransaction>();
+        t->setIdentifier(b.nextTransactionIdentifier());
+        t->setDate(QDateTime(QDate::fromString(QLatin1String(day), Qt::ISODate), QTime(12, 0)));
+        t->setPayee(QStringLiteral("Staples"));
+        t->setUnit(b.homeUnit());
+        t->setTotal(amount);
+        t->setAccount1Identifier(kBank);
+        t->setAccount2Identifier(b.accountsOfType(TWAccountTypeExpense).first()->identifier());
+        twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+        run.outcome.touched.insert(t->identifier());
+        run.result(b.addTransaction(t, true, true, true, true));
+    }
+    qint32 into = kBank;
+    if (file.intoUnit) {
+        const TWAccountPtr account = TWAccount::accountWithIdentifier(
+            b.nextAccountIdentifier(), QStringLiteral("Conta corrente"), 0, 0, TWAccountTypeBank,
+            QString(), QImage(), b.unitWithCode(QLatin1String(file.intoUnit)), QString());
+        run.result(b.addAccount(account, true));
+        into = account->identifier();
+    }
+    const QString path = run.dir.filePath(QString::fromLatin1(file.fileName));
+    {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly)) {
+            run.fail(QStringLiteral("cannot write %1").arg(path));
+            return;
+        }
+        out.write(file.text);
+    }
+    AlertAnswers alerts;
+    const QSet<qint32> before = identifiers(b);
+    {
+        TWImportTransactionsController sheet;
+        QList<TWError> errors;
+        QObject::connect(&sheet, &TWImportTransactionsController::errorPresented,
+                         [&errors](const TWError &error) { errors.append(error); });
+        sheet.setBusiness(&b);
+        sheet.setDefaultAccount(b.accountWithIdentifier(into));
+        sheet.reset();
+        sheet.importURL(QUrl::fromLocalFile(path));
+        sheet.doParse(1);
+        TWImportTransactionsSelectController *selection = sheet.selectController();
+        if (!selection) {
+            run.fail(
+                QStringLiteral("the file was not read: %1 %2")
+                    .arg(alerts.messages.join(u' '),
+                         errors.isEmpty() ? QString() : errors.first().localizedDescription()));
+            return;
+        }
+        const TWTransactionList ticked =
+            selection->importTransactionsController()->importSelectedTransactions();
+        QStringList offered;
+        QStringList intoTheAccount;
+        for (const TWTransactionPtr &t : ticked) {
+            const QString row = QStringLiteral("%1 %2")
+                                    .arg(t->date().date().toString(Qt::ISODate))
+                                    .arg(bankAmount(*t, into));
+            offered.append(row);
+            if (t->account1Identifier() == into || t->account2Identifier() == into || t->hasSplit())
+                intoTheAccount.append(row);
+        }
+        QStringList meant;
+        for (const auto &[day, amount] : file.meant)
+            meant.append(QStringLiteral("%1 %2").arg(QLatin1String(day)).arg(amount));
+        offered.sort();
+        meant.sort();
+        if (!file.statements.isEmpty()) {
+            // Each row at most once; into the chosen account one statement's rows alone.
+            QList<QStringList> statements;
+            qsizetype next = 0;
+            for (const int count : file.statements) {
+                QStringList rows;
+                for (int i = 0; i < count; ++i, ++next)
+                    rows.append(QStringLiteral("%1 %2")
+                                    .arg(QLatin1String(file.meant[next].first))
+                                    .arg(file.meant[next].second));
+                statements.append(rows);
+            }
+            int mixed = 0;
+            for (const QStringList &rows : std::as_const(statements))
+                mixed += std::any_of(rows.cbegin(), rows.cend(), [&](const QString &row) {
+                    return intoTheAccount.contains(row);
+                });
+            const QSet<QString> once(offered.cbegin(), offered.cend());
+            if (mixed > 1 || once.size() != offered.size())
+                run.fail(QStringLiteral("of %1 rows read it offers [%2] into the chosen account, "
+                                        "[%3] in all, from statements [%4]")
+                             .arg(selection->transactions().size())
+                             .arg(intoTheAccount.join(QStringLiteral(", ")),
+                                  offered.join(QStringLiteral(", ")),
+                                  meant.join(QStringLiteral(", "))));
+        } else if (offered != meant)
+            run.fail(
+                QStringLiteral("of %1 rows read it offers [%2] where the bank meant [%3]")
+                    .arg(selection->transactions().size())
+                    .arg(offered.join(QStringLiteral(", ")), meant.join(QStringLiteral(", "))));
+        selection->doImport(1);
+    }
+    touchNew(run, before);
+}
+
 struct Operation {
     const char *name;
     std::function<void(BusinessRun &)> apply;
     // Whether it writes to the books when allowed: one that then changes
     // nothing has missed what it meant to work on.
     bool writes = true;
+    // What a business must hold for it to apply.
+    unsigned needs = Plain;
+    // It changes nothing a user can see.
+    bool unchanged = false;
+    // The home units of the businesses it applies to (empty: any).
+    QStringList homes = {};
 };
 
 QString proofs(int n)
@@ -428,9 +1091,24 @@ QString proofs(int n)
     return QStringLiteral("Catalogue proofs %1").arg(n);
 }
 
+QList<Operation> windowAndStoreOperations();
+
+// Every operation: those of the table below, then a file of each bank.
 const QList<Operation> &operations()
 {
-    static const QList<Operation> list = {
+    static const QList<Operation> list = [] {
+        QList<Operation> all = windowAndStoreOperations();
+        for (const BankFile &file : bankFiles())
+            all.append({file.operation, [&file](BusinessRun &run) { importBankFile(run, file); },
+                        true, Plain, false, file.homes});
+        return all;
+    }();
+    return list;
+}
+
+QList<Operation> windowAndStoreOperations()
+{
+    const QList<Operation> list = {
         // Opening brings the repeats up to date; the other operations start
         // from the opened business.
         {"Open", [](BusinessRun &run) { run.business = run.open(run.package); }, false},
@@ -460,6 +1138,7 @@ const QList<Operation> &operations()
         {"EditSeveralDescription", [](BusinessRun &run) { editSeveral(run, -6); }},
         {"EditSeveralTotal", [](BusinessRun &run) { editSeveral(run, -12); }},
         {"EditSeveralAccount", [](BusinessRun &run) { editSeveral(run, -7); }},
+        {"EditSeveralAccount2", [](BusinessRun &run) { editSeveral(run, -8); }},
         {"DeleteTransaction",
          [](BusinessRun &run) {
              const TWTransactionList found = bankPurchases(run.b(), true, 1);
@@ -518,8 +1197,7 @@ const QList<Operation> &operations()
              const TWInvoicePtr invoice = invoiceNamed(run.b(), proofs(2));
              if ((run.applies = bool(invoice))) {
                  run.touchInvoice(invoice);
-                 windowDelete(run, run.b().invoiceContainsClosedTransactions(*invoice),
-                              [&] { return run.b().deleteInvoice(invoice, true); });
+                 deleteInvoiceInTheList(run, invoice);
              }
          }},
         {"DeleteBill",
@@ -603,9 +1281,49 @@ const QList<Operation> &operations()
              run.outcome.touched.insert(entry->identifier());
              const QSet<qint32> before = identifiers(b);
              run.result(b.deleteTransaction(entry, true, true, true));
-             run.result(saveInvoice(b, invoice));
+             saveInvoiceEditor(run, invoice);
              touchNew(run, before);
-         }},
+         },
+         true, Extras},
+        {"SaveInvoiceAfterItsEntryWasMovedToDeferredRevenue",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, proofs(5));
+             const TWAccountPtr deferred = firstOf(b.accounts(), [](const TWAccountPtr &a) {
+                 return a->name() == QStringLiteral("Deferred revenue");
+             });
+             if (!(run.applies = invoice && deferred))
+                 return;
+             const TWTransactionPtr entry = invoiceEntry(b, invoice)->copy();
+             run.outcome.touched.insert(entry->identifier());
+             entry->setAccount2Identifier(deferred->identifier());
+             twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, b);
+             run.result(b.updateTransaction(entry, true, true, true, true));
+             saveInvoiceEditor(run, invoice);
+         },
+         true, Extras | Shapes},
+        {"SaveInvoicesBookedOtherwiseUnchanged",
+         [](BusinessRun &run) {
+             for (const char *name : {"Annual retainer", "Catalogue layout", "Gallery opening",
+                                      "Show graphics", "Credit for misprint"}) {
+                 const TWInvoicePtr invoice = invoiceNamed(run.b(), QLatin1String(name));
+                 if (!(run.applies = bool(invoice)))
+                     return;
+                 saveInvoiceEditor(run, invoice);
+             }
+         },
+         false, Extras | Shapes, true},
+        {"SaveInvoiceWithADiscountAndItsEntryGone",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, QStringLiteral("Exhibition poster"));
+             if (!(run.applies = bool(invoice)))
+                 return;
+             const QSet<qint32> before = identifiers(b);
+             saveInvoiceEditor(run, invoice);
+             touchNew(run, before);
+         },
+         true, Extras | Shapes},
         {"SaveBillAfterItsChargeWasDeleted",
          [](BusinessRun &run) {
              TWBusiness &b = run.b();
@@ -616,15 +1334,167 @@ const QList<Operation> &operations()
              run.outcome.touched.insert(charge->identifier());
              const QSet<qint32> before = identifiers(b);
              run.result(b.deleteTransaction(charge, true, true, true));
-             // The bill sheet's save: the row, and a charge when it has none.
-             const TWAccountPtr payable = b.lastBillAccount(*bill, TWAccountTypeAccountsPayable);
-             TWBusiness::WriteScope scope(b);
-             TWErrorResult error = b.updateBill(bill->copy(), true);
-             if (!error && !b.billCharge(*bill))
-                 error = b.createBillTransaction({bill}, payable, nullptr, nullptr, true);
-             run.result(scope.finish(error));
+             saveBillSheet(run, bill, TWEditorMode::Existing);
              touchNew(run, before);
+         },
+         true, Extras},
+        {"SaveBillWithASupplierCreditAndItsChargeGone",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWBillPtr bill = billNamed(b, QStringLiteral("Paper stock"));
+             if (!(run.applies = bool(bill)))
+                 return;
+             const QSet<qint32> before = identifiers(b);
+             saveBillSheet(run, bill, TWEditorMode::Existing);
+             touchNew(run, before);
+         },
+         true, Extras | Shapes},
+        {"NewBillWithItsAmountTypedThenSavedAgain",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWMerchantPtr merchant = b.merchants().first();
+             const TWBillPtr bill = TWBill::billWithDate(
+                 QDateTime(TWClock::today(), QTime(0, 0)), QString(), true, false, QDateTime(), 0,
+                 QString(), merchant->identifier(), b.nextBillIdentifier());
+             const QSet<qint32> before = identifiers(b);
+             if (!saveBillSheet(run, bill, TWEditorMode::New, [](TWBillController &sheet) {
+                     sheet.nameField()->setText(QStringLiteral("Ink cartridges"));
+                 }))
+                 return;
+             touchNew(run, before);
+             const TWBillPtr stored = b.billWithIdentifier(bill->identifier());
+             const TWTransactionPtr charge = stored ? b.billCharge(*stored) : nullptr;
+             if (!charge) {
+                 run.fail(QStringLiteral("the new bill \"Ink cartridges\" has no charge"));
+                 return;
+             }
+             // Its amount, typed into the charge in the register.
+             const TWTransactionPtr typed = charge->copy();
+             typed->setTotal(
+                 typed->account1Identifier() == charge->account1Identifier() &&
+                         b.accountWithIdentifier(typed->account1Identifier())->accountType() ==
+                             TWAccountTypeAccountsPayable
+                     ? -4590
+                     : 4590);
+             twUpdateTotals(*typed, TWTotalTypeTotal, TWTotalTypeAll, b);
+             run.result(b.updateTransaction(typed, true, true, true, true));
+             // Saved again unchanged: nothing changes.
+             const QString tables = twTableDump(b);
+             saveBillSheet(run, stored, TWEditorMode::Existing);
+             const QString again = twTableDump(b);
+             if (again != tables)
+                 run.fail(QStringLiteral("saved again unchanged, the tables changed: %1")
+                              .arg(twDumpDifference(tables, again)));
          }},
+        {"SaveBillsChargedOtherwiseUnchanged",
+         [](BusinessRun &run) {
+             for (const char *name : {"Insurance premium", "Van loan instalment", "Payroll taxes",
+                                      "Paid by the owner"}) {
+                 const TWBillPtr bill = billNamed(run.b(), QLatin1String(name));
+                 if (!(run.applies = bool(bill)))
+                     return;
+                 saveBillSheet(run, bill, TWEditorMode::Existing);
+             }
+         },
+         false, Extras | Shapes, true},
+        {"TickCompletedOnBilledTasks",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             TWTaskList tasks = invoiceTasks(b, invoiceNamed(b, proofs(1)));
+             // A timed task of the sample's own billed work.
+             for (const TWInvoicePtr &invoice : b.invoices()) {
+                 const TWTaskList billed = invoiceTasks(b, invoice);
+                 if (!billed.isEmpty() && billed.first()->type() == TWTaskTypeTimed) {
+                     tasks.append(billed.first());
+                     break;
+                 }
+             }
+             if (!(run.applies = tasks.size() == 2))
+                 return;
+             // Work billed on invoices whose entry was cut by hand or moved.
+             for (const char *name : {"Catalogue layout", "Annual retainer"})
+                 tasks += invoiceTasks(b, invoiceNamed(b, QLatin1String(name)));
+             for (const TWTaskPtr &task : std::as_const(tasks))
+                 clickCompleted(run, task);
+         },
+         true, Extras},
+        {"SaveBilledTaskAndExpenseUnchangedInTheirSheets",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, QStringLiteral("Framed prints"));
+             const TWTaskList tasks = invoiceTasks(b, invoice);
+             const TWRelationshipList lines =
+                 invoice ? b.relationshipsWithParentIdentifier(invoice->identifier(),
+                                                               TWRelationshipTypeInvoiceExpense)
+                         : TWRelationshipList();
+             if (!(run.applies = !tasks.isEmpty() && !lines.isEmpty()))
+                 return;
+             saveTaskSheet(run, tasks.first());
+             saveExpenseSheet(run, b.expenseWithIdentifier(lines.first()->childIdentifier()));
+             // Work billed on invoices whose entry was cut by hand or moved.
+             for (const char *name : {"Catalogue layout", "Annual retainer"})
+                 for (const TWTaskPtr &task : invoiceTasks(b, invoiceNamed(b, QLatin1String(name))))
+                     saveTaskSheet(run, task);
+         },
+         false, Extras, true},
+        {"EditBilledTaskRateInItsSheet",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, proofs(4));
+             const TWTaskList tasks = invoiceTasks(b, invoice);
+             if (!(run.applies = !tasks.isEmpty()))
+                 return;
+             saveTaskSheet(run, tasks.first(), QStringLiteral("420"));
+         },
+         true, Extras},
+        {"DeleteBillOfAClosedYearInTheMerchantsView",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWBillPtr bill = firstOf(
+                 b.bills(), [&b](const TWBillPtr &each) { return closedDay(b, each->date()); });
+             if (!(run.applies = bool(bill)))
+                 return;
+             run.outcome.targetsClosed = true;
+             run.touchBill(bill);
+             deleteBillInTheView(run, bill);
+         },
+         true, Extras},
+        {"DeleteInvoiceOfAClosedYearInTheList",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = firstOf(b.invoices(), [&b](const TWInvoicePtr &each) {
+                 return closedDay(b, each->date()) &&
+                        b.projectWithIdentifier(each->projectIdentifier())->type() ==
+                            TWProjectTypeProject;
+             });
+             if (!(run.applies = bool(invoice)))
+                 return;
+             run.outcome.targetsClosed = true;
+             run.touchInvoice(invoice);
+             deleteInvoiceInTheList(run, invoice);
+         },
+         true, Extras},
+        {"DeleteBillInTheMerchantsView",
+         [](BusinessRun &run) {
+             const TWBillPtr bill = billNamed(run.b(), QStringLiteral("Print run 4"));
+             if (!(run.applies = bool(bill)))
+                 return;
+             run.touchBill(bill);
+             deleteBillInTheView(run, bill);
+         },
+         true, Extras},
+        {"DeleteTheEstimatesProject",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWProjectPtr project = firstOf(b.projects(), [](const TWProjectPtr &p) {
+                 return p->type() == TWProjectTypeEstimate;
+             });
+             if (!(run.applies = bool(project)))
+                 return;
+             windowDelete(run, b.projectContainsClosedTransactions(*project),
+                          [&] { return b.deleteProject(project, true); });
+         },
+         true, Extras},
         {"EditBilledWork",
          [](BusinessRun &run) {
              TWBusiness &b = run.b();
@@ -650,6 +1520,26 @@ const QList<Operation> &operations()
          [](BusinessRun &run) { exportAndImport(run, TWExportFileTypeQIF, true); }, false},
         {"ExportEveryAccountAsOFXAndImport",
          [](BusinessRun &run) { exportAndImport(run, TWExportFileTypeOFX, true); }, false},
+        {"ExportEveryAccountAsOneOFXAndImport",
+         [](BusinessRun &run) { readBack(run, TWExportFileTypeOFX, run.b().accounts()); }, false},
+        {"ExportTheMileageAccountAsCSVAndImport",
+         [](BusinessRun &run) {
+             const TWAccountPtr car = firstOf(run.b().accounts(), [](const TWAccountPtr &a) {
+                 return a->name() == QStringLiteral("Car log");
+             });
+             if ((run.applies = bool(car)))
+                 readBack(run, TWExportFileTypeCSV, {car});
+         },
+         false, Shapes},
+        {"ExportTheMileageAccountAsQIFAndImport",
+         [](BusinessRun &run) {
+             const TWAccountPtr car = firstOf(run.b().accounts(), [](const TWAccountPtr &a) {
+                 return a->name() == QStringLiteral("Car log");
+             });
+             if ((run.applies = bool(car)))
+                 readBack(run, TWExportFileTypeQIF, {car});
+         },
+         false, Shapes},
         {"CloseAYear",
          [](BusinessRun &run) {
              run.outcome.periods = true;
@@ -768,8 +1658,7 @@ const QList<Operation> &operations()
                  return;
              run.touchInvoice(invoice);
              run.result(b.moveRepeatPastItem(repeat->identifier(), invoice->date()));
-             windowDelete(run, b.invoiceContainsClosedTransactions(*invoice),
-                          [&] { return b.deleteInvoice(invoice, true); });
+             deleteInvoiceInTheList(run, invoice);
          }},
     };
     return list;
@@ -783,18 +1672,66 @@ class Invariants : public ::testing::TestWithParam<int>
 {
 };
 
+// What the operations of the first rows need of a business besides their own
+// `needs`: the records the extras add.
+unsigned needsOf(const Operation &operation)
+{
+    static const QSet<QString> extras = {
+        QStringLiteral("DeleteTaskOfAnEstimateInAClosedYear"),
+        QStringLiteral("DeleteBilledTask"),
+        QStringLiteral("DeleteTaskBilledInAClosedYear"),
+        QStringLiteral("DeleteBilledExpense"),
+        QStringLiteral("DeleteInvoice"),
+        QStringLiteral("DeleteBill"),
+        QStringLiteral("DeleteProject"),
+        QStringLiteral("DeleteClient"),
+        QStringLiteral("DeleteClientOfAClosedYear"),
+        QStringLiteral("DeleteMerchant"),
+        QStringLiteral("DeleteMerchantOfAClosedYear"),
+        QStringLiteral("EditBilledWork"),
+        QStringLiteral("ShortenTheClosedYear"),
+        QStringLiteral("ReopenTheClosedYear"),
+        QStringLiteral("DeleteOnlyThisOccurrenceOfARepeatedPurchase"),
+        QStringLiteral("EditAllRelatedOfARepeatedPurchase"),
+        QStringLiteral("DeleteAllRelatedOfARepeatedBill"),
+        QStringLiteral("DeleteAllRelatedOfARepeatedPurchase"),
+        QStringLiteral("DeleteAllRelatedOfARepeatedInvoice"),
+        QStringLiteral("DeleteOnlyThisOccurrenceOfARepeatedInvoice"),
+    };
+    return operation.needs | (extras.contains(QLatin1String(operation.name)) ? Extras : Plain);
+}
+
 TEST_P(Invariants, HoldAfterTheOperation)
 {
     const Operation &operation = operations()[GetParam()];
     const bool opening = QLatin1String(operation.name) == QLatin1String("Open");
+    const unsigned needs = needsOf(operation);
+    TWAppRegistry::registry().reset();
+    twRegisterWork();
+    TWDocumentPrompts::setPrompts(&prompts());
     int applied = 0;
+    QStringList pending;
     for (const Variant &variant : kVariants) {
+        if ((variant.holds & needs) != needs ||
+            (!operation.homes.isEmpty() && !operation.homes.contains(QLatin1String(variant.home))))
+            continue;
+        const QString row =
+            QStringLiteral("%1/%2").arg(QLatin1String(operation.name), QLatin1String(variant.name));
+        if (pendingRows().contains(row)) {
+            pending.append(row + QStringLiteral(": ") + pendingRows().value(row));
+            continue;
+        }
         TWFixedClock clock(kYear, kMonth, kDay);
         BusinessRun run;
         TWBenchSampleOptions options;
         options.transactions = variant.transactions;
         options.homeCurrency = QString::fromLatin1(variant.home);
-        options.extras = variant.extras;
+        options.extras = (variant.holds & Extras) != 0;
+        options.shapes = (variant.holds & Shapes) != 0;
+        options.entryMade = [&run](std::uint32_t type, qint32 document, qint32 transaction) {
+            run.entries.insert(twDocumentKey(type, document), transaction);
+            run.documents.insert(twDocumentKey(type, document));
+        };
         run.business = twBenchMakeSampleBusiness(options);
         ASSERT_TRUE(run.business) << variant.name;
         run.package = run.dir.filePath(QStringLiteral("Business.tallyworth"));
@@ -804,22 +1741,56 @@ TEST_P(Invariants, HoldAfterTheOperation)
             ASSERT_TRUE(run.business)
                 << variant.name << run.outcome.faults.join(u'\n').toStdString();
         }
-        const TWInvariantSnapshot before = twInvariantSnapshot(run.b());
+        TWInvariantSnapshot before = twInvariantSnapshot(run.b());
+        twResolveEntries(before, nullptr, run.entries, run.documents);
+        // What the business breaks already is its own: reported by the opening alone.
+        QHash<QString, QString> broken;
+        if (!opening)
+            for (const TWInvariant &invariant : twInvariants())
+                if (invariant.ofTheBusiness)
+                    broken.insert(QLatin1String(invariant.name),
+                                  invariant.check(run.b(), before, before, run.outcome));
+        prompts().errors.clear();
+        run.outcome.unchanged = operation.unchanged;
         operation.apply(run);
-        if (!run.applies || !run.business)
+        if (!run.business && !run.document) {
+            ADD_FAILURE() << operation.name << " on the " << variant.name << " leaves no business: "
+                          << run.outcome.faults.join(u'\n').toStdString();
             continue;
-        const TWInvariantSnapshot after = twInvariantSnapshot(run.b());
+        }
+        if (!run.applies) {
+            ADD_FAILURE() << operation.name << " on the " << variant.name
+                          << " finds nothing to work on";
+            continue;
+        }
+        TWInvariantSnapshot after = twInvariantSnapshot(run.b());
+        twResolveEntries(after, &before, {}, {});
         ++applied;
         SCOPED_TRACE(testing::Message() << operation.name << " on the " << variant.name);
         EXPECT_TRUE(!operation.writes || run.outcome.result || before.tables != after.tables)
-            << "it changed nothing";
+            << operation.name << " on the " << variant.name << " changed nothing";
         for (const TWInvariant &invariant : twInvariants()) {
-            const QString broken = invariant.check(run.b(), before, after, run.outcome);
-            EXPECT_TRUE(broken.isEmpty())
+            QString found = invariant.check(run.b(), before, after, run.outcome);
+            if (invariant.ofTheBusiness) {
+                // The first record broken now that was not broken alike before.
+                const QStringList was = broken.value(QLatin1String(invariant.name)).split(u'\n');
+                QStringList fresh;
+                for (const QString &line : found.split(u'\n', Qt::SkipEmptyParts))
+                    if (!was.contains(line))
+                        fresh.append(line);
+                found = fresh.value(0);
+            }
+            EXPECT_TRUE(found.isEmpty())
                 << operation.name << " on the " << variant.name << " breaks " << invariant.name
-                << ": " << broken.toStdString();
+                << ": " << found.toStdString();
         }
     }
+    TWDocumentPrompts::setPrompts(nullptr);
+    TWAppRegistry::registry().reset();
+    if (!pending.isEmpty())
+        RecordProperty("pending", pending.join(u'\n').toStdString());
+    if (applied == 0 && !pending.isEmpty())
+        GTEST_SKIP() << pending.join(u'\n').toStdString();
     EXPECT_GT(applied, 0) << "no business holds what it works on";
 }
 
@@ -892,3 +1863,96 @@ TEST(PreviousBuildInvariants, ABusinessItSavedOpensChangesAndSavesWithNothingEls
             << "added: " << line.toStdString();
     EXPECT_TRUE(reopened->transactionWithIdentifier(t->identifier()));
 }
+
+namespace
+{
+
+// The program's own files, for other programs: each kept as a fixed text,
+// so that a change another program would misread (a sign, a grouping, a
+// place, a day) shows. TW_WRITE_EXPECTED=1 writes the texts anew.
+struct OwnFile {
+    const char *home;
+    std::uint32_t fileType;
+    const char *expected;
+};
+const OwnFile kOwnFiles[] = {
+    {"USD", TWExportFileTypeCSV, "june-dollars.csv"},
+    {"USD", TWExportFileTypeQIF, "june-dollars.qif"},
+    {"USD", TWExportFileTypeOFX, "june-dollars.ofx"},
+    {"KWD", TWExportFileTypeCSV, "june-dinars.csv"},
+    {"KWD", TWExportFileTypeQIF, "june-dinars.qif"},
+    {"KWD", TWExportFileTypeOFX, "june-dinars.ofx"},
+    {"JPY", TWExportFileTypeQIF, "june-yen.qif"},
+    {"JPY", TWExportFileTypeOFX, "june-yen.ofx"},
+};
+
+class OwnFiles : public ::testing::TestWithParam<int>
+{
+};
+
+TEST_P(OwnFiles, AreWrittenAsTheExpectedText)
+{
+    const OwnFile &own = kOwnFiles[GetParam()];
+    TWFixedClock clock(kYear, kMonth, kDay);
+    TWBenchSampleOptions options;
+    options.transactions = 250;
+    options.homeCurrency = QString::fromLatin1(own.home);
+    options.extras = true;
+    options.shapes = true;
+    std::unique_ptr<TWBusiness> business = twBenchMakeSampleBusiness(options);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    // The bank's June, split purchases and transfers in other units among it.
+    const TWAccountList accounts = {b.accountWithIdentifier(kBank)};
+    TWTransactionList june;
+    for (const TWTransactionPtr &t :
+         b.transactionsForAccounts(accounts, nullptr, 0, QDateTime(), QDateTime(), nullptr))
+        if (t->date().date() >= QDate(kYear, kMonth, 1))
+            june.append(t);
+    ASSERT_FALSE(june.isEmpty());
+    const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+        own.fileType, nullptr, 0, QDateTime(), QDateTime(), accounts, b.defaultExportFields(),
+        false);
+    TWTestTempDir dir;
+    const QString path = dir.filePath(TWExportWriter::fileName(own.fileType));
+    ASSERT_OK(TWExportWriter::writeTransactions(b, settings, june, path, false));
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray text = written.readAll();
+    const QString expectedPath =
+        QStringLiteral(TW_TEST_DATA_DIR "/") + QString::fromLatin1(own.expected);
+    if (qEnvironmentVariableIntValue("TW_WRITE_EXPECTED") == 1) {
+        QFile out(expectedPath);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(text);
+    }
+    QFile expected(expectedPath);
+    ASSERT_TRUE(expected.open(QIODevice::ReadOnly)) << expectedPath.toStdString();
+    // The server's time is the moment of writing, the same moment in every zone.
+    const QByteArray now =
+        "<DTSERVER>" + TWClock::now().toUTC().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+    QList<QByteArray> want = expected.readAll().split('\n');
+    QList<QByteArray> got = text.split('\n');
+    for (QByteArray &line : want)
+        if (line.startsWith("<DTSERVER>"))
+            line = now + line.mid(now.size());
+    // A statement's identifier is made of the moment too: any will do.
+    for (QList<QByteArray> *lines : {&want, &got})
+        for (QByteArray &line : *lines)
+            if (line.startsWith("<TRNUID>"))
+                line = "<TRNUID>";
+    for (qsizetype i = 0; i < std::max(want.size(), got.size()); ++i)
+        ASSERT_EQ(got.value(i).toStdString(), want.value(i).toStdString())
+            << "the " << own.expected << " of the " << own.home << " sample differs at line "
+            << i + 1;
+}
+
+INSTANTIATE_TEST_SUITE_P(Exported, OwnFiles, ::testing::Range(0, int(std::size(kOwnFiles))),
+                         [](const ::testing::TestParamInfo<int> &info) {
+                             return QString::fromLatin1(kOwnFiles[info.param].expected)
+                                 .replace(u'.', u'_')
+                                 .replace(u'-', u'_')
+                                 .toStdString();
+                         });
+
+} // namespace
