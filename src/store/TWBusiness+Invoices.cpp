@@ -323,7 +323,17 @@ TWTransactionList TWBusiness::transactionsWithInvoices(const TWInvoiceList &invo
 TWAccountPtr TWBusiness::lastInvoiceAccountIdentifier(const TWInvoice &invoice,
                                                       std::uint32_t type) const
 {
-    return proposedAccount(transactionsWithInvoice(invoice), type, false);
+    TWTransactionList views = transactionsWithInvoice(invoice);
+    // What the lines book (income, tax) is read from the invoice's own entry
+    // alone: a late fee or a discount linked to it books an income account
+    // of its own, which the lines never take over.
+    if (type == TWAccountTypeIncome || type == TWAccountTypeTax) {
+        const TWTransactionPtr entry = invoiceEntry(invoice);
+        const qint32 kept = entry ? entry->identifier() : 0;
+        views.removeIf(
+            [kept](const TWTransactionPtr &view) { return !view || view->identifier() != kept; });
+    }
+    return proposedAccount(views, type, false);
 }
 
 qint32 TWBusiness::nextInvoiceIdentifier()

@@ -869,6 +869,7 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         const TWTransactionPtr entry = b.invoiceEntry(*stored);
         ASSERT_TRUE(entry);
         const qint32 receivable = entry->account1Identifier();
+        const qint32 income = entry->account2Identifier();
         TWTransactionPtr discount;
         if (c.shape == Deferred) {
             entry->setAccount2Identifier(
@@ -902,8 +903,9 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         EXPECT_EQ(bookingOf(*discount), discountBooked);
         const TWTransactionPtr made = b.invoiceEntry(*stored);
         ASSERT_TRUE(made);
-        EXPECT_EQ(std::tuple(made->date().date(), made->account1Identifier(), made->total()),
-                  std::tuple(QDate(2024, 6, 20), receivable, qint64(50000)));
+        EXPECT_EQ(std::tuple(made->date().date(), made->account1Identifier(),
+                             made->account2Identifier(), made->total()),
+                  std::tuple(QDate(2024, 6, 20), receivable, income, qint64(50000)));
         EXPECT_NE(made->identifier(), discount->identifier());
     }
 }
