@@ -1156,6 +1156,9 @@ std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions
         ok = sample.store() && (!options.extras || sample.addExtras()) &&
              (!options.shapes || sample.addShapes()) && sample.addPeriods() &&
              (!options.extras || sample.closeFirstYear());
+        // Each record's entry kept as such, as a business this build saved
+        // keeps it.
+        ok = ok && !failed(b.keepDocumentEntries(), "keepDocumentEntries");
     }
     if (failed(b.commitTransaction(), "commitTransaction") || !ok)
         return nullptr;

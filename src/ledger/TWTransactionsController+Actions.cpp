@@ -321,6 +321,11 @@ void TWTransactionsController::duplicateTransactions(const TWTransactionList &tr
             TWRelationshipPtr link = relationship->copy();
             link->setTransactionIdentifier(copy->identifier());
             link->setIdentifier(m_business->nextRelationshipIdentifier());
+            // A copy of an invoice's or bill's entry is a further charge of
+            // it, never a second entry.
+            if (link->type() == TWRelationshipTypeInvoicePayment ||
+                link->type() == TWRelationshipTypeBillPayment)
+                link->setValue(TWDocumentLinkOther);
             error = m_business->addRelationship(link, true);
             if (error)
                 break;

@@ -72,6 +72,27 @@ QList<CountedLine> countedLines(const TWPaymentEntry &entry, TWPaymentSide side)
     return lines;
 }
 
+// Whether the record's own charge books less than nothing (a credit note).
+bool bookedCredit(const TWPaymentEntryList &entries, TWPaymentSide side)
+{
+    qint64 booked = 0;
+    for (const TWPaymentEntry &entry : entries) {
+        if (!entry.charge)
+            continue;
+        for (const CountedLine &line : countedLines(entry, side))
+            booked = add(booked, line.amount);
+    }
+    return booked < 0;
+}
+
+// The record's charge charges whatever its sign; anything else linked
+// charges when it books the same way (a late fee), and pays when it books
+// the other way (a payment, a refund of a credit).
+bool isChargeLine(const TWPaymentEntry &entry, const CountedLine &line, bool credit)
+{
+    return entry.charge || (line.amount != 0 && (line.amount < 0) == credit);
+}
+
 qint64 converted(qint64 amount, const TWUnitPtr &from, const TWUnitPtr &to,
                  const TWUnitConverter &convert)
 {
@@ -86,9 +107,7 @@ TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
                        const TWUnitPtr &recordUnit, const TWUnitConverter &convert)
 {
     const bool receivable = side == TWPaymentSide::Receivable;
-    bool booked = false;
-    for (const TWPaymentEntry &entry : entries)
-        booked = booked || entry.charge;
+    const bool credit = bookedCredit(entries, side);
     TWPaymentTotals result;
     // The stretch since the account last stood settled: its charges and
     // payments, and the raw net of every counted line.
@@ -103,17 +122,18 @@ TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
             const qint64 amount =
                 receivable ? converted(line.amount, line.unit, recordUnit, convert) : line.amount;
             result.owe = add(result.owe, amount);
-            const bool isCharge = booked ? entry.charge : line.amount > 0;
-            if (isCharge) {
+            if (isChargeLine(entry, line, credit)) {
                 result.charges = add(result.charges, amount);
                 stretchCharges = add(stretchCharges, amount);
-            } else if (booked || line.amount < 0) {
+            } else if (line.amount != 0) {
                 result.payments = subtract(result.payments, amount);
                 stretchPayments = subtract(stretchPayments, amount);
             }
         }
         // Once everything charged is paid off, what follows is a new stretch.
-        if (net <= 0) {
+        // Money received before anything was charged (a deposit dated before
+        // its invoice) pays what is charged next.
+        if (net <= 0 && stretchCharges != 0) {
             stretchCharges = 0;
             stretchPayments = 0;
         }
@@ -127,6 +147,26 @@ TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
         result.percentPaid = float(stretchPayments) / float(stretchCharges);
     } else {
         result.percentPaid = net > 0 ? 0.0f : 1.0f;
+    }
+    return result;
+}
+
+QList<qint64> charges(const TWPaymentEntryList &entries, TWPaymentSide side,
+                      const TWUnitPtr &recordUnit, const TWUnitConverter &convert)
+{
+    const bool receivable = side == TWPaymentSide::Receivable;
+    const bool credit = bookedCredit(entries, side);
+    QList<qint64> result;
+    result.reserve(entries.size());
+    for (const TWPaymentEntry &entry : entries) {
+        qint64 charged = 0;
+        for (const CountedLine &line : countedLines(entry, side)) {
+            if (isChargeLine(entry, line, credit))
+                charged =
+                    add(charged, receivable ? converted(line.amount, line.unit, recordUnit, convert)
+                                            : line.amount);
+        }
+        result.append(charged);
     }
     return result;
 }

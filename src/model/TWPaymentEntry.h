@@ -42,11 +42,11 @@ struct TWPaymentEntry {
     qint64 total = 0;         // in `unit`
     qint64 totalBusiness = 0; // in the home unit
     TWUnitPtr unit;
-    // The record's own charge, as the business recognised it from what the
-    // record booked: its lines count as charges whatever their sign (a
-    // credit note charges less than nothing), and every other entry of the
-    // record then counts as a payment whatever its sign (a refund is a
-    // payment back).
+    // The record's own entry, as the business keeps it: its lines count as
+    // charges whatever their sign (a credit note charges less than nothing).
+    // Every other entry of the record charges when it books the way the
+    // record's entry does (a late fee linked to an invoice) and pays when it
+    // books the other way (a payment, a refund of a credit).
     bool charge = false;
 
     // The transactions' equality: the same identifier and, where both sides
@@ -72,14 +72,21 @@ struct TWPaymentTotals {
 namespace TWPayments
 {
 
-// Reads the entries (in date order) for `side`. When one of them is marked as
-// the record's charge, it alone charges and all others pay; otherwise an
-// amount that raises what is owed is a charge and one that lowers it a
-// payment. Receivable amounts are the
+// Reads the entries (in date order) for `side`. The entry marked as the
+// record's charge charges; the others charge or pay as its direction says
+// (see TWPaymentEntry::charge); without a marked charge (or one of nothing),
+// an amount that raises what is owed is a charge and one that lowers it a
+// payment. Money paid before anything was charged counts toward what is
+// charged next. Receivable amounts are the
 // lines' own totals, converted into `recordUnit` one by one; payable amounts
 // are the home totals as they stand (`recordUnit` and `convert` unused).
 TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
                        const TWUnitPtr &recordUnit, const TWUnitConverter &convert);
+
+// What each entry charges as `totals` counts it (0 for a payment), in the
+// order given and the same units.
+QList<qint64> charges(const TWPaymentEntryList &entries, TWPaymentSide side,
+                      const TWUnitPtr &recordUnit, const TWUnitConverter &convert);
 
 // The entries of `own` that equal one of `given`, in the order of `own`.
 TWPaymentEntryList entriesAmong(const TWPaymentEntryList &own, const TWPaymentEntryList &given);

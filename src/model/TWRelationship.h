@@ -25,6 +25,29 @@ enum TWRelationshipType : int {
     TWRelationshipTypeRepeatPast = 5,
 };
 
+// What a link of an invoice or a bill (types 0 and 3) says of its transaction,
+// kept in its value (which these links otherwise leave at 0, and which builds
+// that do not know it ignore): the document's own entry, made by the
+// document's save or copied by a repeat from its source's entry; anything
+// else linked to the document (a payment, or a further charge the user
+// linked); or nothing said, as links stored before the entry was kept are:
+// those are decided when the business is opened.
+enum TWDocumentLinkRole : int {
+    TWDocumentLinkUnsaid = 0,
+    TWDocumentLinkEntry = 1,
+    TWDocumentLinkOther = 2,
+};
+
+// The role a link's value says; any value but the two kept is unsaid.
+inline TWDocumentLinkRole twDocumentLinkRole(double value)
+{
+    if (value == double(TWDocumentLinkEntry))
+        return TWDocumentLinkEntry;
+    if (value == double(TWDocumentLinkOther))
+        return TWDocumentLinkOther;
+    return TWDocumentLinkUnsaid;
+}
+
 class TWRelationship;
 using TWRelationshipPtr = std::shared_ptr<TWRelationship>;
 using TWRelationshipList = QList<TWRelationshipPtr>;
@@ -46,7 +69,8 @@ public:
 
     std::uint32_t type() const { return m_type; }
     void setType(std::uint32_t v) { m_type = v; }
-    // The quantity where the type has one, else 0.
+    // The quantity where the type has one; for an invoice's or a bill's
+    // link, the role of its transaction (TWDocumentLinkRole); else 0.
     double value() const { return m_value; }
     void setValue(double v) { m_value = v; }
     qint32 parentIdentifier() const { return m_parentIdentifier; }

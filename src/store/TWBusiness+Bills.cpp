@@ -265,27 +265,45 @@ TWAccountPtr TWBusiness::billChargeAccount(const TWBill &bill) const
         }
     }
     if (latest) {
-        // The charge's first side that is not the payable one and books.
-        const auto named = [this](qint32 identifier) -> TWAccountPtr {
+        // The side of that charge that bears the cost: an expense line first,
+        // else any line that is neither the payable one, nor tax, nor money
+        // (a prepaid asset, a loan). Lines that book nothing say nothing.
+        TWAccountPtr expenseLine;
+        TWAccountPtr otherLine;
+        const auto consider = [this, &expenseLine, &otherLine](qint32 identifier) {
             const TWAccountPtr account = accountWithIdentifier(identifier);
-            return account && account->accountType() != TWAccountTypeAccountsPayable &&
-                           account->accountType() != TWAccountTypeBank &&
-                           account->accountType() != TWAccountTypeCash &&
-                           account->accountType() != TWAccountTypeCreditCard
-                       ? account
-                       : nullptr;
+            if (!account)
+                return;
+            switch (account->accountType()) {
+            case TWAccountTypeAccountsPayable:
+            case TWAccountTypeTax:
+            case TWAccountTypeBank:
+            case TWAccountTypeCash:
+            case TWAccountTypeCreditCard:
+                return;
+            case TWAccountTypeExpense:
+                if (!expenseLine)
+                    expenseLine = account;
+                return;
+            default:
+                if (!otherLine)
+                    otherLine = account;
+                return;
+            }
         };
         if (latest->hasSplit()) {
             for (const TWSplitPtr &split : latest->splits()) {
                 if (split && split->total() != 0)
-                    if (TWAccountPtr account = named(split->accountIdentifier()))
-                        return account;
+                    consider(split->accountIdentifier());
             }
-        } else if (TWAccountPtr account = named(latest->account1Identifier())) {
-            return account;
-        } else if (TWAccountPtr account = named(latest->account2Identifier())) {
-            return account;
+        } else {
+            consider(latest->account1Identifier());
+            consider(latest->account2Identifier());
         }
+        if (expenseLine)
+            return expenseLine;
+        if (otherLine)
+            return otherLine;
     }
     for (const TWAccountPtr &account : m_accounts) {
         if (account->accountType() == TWAccountTypeExpense)
@@ -317,11 +335,11 @@ TWErrorResult TWBusiness::createBillCharge(const TWBillPtr &bill, const TWAccoun
     const qint32 linkIdentifier = nextRelationshipIdentifier();
     if (linkIdentifier == 0)
         return scope.finish(databaseError(SQLITE_ERROR));
-    if (TWErrorResult error =
-            addRelationship(TWRelationship::relationshipWithType(
-                                TWRelationshipTypeBillPayment, 0.0, bill->merchantIdentifier(),
-                                bill->identifier(), built->identifier(), 0, linkIdentifier),
-                            true))
+    if (TWErrorResult error = addRelationship(
+            TWRelationship::relationshipWithType(TWRelationshipTypeBillPayment, TWDocumentLinkEntry,
+                                                 bill->merchantIdentifier(), bill->identifier(),
+                                                 built->identifier(), 0, linkIdentifier),
+            true))
         return scope.finish(error);
     if (TWErrorResult error = addTransaction(built, true, true, true, true))
         return scope.finish(error);

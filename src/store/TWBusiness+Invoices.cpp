@@ -80,6 +80,39 @@ bool sameBooking(const TWTransaction &a, const TWTransaction &b)
     return true;
 }
 
+// Whether two forms of an entry book the same amounts line by line,
+// whatever accounts they name.
+bool sameAmounts(const TWTransaction &a, const TWTransaction &b)
+{
+    const auto code = [](const TWUnitPtr &unit) { return unit ? unit->code() : QString(); };
+    if (a.hasSplit() != b.hasSplit())
+        return false;
+    if (!a.hasSplit())
+        return a.total() == b.total() && code(a.unit()) == code(b.unit());
+    const TWSplitList &left = a.splits();
+    const TWSplitList &right = b.splits();
+    if (left.size() != right.size())
+        return false;
+    for (qsizetype i = 0; i < left.size(); ++i) {
+        if (left.at(i)->total() != right.at(i)->total() ||
+            code(left.at(i)->unit()) != code(right.at(i)->unit()))
+            return false;
+    }
+    return true;
+}
+
+// Whether an entry books anything yet: one just made carries 0.
+bool booksSomething(const TWTransaction &entry)
+{
+    if (!entry.hasSplit())
+        return entry.total() != 0;
+    for (const TWSplitPtr &split : entry.splits()) {
+        if (split && split->total() != 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 // ---- What the invoice and work records ask of the business ----
@@ -144,16 +177,22 @@ qint64 twInvoiceTotal(const TWInvoice &invoice, TWBusiness &business)
                                    business.expensesWithInvoice(invoice));
 }
 
-TWPaymentTotals twPaymentTotals(const TWInvoice &invoice, TWBusiness &business)
+TWPaymentEntryList twInvoicePaymentEntries(const TWInvoice &invoice, TWBusiness &business)
 {
-    const TWProjectPtr project = business.projectWithIdentifier(invoice.projectIdentifier());
     TWPaymentEntryList entries = twPaymentEntries(invoice.transactions(), business);
-    // What the invoice booked charges, whatever its sign; the rest pays.
+    // What the invoice booked charges, whatever its sign.
     if (const TWTransactionPtr entry = business.invoiceEntry(invoice)) {
         for (TWPaymentEntry &paymentEntry : entries)
             paymentEntry.charge = paymentEntry.identifier == entry->identifier();
     }
-    return invoice.paymentTotals(entries, project ? project->unit() : TWUnitPtr(),
+    return entries;
+}
+
+TWPaymentTotals twPaymentTotals(const TWInvoice &invoice, TWBusiness &business)
+{
+    const TWProjectPtr project = business.projectWithIdentifier(invoice.projectIdentifier());
+    return invoice.paymentTotals(twInvoicePaymentEntries(invoice, business),
+                                 project ? project->unit() : TWUnitPtr(),
                                  TWBusiness::unitConverter());
 }
 
@@ -326,7 +365,17 @@ TWTransactionList TWBusiness::transactionsWithInvoices(const TWInvoiceList &invo
 TWAccountPtr TWBusiness::lastInvoiceAccountIdentifier(const TWInvoice &invoice,
                                                       std::uint32_t type) const
 {
-    return proposedAccount(transactionsWithInvoice(invoice), type, false);
+    TWTransactionList views = transactionsWithInvoice(invoice);
+    // What the lines book (income, tax) is read from the invoice's own entry
+    // alone: a late fee or a discount linked to it books an income account
+    // of its own, which the lines never take over.
+    if (type == TWAccountTypeIncome || type == TWAccountTypeTax) {
+        const TWTransactionPtr entry = invoiceEntry(invoice);
+        const qint32 kept = entry ? entry->identifier() : 0;
+        views.removeIf(
+            [kept](const TWTransactionPtr &view) { return !view || view->identifier() != kept; });
+    }
+    return proposedAccount(views, type, false);
 }
 
 qint32 TWBusiness::nextInvoiceIdentifier()
@@ -683,10 +732,12 @@ TWErrorResult TWBusiness::bookInvoiceEntry(const TWInvoice &invoice, const TWTra
         entry->setUnit(unit);
     }
     twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, *this);
-    // An entry that books the same as before is not written again. One that
-    // is closed (or lies in a closed period) does not change: a save that
-    // would change it is refused, saying why.
-    if (sameBooking(before, *entry)) {
+    // An entry that books the same as before is not written again, also
+    // when the user moved it to other accounts (income billed in advance
+    // kept on a deferred-revenue account): what the lines bill has not
+    // changed. One that is closed (or lies in a closed period) does not
+    // change: a save that would change it is refused, saying why.
+    if (sameBooking(before, *entry) || (booksSomething(before) && sameAmounts(before, *entry))) {
         scope.rollback();
         return std::nullopt;
     }

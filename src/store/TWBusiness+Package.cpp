@@ -882,6 +882,11 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     // A damaged file is refused as such, also when the damage made the load fail.
     if (intact.valid() && !intact.get())
         error = notDocumentError(localPath(m_url));
+    // Links an earlier build stored say nothing of which transaction is a
+    // document's entry: its rule decides once, before any repeat copies one.
+    // Left undecided on a failure, the same rule answers until it succeeds.
+    if (!error)
+        (void)keepDocumentEntries();
     // Schedules that cannot be brought up to date are left for next time.
     if (!error)
         (void)updateRepeatItems(true, false);

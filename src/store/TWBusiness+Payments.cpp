@@ -121,66 +121,157 @@ TWAccountPtr TWBusiness::proposedAccount(const TWTransactionList &views, std::ui
 
 // ---- A record's own entry ----
 
-namespace
+bool TWBusiness::touchesAccountType(const TWTransaction &transaction,
+                                    std::uint32_t accountType) const
 {
-
-// The accounts a record's own charge books against its receivable or payable
-// account: an invoice's lines bill income and tax; a bill's lines name
-// expenses, the assets bought and tax. Money through any other account (a
-// bank, an undeposited-funds asset, a write-off, the owner, a loan) pays it.
-bool chargesAgainst(std::uint32_t ownType, std::uint32_t type)
-{
-    if (ownType == TWAccountTypeAccountsReceivable)
-        return type == TWAccountTypeIncome || type == TWAccountTypeTax;
-    return type == TWAccountTypeExpense || type == TWAccountTypeTax ||
-           type == TWAccountTypeInventory || type == TWAccountTypeFixedAsset;
-}
-
-} // namespace
-
-bool TWBusiness::isDocumentCharge(const TWTransaction &transaction, std::uint32_t accountType) const
-{
-    const auto typeOf = [this](qint32 identifier) -> std::uint32_t {
+    const auto ofType = [this, accountType](qint32 identifier) {
         const TWAccountPtr account = accountWithIdentifier(identifier);
-        return account ? std::uint32_t(account->accountType()) : 0;
-    };
-    bool own = false;
-    // A side that books nothing says nothing: a charge just made (by any
-    // build) carries 0 until its amount is typed, whichever account its
-    // other side defaulted to.
-    const auto side = [&](qint32 identifier, qint64 amount) {
-        const std::uint32_t type = typeOf(identifier);
-        if (type == accountType) {
-            own = true;
-            return true;
-        }
-        return amount == 0 || chargesAgainst(accountType, type);
+        return account && std::uint32_t(account->accountType()) == accountType;
     };
     if (!transaction.hasSplit())
-        return side(transaction.account1Identifier(), transaction.total()) &&
-               side(transaction.account2Identifier(), transaction.total()) && own;
+        return ofType(transaction.account1Identifier()) || ofType(transaction.account2Identifier());
     for (const TWSplitPtr &split : transaction.splits()) {
-        if (split && !side(split->accountIdentifier(), split->total()))
-            return false;
+        if (split && ofType(split->accountIdentifier()))
+            return true;
     }
-    return own;
+    return false;
+}
+
+bool TWBusiness::isMoneyAccount(qint32 identifier) const
+{
+    const TWAccountPtr account = accountWithIdentifier(identifier);
+    return account && (account->accountType() == TWAccountTypeBank ||
+                       account->accountType() == TWAccountTypeCash ||
+                       account->accountType() == TWAccountTypeCreditCard);
+}
+
+bool TWBusiness::movesMoney(const TWTransaction &transaction) const
+{
+    if (!transaction.hasSplit())
+        return transaction.total() != 0 && (isMoneyAccount(transaction.account1Identifier()) ||
+                                            isMoneyAccount(transaction.account2Identifier()));
+    for (const TWSplitPtr &split : transaction.splits()) {
+        if (split && split->total() != 0 && isMoneyAccount(split->accountIdentifier()))
+            return true;
+    }
+    return false;
 }
 
 TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 childIdentifier,
                                            std::uint32_t linkType, std::uint32_t accountType) const
 {
-    TWTransactionPtr first;
+    // The entry is the transaction kept as such. Links stored before it was
+    // kept say nothing: of those, the one the document's save took for its
+    // entry then, the oldest (made first) linked whole that touches its
+    // receivable (payable) account. Every build books an invoice's entry
+    // against its income, so money received is never taken for one; a
+    // bill's charge may have been booked against the bank. A transaction
+    // kept as anything else never is.
+    TWTransactionPtr kept;
+    TWTransactionPtr unsaid;
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
         if (link->splitIdentifier() != 0)
             continue;
         const TWTransactionPtr transaction =
             transactionWithIdentifier(link->transactionIdentifier());
-        if (transaction && (!first || transaction->identifier() < first->identifier()) &&
-            isDocumentCharge(*transaction, accountType))
-            first = transaction;
+        if (!transaction)
+            continue;
+        switch (twDocumentLinkRole(link->value())) {
+        case TWDocumentLinkEntry:
+            if (!kept || transaction->identifier() < kept->identifier())
+                kept = transaction;
+            break;
+        case TWDocumentLinkUnsaid:
+            if ((!unsaid || transaction->identifier() < unsaid->identifier()) &&
+                touchesAccountType(*transaction, accountType) &&
+                (accountType != TWAccountTypeAccountsReceivable || !movesMoney(*transaction)))
+                unsaid = transaction;
+            break;
+        case TWDocumentLinkOther:
+            break;
+        }
     }
-    return first;
+    return kept ? kept : unsaid;
+}
+
+bool TWBusiness::isDocumentEntry(const TWTransaction &transaction, std::uint32_t linkType) const
+{
+    const std::uint32_t accountType = linkType == TWRelationshipTypeInvoicePayment
+                                          ? TWAccountTypeAccountsReceivable
+                                          : TWAccountTypeAccountsPayable;
+    for (const TWRelationshipPtr &link : relationshipsWithTransaction(transaction, linkType)) {
+        if (link->splitIdentifier() != 0)
+            continue;
+        const TWTransactionPtr entry =
+            documentEntry(link->parentIdentifier(), link->childIdentifier(), linkType, accountType);
+        if (entry && entry->identifier() == transaction.identifier())
+            return true;
+    }
+    return false;
+}
+
+TWErrorResult TWBusiness::keepDocumentEntry(qint32 parentIdentifier, qint32 childIdentifier,
+                                            std::uint32_t linkType)
+{
+    const std::uint32_t accountType = linkType == TWRelationshipTypeInvoicePayment
+                                          ? TWAccountTypeAccountsReceivable
+                                          : TWAccountTypeAccountsPayable;
+    TWRelationshipList unsaid;
+    for (const TWRelationshipPtr &link :
+         relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
+        if (twDocumentLinkRole(link->value()) == TWDocumentLinkUnsaid)
+            unsaid.append(link);
+    }
+    if (unsaid.isEmpty())
+        return std::nullopt;
+    const TWTransactionPtr entry =
+        documentEntry(parentIdentifier, childIdentifier, linkType, accountType);
+    WriteScope scope(*this);
+    for (const TWRelationshipPtr &link : std::as_const(unsaid)) {
+        // Only the value is written; no transaction or record changes.
+        const TWRelationshipPtr marked = link->copy();
+        marked->setValue(entry && link->splitIdentifier() == 0 &&
+                                 link->transactionIdentifier() == entry->identifier()
+                             ? TWDocumentLinkEntry
+                             : TWDocumentLinkOther);
+        if (TWErrorResult error = updateRelationship(marked, false))
+            return scope.finish(error);
+    }
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::keepDocumentEntries()
+{
+    WriteScope scope(*this);
+    for (const TWInvoicePtr &invoice : m_invoices.list()) {
+        if (TWErrorResult error =
+                keepDocumentEntry(invoice->projectIdentifier(), invoice->identifier(),
+                                  TWRelationshipTypeInvoicePayment))
+            return scope.finish(error);
+    }
+    for (const TWBillPtr &bill : m_bills.list()) {
+        if (TWErrorResult error = keepDocumentEntry(bill->merchantIdentifier(), bill->identifier(),
+                                                    TWRelationshipTypeBillPayment))
+            return scope.finish(error);
+    }
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::keepDocumentEntriesOf(const TWTransaction &transaction)
+{
+    if (transaction.identifier() == 0)
+        return std::nullopt;
+    WriteScope scope(*this);
+    for (const TWRelationshipPtr &link : relationshipsWithTransaction(transaction)) {
+        if (link->type() != TWRelationshipTypeInvoicePayment &&
+            link->type() != TWRelationshipTypeBillPayment)
+            continue;
+        if (TWErrorResult error =
+                keepDocumentEntry(link->parentIdentifier(), link->childIdentifier(), link->type()))
+            return scope.finish(error);
+    }
+    return scope.commit();
 }
 
 namespace
@@ -313,9 +404,11 @@ TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &t
         if (!target.description.isNull())
             built->setDescription(target.description);
         twUpdateAccounts(*built, *this, m_accounts, false);
+        // Stored for one record, it is kept as that record's entry; prepared
+        // for the editor, it is a payment.
         links.append(TWRelationship::relationshipWithType(
-            target.type, 0.0, target.parentIdentifier, target.childIdentifier, built->identifier(),
-            0, firstRelationship));
+            target.type, store ? TWDocumentLinkEntry : TWDocumentLinkOther, target.parentIdentifier,
+            target.childIdentifier, built->identifier(), 0, firstRelationship));
     } else {
         built->setHasSplit(true);
         TWSplitList splits;
@@ -325,7 +418,7 @@ TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &t
             splits.append(TWSplit::splitWithIdentifier(
                 splitIdentifier, target.splitText, accountIdentifier, 0, 0, 0, 0, 0, m_homeUnit));
             links.append(TWRelationship::relationshipWithType(
-                target.type, 0.0, target.parentIdentifier, target.childIdentifier,
+                target.type, TWDocumentLinkOther, target.parentIdentifier, target.childIdentifier,
                 built->identifier(), splitIdentifier, firstRelationship + position));
             ++position;
         }

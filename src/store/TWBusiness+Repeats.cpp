@@ -547,6 +547,10 @@ TWErrorResult TWBusiness::repeatTransactionOccurrence(TWTransactionPtr &source,
         const TWRelationshipPtr copy = relationship->copy();
         copy->setTransactionIdentifier(occurrence->identifier());
         copy->setIdentifier(identifier);
+        // Another month of the same transaction is never the record's entry.
+        if (copy->type() == TWRelationshipTypeInvoicePayment ||
+            copy->type() == TWRelationshipTypeBillPayment)
+            copy->setValue(TWDocumentLinkOther);
         if (TWErrorResult error = addRelationship(copy, false))
             return error;
         generation.relationships = true;
@@ -671,7 +675,8 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
             return;
     }
     if (copyRepeatEntry(*entry, date, TWRelationshipTypeInvoicePayment, invoice.projectIdentifier(),
-                        invoice.identifier(), generation))
+                        invoice.identifier(),
+                        lastInvoiceAccountIdentifier(source, TWAccountTypeIncome), generation))
         return;
     rebookRepeatInvoiceEntry(invoice);
 }
@@ -696,8 +701,10 @@ void TWBusiness::copyRepeatBillRecords(const TWBill &source, const TWBill &bill,
         charge->setActiveAccountIdentifier(payable->identifier());
         twUpdateTotals(*charge, TWTotalTypeTotal, TWTotalTypeAll, *this);
     }
+    const TWBillPtr stored = billWithIdentifier(bill.identifier());
     (void)copyRepeatEntry(*charge, date, TWRelationshipTypeBillPayment, bill.merchantIdentifier(),
-                          bill.identifier(), generation);
+                          bill.identifier(), stored ? billChargeAccount(*stored) : nullptr,
+                          generation);
 }
 
 TWTransactionPtr TWBusiness::repeatBillCharge(const TWBill &source) const
@@ -724,7 +731,8 @@ TWTransactionPtr TWBusiness::repeatBillCharge(const TWBill &source) const
 
 TWErrorResult TWBusiness::copyRepeatEntry(const TWTransaction &entry, const QDateTime &date,
                                           std::uint32_t type, qint32 parentIdentifier,
-                                          qint32 childIdentifier, RepeatGeneration &generation)
+                                          qint32 childIdentifier, const TWAccountPtr &charged,
+                                          RepeatGeneration &generation)
 {
     WriteScope scope(*this);
     const qint32 identifier = nextTransactionIdentifier();
@@ -741,6 +749,37 @@ TWErrorResult TWBusiness::copyRepeatEntry(const TWTransaction &entry, const QDat
     // New lines (numbered when stored); the source keeps its own.
     for (const TWSplitPtr &split : copy->splits())
         split->setIdentifier(0);
+    // Money moves only when the user moves it: a side the entry booked in a
+    // bank, cash or card account (an earlier build charged bills against the
+    // bank) books on the account the record is charged to instead.
+    const auto isMoney = [this](qint32 identifier) { return isMoneyAccount(identifier); };
+    bool moved = false;
+    if (charged && !isMoney(charged->identifier())) {
+        if (copy->hasSplit()) {
+            for (const TWSplitPtr &split : copy->splits()) {
+                if (split && isMoney(split->accountIdentifier())) {
+                    split->setAccountIdentifier(charged->identifier());
+                    moved = true;
+                }
+            }
+        } else {
+            if (isMoney(copy->account1Identifier()) &&
+                copy->account2Identifier() != charged->identifier()) {
+                copy->setAccount1Identifier(charged->identifier());
+                moved = true;
+            }
+            if (isMoney(copy->account2Identifier()) &&
+                copy->account1Identifier() != charged->identifier()) {
+                copy->setAccount2Identifier(charged->identifier());
+                moved = true;
+            }
+        }
+    }
+    if (moved) {
+        if (copy->hasSplit())
+            twUpdateSplitTotals(*copy, *this);
+        twUpdateTotals(*copy, TWTotalTypeTotal, TWTotalTypeAll, *this);
+    }
     // Closed by its own day, not by the day of the entry it copies.
     if (copy->state() == TWTransactionStateClosed && !transactionClosed(*copy))
         copy->setState(TWTransactionStateNormal);
@@ -750,8 +789,8 @@ TWErrorResult TWBusiness::copyRepeatEntry(const TWTransaction &entry, const QDat
     if (linkIdentifier == 0)
         return scope.finish(databaseError(SQLITE_ERROR));
     if (TWErrorResult error = addRelationship(
-            TWRelationship::relationshipWithType(type, 0.0, parentIdentifier, childIdentifier,
-                                                 identifier, 0, linkIdentifier),
+            TWRelationship::relationshipWithType(type, TWDocumentLinkEntry, parentIdentifier,
+                                                 childIdentifier, identifier, 0, linkIdentifier),
             false))
         return scope.finish(error);
     if (TWErrorResult error = scope.commit())

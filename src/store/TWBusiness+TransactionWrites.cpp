@@ -108,6 +108,10 @@ TWErrorResult TWBusiness::deleteTransactionRows(const TWTransaction &transaction
         return error;
     if (TWErrorResult error = deleteTransactionAttachments(transaction))
         return error;
+    // The invoices and bills it is linked to keep what their entries are:
+    // once it is gone, none of their other transactions becomes one.
+    if (TWErrorResult error = keepDocumentEntriesOf(transaction))
+        return error;
     return deleteTransactionRelationships(transaction);
 }
 

@@ -21,6 +21,9 @@ QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions, TW
 
 // The transactions the business links to the invoice.
 void twUpdateTransactions(TWInvoice &invoice, TWBusiness &business);
+// The entries of the invoice's transactions (as last refreshed), its own
+// entry marked as its charge.
+TWPaymentEntryList twInvoicePaymentEntries(const TWInvoice &invoice, TWBusiness &business);
 // TWPayments::totals of the entries of the invoice's transactions, receivable
 // side, in the unit of the invoice's project, converted the business's way.
 TWPaymentTotals twPaymentTotals(const TWInvoice &invoice, TWBusiness &business);

@@ -10,6 +10,9 @@ TWErrorResult twCopyLinkedPayment(TWBusiness &business, const TWTransaction &sou
                                   const std::function<TWError()> &storeError, bool &stored,
                                   bool &beforePeriod)
 {
+    // The copy of the record's entry is the duplicate's entry; any other
+    // copy is what its source was, not an entry.
+    const bool entry = business.isDocumentEntry(source, type);
     const qint32 identifier = business.nextTransactionIdentifier();
     if (identifier == 0)
         return storeError();
@@ -36,8 +39,9 @@ TWErrorResult twCopyLinkedPayment(TWBusiness &business, const TWTransaction &sou
     const qint32 relationshipIdentifier = business.nextRelationshipIdentifier();
     if (relationshipIdentifier == 0)
         return storeError();
-    return business.addRelationship(
-        TWRelationship::relationshipWithType(type, 0, parentIdentifier, childIdentifier, identifier,
-                                             0, relationshipIdentifier),
-        false);
+    return business.addRelationship(TWRelationship::relationshipWithType(
+                                        type, entry ? TWDocumentLinkEntry : TWDocumentLinkOther,
+                                        parentIdentifier, childIdentifier, identifier, 0,
+                                        relationshipIdentifier),
+                                    false);
 }

@@ -3,6 +3,8 @@
 #include "store/TWBusiness.h"
 #include "store/TWOwing.h"
 
+#include "model/TWExpense.h"
+
 namespace
 {
 
@@ -34,4 +36,27 @@ void twUpdateSendInvoiceData(TWSendInvoiceData &data, TWInvoice &invoice, TWBusi
     twUpdateTransactions(invoice, business);
     data.updateWithInvoice(invoice, project, client, business.businessInfo(), balance,
                            twPayments(invoice, business));
+    // A charge the user linked beside the invoice's entry (a late fee) is
+    // owed as well: it is printed as a line of its own, so that the page adds
+    // up to what the client owes, and the payments stay what was paid.
+    const TWPaymentEntryList entries = twInvoicePaymentEntries(invoice, business);
+    const QList<qint64> charged =
+        TWPayments::charges(entries, TWPaymentSide::Receivable, unit, TWBusiness::unitConverter());
+    const TWTransactionList &linked = invoice.transactions();
+    if (linked.size() != entries.size())
+        return;
+    TWInvoiceItemList items = data.items();
+    const qsizetype lines = items.size();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).charge || charged.at(i) == 0)
+            continue;
+        const TWTransaction &charge = *linked.at(i);
+        const TWExpensePtr line = TWExpense::expenseWithDate(
+            charge.date(), charge.description().isEmpty() ? charge.payee() : charge.description(),
+            1.0, charged.at(i), 0.0, QString(), invoice.projectIdentifier(), 0);
+        line->setInvoiceQuantity(1.0);
+        items.append(line);
+    }
+    if (items.size() != lines)
+        data.setItems(items);
 }

@@ -4,15 +4,19 @@
 
 #include "TWDateTypingSupport.h"
 #include "TWInvoiceSheetSupport.h"
+#include "invoicing/render/TWInvoiceOperation.h"
 #include "invoicing/ui/TWInvoiceController.h"
 
 #include "TWDenyGuard.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWValueCompleter.h"
+#include "model/TWLayoutManager.h"
 #include "model/TWPreferences.h"
 #include "model/TWRepeat.h"
 #include "model/TWSplit.h"
 #include "model/TWTaskItem.h"
+#include "store/TWOwing.h"
+#include "store/TWSendInvoiceValues.h"
 #include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
@@ -787,5 +791,178 @@ TEST_F(InvoiceEditorTest, APaymentThroughAnyAccountStaysAPayment)
             std::tuple(entry->account1Identifier(), entry->account2Identifier(), entry->total()),
             std::tuple(receivable->identifier(), income->identifier(), qint64(50000)));
         ASSERT_OK(b.deleteTransaction(payment, false, true, true));
+    }
+}
+
+namespace
+{
+
+// A transaction of `total` (home unit) from `account1` to `account2`, dated
+// `day` and linked to the invoice as the register links one.
+TWTransactionPtr linkTransaction(TWBusiness &b, const TWInvoice &invoice, const QDate &day,
+                                 qint32 account1, qint32 account2, qint64 total)
+{
+    const TWTransactionPtr t = twNewTransaction(b);
+    t->setDate(twLocal(day.year(), day.month(), day.day()));
+    t->setUnit(b.homeUnit());
+    t->setAccount1Identifier(account1);
+    t->setAccount2Identifier(account2);
+    t->setTotal(total);
+    twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+    EXPECT_OK(b.addTransaction(t, false, false, false, false));
+    EXPECT_OK(b.addRelationship(
+        TWRelationship::relationshipWithType(TWRelationshipTypeInvoicePayment, 0.0,
+                                             invoice.projectIdentifier(), invoice.identifier(),
+                                             t->identifier(), 0, b.nextRelationshipIdentifier()),
+        false));
+    return t;
+}
+
+TWAccountPtr addAccountOfType(TWBusiness &b, TWAccountType type, const QString &name)
+{
+    const TWAccountPtr account = TWAccount::accountWithIdentifier(
+        b.nextAccountIdentifier(), name, 0, 0, type, QString(), QImage(), b.homeUnit(), QString());
+    EXPECT_OK(b.addAccount(account, false));
+    return account;
+}
+
+QString bookingOf(const TWTransaction &t)
+{
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(t.date().date().toString(Qt::ISODate))
+        .arg(t.account1Identifier())
+        .arg(t.account2Identifier())
+        .arg(t.total());
+}
+
+} // namespace
+
+// An invoice's entry is the one its editor made. Moved in the register to a
+// deferred-revenue account (billed in advance) it stays the entry: saved
+// unchanged, the invoice stores nothing and the client owes once. With the
+// entry deleted, a discount written off through an income account stays a
+// discount, and the save books a new entry of what the lines bill.
+TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
+{
+    TWBusiness &b = book.b();
+    enum Shape { AsMade, Deferred, DiscountWithoutEntry };
+    const struct {
+        const char *name;
+        Shape shape;
+        int linked;  // transactions linked after the save
+        qint64 owed; // what the client then owes on it
+    } rows[] = {
+        {"as made", AsMade, 1, 50000},
+        {"moved to deferred revenue", Deferred, 1, 50000},
+        {"discount, entry deleted", DiscountWithoutEntry, 2, 45000},
+    };
+    for (const auto &c : rows) {
+        SCOPED_TRACE(c.name);
+        const QString task = QString::fromLatin1(c.name);
+        book.addTask(book.project, task, TWTaskTypeHour, 5, 10000);
+        open(book.newInvoice(book.project, task), 0);
+        tick(editor->tasksModel(), row(editor->tasksModel(), task), true);
+        editor->saveButton()->click();
+        ASSERT_EQ(codes, QList<int>{-1002});
+        const TWInvoicePtr stored = b.invoiceWithIdentifier(editor->editInvoice()->identifier());
+        ASSERT_TRUE(stored);
+        const TWTransactionPtr entry = b.invoiceEntry(*stored);
+        ASSERT_TRUE(entry);
+        const qint32 receivable = entry->account1Identifier();
+        const qint32 income = entry->account2Identifier();
+        TWTransactionPtr discount;
+        if (c.shape == Deferred) {
+            entry->setAccount2Identifier(
+                addAccountOfType(b, TWAccountTypeCurrentLiability, QStringLiteral("Deferred"))
+                    ->identifier());
+            twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, b);
+            ASSERT_OK(b.updateTransaction(entry, true, true, true, true));
+        } else if (c.shape == DiscountWithoutEntry) {
+            discount = linkTransaction(
+                b, *stored, QDate(2024, 6, 25), receivable,
+                addAccountOfType(b, TWAccountTypeIncome, QStringLiteral("Discounts"))->identifier(),
+                -5000);
+            ASSERT_OK(b.deleteTransaction(entry, false, true, true));
+        }
+        const QString entryBooked = bookingOf(*entry);
+        const QString discountBooked = discount ? bookingOf(*discount) : QString();
+        const qsizetype count = b.transactions().size();
+
+        open(stored, 1);
+        editor->saveButton()->click();
+        ASSERT_EQ(codes, QList<int>{-1002});
+        EXPECT_EQ(b.transactionsWithInvoice(*stored).size(), c.linked);
+        twUpdateTransactions(*stored, b);
+        EXPECT_EQ(twOwe(*stored, b), c.owed);
+        if (c.shape != DiscountWithoutEntry) {
+            EXPECT_EQ(b.transactions().size(), count);
+            EXPECT_EQ(bookingOf(*entry), entryBooked);
+            EXPECT_EQ(b.invoiceEntry(*stored), entry);
+            continue;
+        }
+        EXPECT_EQ(bookingOf(*discount), discountBooked);
+        const TWTransactionPtr made = b.invoiceEntry(*stored);
+        ASSERT_TRUE(made);
+        EXPECT_EQ(std::tuple(made->date().date(), made->account1Identifier(),
+                             made->account2Identifier(), made->total()),
+                  std::tuple(QDate(2024, 6, 20), receivable, income, qint64(50000)));
+        EXPECT_NE(made->identifier(), discount->identifier());
+    }
+}
+
+// What an invoice charged and was paid reads the same in the lists and on the
+// printed invoice: a late fee linked to it is a further charge, never a
+// payment taken back, and a deposit dated before the invoice counts toward
+// the share paid.
+TEST_F(InvoiceEditorTest, ChargesAndPaymentsReadTheSameInTheListsAndInPrint)
+{
+    TWBusiness &b = book.b();
+    const qint32 bank = accountsOfType(TWAccountTypeBank).value(0)->identifier();
+    const qint32 lateFees =
+        addAccountOfType(b, TWAccountTypeIncome, QStringLiteral("Late fees"))->identifier();
+    const struct {
+        const char *name;
+        double hours; // at 100.00
+        QDate paidOn; // 500.00 paid, or the 200.00 deposit before the invoice
+        qint64 paid;
+        qint64 lateFee; // 0 for none
+        qint64 total, owed;
+        int percent;
+    } rows[] = {
+        {"paid half", 10, QDate(2024, 6, 25), 50000, 0, 100000, 50000, 50},
+        {"late fee", 10, QDate(2024, 6, 25), 50000, 5000, 105000, 55000, 48},
+        {"deposit before", 5, QDate(2024, 6, 1), 20000, 0, 50000, 30000, 40},
+    };
+    for (const auto &c : rows) {
+        SCOPED_TRACE(c.name);
+        const QString task = QString::fromLatin1(c.name);
+        book.addTask(book.project, task, TWTaskTypeHour, c.hours, 10000);
+        open(book.newInvoice(book.project, task), 0);
+        tick(editor->tasksModel(), row(editor->tasksModel(), task), true);
+        editor->saveButton()->click();
+        ASSERT_EQ(codes, QList<int>{-1002});
+        const TWInvoicePtr stored = b.invoiceWithIdentifier(editor->editInvoice()->identifier());
+        ASSERT_TRUE(stored);
+        const TWTransactionPtr entry = b.invoiceEntry(*stored);
+        ASSERT_TRUE(entry);
+        const qint32 receivable = entry->account1Identifier();
+        linkTransaction(b, *stored, c.paidOn, bank, receivable, c.paid);
+        if (c.lateFee)
+            linkTransaction(b, *stored, QDate(2024, 7, 21), receivable, lateFees, c.lateFee);
+
+        twUpdateTransactions(*stored, b);
+        EXPECT_EQ(std::tuple(twTotal(*stored, b), twPayments(*stored, b), twOwe(*stored, b)),
+                  std::tuple(c.total, c.paid, c.owed));
+        EXPECT_EQ(qRound(twPercentPaid(*stored, b) * 100.0f), c.percent);
+
+        TWSendInvoiceDataPtr send = b.sendInvoiceData(*book.client);
+        send->setLayout(TWLayoutManager::layoutManager().layoutWithName(QStringLiteral("Classic")));
+        twUpdateTasksExpenses(*stored, b);
+        twUpdateSendInvoiceData(*send, *stored, b);
+        TWInvoiceOperation operation(send->copy());
+        ASSERT_TRUE(operation.prepare());
+        EXPECT_EQ(operation.invoicePaymentsTotal(), c.paid);
+        EXPECT_EQ(operation.invoiceSubtotalTotal(), c.total);
+        EXPECT_EQ(operation.invoiceTotal() - operation.invoiceBalanceTotal(), c.owed);
     }
 }

@@ -296,3 +296,89 @@ TEST(Invoices, TheEntryBooksOnTheInvoiceDayAndFollowsIt)
         b.createInvoiceTransaction({late}, book.account(kReceivable), nullptr, nullptr, true));
     EXPECT_EQ(b.transactions().size(), count);
 }
+
+namespace
+{
+
+QMap<qint32, QString> bookings(TWBusiness &b)
+{
+    QMap<qint32, QString> all;
+    for (const TWTransactionPtr &t : b.transactions())
+        all.insert(t->identifier(), QStringLiteral("%1 %2 %3 %4 %5")
+                                        .arg(t->date().date().toString(Qt::ISODate))
+                                        .arg(t->account1Identifier())
+                                        .arg(t->account2Identifier())
+                                        .arg(t->total())
+                                        .arg(t->totalBusiness()));
+    return all;
+}
+
+double linkValue(TWBusiness &b, const TWTransactionPtr &t)
+{
+    const TWRelationshipList links = b.relationshipsWithTransaction(*t);
+    return links.isEmpty() ? -1.0 : links.first()->value();
+}
+
+} // namespace
+
+// A business an earlier build saved says nothing of which transaction is a
+// record's entry: opening it decides once, by that build's rule (the oldest
+// transaction linked whole that touches receivable or payable), and keeps
+// that in the links alone, whatever the entry books against (a year's
+// insurance paid ahead). What was decided stays: with the entries deleted and
+// the business saved and opened again, no payment becomes one.
+TEST(Invoices, AnEarlierBuildsEntriesAreKeptOnceAtOpeningWithNoRowChanged)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWTestTempDir dir;
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    const TWAccountPtr prepaid = TWAccount::accountWithIdentifier(
+        b.nextAccountIdentifier(), QStringLiteral("Prepaid insurance"), 0, 0,
+        TWAccountTypeCurrentAsset, QString(), QImage(), b.homeUnit(), QString());
+    ASSERT_OK(b.addAccount(prepaid, false));
+    const TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+    const TWBillPtr insurance = book.addBill(QStringLiteral("Insurance"));
+    const TWBillPtr paper = book.addBill(QStringLiteral("Paper"));
+    const struct {
+        const char *name;
+        TWTransactionPtr entry;
+        TWTransactionPtr payment; // or none
+    } rows[] = {
+        {"invoice", book.addEntry(invoice, twLocal(2024, 6, 1), kReceivable, kSales, 100000),
+         book.addEntry(invoice, twLocal(2024, 6, 10), kBank, kReceivable, 40000)},
+        {"bill charged ahead",
+         book.addEntry(insurance, twLocal(2024, 6, 2), prepaid->identifier(), kPayable, 120000),
+         book.addEntry(insurance, twLocal(2024, 6, 3), kPayable, kBank, 10000)},
+        {"bill charged to an expense",
+         book.addEntry(paper, twLocal(2024, 6, 2), kAdvertising, kPayable, 120), nullptr},
+    };
+    const QMap<qint32, QString> before = bookings(b);
+    const QUrl url = twPackageURL(dir, QStringLiteral("Earlier.tallyworth"));
+    ASSERT_OK(b.writeToURL(url, TWSaveOperationSaveAs));
+
+    auto opened = twOpenPackage(url);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(bookings(*opened), before);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const TWTransactionPtr entry = opened->transactionWithIdentifier(row.entry->identifier());
+        EXPECT_EQ(linkValue(*opened, entry), double(TWDocumentLinkEntry));
+        EXPECT_TRUE(opened->isDocumentEntry(
+            *entry, opened->relationshipsWithTransaction(*entry).value(0)->type()));
+        if (row.payment) {
+            EXPECT_EQ(
+                linkValue(*opened, opened->transactionWithIdentifier(row.payment->identifier())),
+                double(TWDocumentLinkOther));
+        }
+        ASSERT_OK(opened->deleteTransaction(entry, false, true, true));
+    }
+    ASSERT_OK(opened->writeToURL(url, TWSaveOperationSave));
+    opened.reset();
+
+    auto again = twOpenPackage(url);
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->invoiceEntry(*again->invoiceWithIdentifier(invoice->identifier())));
+    EXPECT_FALSE(again->billCharge(*again->billWithIdentifier(insurance->identifier())));
+    EXPECT_TRUE(again->transactionWithIdentifier(rows[1].payment->identifier()));
+}

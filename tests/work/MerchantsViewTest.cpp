@@ -1002,3 +1002,299 @@ TEST_F(MerchantsView, APaymentThatSettlesABillMarksItPaidAndOneBeyondItIsTold)
         view.reset();
     }
 }
+
+namespace
+{
+
+// What a transaction books, account by account: "account:amount" for each
+// side or line, in order.
+QString bookingOf(const TWTransaction &t)
+{
+    QStringList parts;
+    if (t.hasSplit()) {
+        for (const TWSplitPtr &split : t.splits())
+            parts.append(
+                QStringLiteral("%1:%2").arg(split->accountIdentifier()).arg(split->total()));
+    } else {
+        parts.append(QStringLiteral("%1:%2").arg(t.account1Identifier()).arg(t.total()));
+        parts.append(QStringLiteral("%1:%2").arg(t.account2Identifier()).arg(-t.total()));
+    }
+    return parts.join(u' ');
+}
+
+// Books `t` as the user would in the register: payable (account 1, a credit
+// of `total`) against `other`, or, with `lines`, a split of payable -total
+// and the lines given.
+void bookCharge(TWBusiness &b, const TWTransactionPtr &t, const TWAccountPtr &payable,
+                const TWAccountPtr &other, qint64 total,
+                const QList<std::pair<TWAccountPtr, qint64>> &lines)
+{
+    if (lines.isEmpty()) {
+        t->setHasSplit(false);
+        t->setSplits({});
+        t->setAccount1Identifier(payable->identifier());
+        t->setAccount2Identifier(other->identifier());
+        t->setTotal(-total);
+    } else {
+        TWSplitList splits{TWSplit::splitWithIdentifier(0, QString(), payable->identifier(), -total,
+                                                        0, 0, 0, 0, b.homeUnit())};
+        for (const auto &[account, amount] : lines)
+            splits.append(TWSplit::splitWithIdentifier(0, QString(), account->identifier(), amount,
+                                                       0, 0, 0, 0, b.homeUnit()));
+        t->setHasSplit(true);
+        t->setSplits(splits);
+        twUpdateSplitTotals(*t, b);
+    }
+    twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+    EXPECT_OK(b.updateTransaction(t, true, true, true, true));
+}
+
+} // namespace
+
+// A bill's charge is the transaction its sheet made, whatever the user books
+// it to in the register (an expense, a year's insurance paid ahead, a loan
+// instalment with its interest, a payroll liability, the owner): saving the
+// bill unchanged stores nothing, a new date moves the charge, and each
+// occurrence of its schedule is charged alike, once.
+TEST_F(MerchantsView, ABillsChargeIsTheOneItsSheetMadeWhateverItBooks)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    const TWAccountPtr payable = accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("AP"));
+    const TWAccountPtr prepaid =
+        accountOfType(TWAccountTypeCurrentAsset, QStringLiteral("Prepaid insurance"));
+    const TWAccountPtr loan = accountOfType(TWAccountTypeLoan, QStringLiteral("Van loan"));
+    const TWAccountPtr payroll =
+        accountOfType(TWAccountTypeCurrentLiability, QStringLiteral("Payroll taxes due"));
+    const TWAccountPtr owner = accountOfType(TWAccountTypeEquity, QStringLiteral("Owner"));
+    const TWAccountPtr interest = TWAccount::accountWithIdentifier(
+        business->nextAccountIdentifier(), QStringLiteral("Interest"), 0, 0, TWAccountTypeExpense,
+        QString(), QImage(), business->homeUnit(), QString());
+    ASSERT_OK(business->addAccount(interest, false));
+    const struct {
+        const char *name;
+        TWAccountPtr other;
+        QList<std::pair<TWAccountPtr, qint64>> lines;
+    } rows[] = {
+        {"expense", expense, {}},
+        {"prepaid insurance", prepaid, {}},
+        {"loan with interest", nullptr, {{loan, 45000}, {interest, 5000}}},
+        {"payroll liability", payroll, {}},
+        {"owner", owner, {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        open({merchant});
+        view->newBill();
+        TWBillController *sheet = view->billSheet();
+        sheet->nameField()->setText(QString::fromLatin1(row.name));
+        sheet->datePicker()->setDateTime(twLocal(2026, 3, 5));
+        sheet->saveButton()->click();
+        settle();
+        ASSERT_TRUE(sheet->saved());
+        const TWBillPtr stored = business->billWithIdentifier(sheet->editBill()->identifier());
+        ASSERT_TRUE(stored);
+        const TWTransactionPtr charge = business->billCharge(*stored);
+        ASSERT_TRUE(charge);
+        bookCharge(*business, charge, payable, row.other, 50000, row.lines);
+        const QString booked = bookingOf(*charge);
+        const qsizetype count = business->transactions().size();
+
+        // Saved unchanged: nothing more.
+        view->editBill(stored);
+        view->billSheet()->saveButton()->click();
+        settle();
+        ASSERT_TRUE(view->billSheet()->saved());
+        EXPECT_EQ(business->transactions().size(), count);
+        EXPECT_EQ(business->transactionsWithBill(*stored).size(), 1);
+        EXPECT_EQ(bookingOf(*charge), booked);
+
+        // Dated two months back, monthly: the charge moves with the bill and
+        // each occurrence up to today is charged the same, once.
+        view->editBill(stored);
+        sheet = view->billSheet();
+        sheet->datePicker()->setDateTime(twLocal(2026, 1, 5));
+        sheet->repeatController()->doRepeats(true);
+        sheet->repeatController()->doInterval(1);
+        sheet->repeatController()->doIntervalUnit(TWRepeatIntervalUnitMonth);
+        sheet->saveButton()->click();
+        settle();
+        ASSERT_TRUE(sheet->saved());
+        EXPECT_EQ(charge->date().toLocalTime().date(), QDate(2026, 1, 5));
+        const TWBillPtr moved = business->billWithIdentifier(stored->identifier());
+        ASSERT_NE(moved->repeatIdentifier(), 0);
+        QList<QDate> days;
+        for (const TWBillPtr &bill : business->bills()) {
+            if (bill->repeatIdentifier() != moved->repeatIdentifier() ||
+                bill->identifier() == moved->identifier())
+                continue;
+            days.append(bill->date().date());
+            const TWTransactionList linked = business->transactionsWithBill(*bill);
+            ASSERT_EQ(linked.size(), 1);
+            const TWTransactionPtr copied = business->billCharge(*bill);
+            ASSERT_TRUE(copied);
+            EXPECT_EQ(bookingOf(*copied), booked);
+            EXPECT_EQ(copied->date().date(), bill->date().date());
+            twUpdateTransactions(*bill, *business);
+            EXPECT_EQ(twOwe(*bill, *business), 50000);
+        }
+        std::sort(days.begin(), days.end());
+        EXPECT_EQ(days, (QList<QDate>{QDate(2026, 2, 5), QDate(2026, 3, 5)}));
+    }
+}
+
+// A new bill's charge books against the expense line of the merchant's
+// latest charge (never its tax line, never money), else the first expense.
+TEST_F(MerchantsView, ANewBillsChargeTakesTheExpenseLineOfTheMerchantsLastCharge)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    const TWAccountPtr payable = accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("AP"));
+    const TWAccountPtr tax = accountOfType(TWAccountTypeTax, QStringLiteral("Tax"));
+    const TWAccountPtr card = accountOfType(TWAccountTypeCreditCard, QStringLiteral("Card"));
+    const TWAccountPtr phone = TWAccount::accountWithIdentifier(
+        business->nextAccountIdentifier(), QStringLiteral("Phone"), 0, 0, TWAccountTypeExpense,
+        QString(), QImage(), business->homeUnit(), QString());
+    ASSERT_OK(business->addAccount(phone, false));
+    TWAccountPtr firstExpense;
+    for (const TWAccountPtr &account : business->accounts())
+        if (!firstExpense && account->accountType() == TWAccountTypeExpense)
+            firstExpense = account;
+    const struct {
+        const char *name;
+        TWAccountPtr other; // the earlier charge's other side; none for no earlier bill
+        QList<std::pair<TWAccountPtr, qint64>> lines;
+        TWAccountPtr expected;
+    } rows[] = {
+        {"expense", phone, {}, phone},
+        {"tax line first", nullptr, {{tax, 1000}, {phone, 10000}}, phone},
+        {"charged to the bank", bank, {}, firstExpense},
+        {"charged to a card", card, {}, firstExpense},
+        {"no earlier bill", nullptr, {}, firstExpense},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const TWMerchantPtr seller = addMerchant(QString::fromLatin1(row.name));
+        if (row.other || !row.lines.isEmpty()) {
+            const TWTransactionPtr earlier =
+                addEntry(addBill(QStringLiteral("Feb"), {}, seller), -11000, phone, payable);
+            bookCharge(*business, earlier, payable, row.other, 11000, row.lines);
+        }
+        open({seller});
+        view->newBill();
+        TWBillController *sheet = view->billSheet();
+        sheet->nameField()->setText(QStringLiteral("Mar"));
+        sheet->saveButton()->click();
+        settle();
+        ASSERT_TRUE(sheet->saved());
+        const TWTransactionPtr charge =
+            business->billCharge(*business->billWithIdentifier(sheet->editBill()->identifier()));
+        ASSERT_TRUE(charge);
+        EXPECT_EQ(std::pair(charge->account1Identifier(), charge->account2Identifier()),
+                  std::pair(payable->identifier(), row.expected->identifier()));
+    }
+}
+
+// A bill's occurrences never move money: a charge an earlier build booked
+// against the bank (a cash or a card account) is copied against the
+// merchant's expense, so that the bank, cash or card balance stays as the
+// user left it and each occurrence owes its amount.
+TEST_F(MerchantsView, ABillsOccurrencesNeverMoveMoney)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    const TWAccountPtr payable = accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("AP"));
+    const TWAccountPtr cash = accountOfType(TWAccountTypeCash, QStringLiteral("Till"));
+    const TWAccountPtr card = accountOfType(TWAccountTypeCreditCard, QStringLiteral("Card"));
+    const struct {
+        const char *name;
+        TWAccountPtr charged; // what the earlier build's charge booked against payable
+        TWAccountPtr copiedTo;
+    } rows[] = {
+        {"expense", expense, expense},
+        {"bank", bank, expense},
+        {"cash", cash, expense},
+        {"card", card, expense},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const TWMerchantPtr seller = addMerchant(QString::fromLatin1(row.name));
+        const TWBillPtr bill = addBill(QStringLiteral("Hosting"), {}, seller);
+        bill->setDate(twLocal(2026, 1, 2));
+        ASSERT_OK(business->updateBill(bill, false));
+        // Stored as an earlier build stored it: its link says nothing.
+        addEntry(bill, -9000, row.charged, payable);
+        const qint64 held = business->transactionTotalWithAccount(*row.charged);
+        open({seller});
+        view->editBill(bill);
+        TWBillController *sheet = view->billSheet();
+        sheet->repeatController()->doRepeats(true);
+        sheet->repeatController()->doInterval(1);
+        sheet->repeatController()->doIntervalUnit(TWRepeatIntervalUnitMonth);
+        sheet->saveButton()->click();
+        settle();
+        ASSERT_TRUE(sheet->saved());
+        const qint32 repeat = business->billWithIdentifier(bill->identifier())->repeatIdentifier();
+        ASSERT_NE(repeat, 0);
+        int occurrences = 0;
+        for (const TWBillPtr &made : business->bills()) {
+            if (made->repeatIdentifier() != repeat || made->identifier() == bill->identifier())
+                continue;
+            ++occurrences;
+            const TWTransactionPtr copied = business->billCharge(*made);
+            ASSERT_TRUE(copied);
+            EXPECT_EQ(std::pair(copied->account1Identifier(), copied->account2Identifier()),
+                      std::pair(payable->identifier(), row.copiedTo->identifier()));
+            twUpdateTransactions(*made, *business);
+            EXPECT_EQ(twOwe(*made, *business), 9000);
+        }
+        EXPECT_EQ(occurrences, 2);
+        if (row.charged != row.copiedTo) {
+            EXPECT_EQ(business->transactionTotalWithAccount(*row.charged), held);
+        }
+    }
+}
+
+// With its charge deleted in the register, what else is linked to a bill
+// stays what it was, a supplier's credit through an expense account as a
+// payment from the bank: the sheet's save makes a new charge on the bill's
+// new day and leaves the others where they were.
+TEST_F(MerchantsView, ASupplierCreditStaysACreditWhenTheChargeIsGone)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    const TWAccountPtr payable = accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("AP"));
+    const struct {
+        const char *name;
+        TWAccountPtr through;
+    } rows[] = {{"payment from the bank", bank}, {"credit through an expense", expense}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        open({merchant});
+        view->newBill();
+        TWBillController *sheet = view->billSheet();
+        sheet->nameField()->setText(QStringLiteral("Toner"));
+        sheet->datePicker()->setDateTime(twLocal(2026, 3, 1));
+        sheet->saveButton()->click();
+        settle();
+        ASSERT_TRUE(sheet->saved());
+        const TWBillPtr stored = business->billWithIdentifier(sheet->editBill()->identifier());
+        const TWTransactionPtr charge = business->billCharge(*stored);
+        ASSERT_TRUE(charge);
+        bookCharge(*business, charge, payable, expense, 20000, {});
+        // 30.00 back (or paid), linked in the register; then the charge deleted.
+        const TWTransactionPtr other = addEntry(stored, 3000, row.through, payable);
+        const QString otherBooked = bookingOf(*other);
+        ASSERT_OK(business->deleteTransaction(charge, false, true, true));
+
+        view->editBill(stored);
+        sheet = view->billSheet();
+        sheet->datePicker()->setDateTime(twLocal(2026, 3, 9));
+        sheet->saveButton()->click();
+        settle();
+        ASSERT_TRUE(sheet->saved());
+        EXPECT_EQ(other->date().date(), QDate(2026, 3, 2));
+        EXPECT_EQ(bookingOf(*other), otherBooked);
+        const TWTransactionPtr made = business->billCharge(*stored);
+        ASSERT_TRUE(made);
+        EXPECT_NE(made->identifier(), other->identifier());
+        EXPECT_EQ(made->date().toLocalTime().date(), QDate(2026, 3, 9));
+        EXPECT_EQ(business->transactionsWithBill(*stored).size(), 2);
+    }
+}
