@@ -11,6 +11,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWClosedRefusals.h"
 #include "store/TWDocumentNames.h"
 
 #include <QApplication>
@@ -723,50 +724,53 @@ bool TWMasterController::outlineViewDelete(TWOutlineView *)
 
 // ---- Deleting ----
 
-bool TWMasterController::containsClosedTransactions(const TWMasterItem &node) const
+TWTransactionPtr TWMasterController::closedTransaction(const TWMasterItem &node) const
 {
     const TWItemPtr &item = node.item();
     if (!item)
-        return false;
+        return nullptr;
     const auto below = [&node](int kind) {
         return node.childItemsOfType(kind).value_or(TWItemList());
     };
+    // A group answers for the first record below it that holds one.
+    const auto first = [&below](int kind, const auto &held) -> TWTransactionPtr {
+        for (const TWItemPtr &child : below(kind))
+            if (TWTransactionPtr found = held(*child))
+                return found;
+        return nullptr;
+    };
+    TWBusiness &business = *m_business;
+    const auto account = [&business](const TWItem &child) {
+        return business.accountClosedTransaction(static_cast<const TWAccount &>(child));
+    };
+    const auto client = [&business](const TWItem &child) {
+        return business.clientClosedTransaction(static_cast<const TWClient &>(child));
+    };
+    const auto merchant = [&business](const TWItem &child) {
+        return business.merchantClosedTransaction(static_cast<const TWMerchant &>(child));
+    };
+    const auto filter = [&business](const TWItem &child) {
+        return business.filterClosedTransaction(static_cast<const TWFilter &>(child));
+    };
     switch (item->type()) {
     case TWItemTypeAccount:
-        return m_business->accountContainsClosedTransactions(static_cast<const TWAccount &>(*item));
+        return account(*item);
     case TWItemTypeClient:
-        return m_business->clientContainsClosedTransactions(static_cast<const TWClient &>(*item));
+        return client(*item);
     case TWItemTypeMerchant:
-        return m_business->merchantContainsClosedTransactions(
-            static_cast<const TWMerchant &>(*item));
+        return merchant(*item);
     case TWItemTypeFilter:
-        return m_business->filterContainsClosedTransactions(static_cast<const TWFilter &>(*item));
+        return filter(*item);
     case TWItemTypeAccountGroup:
-        for (const TWItemPtr &account : below(TWItemTypeAccount))
-            if (m_business->accountContainsClosedTransactions(
-                    static_cast<const TWAccount &>(*account)))
-                return true;
-        return false;
+        return first(TWItemTypeAccount, account);
     case TWItemTypeClientGroup:
-        for (const TWItemPtr &client : below(TWItemTypeClient))
-            if (m_business->clientContainsClosedTransactions(
-                    static_cast<const TWClient &>(*client)))
-                return true;
-        return false;
+        return first(TWItemTypeClient, client);
     case TWItemTypeMerchantGroup:
-        for (const TWItemPtr &merchant : below(TWItemTypeMerchant))
-            if (m_business->merchantContainsClosedTransactions(
-                    static_cast<const TWMerchant &>(*merchant)))
-                return true;
-        return false;
+        return first(TWItemTypeMerchant, merchant);
     case TWItemTypeFilterGroup:
-        for (const TWItemPtr &filter : below(TWItemTypeFilter))
-            if (m_business->filterContainsClosedTransactions(
-                    static_cast<const TWFilter &>(*filter)))
-                return true;
-        return false;
+        return first(TWItemTypeFilter, filter);
     default:
-        return false;
+        return nullptr;
     }
 }
 
@@ -853,8 +857,8 @@ void TWMasterController::deleteNodes(const QList<int> &rows)
     // Every guard runs before anything is deleted, so a refusal leaves the
     // business as it was.
     for (const TWMasterItemPtr &node : nodes)
-        if (containsClosedTransactions(*node)) {
-            TWDocumentPrompts::prompts().showMessage(TWLocalized("deleteClosedTransaction"),
+        if (const TWTransactionPtr held = closedTransaction(*node)) {
+            TWDocumentPrompts::prompts().showMessage(twClosedDeleteText(*m_business, *held),
                                                      m_outline->window());
             return;
         }

@@ -11,6 +11,7 @@
 
 #include "foundation/TWNotificationCenter.h"
 #include "model/TWAccount.h"
+#include "model/TWTransaction.h"
 
 #include <QObject>
 #include <QPointer>
@@ -152,7 +153,7 @@ private:
     void summaryResized(bool collapsed);
     // The delete after confirmation: every guard first, then the store.
     void deleteNodes(const QList<int> &rows);
-    bool containsClosedTransactions(const TWMasterItem &node) const;
+    TWTransactionPtr closedTransaction(const TWMasterItem &node) const;
     // What the delete alert says of the payments the clients' invoices and
     // the merchants' bills among `nodes` take along; empty for none.
     QString deletedPaymentsText(const TWMasterItemList &nodes) const;

@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace
 {
@@ -461,15 +462,35 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
     case TWFieldIdentifierAccount1:
     case TWFieldIdentifierAccount2: {
         unsplitTransactionIfNecessary(transaction, shownAccount);
-        const TWUnitPtr unit1 = accountUnit(business, transaction.account1Identifier());
-        const TWUnitPtr unit2 = accountUnit(business, transaction.account2Identifier());
+        TWUnitPtr unit1 = accountUnit(business, transaction.account1Identifier());
+        TWUnitPtr unit2 = accountUnit(business, transaction.account2Identifier());
         // The side the user sees under that title in the register.
         const bool first = (field.identifier() == TWFieldIdentifierAccount1) != swapped;
+        // The chosen account already on the other side: the accounts must move apart.
+        const bool collides = value.tag == (first ? transaction.account2Identifier()
+                                                  : transaction.account1Identifier());
         if (first)
             transaction.setAccount1Identifier(value.tag);
         else
             transaction.setAccount2Identifier(value.tag);
         validateTransactionAccount(transaction, first);
+        if (collides && transaction.account1Identifier() != transaction.account2Identifier()) {
+            // The chosen account changed sides: the amounts change sides with
+            // it, so that it keeps the direction it had (a purchase stays a
+            // purchase) and the account moved in takes the other's part.
+            // The chosen side's amount stays in the chosen account's unit.
+            const auto opposite = [](qint64 amount) {
+                return amount == std::numeric_limits<qint64>::min()
+                           ? std::numeric_limits<qint64>::max()
+                           : -amount;
+            };
+            const qint64 total1 = transaction.totalAccount1();
+            transaction.setTotal(opposite(transaction.total()));
+            transaction.setTotalBusiness(opposite(transaction.totalBusiness()));
+            transaction.setTotalAccount1(opposite(transaction.totalAccount2()));
+            transaction.setTotalAccount2(opposite(total1));
+            std::swap(unit1, unit2);
+        }
         // An amount kept in the old account's unit would count in the new
         // account as if it were its own currency: convert it again.
         if (!sameUnit(unit1, accountUnit(business, transaction.account1Identifier())))
@@ -532,8 +553,8 @@ QString TWEditTransactionsController::keptAmountLine(const TWTransaction &stored
         return formatter.valueString(value, unit.get(), true, true, false, false, true);
     };
     // Before: the net of the shown account's lines (of the first line's
-    // account when the row shows none of them); after: account 1's amount,
-    // the side that account keeps.
+    // account when the row shows none of them); after: that account's amount
+    // when it stays, else account 1's.
     qint32 before = shownAccount;
     const TWSplitList splits = stored.splits();
     const bool onLines = std::any_of(splits.cbegin(), splits.cend(), [shownAccount](const auto &s) {
@@ -553,7 +574,9 @@ QString TWEditTransactionsController::keptAmountLine(const TWTransaction &stored
     return TWLocalized("editTransactionsUnsplitLine")
         .arg(formatter.shortDateString(stored.date()),
              TWStringAdditions::shortened(payee, kShownLength), amount(net, before),
-             amount(edited.totalAccount1(), edited.account1Identifier()));
+             edited.account2Identifier() == before && edited.account1Identifier() != before
+                 ? amount(-edited.totalAccount2(), before)
+                 : amount(edited.totalAccount1(), edited.account1Identifier()));
 }
 
 TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,

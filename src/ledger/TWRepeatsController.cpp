@@ -9,6 +9,7 @@
 #include "foundation/TWLocalized.h"
 #include "ledger/TWLedgerTables.h"
 #include "store/TWBusiness.h"
+#include "store/TWClosedRefusals.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -475,9 +476,8 @@ void TWRepeatsController::deleteRepeatAnswered(int returnCode, bool context)
     if (returnCode == 1000) {
         error = business.deleteRepeat(repeat, true);
     } else {
-        if (business.repeatContainsClosedTransactions(*repeat)) {
-            twRunNotice(TWLocalized("deleteClosedTransaction"),
-                        m_view ? m_view->window() : nullptr);
+        if (const TWTransactionPtr held = business.repeatClosedTransaction(*repeat)) {
+            twRunNotice(twClosedDeleteText(business, *held), m_view ? m_view->window() : nullptr);
             return;
         }
         switch (repeat->type()) {

@@ -2,6 +2,7 @@
 // invoices' receivable entries in step when the work they bill is deleted.
 
 #include "store/TWBusiness.h"
+#include "store/TWClosedRefusals.h"
 #include "store/TWDocumentNames.h"
 #include "store/TWOwing.h"
 
@@ -75,8 +76,19 @@ bool TWBusiness::invoiceOfClosedPeriod(const TWInvoice &invoice)
 TWErrorResult TWBusiness::refuseClosedBilling(const TWInvoiceList &invoices)
 {
     for (const TWInvoicePtr &invoice : invoices) {
-        if (invoiceOfClosedPeriod(*invoice))
-            return TWError(TWDatabaseErrorDomain, -1, TWLocalized("deleteBilledClosedMessage"));
+        if (!invoiceOfClosedPeriod(*invoice))
+            continue;
+        // The period is named, unless the entry is only locked.
+        const TWTransactionPtr entry = invoiceEntry(*invoice);
+        const TWAccountingPeriodPtr period =
+            entry && entry->state() != TWTransactionStateLocked && entry->date().isValid()
+                ? accountingPeriodForDate(entry->date())
+                : nullptr;
+        if (period && period->closed())
+            return TWError(
+                TWDatabaseErrorDomain, -1,
+                TWLocalized("deleteBilledClosedMessage").arg(twAccountingPeriodText(*period)));
+        return TWError(TWDatabaseErrorDomain, -1, TWLocalized("deleteBilledLockedMessage"));
     }
     return std::nullopt;
 }

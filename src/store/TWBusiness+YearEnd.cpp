@@ -375,7 +375,7 @@ bool TWBusiness::transactionClosed(const TWTransaction &transaction) const
 
 // ---- Closed or locked transactions of a record ----
 
-bool TWBusiness::accountContainsClosedTransactions(const TWAccount &account) const
+TWTransactionPtr TWBusiness::accountClosedTransaction(const TWAccount &account) const
 {
     const qint32 identifier = account.identifier();
     for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
@@ -384,96 +384,99 @@ bool TWBusiness::accountContainsClosedTransactions(const TWAccount &account) con
         if (!transaction->hasSplit()) {
             if (transaction->account1Identifier() == identifier ||
                 transaction->account2Identifier() == identifier)
-                return true;
+                return transaction;
             continue;
         }
         for (const TWSplitPtr &split : transaction->splits()) {
             if (split && split->accountIdentifier() == identifier)
-                return true;
+                return transaction;
         }
     }
-    return false;
+    return nullptr;
 }
 
-bool TWBusiness::filterContainsClosedTransactions(const TWFilter &filter)
+TWTransactionPtr TWBusiness::filterClosedTransaction(const TWFilter &filter)
 {
     for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
         if (isClosedOrLocked(*transaction) && filterHookMatchTransaction(filter, *transaction))
-            return true;
+            return transaction;
     }
-    return false;
+    return nullptr;
 }
 
-bool TWBusiness::repeatContainsClosedTransactions(const TWRepeat &repeat)
+TWTransactionPtr TWBusiness::repeatClosedTransaction(const TWRepeat &repeat)
 {
     const TWRepeatItemList items = itemsWithRepeatIdentifier(repeat.identifier());
     for (const TWRepeatItem &item : items) {
+        TWTransactionPtr found;
         if (const TWTransactionPtr transaction = item.record<TWTransaction>()) {
             if (repeat.type() == TWRepeatTypeTransaction && isClosedOrLocked(*transaction))
-                return true;
+                found = transaction;
         } else if (const TWInvoicePtr invoice = item.record<TWInvoice>()) {
-            if (repeat.type() == TWRepeatTypeInvoice && invoiceContainsClosedTransactions(*invoice))
-                return true;
+            if (repeat.type() == TWRepeatTypeInvoice)
+                found = invoiceClosedTransaction(*invoice);
         } else if (const TWBillPtr bill = item.record<TWBill>()) {
-            if (repeat.type() == TWRepeatTypeBill && billContainsClosedTransactions(*bill))
-                return true;
+            if (repeat.type() == TWRepeatTypeBill)
+                found = billClosedTransaction(*bill);
         }
+        if (found)
+            return found;
     }
-    return false;
+    return nullptr;
 }
 
 // The payments of invoices and bills are found through their payment links,
 // so these answer without the invoice and bill lists.
-bool TWBusiness::invoiceContainsClosedTransactions(const TWInvoice &invoice) const
+TWTransactionPtr TWBusiness::invoiceClosedTransaction(const TWInvoice &invoice) const
 {
     for (const TWRelationshipPtr &link : relationshipsWithParentIdentifier(
              invoice.projectIdentifier(), invoice.identifier(), TWRelationshipTypeInvoicePayment)) {
         const TWTransactionPtr payment = transactionWithIdentifier(link->transactionIdentifier());
         if (payment && isClosedOrLocked(*payment))
-            return true;
+            return payment;
     }
-    return false;
+    return nullptr;
 }
 
-bool TWBusiness::billContainsClosedTransactions(const TWBill &bill) const
+TWTransactionPtr TWBusiness::billClosedTransaction(const TWBill &bill) const
 {
     for (const TWRelationshipPtr &link : relationshipsWithParentIdentifier(
              bill.merchantIdentifier(), bill.identifier(), TWRelationshipTypeBillPayment)) {
         const TWTransactionPtr payment = transactionWithIdentifier(link->transactionIdentifier());
         if (payment && isClosedOrLocked(*payment))
-            return true;
+            return payment;
     }
-    return false;
+    return nullptr;
 }
 
 // Every payment link of an invoice names the invoice's project as its parent.
-bool TWBusiness::projectContainsClosedTransactions(const TWProject &project) const
+TWTransactionPtr TWBusiness::projectClosedTransaction(const TWProject &project) const
 {
     for (const TWRelationshipPtr &link : relationshipsWithParentIdentifier(
              project.identifier(), TWRelationshipTypeInvoicePayment)) {
         const TWTransactionPtr payment = transactionWithIdentifier(link->transactionIdentifier());
         if (payment && isClosedOrLocked(*payment))
-            return true;
+            return payment;
     }
-    return false;
+    return nullptr;
 }
 
-bool TWBusiness::clientContainsClosedTransactions(const TWClient &client) const
+TWTransactionPtr TWBusiness::clientClosedTransaction(const TWClient &client) const
 {
-    const TWProjectList projects = projectsWithClient(client);
-    return std::any_of(projects.cbegin(), projects.cend(), [this](const TWProjectPtr &project) {
-        return project && projectContainsClosedTransactions(*project);
-    });
+    for (const TWProjectPtr &project : projectsWithClient(client))
+        if (TWTransactionPtr found = project ? projectClosedTransaction(*project) : nullptr)
+            return found;
+    return nullptr;
 }
 
 // Every payment link of a bill names the bill's merchant as its parent.
-bool TWBusiness::merchantContainsClosedTransactions(const TWMerchant &merchant) const
+TWTransactionPtr TWBusiness::merchantClosedTransaction(const TWMerchant &merchant) const
 {
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(merchant.identifier(), TWRelationshipTypeBillPayment)) {
         const TWTransactionPtr payment = transactionWithIdentifier(link->transactionIdentifier());
         if (payment && isClosedOrLocked(*payment))
-            return true;
+            return payment;
     }
-    return false;
+    return nullptr;
 }

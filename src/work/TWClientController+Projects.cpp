@@ -14,6 +14,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
 #include "store/TWBusiness.h"
+#include "store/TWClosedRefusals.h"
 #include "store/TWDocumentNames.h"
 
 #include <QTableView>
@@ -186,7 +187,8 @@ QString closedProjectText(const TWBusiness &business, const TWProject &project)
             continue;
         const TWAccountingPeriodPtr period = business.accountingPeriodForTransaction(*transaction);
         if (transaction->state() == TWTransactionStateClosed && period && period->closed())
-            return TWLocalized("deleteProjectClosedPeriod").arg(project.name(), period->name());
+            return TWLocalized("deleteProjectClosedPeriod")
+                .arg(project.name(), twAccountingPeriodText(*period));
         return TWLocalized("deleteProjectLocked").arg(project.name());
     }
     return {};
@@ -222,10 +224,11 @@ void TWClientController::deleteProject(bool context)
             // The rows name the same projects until the loop ends: the
             // notifications of a deletion only redraw cells.
             const TWProjectList projects = projectsForRows(m_table->rowsActedOn(context));
-            const bool closed =
-                std::any_of(projects.begin(), projects.end(), [this](const TWProjectPtr &project) {
-                    return m_business->projectContainsClosedTransactions(*project);
-                });
+            TWTransactionPtr held;
+            for (const TWProjectPtr &project : projects)
+                if ((held = m_business->projectClosedTransaction(*project)))
+                    break;
+            const bool closed = bool(held);
             TWErrorResult failure;
             if (!closed) {
                 failure = TWWorkList::deleteRecords(projects, [this](const TWProjectPtr &project) {
@@ -238,7 +241,7 @@ void TWClientController::deleteProject(bool context)
             if (failure) {
                 presentError(*failure);
             } else if (closed) {
-                twRunNotice(TWLocalized("deleteClosedTransaction"),
+                twRunNotice(twClosedDeleteText(*m_business, *held),
                             m_view ? m_view->window() : nullptr);
             }
         },

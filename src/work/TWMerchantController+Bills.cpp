@@ -14,6 +14,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWRelationship.h"
 #include "store/TWBusiness.h"
+#include "store/TWClosedRefusals.h"
 #include "store/TWDocumentNames.h"
 #include "store/TWOwing.h"
 #include "store/TWPaymentCopy.h"
@@ -302,8 +303,8 @@ bool TWMerchantController::refuseClosedBills(bool context)
     if (!m_business)
         return false;
     for (const TWBillPtr &bill : billsForRowIndexes(m_table->rowsActedOn(context))) {
-        if (m_business->billContainsClosedTransactions(*bill)) {
-            twRunNotice(TWLocalized("deleteClosedTransaction"), alertWindow());
+        if (const TWTransactionPtr held = m_business->billClosedTransaction(*bill)) {
+            twRunNotice(twClosedDeleteText(*m_business, *held), alertWindow());
             return true;
         }
     }

@@ -281,7 +281,7 @@ TEST_F(SourceListTest, AClosedTransactionRefusesTheWholeDelete)
     ASSERT_EQ(list.selectedMasterItems().size(), 2);
     list.deleteMaster(false);
     answerDelete(*document, true);
-    EXPECT_EQ(prompts.messages, QStringList{TWLocalized("deleteClosedTransaction")});
+    EXPECT_EQ(prompts.messages, QStringList{TWLocalized("deleteLockedTransaction")});
     EXPECT_TRUE(b.accountWithIdentifier(first->identifier()));
     EXPECT_TRUE(b.groupWithIdentifier(group->identifier()));
     EXPECT_TRUE(b.accountWithIdentifier(locked->identifier()));

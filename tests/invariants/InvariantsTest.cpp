@@ -29,6 +29,7 @@
 #include "model/TWExportSettings.h"
 #include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
+#include "store/TWClosedRefusals.h"
 #include "store/TWTransactionEditing.h"
 #include "store/TWWorkTotals.h"
 #include "work/TWBillController.h"
@@ -287,10 +288,11 @@ TWErrorResult storePeriods(TWBusiness &b, const std::function<void(TWAccountingP
 
 // A list's Delete: records holding closed transactions are refused before the
 // store is asked, as the window does.
-void windowDelete(BusinessRun &run, bool holdsClosed, const std::function<TWErrorResult()> &remove)
+void windowDelete(BusinessRun &run, const TWTransactionPtr &held,
+                  const std::function<TWErrorResult()> &remove)
 {
-    if (holdsClosed)
-        run.result(TWError(QStringLiteral("TWWindow"), -1, TWLocalized("deleteClosedTransaction")));
+    if (held)
+        run.result(TWError(QStringLiteral("TWWindow"), -1, twClosedDeleteText(run.b(), *held)));
     else
         run.result(remove());
 }
@@ -1205,7 +1207,7 @@ QList<Operation> windowAndStoreOperations()
              const TWBillPtr bill = billNamed(run.b(), QStringLiteral("Print run 2"));
              if ((run.applies = bool(bill))) {
                  run.touchBill(bill);
-                 windowDelete(run, run.b().billContainsClosedTransactions(*bill),
+                 windowDelete(run, run.b().billClosedTransaction(*bill),
                               [&] { return run.b().deleteBill(bill, true); });
              }
          }},
@@ -1217,7 +1219,7 @@ QList<Operation> windowAndStoreOperations()
                  const TWProjectPtr project = b.projectWithIdentifier(invoice->projectIdentifier());
                  for (const TWInvoicePtr &each : b.invoicesWithProject(*project))
                      run.touchInvoice(each);
-                 windowDelete(run, b.projectContainsClosedTransactions(*project),
+                 windowDelete(run, b.projectClosedTransaction(*project),
                               [&] { return b.deleteProject(project, true); });
              }
          }},
@@ -1229,7 +1231,7 @@ QList<Operation> windowAndStoreOperations()
                  for (const TWProjectPtr &project : b.projectsWithClient(*client))
                      for (const TWInvoicePtr &each : b.invoicesWithProject(*project))
                          run.touchInvoice(each);
-                 windowDelete(run, b.clientContainsClosedTransactions(*client),
+                 windowDelete(run, b.clientClosedTransaction(*client),
                               [&] { return b.deleteClient(client, true); });
              }
          }},
@@ -1245,7 +1247,7 @@ QList<Operation> windowAndStoreOperations()
                      run.applies = run.applies || closedDay(b, each->date());
                  }
              if (run.applies)
-                 windowDelete(run, b.clientContainsClosedTransactions(*client),
+                 windowDelete(run, b.clientClosedTransaction(*client),
                               [&] { return b.deleteClient(client, true); });
          }},
         {"DeleteMerchant",
@@ -1255,7 +1257,7 @@ QList<Operation> windowAndStoreOperations()
              if ((run.applies = bool(merchant))) {
                  for (const TWBillPtr &bill : b.billsWithMerchant(*merchant))
                      run.touchBill(bill);
-                 windowDelete(run, b.merchantContainsClosedTransactions(*merchant),
+                 windowDelete(run, b.merchantClosedTransaction(*merchant),
                               [&] { return b.deleteMerchant(merchant, true); });
              }
          }},
@@ -1268,7 +1270,7 @@ QList<Operation> windowAndStoreOperations()
              for (const TWBillPtr &bill : run.b().billsWithMerchant(*merchant))
                  run.touchBill(bill);
              if (run.applies)
-                 windowDelete(run, run.b().merchantContainsClosedTransactions(*merchant),
+                 windowDelete(run, run.b().merchantClosedTransaction(*merchant),
                               [&] { return run.b().deleteMerchant(merchant, true); });
          }},
         {"SaveInvoiceAfterItsEntryWasDeleted",
@@ -1491,7 +1493,7 @@ QList<Operation> windowAndStoreOperations()
              });
              if (!(run.applies = bool(project)))
                  return;
-             windowDelete(run, b.projectContainsClosedTransactions(*project),
+             windowDelete(run, b.projectClosedTransaction(*project),
                           [&] { return b.deleteProject(project, true); });
          },
          true, Extras},

@@ -394,6 +394,9 @@ TEST_F(InvoiceListTest, DeleteRefusesClosedPaymentsAndStopsAtAStoreError)
     TWInvoicePtr b = book.storedInvoice(book.project, QStringLiteral("B"));
     TWInvoicePtr c = book.storedInvoice(book.project, QStringLiteral("C"));
     TWTransactionPtr closed = pay(b, 100, TWTransactionStateClosed);
+    // Its period is closed; the refusal names it.
+    book.b().businessInfo()->setAccountingPeriods({TWAccountingPeriod::accountingPeriodWithName(
+        QStringLiteral("FY 2024"), twLocal(2024, 1, 1), twLocal(2024, 12, 31), true, 100)});
     open({book.project});
     list->updateSortBy(TWInvoiceColumnName, true);
     list->selectRows({0, 1, 2});
@@ -401,7 +404,9 @@ TEST_F(InvoiceListTest, DeleteRefusesClosedPaymentsAndStopsAtAStoreError)
     EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices"), 3);
     // Refused before the question is asked.
     ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.first().message, TWLocalized("deleteClosedTransaction"));
+    EXPECT_TRUE(alerts.first().message.startsWith(
+        TWLocalized("deleteClosedTransaction").section(QStringLiteral("%1"), 0, 0)));
+    EXPECT_TRUE(alerts.first().message.contains(QStringLiteral("FY 2024 (")));
 
     // Without the closed payment, a refused deletion stops at its invoice.
     closed->setState(TWTransactionStateNormal);

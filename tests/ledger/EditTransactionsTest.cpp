@@ -400,9 +400,10 @@ TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)
     popUp()->selectItemWithTag(kChecking);
     save();
     // Account 2 became account 1 of the first: account 1 moves to the store's
-    // first other account.
+    // first other account, and checking still gains what it gained.
     EXPECT_EQ(stored(200)->account2Identifier(), kChecking);
     EXPECT_EQ(stored(200)->account1Identifier(), kSales);
+    EXPECT_EQ(stored(200)->totalAccount2(), -1000);
     EXPECT_EQ(stored(201)->account1Identifier(), kSales);
     EXPECT_EQ(stored(201)->account2Identifier(), kChecking);
 
@@ -416,8 +417,8 @@ TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)
     twUpdateTotals(expected, TWTotalTypeTotal, TWTotalTypeAccount1, *business);
     EXPECT_EQ(moved->account1Identifier(), kRent);
     EXPECT_EQ(moved->totalAccount1(), expected.totalAccount1());
-    EXPECT_NE(moved->totalAccount1(), 1000);
-    EXPECT_EQ(moved->totalAccount2(), 1000);
+    EXPECT_NE(moved->totalAccount1(), -1000);
+    EXPECT_EQ(moved->totalAccount2(), -1000);
 }
 
 TEST_F(EditTransactionsWrites, ADateThatDoesNotReadIsNeverSavedAsTheDateShownBefore)
@@ -819,6 +820,29 @@ TEST_F(EditTransactionsAccounts, AnUnsplitKeepsTheDirectionTheShownAccountHad)
          -7,
          kCard,
          {{kCard, -1949}, {kSales, 1949}}},
+        // The account chosen is the first line's: the two change sides, each
+        // keeping its direction; the bank still pays the first line.
+        {"purchase, account 1 onto the first line's account",
+         {{kOffice, 4599}, {kSales, 2350}, {kChecking, -6949}},
+         -7,
+         kOffice,
+         {{kOffice, 4599}, {kChecking, -4599}}},
+        {"purchase, account 2 onto the shown account",
+         {{kSales, 1949}, {kSales, 1895}, {kChecking, -3844}},
+         -8,
+         kChecking,
+         {{kSales, 1949}, {kChecking, -1949}}},
+        // Plain ones the same: the accounts change sides with their amounts.
+        {"plain purchase, account 1 onto account 2",
+         {{kOffice, 1895}, {kChecking, -1895}},
+         -7,
+         kOffice,
+         {{kOffice, 1895}, {kChecking, -1895}}},
+        {"plain deposit, account 2 onto account 1",
+         {{kSales, -5000}, {kChecking, 5000}},
+         -8,
+         kChecking,
+         {{kSales, -5000}, {kChecking, 5000}}},
     };
     qint32 identifier = 220;
     for (const Case &c : cases) {
@@ -830,18 +854,26 @@ TEST_F(EditTransactionsAccounts, AnUnsplitKeepsTheDirectionTheShownAccountHad)
             if (account == kChecking)
                 total = amount;
         }
-        addSplit(++identifier, twDay(2024, 5, 1), total, lines, QStringLiteral("Acme"));
+        const bool split = c.lines.size() > 2;
+        if (split)
+            addSplit(++identifier, twDay(2024, 5, 1), total, lines, QStringLiteral("Acme"));
+        else
+            add(++identifier, twDay(2024, 5, 1), kChecking, c.lines.first().first, total);
         select({identifier});
         controller.view()->show();
         ASSERT_TRUE(controller.selectField(c.field));
         ASSERT_TRUE(popUp()->selectItemWithTag(c.chosen));
         save();
-        ASSERT_TRUE(alert());
-        const QString kept = TWFormatter::formatter().valueString(
-            std::abs(c.sums.value(c.field == -7 ? c.chosen : kChecking)),
-            business->unitWithCode(QStringLiteral("USD")).get(), true, true, false, false, true);
-        EXPECT_TRUE(alert()->informativeText().contains(kept)) << alert()->informativeText();
-        answer(TWLocalized("editTransactionsUnsplitButton"));
+        if (split) {
+            ASSERT_TRUE(alert());
+            // The amount kept, in the account it stays in.
+            const qint32 shown = c.sums.contains(kChecking) ? kChecking : c.chosen;
+            const QString kept = TWFormatter::formatter().valueString(
+                c.sums.value(shown), business->unitWithCode(QStringLiteral("USD")).get(), true,
+                true, false, false, true);
+            EXPECT_TRUE(alert()->informativeText().contains(kept)) << alert()->informativeText();
+            answer(TWLocalized("editTransactionsUnsplitButton"));
+        }
         const TWTransactionPtr unsplit = stored(identifier);
         EXPECT_FALSE(unsplit->hasSplit());
         // What each account gains (the store's sign: account 2 gives).

@@ -13,6 +13,7 @@
 #include "app/TWAlert.h"
 #include "app/TWAppRegistry.h"
 #include "foundation/TWLocalized.h"
+#include "store/TWClosedRefusals.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -216,8 +217,9 @@ TEST_F(RepeatsViewDelete, AloneKeepsTheItemsWithItemsRemovesThem)
 
 TEST_F(RepeatsViewDelete, AClosedItemRefusesDeletingWithItemsAndCancelKeepsAll)
 {
-    business->businessInfo()->setAccountingPeriods({TWAccountingPeriod::accountingPeriodWithName(
-        "2023", twDay(2023, 1, 1), twDay(2023, 12, 31), true, 100)});
+    const TWAccountingPeriodPtr year = TWAccountingPeriod::accountingPeriodWithName(
+        "2023", twDay(2023, 1, 1), twDay(2023, 12, 31), true, 100);
+    business->businessInfo()->setAccountingPeriods({year});
     const TWRepeatPtr repeat =
         schedule(2, QStringLiteral("Old"), TWRepeatIntervalUnitMonth, twDay(2023, 11, 10));
     ASSERT_OK(business->updateTransactionStates());
@@ -225,8 +227,10 @@ TEST_F(RepeatsViewDelete, AClosedItemRefusesDeletingWithItemsAndCancelKeepsAll)
     controller->selectRepeat(repeat);
     answers = {1002};
     controller->deleteRepeat(false);
-    EXPECT_EQ(alerts, (QStringList{TWLocalized("deleteRepeatTitle"),
-                                   TWLocalized("deleteClosedTransaction")}));
+    EXPECT_EQ(
+        alerts,
+        (QStringList{TWLocalized("deleteRepeatTitle"),
+                     TWLocalized("deleteClosedTransaction").arg(twAccountingPeriodText(*year))}));
     EXPECT_TRUE(business->repeatWithIdentifier(repeat->identifier()));
     EXPECT_EQ(itemsOf(repeat), 2);
 

@@ -3,6 +3,9 @@
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "store/TWBusiness.h"
+#include "store/TWClosedRefusals.h"
+
+#include "foundation/TWLocalized.h"
 
 #include <gtest/gtest.h>
 
@@ -174,4 +177,37 @@ TEST(AccountingPeriodsUpdate, AFailureChangesNothing)
     EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 100);
     EXPECT_EQ(b.lastStartupDate(), twLocal(2024, 1, 5));
     EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+// A refusal names the closed period a held transaction lies in, by name and
+// days in the locale's short form (by its days alone when it has no name);
+// a locked transaction is told as locked.
+TEST(AccountingPeriods, ARefusalNamesTheClosedPeriodOrSaysLocked)
+{
+    auto business =
+        businessWithPeriods({period("FY 2024", QDate(2024, 1, 1), QDate(2024, 12, 31), 0, true),
+                             period("", QDate(2023, 1, 1), QDate(2023, 12, 31), 0, true)},
+                            false);
+    ASSERT_TRUE(business);
+    const struct {
+        const char *locale;
+        QDate day;
+        std::uint32_t state;
+        QString named; // what the refusal puts for the period; empty when locked
+    } rows[] = {
+        {"en_US", QDate(2024, 5, 2), TWTransactionStateClosed, "FY 2024 (1/1/24 – 12/31/24)"},
+        {"de_DE", QDate(2024, 5, 2), TWTransactionStateClosed, "FY 2024 (01.01.24 – 31.12.24)"},
+        {"en_GB", QDate(2023, 5, 2), TWTransactionStateClosed, "01/01/2023 – 31/12/2023"},
+        {"en_US", QDate(2024, 5, 2), TWTransactionStateLocked, QString()},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(row.locale) + " " + row.day.toString(Qt::ISODate).toStdString());
+        TWLocaleGuard locale{QString::fromLatin1(row.locale)};
+        TWTransaction held;
+        held.setDate(twLocal(row.day.year(), row.day.month(), row.day.day()));
+        held.setState(row.state);
+        EXPECT_EQ(twClosedDeleteText(*business, held),
+                  row.named.isEmpty() ? TWLocalized("deleteLockedTransaction")
+                                      : TWLocalized("deleteClosedTransaction").arg(row.named));
+    }
 }

@@ -23,6 +23,7 @@
 #include "model/TWBusinessInfo.h"
 #include "model/TWFormatter.h"
 #include "model/TWRelationship.h"
+#include "store/TWClosedRefusals.h"
 #include "store/TWTransactionEditing.h"
 
 #include <QApplication>
@@ -552,7 +553,8 @@ TEST_F(ClientsView, ADeleteNamesThePaymentsItTakesAndRefusesClosedBooksFirst)
         bool deleted;
     } rows[] = {
         {true,
-         {TWLocalized("deleteProjectClosedPeriod").arg("Website", "FY 2026")},
+         {TWLocalized("deleteProjectClosedPeriod")
+              .arg("Website", twAccountingPeriodText(*year(true)))},
          QString(),
          false},
         {false,

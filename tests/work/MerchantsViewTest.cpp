@@ -403,7 +403,7 @@ TEST_F(MerchantsView, BillsWithAClosedPaymentAreNotDeleted)
     select({open1, closed});
     view->deleteSelectedBill(false);
     // Refused before the question is asked.
-    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteClosedTransaction")}));
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteLockedTransaction")}));
     EXPECT_TRUE(business->billWithIdentifier(open1->identifier()));
     EXPECT_TRUE(business->billWithIdentifier(closed->identifier()));
     EXPECT_EQ(view->bills().size(), 2);

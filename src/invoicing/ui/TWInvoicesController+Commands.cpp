@@ -20,6 +20,7 @@
 #include "model/TWRelationship.h"
 #include "model/TWSplit.h"
 #include "store/TWBusiness.h"
+#include "store/TWClosedRefusals.h"
 #include "store/TWDocumentNames.h"
 #include "store/TWOwing.h"
 #include "store/TWPaymentCopy.h"
@@ -302,8 +303,8 @@ void TWInvoicesController::deleteSelectedInvoice(bool context)
     // A closed or locked entry keeps every concerned invoice: said before
     // anything is asked.
     for (const TWInvoicePtr &invoice : concerned)
-        if (m_business->invoiceContainsClosedTransactions(*invoice)) {
-            twRunNotice(TWLocalized("deleteClosedTransaction"),
+        if (const TWTransactionPtr held = m_business->invoiceClosedTransaction(*invoice)) {
+            twRunNotice(twClosedDeleteText(*m_business, *held),
                         m_view ? m_view->window() : nullptr);
             return;
         }
