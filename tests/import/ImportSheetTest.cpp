@@ -526,9 +526,33 @@ TEST_F(ImportSelectionTest, AMileageAccountsOwnFilesReadBackAsDuplicates)
     store(1, checking, mileage, -4550);
     store(2, mileage, checking, 1250);
     store(3, checking, food, -700); // control: no Mileage account
+    // A log kept in the mileage unit itself: its trips are kilometres, with
+    // the odometer's readings beside them in the file.
+    const TWUnitPtr km = business->unitWithCode(QStringLiteral("KM"));
+    const TWAccountPtr log =
+        twImportAccount(*business, QStringLiteral("Car log"), TWAccountTypeExpense, km->code());
+    const TWAccountPtr odometer = twImportAccount(*business, QStringLiteral("Odometer"),
+                                                  TWAccountTypeCurrentAsset, km->code());
+    {
+        auto trip = std::make_shared<TWTransaction>();
+        trip->setIdentifier(business->nextTransactionIdentifier());
+        trip->setDate(twLocal(2024, 6, 4));
+        trip->setPayee(QStringLiteral("Site visit"));
+        trip->setUnit(km);
+        trip->setTotalStart(1204000);
+        trip->setTotalEnd(1208200);
+        trip->setAccount1Identifier(log->identifier());
+        trip->setAccount2Identifier(odometer->identifier());
+        for (const auto set : {&TWTransaction::setTotal, &TWTransaction::setTotalAccount1,
+                               &TWTransaction::setTotalAccount2})
+            ((*trip).*set)(4200);
+        ASSERT_OK(business->addTransaction(trip, false, false, false, false));
+    }
     for (const auto &[accounts, fileType] :
          {std::pair{TWAccountList{mileage}, TWExportFileTypeCSV},
           std::pair{TWAccountList{mileage}, TWExportFileTypeQIF},
+          std::pair{TWAccountList{log}, TWExportFileTypeCSV},
+          std::pair{TWAccountList{log}, TWExportFileTypeQIF},
           std::pair{TWAccountList{checking}, TWExportFileTypeCSV},
           std::pair{TWAccountList{checking}, TWExportFileTypeQIF}}) {
         SCOPED_TRACE(testing::Message()
@@ -544,8 +568,13 @@ TEST_F(ImportSelectionTest, AMileageAccountsOwnFilesReadBackAsDuplicates)
         sheet.doParse(1);
         ASSERT_TRUE(selection());
         ASSERT_FALSE(selection()->transactions().isEmpty());
-        for (const TWTransactionPtr &read : selection()->transactions())
-            EXPECT_EQ(read->unit()->code(), QStringLiteral("USD"));
+        for (const TWTransactionPtr &read : selection()->transactions()) {
+            EXPECT_EQ(read->unit()->code(),
+                      accounts.first() == log ? QStringLiteral("KM") : QStringLiteral("USD"));
+            if (accounts.first() == log) {
+                EXPECT_EQ(read->total(), 4200);
+            }
+        }
         EXPECT_TRUE(
             selection()->importTransactionsController()->importSelectedTransactions().isEmpty());
         selection()->doImport(0);

@@ -763,8 +763,9 @@ struct BankFile {
     QList<std::pair<const char *, qint64>> meant;
     // A split purchase stored before the file is read (the QIF's twin).
     bool storesTwin = false;
-    // The file's statements, each a run of rows of `meant` by their count:
-    // the rows read into the chosen account come from one statement alone.
+    // The file's statements, each a run of rows of `meant` by their count.
+    // None names an account of the business: the user picks the first in the
+    // sheet as the chosen account's, and its rows alone are offered and booked.
     QList<int> statements = {};
     // Read into a new bank account in this unit instead of the business's bank.
     const char *intoUnit = nullptr;
@@ -1004,6 +1005,8 @@ void importBankFile(BusinessRun &run, const BankFile &file)
     }
     AlertAnswers alerts;
     const QSet<qint32> before = identifiers(b);
+    // The rows of the statement picked as the chosen account's.
+    QStringList first;
     {
         TWImportTransactionsController sheet;
         QList<TWError> errors;
@@ -1013,6 +1016,17 @@ void importBankFile(BusinessRun &run, const BankFile &file)
         sheet.setDefaultAccount(b.accountWithIdentifier(into));
         sheet.reset();
         sheet.importURL(QUrl::fromLocalFile(path));
+        if (!file.statements.isEmpty()) {
+            // As a user does: the first statement, as the sheet lists it after "none".
+            TWPopUpButton *chosen = sheet.statementPopUpButton();
+            if (!chosen || chosen->isHidden() || chosen->count() != file.statements.size() + 1) {
+                run.fail(QStringLiteral("the sheet offers no pop-up of the file's %1 statements")
+                             .arg(file.statements.size()));
+                return;
+            }
+            chosen->setCurrentIndex(1);
+            emit chosen->activated(1);
+        }
         sheet.doParse(1);
         TWImportTransactionsSelectController *selection = sheet.selectController();
         if (!selection) {
@@ -1040,7 +1054,8 @@ void importBankFile(BusinessRun &run, const BankFile &file)
         offered.sort();
         meant.sort();
         if (!file.statements.isEmpty()) {
-            // Each row at most once; into the chosen account one statement's rows alone.
+            // The first statement's rows, each once, to the last place, all into
+            // the chosen account; no other statement's row.
             QList<QStringList> statements;
             qsizetype next = 0;
             for (const int count : file.statements) {
@@ -1051,25 +1066,34 @@ void importBankFile(BusinessRun &run, const BankFile &file)
                                     .arg(file.meant[next].second));
                 statements.append(rows);
             }
-            int mixed = 0;
-            for (const QStringList &rows : std::as_const(statements))
-                mixed += std::any_of(rows.cbegin(), rows.cend(), [&](const QString &row) {
-                    return intoTheAccount.contains(row);
-                });
-            const QSet<QString> once(offered.cbegin(), offered.cend());
-            if (mixed > 1 || once.size() != offered.size())
+            first = statements.value(0);
+            first.sort();
+            intoTheAccount.sort();
+            if (offered != first || intoTheAccount != first)
                 run.fail(QStringLiteral("of %1 rows read it offers [%2] into the chosen account, "
-                                        "[%3] in all, from statements [%4]")
+                                        "[%3] in all, where the chosen statement holds [%4]")
                              .arg(selection->transactions().size())
                              .arg(intoTheAccount.join(QStringLiteral(", ")),
                                   offered.join(QStringLiteral(", ")),
-                                  meant.join(QStringLiteral(", "))));
+                                  first.join(QStringLiteral(", "))));
         } else if (offered != meant)
             run.fail(
                 QStringLiteral("of %1 rows read it offers [%2] where the bank meant [%3]")
                     .arg(selection->transactions().size())
                     .arg(offered.join(QStringLiteral(", ")), meant.join(QStringLiteral(", "))));
         selection->doImport(1);
+    }
+    if (!file.statements.isEmpty()) {
+        QStringList booked;
+        for (const TWTransactionPtr &t : b.transactions())
+            if (!before.contains(t->identifier()))
+                booked.append(QStringLiteral("%1 %2")
+                                  .arg(t->date().date().toString(Qt::ISODate))
+                                  .arg(bankAmount(*t, into)));
+        booked.sort();
+        if (booked != first)
+            run.fail(QStringLiteral("it books [%1] where the chosen statement holds [%2]")
+                         .arg(booked.join(QStringLiteral(", ")), first.join(QStringLiteral(", "))));
     }
     touchNew(run, before);
 }

@@ -1,5 +1,6 @@
 #include "import/core/TWImportTransactionField.h"
 
+#include "foundation/TWLocalized.h"
 #include "foundation/TWPropertyList.h"
 #include "foundation/TWStringAdditions.h"
 #include "model/TWBuiltInFields.h"
@@ -31,6 +32,20 @@ TWUnitPtr unitFromColumnName(const QString &name, const TWBusiness &business)
     static const QRegularExpression code(QStringLiteral("\\(\\s*([A-Za-z0-9]{2,6})\\s*\\)\\s*$"));
     const QRegularExpressionMatch match = code.match(name);
     return match.hasMatch() ? business.unitWithCode(match.captured(1)) : TWUnitPtr();
+}
+
+// An odometer reading beside a mileage amount ("Amount (start)", "Amount
+// (end)", as the program's own spreadsheet writes a mileage unit's trips):
+// no amount of the row, which would otherwise take the reading's place.
+bool isMileageReadingColumn(const QString &name)
+{
+    static const QRegularExpression bracket(QStringLiteral("\\(\\s*([^()]+?)\\s*\\)\\s*$"));
+    const QRegularExpressionMatch match = bracket.match(name);
+    if (!match.hasMatch())
+        return false;
+    const QString word = match.captured(1);
+    return word.compare(TWLocalized("start"), Qt::CaseInsensitive) == 0 ||
+           word.compare(TWLocalized("end"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -109,6 +124,11 @@ void TWImportTransactionField::guess(const TWAccountPtr &defaultAccount, const T
             (candidate->type() == TWFieldTypeStandard && isBuiltInDateField(identifier))) {
             m_format = TWFormatter::formatter().shortDateFormat();
         } else if (candidate->type() == TWFieldTypeStandard && isAmountField(identifier)) {
+            if (isMileageReadingColumn(m_sourceName)) {
+                m_field.reset();
+                m_type = TWImportFieldTypeNone;
+                return;
+            }
             m_unit = unitFromColumnName(m_sourceName, business);
             if (!m_unit)
                 m_unit = defaultAccount ? defaultAccount->unit() : business.homeUnit();
