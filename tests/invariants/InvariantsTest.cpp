@@ -841,6 +841,15 @@ const QList<BankFile> &bankFiles()
          "Date,Description,Amount\n01/06/2026,Woolworths,\"-$1,234.56\"\n"
          "02/06/2026,Refund,$45.50\n02/06/2026,Officeworks,-$45.50\n",
          {{"2026-06-01", -123456}, {"2026-06-02", 4550}, {"2026-06-02", -4550}}},
+        // The same dollars read where "$" is not the locale's own sign for them: it must
+        // still be the sign of the account's dollar unit.
+        {"ImportAustralianDollarSignsUnderAnAmericanLocale",
+         "statement.csv",
+         "en_US",
+         {"AUD"},
+         "Date,Description,Amount\n06/01/2026,Woolworths,\"-$1,234.56\"\n"
+         "06/02/2026,Refund,$45.50\n06/02/2026,Officeworks,-$45.50\n",
+         {{"2026-06-01", -123456}, {"2026-06-02", 4550}, {"2026-06-02", -4550}}},
         {"ImportAGermanBanksCSV",
          "umsaetze.csv",
          "de_DE",
