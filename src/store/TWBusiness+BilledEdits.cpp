@@ -3,10 +3,16 @@
 // billed, its tax and the rate that tax is grouped under). An edit that
 // leaves every line as it was (completing a task, renaming it, moving its
 // day) changes no invoice, and nothing the invoices booked is booked again.
+// The invoice editor's save reads what an invoice bills the same way.
 
 #include "store/TWBusiness.h"
 
+#include "foundation/TWDateAdditions.h"
+
 #include <QSet>
+
+#include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -86,4 +92,33 @@ TWInvoiceList TWBusiness::invoicesRebilledByExpense(const TWExpense &expense)
     stored->setTaxRate(select.columnDouble(1));
     select.reset();
     return rebilled(*this, links, *stored, expense);
+}
+
+TWBusiness::InvoiceBilling TWBusiness::invoiceBilling(const TWInvoice &invoice)
+{
+    InvoiceBilling billing;
+    const auto add = [&billing](std::uint32_t type, qint32 item, const BilledLine &line) {
+        billing.lines.append({type, item, line.subtotal, line.tax, line.taxRate});
+    };
+    // Each line is read as it is handed out, before anything else reads the
+    // project and resets the quantities billed.
+    for (const TWTaskPtr &task : tasksWithInvoice(invoice)) {
+        if (task)
+            add(TWRelationshipTypeInvoiceTask, task->identifier(),
+                billedLine(*task, task->invoiceQuantity()));
+    }
+    for (const TWExpensePtr &expense : expensesWithInvoice(invoice)) {
+        if (expense)
+            add(TWRelationshipTypeInvoiceExpense, expense->identifier(),
+                billedLine(*expense, expense->invoiceQuantity()));
+    }
+    std::sort(billing.lines.begin(), billing.lines.end(),
+              [](const InvoiceBilling::Line &a, const InvoiceBilling::Line &b) {
+                  return std::pair(a.type, a.item) < std::pair(b.type, b.item);
+              });
+    const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
+    if (project && project->unit())
+        billing.unit = project->unit()->code();
+    billing.day = TWDateAdditions::dateValue(invoice.date());
+    return billing;
 }

@@ -828,11 +828,12 @@ TWAccountPtr addAccountOfType(TWBusiness &b, TWAccountType type, const QString &
 
 QString bookingOf(const TWTransaction &t)
 {
-    return QStringLiteral("%1 %2 %3 %4")
+    return QStringLiteral("%1 %2 %3 %4 (%5 at home)")
         .arg(t.date().date().toString(Qt::ISODate))
         .arg(t.account1Identifier())
         .arg(t.account2Identifier())
-        .arg(t.total());
+        .arg(t.total())
+        .arg(t.totalBusiness());
 }
 
 } // namespace
@@ -841,26 +842,55 @@ QString bookingOf(const TWTransaction &t)
 // deferred-revenue account (billed in advance) it stays the entry: saved
 // unchanged, the invoice stores nothing and the client owes once. With the
 // entry deleted, a discount written off through an income account stays a
-// discount, and the save books a new entry of what the lines bill.
+// discount, and the save books a new entry of what the lines bill. An entry
+// cut by hand, or one in another unit whose rate moved since, is booked
+// again only by a save that changes what the invoice bills.
 TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
 {
     TWBusiness &b = book.b();
-    enum Shape { AsMade, Deferred, DiscountWithoutEntry };
+    const TWUnitPtr euro = b.unitWithCode(QStringLiteral("EUR"));
+    ASSERT_TRUE(euro);
+    const double euroRate = euro->rate();
+    enum Shape {
+        AsMade,
+        Deferred,
+        DiscountWithoutEntry,
+        CutByHand,
+        CutByHandBilledAgain,
+        OtherUnit,
+        OtherUnitCutByHand
+    };
     const struct {
         const char *name;
         Shape shape;
-        int linked;  // transactions linked after the save
-        qint64 owed; // what the client then owes on it
+        int linked;      // transactions linked after the save
+        qint64 owed;     // what the client then owes on it
+        qint64 rebooked; // what the entry then books, 0: as it was
     } rows[] = {
-        {"as made", AsMade, 1, 50000},
-        {"moved to deferred revenue", Deferred, 1, 50000},
-        {"discount, entry deleted", DiscountWithoutEntry, 2, 45000},
+        {"as made", AsMade, 1, 50000, 0},
+        {"moved to deferred revenue", Deferred, 1, 50000, 0},
+        {"discount, entry deleted", DiscountWithoutEntry, 2, 45000, 0},
+        {"cut by hand to 450.00, saved unchanged", CutByHand, 1, 45000, 0},
+        {"cut by hand, then 3 of the 5 hours billed", CutByHandBilledAgain, 1, 30000, 30000},
+        {"in euros, the rate moved since", OtherUnit, 1, 50000, 0},
+        {"in euros, cut by hand, the rate moved since", OtherUnitCutByHand, 1, 45000, 0},
     };
     for (const auto &c : rows) {
         SCOPED_TRACE(c.name);
         const QString task = QString::fromLatin1(c.name);
-        book.addTask(book.project, task, TWTaskTypeHour, 5, 10000);
-        open(book.newInvoice(book.project, task), 0);
+        const bool cut = c.shape == CutByHand || c.shape == CutByHandBilledAgain ||
+                         c.shape == OtherUnitCutByHand;
+        const bool euros = c.shape == OtherUnit || c.shape == OtherUnitCutByHand;
+        TWProjectPtr project = book.project;
+        if (euros) {
+            euro->setRate(0.5);
+            project = TWProject::projectWithDate(
+                twLocal(2024, 1, 1), false, task, TWProjectTypeProject, {}, {}, 0, euro, 0.0, {},
+                book.client->identifier(), b.nextProjectIdentifier());
+            ASSERT_OK(b.addProject(project, false));
+        }
+        book.addTask(project, task, TWTaskTypeHour, 5, 10000);
+        open(book.newInvoice(project, task), 0);
         tick(editor->tasksModel(), row(editor->tasksModel(), task), true);
         editor->saveButton()->click();
         ASSERT_EQ(codes, QList<int>{-1002});
@@ -871,7 +901,14 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         const qint32 receivable = entry->account1Identifier();
         const qint32 income = entry->account2Identifier();
         TWTransactionPtr discount;
-        if (c.shape == Deferred) {
+        if (cut) {
+            entry->setTotal(45000);
+            twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, b);
+            ASSERT_OK(b.updateTransaction(entry, true, true, true, true));
+        }
+        if (euros) {
+            euro->setRate(0.25);
+        } else if (c.shape == Deferred) {
             entry->setAccount2Identifier(
                 addAccountOfType(b, TWAccountTypeCurrentLiability, QStringLiteral("Deferred"))
                     ->identifier());
@@ -889,15 +926,28 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         const qsizetype count = b.transactions().size();
 
         open(stored, 1);
+        if (c.shape == CutByHandBilledAgain) {
+            editor->tasksTable()->selectRow(row(editor->tasksModel(), task));
+            ASSERT_TRUE(editor->tableViewSpace(editor->tasksTable()));
+            editor->quantityField()->setText(QStringLiteral("3"));
+            editor->doQuantitySave(1);
+        }
         editor->saveButton()->click();
+        euro->setRate(euroRate);
         ASSERT_EQ(codes, QList<int>{-1002});
         EXPECT_EQ(b.transactionsWithInvoice(*stored).size(), c.linked);
         twUpdateTransactions(*stored, b);
         EXPECT_EQ(twOwe(*stored, b), c.owed);
         if (c.shape != DiscountWithoutEntry) {
             EXPECT_EQ(b.transactions().size(), count);
-            EXPECT_EQ(bookingOf(*entry), entryBooked);
             EXPECT_EQ(b.invoiceEntry(*stored), entry);
+            if (c.rebooked == 0) {
+                EXPECT_EQ(bookingOf(*entry), entryBooked);
+                continue;
+            }
+            EXPECT_EQ(std::tuple(entry->date().date(), entry->account1Identifier(),
+                                 entry->account2Identifier(), entry->total()),
+                      std::tuple(QDate(2024, 6, 20), receivable, income, c.rebooked));
             continue;
         }
         EXPECT_EQ(bookingOf(*discount), discountBooked);

@@ -16,6 +16,8 @@
 #include <QDateEdit>
 #include <QMainWindow>
 
+#include <optional>
+
 namespace
 {
 } // namespace
@@ -72,6 +74,16 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     TWExpenseList expenses;
     for (const TWExpensePtr &expense : selectedExpenses())
         expenses.append(expense->copy());
+
+    // What the invoice billed before this save. Its entry is booked again
+    // only when that changes or when it has none: an entry the user cut by
+    // hand (a discount), or one converted at an earlier exchange rate, stays
+    // as it is through a save that bills the same.
+    std::optional<TWBusiness::InvoiceBilling> billedBefore;
+    if (m_mode == TWEditorMode::Existing) {
+        if (const TWInvoicePtr stored = business.invoiceWithIdentifier(edit->identifier()))
+            billedBefore = business.invoiceBilling(*stored);
+    }
 
     // The schedule.
     const TWRepeatPtr stored = business.repeatWithIdentifier(edit->repeatIdentifier());
@@ -134,7 +146,9 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
         *accountMissing = true;
         return std::nullopt;
     }
-    if (m_project && m_project->type() == TWProjectTypeProject) {
+    if (m_project && m_project->type() == TWProjectTypeProject &&
+        (!billedBefore || *billedBefore != business.invoiceBilling(*edit) ||
+         !business.invoiceEntry(*edit))) {
         if (TWErrorResult error = business.updateInvoiceTransaction(edit, receivable, income, tax))
             return error;
     }
