@@ -648,19 +648,12 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
 QStringList receiptFilesToCopy(const TWTransactionList &transactions)
 {
     QStringList names;
-    for (const TWTransactionPtr &transaction : transactions) {
-        if (!transaction || !transaction->dirtyAttachments() || !transaction->attachments())
-            continue;
-        for (const TWAttachmentPtr &attachment : *transaction->attachments()) {
-            if (!attachment || attachment->identifier() <= 0 ||
-                !TWPackageFiles::isRegularFile(attachment->filePath()))
-                continue;
-            names.append(
-                TWBusiness::attachmentFileName(attachment->identifier(), attachment->fileName()));
-            if (attachment->type() == TWAttachmentTypePhoto &&
-                !attachment->thumbnailFilePath().isEmpty())
-                names.append(TWBusiness::attachmentThumbnailFileName(attachment->identifier()));
-        }
+    for (const TWAttachmentPtr &attachment : TWPackageFiles::attachmentsToCopy(transactions)) {
+        names.append(
+            TWBusiness::attachmentFileName(attachment->identifier(), attachment->fileName()));
+        if (attachment->type() == TWAttachmentTypePhoto &&
+            !attachment->thumbnailFilePath().isEmpty())
+            names.append(TWBusiness::attachmentThumbnailFileName(attachment->identifier()));
     }
     return names;
 }

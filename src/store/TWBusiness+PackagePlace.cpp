@@ -405,37 +405,30 @@ TWErrorResult TWBusiness::renumberTakenAttachments(const TWTransactionList &tran
     };
     WriteScope scope(*this);
     bool folderRead = false;
-    for (const TWTransactionPtr &transaction : transactions) {
-        if (!transaction || !transaction->dirtyAttachments() || !transaction->attachments())
+    for (const TWAttachmentPtr &attachment : TWPackageFiles::attachmentsToCopy(transactions)) {
+        const qint32 old = attachment->identifier();
+        const QString file = folder.filePath(attachmentFileName(old, attachment->fileName()));
+        const QString thumbnail = folder.filePath(attachmentThumbnailFileName(old));
+        const bool hasThumbnail = attachment->type() == TWAttachmentTypePhoto &&
+                                  !attachment->thumbnailFilePath().isEmpty();
+        if (samePath(attachment->filePath(), file) ||
+            (!takenByOther(file) && !(hasThumbnail && takenByOther(thumbnail) &&
+                                      !samePath(attachment->thumbnailFilePath(), thumbnail))))
             continue;
-        for (const TWAttachmentPtr &attachment : *transaction->attachments()) {
-            if (!attachment || attachment->identifier() <= 0 ||
-                !TWPackageFiles::isRegularFile(attachment->filePath()))
-                continue;
-            const qint32 old = attachment->identifier();
-            const QString file = folder.filePath(attachmentFileName(old, attachment->fileName()));
-            const QString thumbnail = folder.filePath(attachmentThumbnailFileName(old));
-            const bool hasThumbnail = attachment->type() == TWAttachmentTypePhoto &&
-                                      !attachment->thumbnailFilePath().isEmpty();
-            if (samePath(attachment->filePath(), file) ||
-                (!takenByOther(file) && !(hasThumbnail && takenByOther(thumbnail) &&
-                                          !samePath(attachment->thumbnailFilePath(), thumbnail))))
-                continue;
-            if (!folderRead) {
-                m_attachmentHighWater = std::max(
-                    m_attachmentHighWater, TWPackageFiles::highestNumberedEntry(attachmentsPath));
-                folderRead = true;
-            }
-            const qint32 identifier = nextAttachmentIdentifier();
-            if (identifier == 0)
-                return scope.finish(databaseError(SQLITE_FULL));
-            TWStatement update = statement(kAttachmentRenumberSQL);
-            update.bindInt32(identifier).bindInt32(old);
-            if (TWErrorResult error = update.execute())
-                return scope.finish(error);
-            attachment->setIdentifier(identifier);
-            scope.onRollback([attachment, old] { attachment->setIdentifier(old); });
+        if (!folderRead) {
+            m_attachmentHighWater = std::max(m_attachmentHighWater,
+                                             TWPackageFiles::highestNumberedEntry(attachmentsPath));
+            folderRead = true;
         }
+        const qint32 identifier = nextAttachmentIdentifier();
+        if (identifier == 0)
+            return scope.finish(databaseError(SQLITE_FULL));
+        TWStatement update = statement(kAttachmentRenumberSQL);
+        update.bindInt32(identifier).bindInt32(old);
+        if (TWErrorResult error = update.execute())
+            return scope.finish(error);
+        attachment->setIdentifier(identifier);
+        scope.onRollback([attachment, old] { attachment->setIdentifier(old); });
     }
     return scope.commit();
 }

@@ -1,6 +1,8 @@
 #include "store/TWPackageFiles.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWAttachment.h"
+#include "model/TWTransaction.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -253,6 +255,20 @@ bool writeFile(const QString &path, const QByteArray &bytes, bool sync, QString 
         return false;
     }
     return true;
+}
+
+QList<std::shared_ptr<TWAttachment>>
+attachmentsToCopy(const QList<std::shared_ptr<TWTransaction>> &transactions)
+{
+    QList<std::shared_ptr<TWAttachment>> copied;
+    for (const std::shared_ptr<TWTransaction> &transaction : transactions) {
+        if (!transaction || !transaction->dirtyAttachments() || !transaction->attachments())
+            continue;
+        for (const std::shared_ptr<TWAttachment> &attachment : *transaction->attachments())
+            if (attachment && attachment->identifier() > 0 && isRegularFile(attachment->filePath()))
+                copied.append(attachment);
+    }
+    return copied;
 }
 
 bool isRegularFile(const QString &path)

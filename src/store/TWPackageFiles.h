@@ -5,12 +5,17 @@
 // the attachment files already take.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 #include <unistd.h>
+
+class TWAttachment;
+class TWTransaction;
 
 namespace TWPackageFiles
 {
@@ -139,6 +144,13 @@ bool writeFile(const QString &path, const QByteArray &bytes, bool sync, QString 
 // Whether `path` is (or a link there leads to) a regular file; found out
 // without opening it, so a pipe or a device never blocks.
 bool isRegularFile(const QString &path);
+
+// The attachments whose files a save in place copies into the package: the
+// stored ones, with their files there, of transactions whose attachments
+// changed. The save's marker and the renumbering of taken names read the same
+// list, so they never disagree on what the save writes.
+QList<std::shared_ptr<TWAttachment>>
+attachmentsToCopy(const QList<std::shared_ptr<TWTransaction>> &transactions);
 
 // Copies `source` to `target` whole or not at all (a temporary file beside
 // the target, renamed over it; no link followed at the target), without
