@@ -144,7 +144,7 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
         // A business whose replace was cut off before it was back at its
         // name is opened all the same: the opening puts it back and says so.
         if (!info.exists() && !info.isSymLink() && TWPackageFiles::hasPackageName(path) &&
-            TWPackageWorkFolder::hasLeftover(TWPackageFiles::absolutePath(path))) {
+            TWPackageWorkFolder::hasReplacement(TWPackageFiles::absolutePath(path))) {
             openBusiness(TWPackageFiles::absolutePath(path));
             continue;
         }

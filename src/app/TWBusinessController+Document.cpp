@@ -112,7 +112,7 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
         TWDocumentPrompts &prompts = TWDocumentPrompts::prompts();
         // The folder it came from is gone now: the business is named. One an
         // earlier build left is named with where it lay and what it holds.
-        if (restored && restored->recorded)
+        if (restored && !restored->byEarlierVersion)
             prompts.showMessage(
                 TWLocalized("documentRestoredMessage")
                     .arg(package.fileName(), QDir::toNativeSeparators(package.absolutePath())),

@@ -5,7 +5,6 @@
 #include "store/TWBusiness.h"
 #include "store/TWPackageFiles.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,6 +88,9 @@ const QByteArray kReplaceKey = "replaces ";
 const QByteArray kTokenKey = "token ";
 const QByteArray kSequenceKey = "sequence ";
 const QByteArray kTimeKey = "at ";
+// The line a lock gets once its folder was kept while a business was at the
+// name it was left beside.
+const QByteArray kKeptLine = "kept";
 
 // What the lock of a work folder records of the replace that wrote or moved
 // aside the package in it.
@@ -99,9 +101,14 @@ struct ReplaceRecord {
     // 1970); a record of the build before them has neither (0).
     qint64 sequence = 0;
     qint64 time = 0;
+    // The previous version's layout: the replace's name and token alone,
+    // only in the new package's lock.
+    bool previousVersion() const { return sequence == 0; }
 };
 
-std::optional<ReplaceRecord> recordOf(const QString &folder)
+// The lines the lock of `folder` holds after its marker; none when it holds
+// no marker.
+std::optional<QList<QByteArray>> lockLines(const QString &folder)
 {
     QFile lock(folder + kLockSuffix);
     if (!lock.open(QIODevice::ReadOnly) || lock.size() > 64 * 1024)
@@ -109,23 +116,145 @@ std::optional<ReplaceRecord> recordOf(const QString &folder)
     const QByteArray all = lock.readAll();
     if (!all.startsWith(kMarker))
         return std::nullopt;
-    const QList<QByteArray> lines = all.mid(sizeof kMarker - 1).split('\n');
-    if (lines.size() < 2 || !lines.at(0).startsWith(kReplaceKey) ||
-        !lines.at(1).startsWith(kTokenKey))
+    return all.mid(sizeof kMarker - 1).split('\n');
+}
+
+std::optional<ReplaceRecord> recordOf(const QString &folder)
+{
+    const std::optional<QList<QByteArray>> lines = lockLines(folder);
+    if (!lines || lines->size() < 2 || !lines->at(0).startsWith(kReplaceKey) ||
+        !lines->at(1).startsWith(kTokenKey))
         return std::nullopt;
     ReplaceRecord record;
-    record.name = lines.at(0).mid(kReplaceKey.size());
+    record.name = lines->at(0).mid(kReplaceKey.size());
     bool ok = false;
-    record.token = lines.at(1).mid(kTokenKey.size()).toLongLong(&ok);
+    record.token = lines->at(1).mid(kTokenKey.size()).toLongLong(&ok);
     if (!ok || record.token == 0)
         return std::nullopt;
-    for (const QByteArray &line : lines.mid(2)) {
+    for (const QByteArray &line : lines->mid(2)) {
         if (line.startsWith(kSequenceKey))
             record.sequence = line.mid(kSequenceKey.size()).toLongLong();
         else if (line.startsWith(kTimeKey))
             record.time = line.mid(kTimeKey.size()).toLongLong();
     }
     return record;
+}
+
+bool isKept(const QString &folder)
+{
+    const std::optional<QList<QByteArray>> lines = lockLines(folder);
+    return lines && lines->contains(kKeptLine);
+}
+
+// Notes in the lock of `folder` (ours, free) that it was kept while a
+// business was at the name beside it. The lines before stay as they were.
+void markKept(const QString &folder)
+{
+    if (isKept(folder))
+        return;
+    const QByteArray name = lockName(folder);
+    const TWPackageFiles::Descriptor lock(
+        ::open(name.constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
+    struct stat opened;
+    if (lock.get() < 0 || !isLockAtName(lock.get(), name, &opened))
+        return;
+    // An empty lock (its save cut off before the marker) gets the marker
+    // first, so that it stays known as ours.
+    const QByteArray line =
+        (opened.st_size == 0 ? QByteArray(kMarker) : QByteArray()) + kKeptLine + '\n';
+    if (writeAll(lock.get(), line.constData(), size_t(line.size())))
+        ::fdatasync(lock.get());
+}
+
+// What restoreLeftover knows of a leftover beside the name.
+struct Beside {
+    QString folder;
+    bool setAside = false; // where a replace moves the old package
+    std::optional<ReplaceRecord> record;
+    bool kept = false;
+    bool holdsPackage = false; // a folder holding a database file
+};
+
+// The mark of the package in `folder` when it is whole as a replace writes
+// it: its database committed (no journal of a write cut off beside it),
+// nothing in it but a business package's own entries, every receipt its
+// rows name there and no copy's temporary file or save marker among them.
+std::optional<TWPackageMark> wholePackageMark(const QString &folder)
+{
+    const QFileInfo data(QDir(folder).filePath(TWPackageDataFileName));
+    if (!data.isFile() || data.isSymLink() ||
+        QFileInfo::exists(data.filePath() + QStringLiteral("-journal")) ||
+        TWBusiness::replaceRefusal(folder))
+        return std::nullopt;
+    const QStringList files =
+        QDir(QDir(folder).filePath(TWPackageAttachmentsFolderName))
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (std::any_of(files.cbegin(), files.cend(),
+                    [](const QString &file) {
+                        return TWPackageFiles::isCopyTemporaryName(file) ||
+                               file == TWPackageFiles::savingMarkerFileName;
+                    }) ||
+        !TWBusiness::lackedAttachmentFiles(folder).isEmpty())
+        return std::nullopt;
+    return TWPackageMark::of(data.filePath());
+}
+
+// This version's replace records both its folders with the name and the
+// new package's token, and empties the name only on a file system without
+// the one-step exchange, by moving the old package aside: the new package
+// goes back only when the old one lies where its replace moved it. Of
+// several, the last recorded (never by a file time, which another clock may
+// have set, nor by a folder's name).
+QString lastReplacement(const QByteArray &name, const QList<Beside> &beside)
+{
+    QString last;
+    std::pair<qint64, qint64> lastOrder{0, 0};
+    for (const Beside &replacement : beside) {
+        const std::optional<ReplaceRecord> &record = replacement.record;
+        if (replacement.setAside || replacement.kept || !record || record->previousVersion() ||
+            record->name != name)
+            continue;
+        const std::pair<qint64, qint64> order{record->sequence, record->time};
+        if (!last.isEmpty() && order <= lastOrder)
+            continue;
+        const bool emptied =
+            std::any_of(beside.cbegin(), beside.cend(), [&record](const Beside &old) {
+                return old.setAside && old.holdsPackage && old.record &&
+                       !old.record->previousVersion() && old.record->name == record->name &&
+                       old.record->token == record->token;
+            });
+        const std::optional<TWPackageMark> mark =
+            emptied ? wholePackageMark(replacement.folder) : std::nullopt;
+        if (mark && mark->token == record->token) {
+            last = replacement.folder;
+            lastOrder = order;
+        }
+    }
+    return last;
+}
+
+// The previous version recorded only the package its replace wrote (the
+// name it replaces and its token, no order) and nothing of the old package
+// it moved aside; it put back the first such package, by folder name,
+// still holding the database it recorded. Here only where that replace
+// itself emptied the name: an old package lies aside in a folder whose lock
+// records nothing, as that version left it.
+QString previousVersionReplacement(const QByteArray &name, const QList<Beside> &beside)
+{
+    if (std::none_of(beside.cbegin(), beside.cend(), [](const Beside &old) {
+            return old.setAside && old.holdsPackage && !old.record;
+        }))
+        return {};
+    for (const Beside &replacement : beside) {
+        const std::optional<ReplaceRecord> &record = replacement.record;
+        if (replacement.setAside || replacement.kept || !record || !record->previousVersion() ||
+            record->name != name)
+            continue;
+        const std::optional<TWPackageMark> mark = wholePackageMark(replacement.folder);
+        if (mark && mark->token == record->token)
+            return replacement.folder;
+    }
+    return {};
 }
 
 // The work folders beside `target` (whatever their locks), by their lock files.
@@ -280,10 +409,15 @@ QList<TWPackageLeftover> TWPackageWorkFolder::removeLeftovers(const QString &tar
             keep = keep || (!same && !replaced);
         }
         if (keep) {
+            // Kept while a business is at the name: never put back there.
+            if (!atName)
+                atName = TWPackageMark::of(QDir(target).filePath(TWPackageDataFileName));
+            if (*atName)
+                markKept(folder);
             if (mark)
                 kept.append(TWPackageLeftover{
                     folder, TWPackageContents::of(folder).value_or(TWPackageContents{}),
-                    bool(record)});
+                    record && record->previousVersion()});
             return;
         }
         if (TWPackageMoves::removePackage(folder))
@@ -292,51 +426,34 @@ QList<TWPackageLeftover> TWPackageWorkFolder::removeLeftovers(const QString &tar
     return kept;
 }
 
+QString TWPackageWorkFolder::replacementBeside(const QString &target, bool *byEarlierVersion)
+{
+    const QByteArray name = QFile::encodeName(QFileInfo(target).fileName());
+    const QString asidePrefix = TWPackageMoves::workNamePrefix(target, QStringLiteral("replaced"));
+    QList<Beside> beside;
+    eachLeftover(target, [&](const QString &folder) {
+        const QFileInfo folderInfo(folder);
+        beside.append(Beside{
+            folder, folderInfo.fileName().startsWith(asidePrefix), recordOf(folder), isKept(folder),
+            folderInfo.isDir() && !folderInfo.isSymLink() &&
+                TWPackageFiles::isRegularFile(QDir(folder).filePath(TWPackageDataFileName))});
+    });
+    const QString last = lastReplacement(name, beside);
+    *byEarlierVersion = last.isEmpty();
+    return last.isEmpty() ? previousVersionReplacement(name, beside) : last;
+}
+
 std::optional<TWPackageLeftover> TWPackageWorkFolder::restoreLeftover(const QString &target)
 {
     const QFileInfo info(target);
     if (info.exists() || info.isSymLink())
         return std::nullopt;
-    // The package the cut-off replace itself wrote for this name, known by
-    // its record and its token, the last one recorded (never by a file
-    // time, which another clock may have set, nor by a folder's name), and
-    // whole: a business package with its database committed (no journal of
-    // a write cut off beside it).
-    const QByteArray name = QFile::encodeName(info.fileName());
-    QString last;
-    std::pair<qint64, qint64> lastOrder{0, 0};
-    // An earlier build recorded no replace: its newest whole business, as
-    // that build chose it.
-    QString earlier;
-    QDateTime earlierWritten;
-    eachLeftover(target, [&](const QString &folder) {
-        const QFileInfo data(QDir(folder).filePath(TWPackageDataFileName));
-        if (!data.isFile() || data.isSymLink() ||
-            QFileInfo::exists(data.filePath() + QStringLiteral("-journal")) ||
-            TWBusiness::replaceRefusal(folder))
-            return;
-        const std::optional<TWPackageMark> mark = TWPackageMark::of(data.filePath());
-        if (!mark)
-            return;
-        if (const std::optional<ReplaceRecord> record = recordOf(folder)) {
-            const std::pair<qint64, qint64> order{record->sequence, record->time};
-            if (record->name == name && record->token == mark->token &&
-                (last.isEmpty() || order > lastOrder)) {
-                last = folder;
-                lastOrder = order;
-            }
-            return;
-        }
-        if (earlier.isEmpty() || data.lastModified() > earlierWritten) {
-            earlier = folder;
-            earlierWritten = data.lastModified();
-        }
-    });
-    const QString chosen = last.isEmpty() ? earlier : last;
+    bool byEarlierVersion = false;
+    const QString chosen = replacementBeside(target, &byEarlierVersion);
     if (chosen.isEmpty())
         return std::nullopt;
     const TWPackageLeftover restored{
-        chosen, TWPackageContents::of(chosen).value_or(TWPackageContents{}), !last.isEmpty()};
+        chosen, TWPackageContents::of(chosen).value_or(TWPackageContents{}), byEarlierVersion};
     // Never over something that took the name meanwhile.
     const QByteArray from = QFile::encodeName(chosen);
     const QByteArray to = QFile::encodeName(info.absoluteFilePath());
@@ -348,9 +465,10 @@ std::optional<TWPackageLeftover> TWPackageWorkFolder::restoreLeftover(const QStr
     return restored;
 }
 
-bool TWPackageWorkFolder::hasLeftover(const QString &target)
+bool TWPackageWorkFolder::hasReplacement(const QString &target)
 {
-    bool found = false;
-    eachLeftover(target, [&found](const QString &) { found = true; });
-    return found;
+    const QFileInfo info(target);
+    bool byEarlierVersion = false;
+    return !info.exists() && !info.isSymLink() &&
+           !replacementBeside(target, &byEarlierVersion).isEmpty();
 }

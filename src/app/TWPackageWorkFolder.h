@@ -19,9 +19,9 @@
 struct TWPackageLeftover {
     QString path;
     TWPackageContents contents;
-    // Whether the replace that left it recorded it (an earlier build's
-    // replace recorded nothing).
-    bool recorded = false;
+    // Whether an earlier version of the program wrote it (by the layout of
+    // what it recorded beside it).
+    bool byEarlierVersion = false;
 };
 
 class TWPackageWorkFolder final
@@ -64,21 +64,32 @@ public:
     // when the business at `target` holds all it holds (the very same save)
     // or is the one the replace that moved it aside recorded (what the user
     // chose to replace): every other is kept and returned, to be named.
+    // Whatever is kept while a business is at `target` is noted as kept in
+    // its lock: a business has been at the name since it was left, so it is
+    // never put back there (restoreLeftover).
     static QList<TWPackageLeftover> removeLeftovers(const QString &target);
-    // When nothing is at `target`, puts back the package a replace cut off
-    // between taking the old package away and putting the new one in left
-    // beside it: the leftover whose lock records that replace of this name,
-    // still holding the very database that replace wrote (its token), whole;
-    // of several, the last recorded. Where none records one, an earlier
-    // build's replace was cut off (it recorded nothing): its newest whole
-    // business goes back, as that build put it back. Every other leftover
-    // stays where it is. What was put back, or none.
+    // When nothing is at `target`, puts back the new package of a replace
+    // cut off after it took the old package away and before it put the new
+    // one in: only where that replace itself emptied the name (the old
+    // package lies where it moved it aside), nothing was kept while a
+    // business was at the name since, and the new package is whole (its
+    // database committed, every receipt its rows name there, no temporary
+    // file of a copy). This version's replace is known by what it recorded
+    // of both folders (the name and the token of the new package); of
+    // several, the last recorded. The previous version recorded only the new
+    // package (no order) and nothing of the old one: its layout is read by
+    // its own rule. Never the old package a replace moved aside, nor a copy
+    // whose lock records no replace. Every other leftover stays where it
+    // is. What was put back, or none.
     static std::optional<TWPackageLeftover> restoreLeftover(const QString &target);
-    // Whether a cut-off save left a work folder beside `target` (its lock
-    // free, ours): an opening of `target` may put one back.
-    static bool hasLeftover(const QString &target);
+    // Whether an opening of `target` would put back a package a cut-off
+    // replace left beside it (see restoreLeftover).
+    static bool hasReplacement(const QString &target);
 
 private:
+    // The package restoreLeftover puts back at `target`, or empty; and
+    // whether an earlier version left it.
+    static QString replacementBeside(const QString &target, bool *byEarlierVersion);
     // Hands each leftover beside `target` (its lock free, ours) to
     // `leftover`, its lock held meanwhile.
     static void eachLeftover(const QString &target,

@@ -7,6 +7,7 @@
 #include "app/TWDocumentController.h"
 #include "app/TWInstanceServer.h"
 #include "app/TWPackageMoves.h"
+#include "app/TWPackageWorkFolder.h"
 
 #include "foundation/TWNotificationCenter.h"
 
@@ -277,17 +278,51 @@ TEST_F(AppDelegateTest, ABusinessAndABankFileGivenTogetherOpenTheBusinessThenIts
         (QStringList{TWLocalized("fileMissingMessage").arg(QStringLiteral("Missing.tallyworth")),
                      TWLocalized("fileMissingMessage").arg(QStringLiteral("gone.qif"))}));
 
-    // A business an earlier build's replace, cut off, left hidden beside its
-    // name (its work folder's lock as that build wrote it) opens, put back.
-    const QString hidden = dir.filePath(QStringLiteral(".Restored.tallyworth.save-1a2b3c4d"));
-    QString reason;
-    ASSERT_TRUE(TWPackageMoves::copyFolder(books, hidden, &reason));
-    QFile lock(hidden + QStringLiteral(".lock"));
-    ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write("Tallyworth work folder\n") > 0);
-    lock.close();
-    prompts.messages.clear();
-    EXPECT_TRUE(delegate->openPaths({dir.filePath(QStringLiteral("Restored.tallyworth"))}));
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("Restored.tallyworth/Data.sql"))));
-    EXPECT_FALSE(QFileInfo::exists(hidden));
-    EXPECT_EQ(prompts.messages.size(), 1) << prompts.messages.join('\n').toStdString();
+    // A business hidden beside its name opens, put back, only where a replace
+    // cut off left it so: the previous version's replace recorded the new
+    // business in its lock, and moved the old one aside under a lock that
+    // records nothing. A copy whose lock records no replace stays hidden.
+    const QString restored = dir.filePath(QStringLiteral("Restored.tallyworth"));
+    const std::optional<TWPackageMark> mark = TWPackageMark::of(books + "/Data.sql");
+    ASSERT_TRUE(mark);
+    const QByteArray recorded = "Tallyworth work folder\nreplaces Restored.tallyworth\ntoken " +
+                                QByteArray::number(mark->token) + "\n";
+    struct Row {
+        const char *name;
+        QByteArray lock; // of the new business's folder
+        bool opens;
+    };
+    for (const Row &row : {Row{"a copy recording nothing", "Tallyworth work folder\n", false},
+                           Row{"the previous version's replace", recorded, true}}) {
+        SCOPED_TRACE(row.name);
+        const QString hidden = dir.filePath(QStringLiteral(".Restored.tallyworth.save-1a2b3c4d"));
+        const QString aside =
+            dir.filePath(QStringLiteral(".Restored.tallyworth.replaced-5e6f7a8b"));
+        for (const auto &[folder, text] :
+             {std::pair{hidden, row.lock},
+              std::pair{aside, QByteArray("Tallyworth work folder\n")}}) {
+            QString reason;
+            ASSERT_TRUE(TWPackageMoves::copyFolder(books, folder, &reason));
+            QFile lock(folder + QStringLiteral(".lock"));
+            ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write(text) == text.size());
+        }
+        prompts.messages.clear();
+        EXPECT_EQ(delegate->openPaths({restored}), row.opens);
+        EXPECT_EQ(QFileInfo::exists(restored + "/Data.sql"), row.opens);
+        EXPECT_NE(QFileInfo::exists(hidden), row.opens);
+        // Put back, it is said to be the earlier version's; otherwise missing.
+        const QString said =
+            row.opens
+                ? TWLocalized("documentRestoredEarlierMessage")
+                      .arg(QStringLiteral("Restored.tallyworth"))
+                      .section(QStringLiteral("%2"), 0, 0)
+                : TWLocalized("fileMissingMessage").arg(QStringLiteral("Restored.tallyworth"));
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_TRUE(prompts.messages.first().startsWith(said))
+            << prompts.messages.first().toStdString();
+        for (const QString &left : {hidden, aside}) {
+            TWPackageMoves::removePackage(left);
+            QFile::remove(left + ".lock");
+        }
+    }
 }

@@ -235,10 +235,10 @@ protected:
     // A work folder beside `target` as a process killed while using it leaves it (its lock
     // ours and free), filled by `fill`.
     // With `record`, its lock records that it replaces `target`, as a replace of this
-    // build records the package it wrote.
+    // build records both its folders: by `token`, or with 0 its own database's.
     static QString plantLeftover(const QString &target, const QString &purpose,
                                  const std::function<void(const QString &)> &fill,
-                                 bool record = false)
+                                 bool record = false, qint64 token = 0)
     {
         int path[2];
         EXPECT_EQ(pipe(path), 0);
@@ -246,7 +246,7 @@ protected:
             TWPackageWorkFolder work(target, purpose);
             fill(work.path());
             if (record)
-                work.recordReplace(target);
+                work.recordReplace(target, token);
             const QByteArray name = QFile::encodeName(work.path());
             (void)!::write(path[1], name.constData(), size_t(name.size()));
             _exit(0);
@@ -257,6 +257,32 @@ protected:
         const ssize_t length = ::read(path[0], name, sizeof name);
         close(path[0]);
         return QFile::decodeName(QByteArray(name, int(std::max<ssize_t>(length, 0))));
+    }
+
+    // A work folder beside `target` as the previous version left it: its lock
+    // (ours, free) holding the marker and, for the package its replace wrote,
+    // only the name it replaces and `token`, nothing of the old package it
+    // moved aside; the folder a copy of `from`, or none.
+    static QString plantPreviousVersionLeftover(const QString &target, const QString &purpose,
+                                                const QString &from, qint64 token)
+    {
+        const QString folder = TWPackageMoves::temporarySibling(target, purpose);
+        QByteArray lock = "Tallyworth work folder\n";
+        if (token != 0)
+            lock += "replaces " + QFile::encodeName(QFileInfo(target).fileName()) + "\ntoken " +
+                    QByteArray::number(token) + '\n';
+        EXPECT_TRUE(write(folder + ".lock", lock));
+        QString reason;
+        if (!from.isEmpty()) {
+            EXPECT_TRUE(TWPackageMoves::copyFolder(from, folder, &reason)) << reason.toStdString();
+        }
+        return folder;
+    }
+
+    static qint64 tokenOf(const QString &package)
+    {
+        const std::optional<TWPackageMark> mark = TWPackageMark::of(package + "/Data.sql");
+        return mark ? mark->token : 0;
     }
 };
 
@@ -894,10 +920,10 @@ TEST_F(DocumentReplaceTest, AReplaceCutOffBetweenItsTwoStepsLeavesTheNewBusiness
 // A replace cut off between its two renames (a disk without the one-step
 // exchange) leaves the new business and the old one hidden beside an empty
 // name. An opening puts back the one the last replace wrote: by what it
-// recorded, never by a folder's name; where an earlier build's replace
-// recorded nothing, its newest, as that build put it back, saying where it
-// lay and what it holds. A whole business the one at the name does not hold
-// is never removed, opening after opening, and is named.
+// recorded, never by a folder's name; one the previous version's replace
+// recorded by that version's record, saying where it lay and what it holds.
+// A whole business the one at the name does not hold is never removed,
+// opening after opening, and is named.
 TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheLastReplacesBusinessBackAndNoWholeLeftoverGoesUnsaid)
 {
     enum class Layout { EarlierBuild, ThisBuild, TwoRecorded };
@@ -906,27 +932,36 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheLastReplacesBusinessBackAndNoWhole
         Layout layout;
         bool savedAtEmptyName; // a business saved at the name before the next opening
         const char *atName;    // the business at the name after the opening
+        // A hidden business that goes too: the one the replace put back set aside.
+        const char *setAsideGone = nullptr;
     };
     const Case cases[] = {
-        {"an earlier build's replace", Layout::EarlierBuild, false, "New Books"},
-        {"an earlier build's, then a business saved at the name", Layout::EarlierBuild, true,
+        // The previous version recorded the new business's replace, and
+        // nothing of the old business it set aside: the new one goes back,
+        // said to be an earlier version's, and the old one is kept and named.
+        {"the previous version's replace", Layout::EarlierBuild, false, "New Books"},
+        {"the previous version's, then a business saved at the name", Layout::EarlierBuild, true,
          "Other"},
         {"this build's, then a business saved at the name", Layout::ThisBuild, true, "Other"},
-        {"two recorded, the older first by folder name", Layout::TwoRecorded, false, "New Books"},
+        {"two recorded, the older first by folder name", Layout::TwoRecorded, false, "New Books",
+         "Set Aside"},
     };
     const QString target = dir.filePath("Target.tallyworth");
     const QString oldBooks = dir.filePath("Old.tallyworth"),
                   newBooks = dir.filePath("New.tallyworth");
+    const QString setAside = dir.filePath("Aside.tallyworth");
     saveBusiness(oldBooks, "Old Books", 3);
     saveBusiness(newBooks, "New Books", 2);
-    const auto leftover = [&](const QString &purpose, const QString &from, bool record) {
+    saveBusiness(setAside, "Set Aside", 1);
+    const auto leftover = [&](const QString &purpose, const QString &from, bool record,
+                              qint64 token = 0) {
         return plantLeftover(
             target, purpose,
             [&from](const QString &folder) {
                 QString reason;
                 TWPackageMoves::copyFolder(from, folder, &reason);
             },
-            record);
+            record, token);
     };
     // What the hidden folders beside the name hold, by business name.
     const auto hiddenBusinesses = [&] {
@@ -949,14 +984,12 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheLastReplacesBusinessBackAndNoWhole
         QString back;
         QStringList left;
         if (c.layout == Layout::EarlierBuild) {
-            // The previous layout: locks that record nothing, the old business
-            // moved aside, the new one in the save's folder, written last.
-            left.append(leftover("replaced", oldBooks, false));
-            back = leftover("save", newBooks, false);
-            QFile data(back + "/Data.sql");
-            ASSERT_TRUE(data.open(QIODevice::ReadWrite));
-            data.setFileTime(QDateTime::currentDateTime().addSecs(5),
-                             QFileDevice::FileModificationTime);
+            // The previous version's layout, cut off between its two renames:
+            // the new business in the save's folder, its lock recording the
+            // name and its token; the old one moved aside, its lock recording
+            // nothing.
+            back = plantPreviousVersionLeftover(target, "save", newBooks, tokenOf(newBooks));
+            left.append(plantPreviousVersionLeftover(target, "replaced", oldBooks, 0));
         } else if (c.layout == Layout::ThisBuild) {
             saveBusiness(target, "Old Books", 3);
             auto document = newDocument("New Books");
@@ -971,8 +1004,11 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheLastReplacesBusinessBackAndNoWhole
             ASSERT_TRUE(stopped);
         } else {
             // The older replace's folder comes first by name.
+            // Each replace moved a business aside, recorded as its own.
             const QString older = leftover("save", oldBooks, true);
+            left.append(leftover("replaced", setAside, true, tokenOf(oldBooks)));
             const QString newer = leftover("save", newBooks, true);
+            leftover("replaced", setAside, true, tokenOf(newBooks));
             const QString prefix = dir.filePath(".Target.tallyworth.save-");
             for (const auto &[from, to] :
                  {std::pair{older, prefix + "00000000"}, std::pair{newer, prefix + "ffffffff"}}) {
@@ -1003,6 +1039,8 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheLastReplacesBusinessBackAndNoWhole
             QStringList expected = hiddenBefore;
             if (!c.savedAtEmptyName)
                 expected.removeOne(c.atName);
+            if (c.setAsideGone)
+                expected.removeOne(c.setAsideGone);
             EXPECT_EQ(hiddenBusinesses(), expected);
             // Each kept is named, where it is and what it holds; the first
             // opening also names what it put back.
@@ -1285,6 +1323,171 @@ TEST_F(DocumentReplaceTest, AnOpeningPutsBackOnlyThePackageTheCutOffReplaceWrote
             EXPECT_FALSE(QFileInfo::exists(target));
             EXPECT_EQ(businessName(renamed), "New Books");
             EXPECT_TRUE(prompts.messages.isEmpty());
+        }
+    }
+}
+
+// What each version leaves beside a business at each step its Replace can be
+// cut off at, as it leaves it; then the business renamed or moved away (or a
+// business saved and opened at the name, then renamed), and the old name
+// opened. Only a cut-off replace's new business goes back, whole, and only
+// where that replace itself emptied the name and no business was there
+// since: never the old business it set aside, never a copy still being
+// written, never a copy kept beside a business. "By an earlier version" is
+// said of what the previous version left alone.
+TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplaceThatEmptiedIt)
+{
+    enum class Made { PreviousVersion, ThisVersion };
+    enum class Cut {
+        TakingReceipts, // new package written, taking lost receipts from the old (6 of 20)
+        Recorded,       // the replace recorded, nothing moved yet
+        Swapped,        // one-step exchange: the new at the name, the old in the save's folder
+        OldAside,       // the old one gone on to its own folder, not removed yet
+        BetweenRenames, // no exchange: the old one aside, the new one not at the name yet
+    };
+    enum class Then { Renamed, Moved, Nothing, OtherOpenedThenRenamed };
+    struct Case {
+        const char *name;
+        Made made;
+        Cut cut;
+        Then then;
+        const char *back; // the business put back at the old name, or none
+        bool earlierSaid; // said to be an earlier version's
+    };
+    const Case cases[] = {
+        {"previous, taking receipts, renamed", Made::PreviousVersion, Cut::TakingReceipts,
+         Then::Renamed, nullptr, false},
+        {"this, taking receipts, moved", Made::ThisVersion, Cut::TakingReceipts, Then::Moved,
+         nullptr, false},
+        {"previous, recorded, renamed", Made::PreviousVersion, Cut::Recorded, Then::Renamed,
+         nullptr, false},
+        {"this, recorded, moved", Made::ThisVersion, Cut::Recorded, Then::Moved, nullptr, false},
+        {"previous, swapped, renamed", Made::PreviousVersion, Cut::Swapped, Then::Renamed, nullptr,
+         false},
+        {"previous, old aside, renamed", Made::PreviousVersion, Cut::OldAside, Then::Renamed,
+         nullptr, false},
+        {"this, old aside, moved", Made::ThisVersion, Cut::OldAside, Then::Moved, nullptr, false},
+        {"previous, between renames", Made::PreviousVersion, Cut::BetweenRenames, Then::Nothing,
+         "New Books", true},
+        {"this, between renames", Made::ThisVersion, Cut::BetweenRenames, Then::Nothing,
+         "New Books", false},
+        {"previous, between renames, another opened there, renamed", Made::PreviousVersion,
+         Cut::BetweenRenames, Then::OtherOpenedThenRenamed, nullptr, false},
+        {"this, between renames, another opened there, renamed", Made::ThisVersion,
+         Cut::BetweenRenames, Then::OtherOpenedThenRenamed, nullptr, false},
+    };
+    const QString target = dir.filePath("Target.tallyworth");
+    const QString renamed = dir.filePath("Target 2026.tallyworth");
+    const QString moved = dir.filePath("Archive/Target.tallyworth");
+    const QString oldBooks = dir.filePath("Old.tallyworth"),
+                  newBooks = dir.filePath("New.tallyworth"), partial = dir.filePath("Partial");
+    saveBusiness(oldBooks, "Old Books", 3);
+    saveBusiness(newBooks, "New Books", 20);
+    const qint64 token = tokenOf(newBooks);
+    QString reason;
+    // Taking the old package's receipts, cut off: 6 of them there, and the
+    // temporary file of the 7th's copy beside them.
+    ASSERT_TRUE(TWPackageMoves::copyFolder(newBooks, partial, &reason));
+    QStringList taken = QDir(partial + "/Attachments").entryList(QDir::Files);
+    ASSERT_EQ(taken.size(), 20);
+    std::sort(taken.begin(), taken.end(), [](const QString &a, const QString &b) {
+        return a.section('.', 0, 0).toInt() < b.section('.', 0, 0).toInt();
+    });
+    for (const QString &name : taken.mid(6))
+        ASSERT_TRUE(QFile::remove(partial + "/Attachments/" + name));
+    ASSERT_TRUE(write(partial + "/Attachments/." + taken.at(6) + ".saving-a1B2c3", "recei"));
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &name :
+             QDir(dir.path())
+                 .entryList({"*Target*"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+            TWPackageMoves::removePackage(dir.filePath(name)) || QFile::remove(dir.filePath(name));
+        QDir(dir.filePath("Archive")).removeRecursively();
+        prompts.messages.clear();
+        // What the version leaves in each folder: its lock, and what it holds.
+        const auto leave = [&](const QString &purpose, const QString &from, qint64 recorded) {
+            if (c.made == Made::PreviousVersion)
+                return plantPreviousVersionLeftover(target, purpose, from, recorded);
+            return plantLeftover(
+                target, purpose,
+                [&from](const QString &folder) {
+                    QString why;
+                    if (!from.isEmpty())
+                        TWPackageMoves::copyFolder(from, folder, &why);
+                },
+                recorded != 0, recorded);
+        };
+        // This version records both folders; the previous one only the new package's.
+        const qint64 asideToken = c.made == Made::ThisVersion ? token : 0;
+        const auto atName = [&](const QString &from) {
+            ASSERT_TRUE(TWPackageMoves::copyFolder(from, target, &reason));
+        };
+        switch (c.cut) {
+        case Cut::TakingReceipts:
+            atName(oldBooks);
+            leave("save", partial, 0);
+            leave("replaced", {}, 0);
+            break;
+        case Cut::Recorded:
+            atName(oldBooks);
+            leave("save", newBooks, token);
+            leave("replaced", {}, asideToken);
+            break;
+        case Cut::Swapped:
+            atName(newBooks);
+            leave("save", oldBooks, token);
+            leave("replaced", {}, asideToken);
+            break;
+        case Cut::OldAside:
+            atName(newBooks);
+            leave("save", {}, token);
+            leave("replaced", oldBooks, asideToken);
+            break;
+        case Cut::BetweenRenames:
+            leave("save", newBooks, token);
+            leave("replaced", oldBooks, asideToken);
+            break;
+        }
+        const auto away = [&](const QString &to) {
+            QDir().mkpath(QFileInfo(to).absolutePath());
+            ASSERT_TRUE(QDir().rename(target, to));
+        };
+        QString gone; // where the business at the name went
+        if (c.then == Then::OtherOpenedThenRenamed) {
+            saveBusiness(target, "Other", 1);
+            TWBusinessController other;
+            TWErrorResult error;
+            ASSERT_TRUE(other.readFromURL(QUrl::fromLocalFile(target), &error));
+        }
+        if (c.then == Then::Renamed || c.then == Then::OtherOpenedThenRenamed)
+            away(gone = renamed);
+        else if (c.then == Then::Moved)
+            away(gone = moved);
+        ASSERT_FALSE(QFileInfo::exists(target));
+        const QString goneName = gone.isEmpty() ? QString() : businessName(gone);
+        const QStringList hiddenBefore = tree(dir.path()).filter(QRegularExpression("^/\\."));
+        prompts.messages.clear();
+
+        TWBusinessController document;
+        TWErrorResult error;
+        const bool opened = document.readFromURL(QUrl::fromLocalFile(target), &error);
+        EXPECT_EQ(opened, c.back != nullptr)
+            << (error ? error->localizedDescription().toStdString() : "");
+        const QString said = prompts.messages.join(u'\n');
+        if (c.back) {
+            EXPECT_EQ(businessName(target), c.back);
+            EXPECT_EQ(receipts(target), numbered(20));
+            const QString earlier =
+                TWLocalized("documentRestoredEarlierMessage").arg(target.section('/', -1)).left(50);
+            EXPECT_EQ(said.contains(earlier), c.earlierSaid) << said.toStdString();
+        } else {
+            // The name stays empty; every copy stays hidden as it was.
+            EXPECT_FALSE(QFileInfo::exists(target));
+            EXPECT_EQ(tree(dir.path()).filter(QRegularExpression("^/\\.")), hiddenBefore);
+        }
+        if (!gone.isEmpty()) {
+            EXPECT_EQ(businessName(gone), goneName);
         }
     }
 }
