@@ -1344,6 +1344,9 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
         Swapped,        // one-step exchange: the new at the name, the old in the save's folder
         OldAside,       // the old one gone on to its own folder, not removed yet
         BetweenRenames, // no exchange: the old one aside, the new one not at the name yet
+        // The same, the new package naming receipts it lacks (the document
+        // had lost 14 of its files, and the old package had none of them).
+        BetweenRenamesLacking,
     };
     enum class Then { Renamed, Moved, Nothing, OtherOpenedThenRenamed };
     struct Case {
@@ -1371,6 +1374,10 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
          "New Books", true},
         {"this, between renames", Made::ThisVersion, Cut::BetweenRenames, Then::Nothing,
          "New Books", false},
+        {"this, between renames, receipts lacking", Made::ThisVersion, Cut::BetweenRenamesLacking,
+         Then::Nothing, nullptr, false},
+        {"previous, between renames, receipts lacking", Made::PreviousVersion,
+         Cut::BetweenRenamesLacking, Then::Nothing, nullptr, false},
         {"previous, between renames, another opened there, renamed", Made::PreviousVersion,
          Cut::BetweenRenames, Then::OtherOpenedThenRenamed, nullptr, false},
         {"this, between renames, another opened there, renamed", Made::ThisVersion,
@@ -1395,6 +1402,8 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
     });
     for (const QString &name : taken.mid(6))
         ASSERT_TRUE(QFile::remove(partial + "/Attachments/" + name));
+    const QString lacking = dir.filePath("Lacking");
+    ASSERT_TRUE(TWPackageMoves::copyFolder(partial, lacking, &reason));
     ASSERT_TRUE(write(partial + "/Attachments/." + taken.at(6) + ".saving-a1B2c3", "recei"));
 
     for (const Case &c : cases) {
@@ -1446,6 +1455,10 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
             break;
         case Cut::BetweenRenames:
             leave("save", newBooks, token);
+            leave("replaced", oldBooks, asideToken);
+            break;
+        case Cut::BetweenRenamesLacking:
+            leave("save", lacking, token);
             leave("replaced", oldBooks, asideToken);
             break;
         }
