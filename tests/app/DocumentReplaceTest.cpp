@@ -1395,11 +1395,8 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
     // Taking the old package's receipts, cut off: 6 of them there, and the
     // temporary file of the 7th's copy beside them.
     ASSERT_TRUE(TWPackageMoves::copyFolder(newBooks, partial, &reason));
-    QStringList taken = QDir(partial + "/Attachments").entryList(QDir::Files);
+    const QStringList taken = QDir(partial + "/Attachments").entryList(QDir::Files);
     ASSERT_EQ(taken.size(), 20);
-    std::sort(taken.begin(), taken.end(), [](const QString &a, const QString &b) {
-        return a.section('.', 0, 0).toInt() < b.section('.', 0, 0).toInt();
-    });
     for (const QString &name : taken.mid(6))
         ASSERT_TRUE(QFile::remove(partial + "/Attachments/" + name));
     const QString lacking = dir.filePath("Lacking");
@@ -1462,23 +1459,17 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
             leave("replaced", oldBooks, asideToken);
             break;
         }
-        const auto away = [&](const QString &to) {
-            QDir().mkpath(QFileInfo(to).absolutePath());
-            ASSERT_TRUE(QDir().rename(target, to));
-        };
-        QString gone; // where the business at the name went
         if (c.then == Then::OtherOpenedThenRenamed) {
             saveBusiness(target, "Other", 1);
             TWBusinessController other;
             TWErrorResult error;
             ASSERT_TRUE(other.readFromURL(QUrl::fromLocalFile(target), &error));
         }
-        if (c.then == Then::Renamed || c.then == Then::OtherOpenedThenRenamed)
-            away(gone = renamed);
-        else if (c.then == Then::Moved)
-            away(gone = moved);
+        QDir().mkpath(QFileInfo(moved).absolutePath());
+        if (c.then != Then::Nothing) {
+            ASSERT_TRUE(QDir().rename(target, c.then == Then::Moved ? moved : renamed));
+        }
         ASSERT_FALSE(QFileInfo::exists(target));
-        const QString goneName = gone.isEmpty() ? QString() : businessName(gone);
         const QStringList hiddenBefore = tree(dir.path()).filter(QRegularExpression("^/\\."));
         prompts.messages.clear();
 
@@ -1498,9 +1489,6 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
             // The name stays empty; every copy stays hidden as it was.
             EXPECT_FALSE(QFileInfo::exists(target));
             EXPECT_EQ(tree(dir.path()).filter(QRegularExpression("^/\\.")), hiddenBefore);
-        }
-        if (!gone.isEmpty()) {
-            EXPECT_EQ(businessName(gone), goneName);
         }
     }
 }
