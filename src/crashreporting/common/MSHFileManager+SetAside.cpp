@@ -605,6 +605,12 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
                 arrived();
                 continue;
             }
+            // The earlier build moved its copies into the stages once it had marked the folder:
+            // one found there at this start arrived then.
+            if (aside.markedByEarlierBuild && m_namesInStagesAtStart.contains(name)) {
+                arrived();
+                continue;
+            }
             if (isHeldAt(folder, name.constData())) {
                 ++held;
                 continue;

@@ -317,6 +317,9 @@ private:
     bool changeSettled(const std::function<void(QStringList &)> &change);
 
     QStringList m_leftovers;
+    // The names in the stages of ours as this start found them, before any was handled: a report
+    // of a folder the earlier build marked taken that lies there already is not taken again.
+    QSet<QByteArray> m_namesInStagesAtStart;
     // The report tree an earlier build used for this cache folder, when it lies elsewhere.
     QByteArray m_earlierRoot;
     // Stages whose own name is taken by a mounted file system, with the folder used instead.
