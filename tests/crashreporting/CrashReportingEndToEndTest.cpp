@@ -1614,10 +1614,10 @@ enum class EarlierCopy {
 
 struct EarlierTake {
     const char *name;
-    const char *stage; // the stage the folder set aside was: active, prepared or outgoing
+    const char *stage; // the stage the folder set aside was
     EarlierCopy copy;
-    bool marked;  // the folder carries the earlier version's mark
-    bool movedIn; // the copies already lie in the stage of ours
+    bool marked; // the folder carries the earlier version's mark
+    int movedIn; // how many of the copies already lie in the stage of ours
     const char *earlierDecided;
 };
 
@@ -1641,12 +1641,13 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
     const QString unmarked = QStringLiteral(".%1.set-aside-%2").arg(row.stage, identifier);
     const QString holder =
         root() + QLatin1Char('/') + unmarked + (row.marked ? QStringLiteral(".taken") : QString());
-    const bool packages = QByteArray(row.stage) != "active";
+    const bool packages =
+        QByteArray(row.stage) == "prepared" || QByteArray(row.stage) == "outgoing";
     // The earlier version copied outgoing's packages into the record's "prepared".
-    const QString record = root() + QStringLiteral("/.taken-") + identifier +
-                           (packages ? QStringLiteral("/prepared") : QStringLiteral("/active"));
-    const QString ours =
-        root() + (packages ? QStringLiteral("/prepared") : QStringLiteral("/active"));
+    const QString into = packages ? QStringLiteral("prepared") : QLatin1String(row.stage);
+    const QString record =
+        root() + QStringLiteral("/.taken-") + identifier + QLatin1Char('/') + into;
+    const QString ours = root() + QLatin1Char('/') + into;
     ASSERT_TRUE(QDir().mkpath(holder));
     QMap<QString, int> expected;
     QStringList names;
@@ -1662,14 +1663,14 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
                                  row.copy == EarlierCopy::Whole ? package
                                                                 : package.left(package.size() / 2));
         }
-        if (row.movedIn)
+        if (row.movedIn > 0)
             twCrashTestWriteFile(ours + QLatin1Char('/') + names.first(), package);
     } else {
         for (int i = 0; i < 2; ++i) {
             names.append(QUuid::createUuid().toString(QUuid::Id128));
             twMakeEarlierReport(holder, names.last());
             expected.insert(names.last(), 1);
-            if (row.movedIn)
+            if (i < row.movedIn)
                 twMakeEarlierReport(ours, names.last());
         }
         const QString copy = record + QLatin1Char('/') + names.first();
@@ -1692,6 +1693,13 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
             twMakeEarlierReport(record, names.first(), row.copy != EarlierCopy::NoCrashRecord);
             if (row.copy == EarlierCopy::EmptyCrashRecord)
                 twCrashTestWriteFile(copy + QStringLiteral("/signal.mshrecord"), QByteArray());
+            // A folder was marked only once every copy was made; those moved in left the record.
+            if (row.copy == EarlierCopy::Whole && row.marked) {
+                if (row.movedIn > 0) {
+                    ASSERT_TRUE(QDir(copy).removeRecursively());
+                }
+                twMakeEarlierReport(record, names.last());
+            }
             break;
         }
     }
@@ -1728,33 +1736,39 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
 INSTANTIATE_TEST_SUITE_P(
     Layouts, CrashReportingEarlierTake,
     ::testing::Values(
-        EarlierTake{"RecordMade", "active", EarlierCopy::RecordOnly, false, false,
+        EarlierTake{"RecordMade", "active", EarlierCopy::RecordOnly, false, 0,
                     "dropped the record of a folder not marked and copied again"},
-        EarlierTake{"StageRecordMade", "active", EarlierCopy::StageRecord, false, false,
+        EarlierTake{"StageRecordMade", "active", EarlierCopy::StageRecord, false, 0,
                     "dropped the record of a folder not marked and copied again"},
-        EarlierTake{"CopyFolderMade", "active", EarlierCopy::EmptyCopy, false, false,
+        EarlierTake{"CopyFolderMade", "active", EarlierCopy::EmptyCopy, false, 0,
                     "dropped the record of a folder not marked and copied again"},
-        EarlierTake{"CopyCutBeforeCrashRecord", "active", EarlierCopy::NoCrashRecord, false, false,
+        EarlierTake{"CopyCutBeforeCrashRecord", "active", EarlierCopy::NoCrashRecord, false, 0,
                     "dropped the record of a folder not marked and copied again"},
-        EarlierTake{"CopyCutInCrashRecord", "active", EarlierCopy::EmptyCrashRecord, false, false,
+        EarlierTake{"CopyCutInCrashRecord", "active", EarlierCopy::EmptyCrashRecord, false, 0,
                     "dropped the record of a folder not marked and copied again"},
-        EarlierTake{"CopyWhole", "active", EarlierCopy::Whole, false, false,
+        EarlierTake{"CopyWhole", "active", EarlierCopy::Whole, false, 0,
                     "dropped the record of a folder not marked and copied again"},
-        EarlierTake{"PackageCopyCut", "prepared", EarlierCopy::PartPackage, false, false,
+        EarlierTake{"ProcessingCopyFolderMade", "processing", EarlierCopy::EmptyCopy, false, 0,
                     "dropped the record of a folder not marked and copied again"},
-        EarlierTake{"OutgoingPackageCopyCut", "outgoing", EarlierCopy::PartPackage, false, false,
+        EarlierTake{"ProcessingCopyCutBeforeCrashRecord", "processing", EarlierCopy::NoCrashRecord,
+                    false, 0, "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"PackageCopyCut", "prepared", EarlierCopy::PartPackage, false, 0,
                     "dropped the record of a folder not marked and copied again"},
-        EarlierTake{"MarkedCopiesNotMovedIn", "active", EarlierCopy::Whole, true, false,
+        EarlierTake{"OutgoingPackageCopyCut", "outgoing", EarlierCopy::PartPackage, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"MarkedCopiesNotMovedIn", "active", EarlierCopy::Whole, true, 0,
                     "moved the copies of a marked folder into the stages"},
-        EarlierTake{"MarkedCopiesMovedIn", "active", EarlierCopy::StageRecord, true, true,
+        EarlierTake{"MarkedSomeCopiesMovedIn", "active", EarlierCopy::Whole, true, 1,
+                    "moved the rest of the copies of a marked folder into the stages"},
+        EarlierTake{"MarkedCopiesMovedIn", "active", EarlierCopy::StageRecord, true, 2,
                     "dropped the empty record; the reports were in the stage"},
-        EarlierTake{"MarkedPackageMovedIn", "prepared", EarlierCopy::None, true, true,
+        EarlierTake{"MarkedPackageMovedIn", "prepared", EarlierCopy::None, true, 2,
                     "dropped the record; the package was in the stage"},
-        EarlierTake{"MarkedAfterNoRoomForCopies", "active", EarlierCopy::None, true, false,
+        EarlierTake{"MarkedAfterNoRoomForCopies", "active", EarlierCopy::None, true, 0,
                     "marked the folder with no copy made; its reports were never sent"},
-        EarlierTake{"MarkedAfterStageTookNoPackage", "prepared", EarlierCopy::None, true, false,
+        EarlierTake{"MarkedAfterStageTookNoPackage", "prepared", EarlierCopy::None, true, 0,
                     "removed the copy with its record; the package was never sent"},
-        EarlierTake{"MarkedAfterStageTookNoOutgoing", "outgoing", EarlierCopy::None, true, false,
+        EarlierTake{"MarkedAfterStageTookNoOutgoing", "outgoing", EarlierCopy::None, true, 0,
                     "removed the copy with its record; the package was never sent"}),
     [](const ::testing::TestParamInfo<EarlierTake> &info) { return std::string(info.param.name); });
 
