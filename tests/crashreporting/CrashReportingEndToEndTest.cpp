@@ -1619,6 +1619,9 @@ struct EarlierTake {
     bool marked; // the folder carries the earlier version's mark
     int movedIn; // how many of the copies already lie in the stage of ours
     const char *earlierDecided;
+    // Another user's folder (a run under sudo made it), which stays; else one of the user's that
+    // takes no rename.
+    bool foreign = false;
 };
 
 void PrintTo(const EarlierTake &row, std::ostream *out)
@@ -1634,7 +1637,9 @@ class CrashReportingEarlierTake : public CrashReportingEndToEnd,
 TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
 {
     const EarlierTake &row = GetParam();
-    unprivileged = true;
+    if (row.foreign && ::geteuid() != 0)
+        GTEST_SKIP() << "only root can make a folder of another user's";
+    unprivileged = !row.foreign;
     for (const char *stage : {"/active", "/processing", "/prepared"})
         ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
     const QString identifier = QUuid::createUuid().toString(QUuid::Id128);
@@ -1703,7 +1708,10 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
             break;
         }
     }
-    twCrashTestChmod(holder, 0555);
+    if (row.foreign)
+        twCrashTestGiveAway(holder);
+    else
+        twCrashTestChmod(holder, 0555);
 
     launch(2500);
     launch(1500);
@@ -1724,10 +1732,14 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
         EXPECT_EQ(records.value(QStringLiteral("signal.mshrecord.gz")),
                   QByteArray("{\"signal\":{\"number\":11}}\n"));
     }
-    // Nothing waits any more: neither the folder set aside nor a record of copies.
-    for (const QString &entry : allEntries(QString()))
-        EXPECT_FALSE(entry.startsWith(unmarked) || entry.startsWith(QStringLiteral(".taken-")))
+    // Nothing waits any more: neither the folder set aside (another user's stays, marked) nor a
+    // record of copies.
+    for (const QString &entry : allEntries(QString())) {
+        EXPECT_FALSE((entry.startsWith(unmarked) &&
+                      !(row.foreign && entry == unmarked + QStringLiteral(".all-taken"))) ||
+                     entry.startsWith(QStringLiteral(".taken-")))
             << qPrintable(entry);
+    }
 
     launch(1000);
     EXPECT_EQ(receipts(), expected) << "sent again at a later start";
@@ -1768,6 +1780,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "marked the folder with no copy made; its reports were never sent"},
         EarlierTake{"MarkedAfterStageTookNoPackage", "prepared", EarlierCopy::None, true, 0,
                     "removed the copy with its record; the package was never sent"},
+        EarlierTake{"ForeignCopyCutBeforeCrashRecord", "active", EarlierCopy::NoCrashRecord, false,
+                    0, "dropped the record of a folder not marked and copied again", true},
+        EarlierTake{"ForeignMarkedCopiesMovedIn", "active", EarlierCopy::StageRecord, true, 2,
+                    "dropped the empty record; the reports were in the stage", true},
+        EarlierTake{"ForeignMarkedAfterNoRoomForCopies", "active", EarlierCopy::None, true, 0,
+                    "marked the folder with no copy made; its reports were never sent", true},
         EarlierTake{"MarkedAfterStageTookNoOutgoing", "outgoing", EarlierCopy::None, true, 0,
                     "removed the copy with its record; the package was never sent"}),
     [](const ::testing::TestParamInfo<EarlierTake> &info) { return std::string(info.param.name); });
