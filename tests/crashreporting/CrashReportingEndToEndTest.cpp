@@ -1592,3 +1592,296 @@ INSTANTIATE_TEST_SUITE_P(Names, CrashReportingCacheName,
                          });
 
 } // namespace
+
+namespace
+{
+
+// What the earlier version left while it took the reports of a folder set aside that takes no
+// rename (it copied each report into ".taken-ID/STAGE/NAME" under its own name as it went and
+// marked the folder "NAME.taken" once it had tried them all), cut off at each step, or after it
+// marked the folder although a copy had found no room or its stage took no entry. Each report and
+// package is sent once and whole at the next starts.
+enum class EarlierCopy {
+    None,             // nothing of the first report's in the record
+    RecordOnly,       // ".taken-ID" made, nothing in it
+    StageRecord,      // ".taken-ID/STAGE" made, nothing in it
+    EmptyCopy,        // the copy's folder made, no file in it yet
+    NoCrashRecord,    // cut before the crash record was copied
+    EmptyCrashRecord, // cut after the crash record was made, before its bytes
+    Whole,            // every file copied
+    PartPackage,      // the package copy cut half-way
+};
+
+struct EarlierTake {
+    const char *name;
+    const char *stage; // the stage the folder set aside was
+    EarlierCopy copy;
+    bool marked; // the folder carries the earlier version's mark
+    int movedIn; // how many of the copies already lie in the stage of ours
+    const char *earlierDecided;
+    // Another user's folder (a run under sudo made it), which stays; else one of the user's that
+    // takes no rename.
+    bool foreign = false;
+};
+
+void PrintTo(const EarlierTake &row, std::ostream *out)
+{
+    *out << row.name << " (the earlier version: " << row.earlierDecided << ")";
+}
+
+class CrashReportingEarlierTake : public CrashReportingEndToEnd,
+                                  public ::testing::WithParamInterface<EarlierTake>
+{
+};
+
+TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
+{
+    const EarlierTake &row = GetParam();
+    if (row.foreign && ::geteuid() != 0)
+        GTEST_SKIP() << "only root can make a folder of another user's";
+    unprivileged = !row.foreign;
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    const QString identifier = QUuid::createUuid().toString(QUuid::Id128);
+    const QString unmarked = QStringLiteral(".%1.set-aside-%2").arg(row.stage, identifier);
+    const QString holder =
+        root() + QLatin1Char('/') + unmarked + (row.marked ? QStringLiteral(".taken") : QString());
+    const bool packages =
+        QByteArray(row.stage) == "prepared" || QByteArray(row.stage) == "outgoing";
+    // The earlier version copied outgoing's packages into the record's "prepared".
+    const QString into = packages ? QStringLiteral("prepared") : QLatin1String(row.stage);
+    const QString record =
+        root() + QStringLiteral("/.taken-") + identifier + QLatin1Char('/') + into;
+    const QString ours = root() + QLatin1Char('/') + into;
+    ASSERT_TRUE(QDir().mkpath(holder));
+    QMap<QString, int> expected;
+    QStringList names;
+    if (packages) {
+        const QString boundary = newBoundary();
+        const QByteArray package = emptyPackage(boundary.toUtf8());
+        names.append(boundary + QStringLiteral(".multipartmime"));
+        twCrashTestWriteFile(holder + QLatin1Char('/') + names.first(), package);
+        expected.insert(boundary, 1);
+        if (row.copy == EarlierCopy::PartPackage || row.copy == EarlierCopy::Whole) {
+            ASSERT_TRUE(QDir().mkpath(record));
+            twCrashTestWriteFile(record + QLatin1Char('/') + names.first(),
+                                 row.copy == EarlierCopy::Whole ? package
+                                                                : package.left(package.size() / 2));
+        }
+        if (row.movedIn > 0)
+            twCrashTestWriteFile(ours + QLatin1Char('/') + names.first(), package);
+    } else {
+        for (int i = 0; i < 2; ++i) {
+            names.append(QUuid::createUuid().toString(QUuid::Id128));
+            twMakeEarlierReport(holder, names.last());
+            expected.insert(names.last(), 1);
+            if (i < row.movedIn)
+                twMakeEarlierReport(ours, names.last());
+        }
+        const QString copy = record + QLatin1Char('/') + names.first();
+        switch (row.copy) {
+        case EarlierCopy::None:
+        case EarlierCopy::PartPackage:
+            break;
+        case EarlierCopy::RecordOnly:
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(record).path()));
+            break;
+        case EarlierCopy::StageRecord:
+            ASSERT_TRUE(QDir().mkpath(record));
+            break;
+        case EarlierCopy::EmptyCopy:
+            ASSERT_TRUE(QDir().mkpath(copy));
+            break;
+        case EarlierCopy::NoCrashRecord:
+        case EarlierCopy::EmptyCrashRecord:
+        case EarlierCopy::Whole:
+            twMakeEarlierReport(record, names.first(), row.copy != EarlierCopy::NoCrashRecord);
+            if (row.copy == EarlierCopy::EmptyCrashRecord)
+                twCrashTestWriteFile(copy + QStringLiteral("/signal.mshrecord"), QByteArray());
+            // A folder was marked only once every copy was made; those moved in left the record.
+            if (row.copy == EarlierCopy::Whole && row.marked) {
+                if (row.movedIn > 0) {
+                    ASSERT_TRUE(QDir(copy).removeRecursively());
+                }
+                twMakeEarlierReport(record, names.last());
+            }
+            break;
+        }
+    }
+    if (row.foreign)
+        twCrashTestGiveAway(holder);
+    else
+        twCrashTestChmod(holder, 0555);
+
+    launch(2500);
+    launch(1500);
+    EXPECT_EQ(receipts(), expected) << launchLog.constData();
+    // Whole: each report goes with every record of its own, as written.
+    for (const TWLoopbackHttpServer::Request &request : uploads()) {
+        if (packages)
+            continue;
+        QMap<QString, QByteArray> records;
+        const QByteArray boundary = twUploadBoundary(request.header("Content-Type"));
+        for (const TWUploadPart &part : twUploadParts(request.body, boundary)) {
+            if (part.fileName.endsWith(QStringLiteral(".mshrecord.gz")))
+                records.insert(part.fileName, twCrashTestGunzip(part.body));
+        }
+        EXPECT_EQ(records.keys(), (QStringList{QStringLiteral("log_a.mshrecord.gz"),
+                                               QStringLiteral("metadata.mshrecord.gz"),
+                                               QStringLiteral("signal.mshrecord.gz")}));
+        EXPECT_EQ(records.value(QStringLiteral("signal.mshrecord.gz")),
+                  QByteArray("{\"signal\":{\"number\":11}}\n"));
+    }
+    // Nothing waits any more: neither the folder set aside (another user's stays, marked) nor a
+    // record of copies.
+    for (const QString &entry : allEntries(QString())) {
+        EXPECT_FALSE((entry.startsWith(unmarked) &&
+                      !(row.foreign && entry == unmarked + QStringLiteral(".all-taken"))) ||
+                     entry.startsWith(QStringLiteral(".taken-")))
+            << qPrintable(entry);
+    }
+
+    launch(1000);
+    EXPECT_EQ(receipts(), expected) << "sent again at a later start";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, CrashReportingEarlierTake,
+    ::testing::Values(
+        EarlierTake{"RecordMade", "active", EarlierCopy::RecordOnly, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"StageRecordMade", "active", EarlierCopy::StageRecord, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"CopyFolderMade", "active", EarlierCopy::EmptyCopy, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"CopyCutBeforeCrashRecord", "active", EarlierCopy::NoCrashRecord, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"CopyCutInCrashRecord", "active", EarlierCopy::EmptyCrashRecord, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"CopyWhole", "active", EarlierCopy::Whole, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"ProcessingCopyFolderMade", "processing", EarlierCopy::EmptyCopy, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"ProcessingCopyCutBeforeCrashRecord", "processing", EarlierCopy::NoCrashRecord,
+                    false, 0, "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"PackageCopyCut", "prepared", EarlierCopy::PartPackage, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"OutgoingPackageCopyCut", "outgoing", EarlierCopy::PartPackage, false, 0,
+                    "dropped the record of a folder not marked and copied again"},
+        EarlierTake{"MarkedCopiesNotMovedIn", "active", EarlierCopy::Whole, true, 0,
+                    "moved the copies of a marked folder into the stages"},
+        EarlierTake{"MarkedSomeCopiesMovedIn", "active", EarlierCopy::Whole, true, 1,
+                    "moved the rest of the copies of a marked folder into the stages"},
+        EarlierTake{"MarkedCopiesMovedIn", "active", EarlierCopy::StageRecord, true, 2,
+                    "dropped the empty record; the reports were in the stage"},
+        EarlierTake{"MarkedPackageMovedIn", "prepared", EarlierCopy::None, true, 2,
+                    "dropped the record; the package was in the stage"},
+        EarlierTake{"MarkedAfterNoRoomForCopies", "active", EarlierCopy::None, true, 0,
+                    "marked the folder with no copy made; its reports were never sent"},
+        EarlierTake{"MarkedAfterStageTookNoPackage", "prepared", EarlierCopy::None, true, 0,
+                    "removed the copy with its record; the package was never sent"},
+        EarlierTake{"ForeignCopyCutBeforeCrashRecord", "active", EarlierCopy::NoCrashRecord, false,
+                    0, "dropped the record of a folder not marked and copied again", true},
+        EarlierTake{"ForeignMarkedCopiesMovedIn", "active", EarlierCopy::StageRecord, true, 2,
+                    "dropped the empty record; the reports were in the stage", true},
+        EarlierTake{"ForeignMarkedAfterNoRoomForCopies", "active", EarlierCopy::None, true, 0,
+                    "marked the folder with no copy made; its reports were never sent", true},
+        EarlierTake{"MarkedAfterStageTookNoOutgoing", "outgoing", EarlierCopy::None, true, 0,
+                    "removed the copy with its record; the package was never sent"}),
+    [](const ::testing::TestParamInfo<EarlierTake> &info) { return std::string(info.param.name); });
+
+// A folder set aside that is another file system, or holds one (a mount at a set-aside name, a
+// stage mounted in the tree an earlier version kept at another cache path): nothing in it is
+// taken or removed, and the log says where the mount is. Where the tests cannot mount, the helper
+// takes the folder for a mount.
+enum class MountPlace { AtSetAsideName, StageOfEarlierTree };
+
+struct MountSetAside {
+    const char *name;
+    MountPlace place;
+    bool real; // a bind mount (root only), or the helper's stand-in for one
+    const char *earlierDecided;
+};
+
+void PrintTo(const MountSetAside &row, std::ostream *out)
+{
+    *out << row.name << " (the earlier version: " << row.earlierDecided << ")";
+}
+
+class CrashReportingMountSetAside : public CrashReportingEndToEnd,
+                                    public ::testing::WithParamInterface<MountSetAside>
+{
+protected:
+    QString mounted;
+    void TearDown() override
+    {
+        if (!mounted.isEmpty())
+            QProcess::execute(QStringLiteral("umount"), {mounted});
+    }
+};
+
+TEST_P(CrashReportingMountSetAside, NothingInItIsTakenOrRemoved)
+{
+    const MountSetAside &row = GetParam();
+    if (row.real && ::geteuid() != 0)
+        GTEST_SKIP() << "only root can mount";
+    QString place;
+    QString part;
+    if (row.place == MountPlace::AtSetAsideName) {
+        for (const char *stage : {"/active", "/processing", "/prepared"})
+            ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+        part = QStringLiteral(".active.set-aside-") + QUuid::createUuid().toString(QUuid::Id128);
+        place = root() + QLatin1Char('/') + part;
+    } else {
+        // The tree an earlier version kept at a relative cache path.
+        const QString earlier = temporary.filePath(QStringLiteral("relative-cache"));
+        part =
+            QStringLiteral("relative-cache/com.mishap.data/org.tallyworth.crashhelper/v3/active");
+        place = temporary.filePath(part);
+        for (const char *stage : {"/processing", "/prepared"})
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(place).path() + QLatin1String(stage)));
+        workingDirectory = temporary.path();
+        extraEnvironment.insert(QStringLiteral("HOME"), temporary.filePath(QStringLiteral("home")));
+        extraEnvironment.insert(QStringLiteral("XDG_CACHE_HOME"), QStringLiteral("relative-cache"));
+    }
+    // The user's own folders, young, among what the report folders would hold.
+    const QString victim = row.real ? temporary.filePath(QStringLiteral("victim")) : place;
+    fillHomeLikeFolder(victim);
+    for (const char *folder : {"/Photos", "/Projects"}) {
+        ASSERT_TRUE(QDir().mkpath(victim + QLatin1String(folder)));
+        twCrashTestWriteFile(victim + QLatin1String(folder) + QStringLiteral("/kept.txt"), "kept");
+    }
+    if (row.real) {
+        ASSERT_TRUE(QDir().mkpath(place));
+        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("--bind"), victim, place}) !=
+            0)
+            GTEST_SKIP() << "no bind mounts here";
+        mounted = place;
+    } else {
+        extraEnvironment.insert(QStringLiteral("TW_CRASH_HELPER_MOUNTED"), part);
+    }
+    const QStringList before = treeOf(victim);
+
+    launch(2000);
+    EXPECT_EQ(treeOf(victim), before) << launchLog.constData();
+    EXPECT_TRUE(launchLog.contains("a file system is mounted at")) << launchLog.constData();
+    launch(1000);
+    EXPECT_EQ(treeOf(victim), before) << launchLog.constData();
+    EXPECT_EQ(receipts(), (QMap<QString, int>())) << launchLog.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, CrashReportingMountSetAside,
+    ::testing::Values(MountSetAside{"AtSetAsideName", MountPlace::AtSetAsideName, false,
+                                    "copied its young folders, could not mark it, removed nothing"},
+                      MountSetAside{"AtSetAsideNameBound", MountPlace::AtSetAsideName, true,
+                                    "copied its young folders, could not mark it, removed nothing"},
+                      MountSetAside{"StageOfEarlierTree", MountPlace::StageOfEarlierTree, false,
+                                    "copied the stage's young folders, removed nothing there"},
+                      MountSetAside{"StageOfEarlierTreeBound", MountPlace::StageOfEarlierTree, true,
+                                    "copied the stage's young folders, removed nothing there"}),
+    [](const ::testing::TestParamInfo<MountSetAside> &info) {
+        return std::string(info.param.name);
+    });
+
+} // namespace

@@ -8,11 +8,23 @@
 // (from a folder that takes no rename, another user's) it is copied whole into ".taken-ID" in the
 // structure folder (ID: the random part of the set-aside name), synced, marked there as taken
 // ("NAME.arrived") and renamed into the stage. A copy that cannot be moved in yet stays there,
-// whole and marked, and so does its original; the folder set aside is marked taken only when every
-// report in it arrived (or cannot be read at all), and its record of copies goes after that. What
-// could not be taken (a full disk, a stage that takes no new entry, a report a running process
-// holds) waits, unmarked, for a later start. The take runs on the work queue, never on the start's
-// thread, and never waits for another process: one that holds the tree's lock is taking already.
+// whole and marked, and so does its original; the folder set aside is marked taken
+// ("NAME.all-taken") only when every report in it arrived (or cannot be read at all), and its
+// record of copies goes after that. A copy without its arrival mark is not known to be whole and is
+// made again. What could not be taken (a full disk, a stage that takes no new entry, a report a
+// running process holds) waits, unmarked, for a later start. The take runs on the work queue, never
+// on the start's thread, and never waits for another process: one that holds the tree's lock is
+// taking already.
+//
+// The earlier build copied every report of a folder into ".taken-ID/STAGE/NAME" under the report's
+// own name as it went (no part name, no arrival mark), and marked the folder "NAME.taken" once it
+// had tried them all, even when a copy had found no room or its stage took no entry: the reports
+// still in a folder it marked are taken as from one not yet marked, and the copies it left are made
+// again from their originals.
+//
+// Only report folders and packages are taken, and nothing is taken from or removed in a folder set
+// aside that is, or holds, another file system (a mount at its name, a stage mounted in a tree an
+// earlier build left): such a folder is left as it is, and the log says where the mount is.
 
 #include "crashreporting/common/MSHFileManager.h"
 
@@ -40,7 +52,9 @@ namespace
 // No record or package is this large: anything larger is no report and is left where it is.
 constexpr off_t largestCopied = 64 * 1024 * 1024;
 
-const QByteArray takenSuffix = QByteArrayLiteral(".taken");
+// The earlier build's mark on a folder set aside that it took, and this build's.
+const QByteArray earlierTakenSuffix = QByteArrayLiteral(".taken");
+const QByteArray takenSuffix = QByteArrayLiteral(".all-taken");
 const QByteArray copiesPrefix = QByteArrayLiteral(".taken-");
 const QByteArray arrivedSuffix = QByteArrayLiteral(".arrived");
 
@@ -64,6 +78,14 @@ QByteArray setAsideIdentifier(const QByteArray &entry, const QByteArray &name)
     const bool hex = std::ranges::all_of(
         identifier, [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
     return hex ? identifier : QByteArray();
+}
+
+// A report folder's name: its process's execution identifier, 32 lower-case hexadecimal digits.
+bool isReportName(const QByteArray &name)
+{
+    return name.size() == 32 && std::ranges::all_of(name, [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 int openChild(int folder, const QByteArray &name)
@@ -252,6 +274,27 @@ void MSHFileManager::setAsideEarlierTree()
     struct stat status {
     };
     if (::fstatat(root, "v3", &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode)) {
+        // A tree that is, or holds, another file system (a stage the user mounted there) stays
+        // where it is, with its mounts.
+        QByteArray mounted;
+        if (isOtherFileSystemAt(root, "v3")) {
+            mounted = QByteArrayLiteral("v3");
+        } else if (const int tree = openChild(root, QByteArrayLiteral("v3")); tree >= 0) {
+            for (const QByteArray &entry : namesIn(tree)) {
+                if (mounted.isEmpty() && isOtherFileSystemAt(tree, entry.constData()))
+                    mounted = QByteArrayLiteral("v3/") + entry;
+            }
+            ::close(tree);
+        }
+        if (!mounted.isEmpty()) {
+            MSHLog("[FileManager]",
+                   QStringLiteral("Leaving the reports an earlier version left in %1 alone: a "
+                                  "file system is mounted at %2")
+                       .arg(QFile::decodeName(m_earlierRoot + "/v3"),
+                            QFile::decodeName(m_earlierRoot + '/' + mounted)));
+            ::close(root);
+            return;
+        }
         const QByteArray aside = setAsideName(QByteArrayLiteral("v3"));
         if (::renameat(root, "v3", root, aside.constData()) == 0)
             MSHLog("[FileManager]",
@@ -367,18 +410,21 @@ MSHFileManager::TakenReports MSHFileManager::takeReportsSetAside()
     std::vector<SetAside> found;
     for (const SetAsideHome &home : homes) {
         for (const QByteArray &entry : namesIn(home.folder)) {
+            // Folders the earlier build marked taken are found by the name they had before.
+            const bool earlier = entry.endsWith(earlierTakenSuffix);
+            const QByteArray name = earlier ? entry.chopped(earlierTakenSuffix.size()) : entry;
             if (home.below.isEmpty()) {
                 for (const StageSource &source : stageSources) {
-                    const QByteArray identifier = setAsideIdentifier(entry, source.stage);
+                    const QByteArray identifier = setAsideIdentifier(name, source.stage);
                     if (!identifier.isEmpty())
                         found.push_back(
-                            {home.folder, home.path, entry, identifier, {}, source.stage});
+                            {home.folder, home.path, entry, identifier, {}, source.stage, earlier});
                 }
             } else {
-                const QByteArray identifier = setAsideIdentifier(entry, home.below.first());
+                const QByteArray identifier = setAsideIdentifier(name, home.below.first());
                 if (!identifier.isEmpty())
-                    found.push_back(
-                        {home.folder, home.path, entry, identifier, home.below.mid(1), nullptr});
+                    found.push_back({home.folder, home.path, entry, identifier, home.below.mid(1),
+                                     nullptr, earlier});
             }
         }
     }
@@ -392,16 +438,86 @@ MSHFileManager::TakenReports MSHFileManager::takeReportsSetAside()
             }))
             finishCopies(structure, entry, taken);
     }
-    for (const SetAside &aside : found)
-        takeFolderSetAside(structure, aside, taken);
+    for (const SetAside &aside : found) {
+        if (aside.markedByEarlierBuild)
+            takeFolderMarkedByEarlierBuild(structure, aside, taken);
+        else
+            takeFolderSetAside(structure, aside, taken);
+    }
     for (const SetAsideHome &home : homes)
         ::close(home.folder);
     ::close(structure);
     return taken;
 }
 
+QString MSHFileManager::mountInFolderSetAside(const SetAside &aside) const
+{
+    QString where = aside.homePath + QLatin1Char('/') + QFile::decodeName(aside.name);
+    if (isOtherFileSystemAt(aside.home, aside.name.constData()))
+        return where;
+    int folder = openChild(aside.home, aside.name);
+    for (const QByteArray &name : aside.below) {
+        if (folder < 0)
+            return {};
+        where += QLatin1Char('/') + QFile::decodeName(name);
+        const bool mounted = isOtherFileSystemAt(folder, name.constData());
+        const int next = mounted ? -1 : openChild(folder, name);
+        ::close(folder);
+        if (mounted)
+            return where;
+        folder = next;
+    }
+    if (folder < 0)
+        return {};
+    // The entries of a stage, any of which a report might be taken from.
+    const auto mountAmong = [](int stage, const QString &stagePath) {
+        for (const QByteArray &entry : namesIn(stage)) {
+            if (isOtherFileSystemAt(stage, entry.constData()))
+                return stagePath + QLatin1Char('/') + QFile::decodeName(entry);
+        }
+        return QString();
+    };
+    QString mount;
+    if (aside.stage) {
+        mount = mountAmong(folder, where);
+    } else {
+        for (const StageSource &source : stageSources) {
+            const QString stagePath = where + QLatin1Char('/') + QLatin1String(source.stage);
+            if (!mount.isEmpty() || !existsAt(folder, source.stage))
+                continue;
+            if (isOtherFileSystemAt(folder, source.stage)) {
+                mount = stagePath;
+                continue;
+            }
+            const int stage = openChild(folder, source.stage);
+            if (stage >= 0) {
+                mount = mountAmong(stage, stagePath);
+                ::close(stage);
+            }
+        }
+    }
+    ::close(folder);
+    return mount;
+}
+
+void MSHFileManager::takeFolderMarkedByEarlierBuild(int structure, const SetAside &aside,
+                                                    TakenReports &taken)
+{
+    MSHLog("[FileManager]",
+           QStringLiteral("Taking the reports still in %1/%2, marked taken by an earlier version")
+               .arg(aside.homePath, QFile::decodeName(aside.name)));
+    takeFolderSetAside(structure, aside, taken);
+}
+
 void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, TakenReports &taken)
 {
+    const QString mount = mountInFolderSetAside(aside);
+    if (!mount.isEmpty()) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Leaving %1/%2 alone: a file system is mounted at %3")
+                   .arg(aside.homePath, QFile::decodeName(aside.name), mount));
+        return;
+    }
     const QByteArray copiesName = copiesPrefix + aside.identifier;
     int copies = -1;
     // Reports taken now; left there because this user cannot read them; waiting for a later
@@ -455,7 +571,7 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
             // Anything else there is no report: neither taken nor counted.
             if (packages ? !S_ISREG(status.st_mode) || !isPackageName(QFile::decodeName(entry)) ||
                                !looksLikePackageAt(folder, entry)
-                         : !S_ISDIR(status.st_mode))
+                         : !S_ISDIR(status.st_mode) || !isReportName(entry))
                 continue;
             candidates.push_back({entry, qint64(status.st_mtime)});
         }
@@ -489,6 +605,12 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
                 arrived();
                 continue;
             }
+            // The earlier build moved its copies into the stages once it had marked the folder:
+            // one found there at this start arrived then.
+            if (aside.markedByEarlierBuild && m_namesInStagesAtStart.contains(name)) {
+                arrived();
+                continue;
+            }
             if (isHeldAt(folder, name.constData())) {
                 ++held;
                 continue;
@@ -507,25 +629,30 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
                 ++waiting;
                 continue;
             }
-            // A whole copy is kept by its name; a part copy by a hidden one is made again.
-            if (!existsAt(record, name)) {
-                const QByteArray part = '.' + name;
+            // A copy is known to be whole by its arrival mark alone: one without (a part copy
+            // by a hidden name, a copy the earlier build made under the report's own name as it
+            // went, cut off at any file) is made again from its original.
+            const QByteArray part = '.' + name;
+            removeEntryAt(record, name.constData());
+            removeEntryAt(record, part.constData());
+            if (existsAt(record, name)) {
+                ++waiting;
+                continue;
+            }
+            const Copy copy =
+                packages ? copyFileAt(folder, name.constData(), record, part.constData())
+                         : copyFolderAt(folder, name.constData(), record, part.constData());
+            if (copy == Copy::Unreadable) {
                 removeEntryAt(record, part.constData());
-                const Copy copy =
-                    packages ? copyFileAt(folder, name.constData(), record, part.constData())
-                             : copyFolderAt(folder, name.constData(), record, part.constData());
-                if (copy == Copy::Unreadable) {
-                    removeEntryAt(record, part.constData());
-                    ++unreadable;
-                    continue;
-                }
-                // Once per report: the copy is on disk before it takes its name.
-                if (copy != Copy::Whole || ::syncfs(record) != 0 ||
-                    ::renameat(record, part.constData(), record, name.constData()) != 0) {
-                    removeEntryAt(record, part.constData());
-                    ++waiting;
-                    continue;
-                }
+                ++unreadable;
+                continue;
+            }
+            // Once per report: the copy is on disk before it takes its name.
+            if (copy != Copy::Whole || ::syncfs(record) != 0 ||
+                ::renameat(record, part.constData(), record, name.constData()) != 0) {
+                removeEntryAt(record, part.constData());
+                ++waiting;
+                continue;
             }
             if (!markAt(record, mark) || !moveIntoStage(record, name, source.into, taken)) {
                 ++waiting;
@@ -557,7 +684,9 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
                    .arg(bound));
         return;
     }
-    const QByteArray marked = aside.name + takenSuffix;
+    const QByteArray marked =
+        (aside.markedByEarlierBuild ? aside.name.chopped(earlierTakenSuffix.size()) : aside.name) +
+        takenSuffix;
     if (::renameat(aside.home, aside.name.constData(), aside.home, marked.constData()) != 0) {
         MSHLog("[FileManager]",
                QStringLiteral("Unable to take the reports in %1 (%2)").arg(where, errorText()));

@@ -146,6 +146,29 @@ bool isMountRootAt(int folder, const char *name)
            (status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
 }
 
+// Whether the entry of the open folder lies on another file system than the folder: another
+// device, a file system mounted there (a bind mount keeps its device), or another mount of the
+// same file system (a bind mount over a folder above it), told by the mount identifier where the
+// kernel gives one. A link is looked at as itself.
+bool isOtherFileSystemAt(int folder, const char *name)
+{
+    constexpr unsigned int wanted = STATX_BASIC_STATS | STATX_MNT_ID;
+    struct statx own {
+    };
+    struct statx entry {
+    };
+    if (::statx(folder, "", AT_EMPTY_PATH, wanted, &own) != 0 ||
+        ::statx(folder, name, AT_SYMLINK_NOFOLLOW, wanted, &entry) != 0)
+        return false;
+    if (own.stx_dev_major != entry.stx_dev_major || own.stx_dev_minor != entry.stx_dev_minor)
+        return true;
+    if ((entry.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+        (entry.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0)
+        return true;
+    return (own.stx_mask & STATX_MNT_ID) != 0 && (entry.stx_mask & STATX_MNT_ID) != 0 &&
+           own.stx_mnt_id != entry.stx_mnt_id;
+}
+
 // Opens the folder entry of the open folder to empty it: never through a link, and only the
 // folder that was looked at (one of ours that blocks its own removal is opened up first).
 int openFolderEntry(int parent, const char *name, const struct stat &status)
@@ -452,6 +475,11 @@ bool MSHFolderSteps::removeEntryAt(int parent, const char *name)
 bool MSHFolderSteps::isMountRootAt(int folder, const char *name)
 {
     return ::isMountRootAt(folder, name);
+}
+
+bool MSHFolderSteps::isOtherFileSystemAt(int folder, const char *name)
+{
+    return ::isOtherFileSystemAt(folder, name);
 }
 
 QString MSHFolderSteps::errorText()
@@ -1167,6 +1195,11 @@ bool MSHFileManager::prepareForNewLaunch()
         prepareStageFolder(QLatin1String(stage), 0, false);
     setAsideEarlierTree();
     setAsideStandIns();
+    m_namesInStagesAtStart.clear();
+    for (const QString &folder : {activePath(), processingPath(), preparedPath(), outgoingPath()}) {
+        for (const QString &path : contentsOfDirectory(folder))
+            m_namesInStagesAtStart.insert(QFile::encodeName(QFileInfo(path).fileName()));
+    }
     m_leftovers.clear();
     completeInterruptedPackaging();
     listHiddenFoldersOfCutLaunches();

@@ -281,8 +281,17 @@ private:
         // The names from it down to the stages, or the stage it was.
         QList<QByteArray> below;
         const char *stage = nullptr;
+        // Marked taken by an earlier build, which marked a folder even when reports in it had
+        // not arrived (no room for their copies, a stage that took no entry).
+        bool markedByEarlierBuild = false;
     };
     void takeFolderSetAside(int structure, const SetAside &aside, TakenReports &taken);
+    // The earlier build's marked folder: each report still in it is taken as from one not yet
+    // marked, and the folder then takes this build's mark.
+    void takeFolderMarkedByEarlierBuild(int structure, const SetAside &aside, TakenReports &taken);
+    // Where, in the folder set aside, down to its stages and their entries, another file system
+    // is mounted; empty when nowhere.
+    QString mountInFolderSetAside(const SetAside &aside) const;
     // Moves the copies of a record whose folder is gone or marked in; the record goes once empty.
     void finishCopies(int structure, const QByteArray &copiesName, TakenReports &taken);
     // Renames the entry of the open folder into the stage of ours (opened afresh, made ours
@@ -308,6 +317,9 @@ private:
     bool changeSettled(const std::function<void(QStringList &)> &change);
 
     QStringList m_leftovers;
+    // The names in the stages of ours as this start found them, before any was handled: a report
+    // of a folder the earlier build marked taken that lies there already is not taken again.
+    QSet<QByteArray> m_namesInStagesAtStart;
     // The report tree an earlier build used for this cache folder, when it lies elsewhere.
     QByteArray m_earlierRoot;
     // Stages whose own name is taken by a mounted file system, with the folder used instead.

@@ -17,6 +17,9 @@ std::vector<QByteArray> namesIn(int folder);
 bool removeEntryAt(int parent, const char *name);
 // Whether a file system is mounted at the entry of the open folder.
 bool isMountRootAt(int folder, const char *name);
+// Whether the entry of the open folder lies on another file system, or another mount of one,
+// than the folder itself.
+bool isOtherFileSystemAt(int folder, const char *name);
 QString errorText();
 // Gives the owner read, write and search permission on the folder entry of ours that lacks them,
 // never through a link.

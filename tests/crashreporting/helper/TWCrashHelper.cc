@@ -24,6 +24,8 @@
 // every write into a symbolicated record fails with that errno, as on a full disk or quota (with
 // TW_CRASH_HELPER_NO_ROOM_IN=PART as well, every write into a file whose path holds PART). With
 // TW_CRASH_HELPER_SWAP (see below) the structure folder is a link for a moment, again and again.
+// With TW_CRASH_HELPER_MOUNTED=PATH the entry whose path ends in "/PATH" is taken for a file system
+// mounted there (for machines where the tests cannot mount one).
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
 #include "crashreporting/Kitbase.h"
@@ -149,6 +151,35 @@ extern "C" int open(const char *path, int flags, ...)
     }
     putStructureBack(path);
     return int(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+}
+
+// With TW_CRASH_HELPER_MOUNTED: what statx says of an entry (looked at from its folder) whose path
+// ends in that part is what it says of the root of a file system mounted there.
+static char mountedPart[4096];
+
+extern "C" int statx(int folder, const char *name, int flags, unsigned int mask,
+                     struct statx *status)
+{
+    const int result = int(::syscall(SYS_statx, folder, name, flags, mask, status));
+    if (result != 0 || mountedPart[0] == 0 || name[0] == 0)
+        return result;
+    char link[64];
+    char path[8192];
+    std::snprintf(link, sizeof(link), "/proc/self/fd/%d", folder);
+    const ssize_t size =
+        folder == AT_FDCWD ? -1 : ::readlink(link, path, sizeof(path) - std::strlen(name) - 2);
+    if (size < 0)
+        return result;
+    std::snprintf(path + size, sizeof(path) - size_t(size), "/%s", name);
+    const size_t length = std::strlen(path);
+    const size_t part = std::strlen(mountedPart);
+    if (length > part && path[length - part - 1] == '/' &&
+        std::strcmp(path + length - part, mountedPart) == 0) {
+        status->stx_attributes_mask |= STATX_ATTR_MOUNT_ROOT;
+        status->stx_attributes |= STATX_ATTR_MOUNT_ROOT;
+        status->stx_mnt_id += 1000;
+    }
+    return result;
 }
 
 extern "C" void *__libc_malloc(size_t);
@@ -476,6 +507,8 @@ int launch(int argc, char **argv)
     std::snprintf(swapDecoy, sizeof(swapDecoy), "%s",
                   qgetenv("TW_CRASH_HELPER_DECOY").constData());
     std::snprintf(swapCache, sizeof(swapCache), "%s", qgetenv("XDG_CACHE_HOME").constData());
+    std::snprintf(mountedPart, sizeof(mountedPart), "%s",
+                  qgetenv("TW_CRASH_HELPER_MOUNTED").constData());
     killAtStep = qgetenv("TW_CRASH_HELPER_KILL_AT");
     waitAtStep = qgetenv("TW_CRASH_HELPER_WAIT_AT");
     if (!killAtStep.isEmpty() || !waitAtStep.isEmpty())
