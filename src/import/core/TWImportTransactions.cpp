@@ -1,6 +1,7 @@
 #include "import/core/TWImportTransactions.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
 #include "import/core/TWImportNames.h"
 #include "import/core/TWImportValues.h"
 #include "import/core/TWImportWarnings.h"
@@ -1163,8 +1164,15 @@ TWImportTransactions::statementsNote(const TWBusiness &business, const QStringLi
             leftOut.append(label);
     }
     QStringList sentences{TWLocalized("importStatementsNote").arg(labels.size())};
+    // Those that go where their numbers say are the usual case: a few are
+    // named, the rest counted, so that a file of every account stays short.
+    constexpr qsizetype kNamedShown = 4;
     if (!named.isEmpty())
-        sentences.append(TWLocalized("importStatementsNamed").arg(TWImportWarnings::names(named)));
+        sentences.append(
+            TWLocalized("importStatementsNamed")
+                .arg(TWStringAdditions::shortList(
+                    named.size(), [&named](qsizetype i) { return named.at(i); },
+                    QStringLiteral(", "), TWLocalized("importMoreNames"), kNamedShown)));
     if (!into.isEmpty())
         sentences.append(
             chosenAccount ? TWLocalized("importStatementsChosen").arg(chosenAccount->name(), into)
