@@ -579,6 +579,12 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
                                        statement("555", line) + statement("555", line + line));
     const QString expenseNumber =
         bankFile(QStringLiteral("expense.ofx"), statement("777", line) + statement("888", line));
+    // As the previous build wrote the program's own file of two accounts:
+    // "0" for an account kept at no institution, the moment as TRNUID.
+    const QString previous =
+        bankFile(QStringLiteral("previous.ofx"),
+                 QByteArray(statement("0", line) + statement("0", line + line))
+                     .replace("<STMTTRNRS>\n", "<STMTTRNRS>\n<TRNUID>739267200.000000\n"));
     struct Case {
         const char *name;
         QString path;
@@ -662,6 +668,17 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
          0,
          false,
          QStringLiteral("Into the chosen account, Checking: 777.")},
+        {"the previous build's own file of two accounts",
+         previous,
+         "",
+         "",
+         2,
+         {"statement 1", "statement 2"},
+         2,
+         0,
+         0,
+         true,
+         QStringLiteral("Into the chosen account, Checking: statement 2. Left out: statement 1.")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -474,6 +474,9 @@ void Processor::settleColumnMarks(const QList<QStringList> &rows)
             // shape; a value that tells nothing among them is open.
             m_columnDecimal.insert(name, localeDecimal.at(0));
         }
+        // Values that tell nothing alone but differ between them are read
+        // alike, so one of them is not what it seems.
+        open = open || undecidedBothWays;
         if (!open)
             continue;
         // Named with the reading taken, in the user's own way of writing
