@@ -77,9 +77,11 @@ protected:
         sheet.importURL(QUrl::fromLocalFile(write(name, bytes)));
     }
     TWImportTransactionsSelectController *selection() { return sheet.selectController(); }
-    // A stored dollar transaction of June 2024.
-    void store(int day, const TWAccountPtr &account1, const TWAccountPtr &account2, qint64 total)
+    // A stored dollar transaction of June 2024 (in another business when given).
+    void store(int day, const TWAccountPtr &account1, const TWAccountPtr &account2, qint64 total,
+               TWBusiness *in = nullptr)
     {
+        TWBusiness *business = in ? in : this->business.get();
         auto stored = std::make_shared<TWTransaction>();
         stored->setIdentifier(business->nextTransactionIdentifier());
         stored->setDate(twLocal(2024, 6, day));
@@ -538,18 +540,7 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
     const TWAccountPtr otherSavings =
         twImportAccount(*other, QStringLiteral("Savings"), TWAccountTypeBank);
     ASSERT_EQ(otherSavings->identifier(), food->identifier());
-    {
-        auto withdrawal = std::make_shared<TWTransaction>();
-        withdrawal->setIdentifier(other->nextTransactionIdentifier());
-        withdrawal->setDate(twLocal(2024, 6, 5));
-        withdrawal->setAccount1Identifier(otherSavings->identifier());
-        withdrawal->setAccount2Identifier(otherChecking->identifier());
-        withdrawal->setUnit(other->unitWithCode(QStringLiteral("USD")));
-        for (const auto set : {&TWTransaction::setTotal, &TWTransaction::setTotalAccount1,
-                               &TWTransaction::setTotalAccount2, &TWTransaction::setTotalBusiness})
-            ((*withdrawal).*set)(-2500);
-        ASSERT_OK(other->addTransaction(withdrawal, false, false, false, false));
-    }
+    store(5, otherSavings, otherChecking, -2500, other.get());
     const auto exported = [this](TWBusiness &from, const TWAccountList &accounts,
                                  const QString &name) {
         const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
@@ -599,87 +590,27 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
     const QString tw1 = QStringLiteral("TW%1").arg(checking->identifier());
     const QString tw2 = QStringLiteral("TW%1").arg(food->identifier());
     const QString tw3 = QStringLiteral("TW%1").arg(savings->identifier());
+    const QString into = QStringLiteral("Into the chosen account, Checking: %1.");
+    // clang-format off
     const Case cases[] = {
-        {"their own file, nothing chosen",
-         theirs,
-         "",
-         "",
-         -1,
-         {tw1, tw2},
-         0,
-         0,
-         0,
-         true,
+        {"their own file, nothing chosen", theirs, "", "", -1, {tw1, tw2}, 0, 0, 0, true,
          QStringLiteral("Left out: %1, %2.").arg(tw1, tw2)},
-        {"their own file, their Savings chosen",
-         theirs,
-         "",
-         "",
-         2,
-         {tw1, tw2},
-         1,
-         0,
-         0,
-         true,
-         QStringLiteral("Into the chosen account, Checking: %1.").arg(tw2)},
-        {"our own file of every account",
-         ours,
-         "",
-         "",
-         -1,
-         {},
-         2,
-         1,
-         1,
-         false,
+        {"their own file, their Savings chosen", theirs, "", "", 2, {tw1, tw2}, 1, 0, 0, true,
+         into.arg(tw2)},
+        {"our own file of every account", ours, "", "", -1, {}, 2, 1, 1, false,
          QStringLiteral("Into the accounts their numbers name: %1 (Checking), %2 (Food), %3 "
-                        "(Savings).")
-             .arg(tw1, tw2, tw3)},
-        {"two blocks of one number no account holds",
-         twoBlocks,
-         "",
-         "",
-         -1,
-         {"555"},
-         3,
-         0,
-         0,
-         false,
-         QStringLiteral("Into the chosen account, Checking: 555.")},
-        {"two blocks of one number Savings holds",
-         twoBlocks,
-         "555",
-         "",
-         -1,
-         {},
-         0,
-         3,
-         0,
-         false,
+                        "(Savings).").arg(tw1, tw2, tw3)},
+        {"two blocks of one number no account holds", twoBlocks, "", "", -1, {"555"}, 3, 0, 0,
+         false, into.arg(QStringLiteral("555"))},
+        {"two blocks of one number Savings holds", twoBlocks, "555", "", -1, {}, 0, 3, 0, false,
          QStringLiteral("555 (Savings)")},
-        {"a number an expense account holds",
-         expenseNumber,
-         "888",
-         "777",
-         1,
-         {"777"},
-         1,
-         1,
-         0,
-         false,
-         QStringLiteral("Into the chosen account, Checking: 777.")},
-        {"the previous build's own file of two accounts",
-         previous,
-         "",
-         "",
-         2,
-         {"statement 1", "statement 2"},
-         2,
-         0,
-         0,
-         true,
-         QStringLiteral("Into the chosen account, Checking: statement 2. Left out: statement 1.")},
+        {"a number an expense account holds", expenseNumber, "888", "777", 1, {"777"}, 1, 1, 0,
+         false, into.arg(QStringLiteral("777"))},
+        {"the previous build's own file of two accounts", previous, "", "", 2,
+         {"statement 1", "statement 2"}, 2, 0, 0, true,
+         into.arg(QStringLiteral("statement 2")) + QStringLiteral(" Left out: statement 1.")},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         savings->setNumber(QString::fromLatin1(c.savingsNumber));
@@ -737,33 +668,21 @@ TEST_F(ImportSheetTest, StartAndEndColumnsAreSetAsideOnlyInAMileageLog)
         QList<bool> mapped;           // of each column
         std::optional<qint64> amount; // of the one row, in the account's unit
     };
+    // clang-format off
     const Case cases[] = {
         {"the mileage amount beside its readings",
          "Date,Payee,Debit (KM),Debit (start),Debit (end)\n6/4/24,Site,42.0,12040.0,12082.0\n",
-         checking,
-         {true, true, true, false, false},
-         std::nullopt},
-        {"a reading into a mileage account",
-         "Date,Payee,Amount (start)\n6/4/24,Site,12040.0\n",
-         log,
-         {true, true, false},
-         std::nullopt},
-        {"a bank's end amount",
-         "Date,Payee,Amount (end)\n6/4/24,Grocer,-12.50\n",
-         checking,
-         {true, true, true},
-         -1250},
-        {"a bank's start total",
-         "Date,Payee,Total (Start)\n6/4/24,Grocer,-12.50\n",
-         checking,
-         {true, true, true},
-         -1250},
+         checking, {true, true, true, false, false}, std::nullopt},
+        {"a reading into a mileage account", "Date,Payee,Amount (start)\n6/4/24,Site,12040.0\n",
+         log, {true, true, false}, std::nullopt},
+        {"a bank's end amount", "Date,Payee,Amount (end)\n6/4/24,Grocer,-12.50\n", checking,
+         {true, true, true}, -1250},
+        {"a bank's start total", "Date,Payee,Total (Start)\n6/4/24,Grocer,-12.50\n", checking,
+         {true, true, true}, -1250},
         {"the columns the log set aside, in a bank's file",
-         "Date,Payee,Debit (end)\n6/4/24,Grocer,-12.50\n",
-         checking,
-         {true, true, true},
-         -1250},
+         "Date,Payee,Debit (end)\n6/4/24,Grocer,-12.50\n", checking, {true, true, true}, -1250},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         sheet.setDefaultAccount(c.into);
