@@ -311,6 +311,7 @@ TEST(ImportReadBackTest, EveryAmountIsReadAsItsColumnShowsOrKeptOut)
         std::vector<const char *> written;
         std::vector<std::optional<qint64>> amounts; // into the bank
         const char *warning;
+        const char *says = nullptr; // what the warning says of the reading taken
     };
     const std::optional<qint64> refused;
     const Case cases[] = {
@@ -337,6 +338,26 @@ TEST(ImportReadBackTest, EveryAmountIsReadAsItsColumnShowsOrKeptOut)
         {"en_GB", "GBP", "csv", {"£1,250", "-£12.50"}, {125000, -1250}, nullptr},
         // Nor the locale's: named, read by the locale.
         {"fr_FR", "EUR", "csv", {"12.345"}, {1234500}, "amountColumnsAmbiguous"},
+        // Three places: the reading that fits them, named where the locale
+        // reads otherwise, with the amount it became in the user's way.
+        {"de_DE",
+         "KWD",
+         "csv",
+         {"1.250", "2.500"},
+         {1250, 2500},
+         "amountColumnsAmbiguous",
+         "Amount: “1.250” read as 1,250"},
+        {"fr_FR", "KWD", "csv", {"-12.345"}, {-12345}, "amountColumnsAmbiguous", "read as -12,345"},
+        {"de_DE", "USD", "csv", {"12.345"}, {1234500}, nullptr},
+        // Values that tell both ways: each by its own shape, the open one
+        // named with what it became, never as the region writes numbers.
+        {"en_US",
+         "USD",
+         "csv",
+         {"1,234.56", "1.234,56", "12.345"},
+         {123456, 123456, 1234500},
+         "amountColumnsAmbiguous",
+         "Amount: “12.345” read as 12,345.00"},
         // "$" is the dollars' and pesos' sign, no other unit's.
         {"en_US", "MXN", "csv", {"$12.50"}, {1250}, nullptr},
         {"en_US", "HKD", "csv", {"-$12.50"}, {-1250}, nullptr},
@@ -398,5 +419,9 @@ TEST(ImportReadBackTest, EveryAmountIsReadAsItsColumnShowsOrKeptOut)
                 << read.warnings.toStdString();
         else
             EXPECT_TRUE(read.warnings.isEmpty()) << read.warnings.toStdString();
+        if (c.says) {
+            EXPECT_TRUE(read.warnings.contains(QString::fromUtf8(c.says)))
+                << read.warnings.toStdString();
+        }
     }
 }

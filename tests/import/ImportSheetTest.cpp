@@ -77,9 +77,11 @@ protected:
         sheet.importURL(QUrl::fromLocalFile(write(name, bytes)));
     }
     TWImportTransactionsSelectController *selection() { return sheet.selectController(); }
-    // A stored dollar transaction of June 2024.
-    void store(int day, const TWAccountPtr &account1, const TWAccountPtr &account2, qint64 total)
+    // A stored dollar transaction of June 2024 (in another business when given).
+    void store(int day, const TWAccountPtr &account1, const TWAccountPtr &account2, qint64 total,
+               TWBusiness *in = nullptr)
     {
+        TWBusiness *business = in ? in : this->business.get();
         auto stored = std::make_shared<TWTransaction>();
         stored->setIdentifier(business->nextTransactionIdentifier());
         stored->setDate(twLocal(2024, 6, day));
@@ -512,6 +514,193 @@ TEST_F(ImportSelectionTest, EachStatementOfAFileGoesToItsOwnAccountOrTheUserChoo
         EXPECT_EQ(informative.join(QString()).contains(TWLocalized("statementsLeftOut")),
                   c.path == bank && inChecking + inSavings < 3)
             << informative.join(QString()).toStdString();
+        selection()->doImport(0);
+    }
+}
+
+// A statement's number names an account only where it is that account's: a
+// number the business holds on a bank, cash or card account, or the label
+// the program writes in this business's own files. Another business's own
+// file (its Savings, "TW101", is this one's Food) and a bank's number that an
+// expense account happens to hold are asked for, never booked there; blocks
+// of one number go together; the business's own file of every account goes
+// back whole, with no question. The sheet's note says where each goes.
+TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
+{
+    const TWAccountPtr savings =
+        twImportAccount(*business, QStringLiteral("Savings"), TWAccountTypeBank);
+    store(1, checking, food, -4550);
+    store(2, savings, checking, 10000);
+    // Another business whose accounts take this one's identifiers: its
+    // Savings is this one's Food.
+    auto other = twImportBusiness();
+    ASSERT_TRUE(other);
+    const TWAccountPtr otherChecking =
+        twImportAccount(*other, QStringLiteral("Checking"), TWAccountTypeBank);
+    const TWAccountPtr otherSavings =
+        twImportAccount(*other, QStringLiteral("Savings"), TWAccountTypeBank);
+    ASSERT_EQ(otherSavings->identifier(), food->identifier());
+    store(5, otherSavings, otherChecking, -2500, other.get());
+    const auto exported = [this](TWBusiness &from, const TWAccountList &accounts,
+                                 const QString &name) {
+        const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+            TWExportFileTypeOFX, nullptr, 0, QDateTime(), QDateTime(), accounts,
+            from.defaultExportFields(), false);
+        const QString path = dir.filePath(name);
+        EXPECT_OK(
+            TWExportWriter::writeTransactions(from, settings, from.transactions(), path, false));
+        return path;
+    };
+    const QString theirs =
+        exported(*other, TWAccountList{otherChecking, otherSavings}, QStringLiteral("theirs.ofx"));
+    const QString ours = exported(*business, business->accounts(), QStringLiteral("ours.ofx"));
+    const auto statement = [](const char *number, const char *lines) {
+        return QByteArray(
+                   "<STMTTRNRS>\n<STMTRS>\n<CURDEF>USD\n<BANKACCTFROM>\n<BANKID>9\n<ACCTID>") +
+               number + "\n<ACCTTYPE>CHECKING\n</BANKACCTFROM>\n<BANKTRANLIST>\n" + lines +
+               "</BANKTRANLIST>\n</STMTRS>\n</STMTTRNRS>\n";
+    };
+    const QByteArray line =
+        "<STMTTRN>\n<TRNTYPE>DEBIT\n<DTPOSTED>20240605\n<TRNAMT>-7.00\n<NAME>Cafe\n</STMTTRN>\n";
+    const auto bankFile = [&](const QString &name, const QByteArray &statements) {
+        return write(name, "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX>\n<BANKMSGSRSV1>\n" +
+                               statements + "</BANKMSGSRSV1>\n</OFX>\n");
+    };
+    const QString twoBlocks = bankFile(QStringLiteral("blocks.ofx"),
+                                       statement("555", line) + statement("555", line + line));
+    const QString expenseNumber =
+        bankFile(QStringLiteral("expense.ofx"), statement("777", line) + statement("888", line));
+    // As the previous build wrote the program's own file of two accounts:
+    // "0" for an account kept at no institution, the moment as TRNUID.
+    const QString previous =
+        bankFile(QStringLiteral("previous.ofx"),
+                 QByteArray(statement("0", line) + statement("0", line + line))
+                     .replace("<STMTTRNRS>\n", "<STMTTRNRS>\n<TRNUID>739267200.000000\n"));
+    struct Case {
+        const char *name;
+        QString path;
+        const char *savingsNumber, *foodNumber; // what the business holds
+        int chosen;                    // the pop-up's entry chosen; -1: as the sheet has it
+        QStringList offeredStatements; // the pop-up's entries after "none"; empty: hidden
+        int checkingRows, savingsRows, foodRows;
+        bool asked;   // a question after Continue
+        QString note; // part of the sheet's note
+    };
+    // The program's own labels: its accounts' identifiers, alike in both.
+    const QString tw1 = QStringLiteral("TW%1").arg(checking->identifier());
+    const QString tw2 = QStringLiteral("TW%1").arg(food->identifier());
+    const QString tw3 = QStringLiteral("TW%1").arg(savings->identifier());
+    const QString into = QStringLiteral("Into the chosen account, Checking: %1.");
+    // clang-format off
+    const Case cases[] = {
+        {"their own file, nothing chosen", theirs, "", "", -1, {tw1, tw2}, 0, 0, 0, true,
+         QStringLiteral("Left out: %1, %2.").arg(tw1, tw2)},
+        {"their own file, their Savings chosen", theirs, "", "", 2, {tw1, tw2}, 1, 0, 0, true,
+         into.arg(tw2)},
+        {"our own file of every account", ours, "", "", -1, {}, 2, 1, 1, false,
+         QStringLiteral("Into the accounts their numbers name: %1 (Checking), %2 (Food), %3 "
+                        "(Savings).").arg(tw1, tw2, tw3)},
+        {"two blocks of one number no account holds", twoBlocks, "", "", -1, {"555"}, 3, 0, 0,
+         false, into.arg(QStringLiteral("555"))},
+        {"two blocks of one number Savings holds", twoBlocks, "555", "", -1, {}, 0, 3, 0, false,
+         QStringLiteral("555 (Savings)")},
+        {"a number an expense account holds", expenseNumber, "888", "777", 1, {"777"}, 1, 1, 0,
+         false, into.arg(QStringLiteral("777"))},
+        {"the previous build's own file of two accounts", previous, "", "", 2,
+         {"statement 1", "statement 2"}, 2, 0, 0, true,
+         into.arg(QStringLiteral("statement 2")) + QStringLiteral(" Left out: statement 1.")},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        savings->setNumber(QString::fromLatin1(c.savingsNumber));
+        food->setNumber(QString::fromLatin1(c.foodNumber));
+        alerts.clear();
+        informative.clear();
+        sheet.importURL(QUrl::fromLocalFile(c.path));
+        TWPopUpButton *statements = sheet.statementPopUpButton();
+        QStringList offered;
+        for (int i = 1; i < statements->count(); ++i)
+            offered.append(statements->itemText(i));
+        EXPECT_EQ(statements->isHidden() ? QStringList() : offered, c.offeredStatements);
+        if (c.chosen >= 0) {
+            statements->setCurrentIndex(c.chosen);
+            emit statements->activated(c.chosen);
+        }
+        EXPECT_FALSE(sheet.statementNote()->isHidden());
+        EXPECT_TRUE(sheet.statementNote()->text().contains(c.note))
+            << sheet.statementNote()->text().toStdString();
+        ASSERT_TRUE(sheet.parseButton()->isEnabled());
+        sheet.doParse(1);
+        EXPECT_EQ(!alerts.isEmpty(), c.asked) << informative.join(u' ').toStdString();
+        ASSERT_TRUE(selection());
+        int inChecking = 0, inSavings = 0, inFood = 0;
+        for (const TWTransactionPtr &read : selection()->transactions()) {
+            inChecking += read->account1Identifier() == checking->identifier() ? 1 : 0;
+            inSavings += read->account1Identifier() == savings->identifier() ? 1 : 0;
+            inFood += read->account1Identifier() == food->identifier() ? 1 : 0;
+        }
+        EXPECT_EQ(inChecking, c.checkingRows);
+        EXPECT_EQ(inSavings, c.savingsRows);
+        EXPECT_EQ(inFood, c.foodRows);
+        EXPECT_EQ(selection()->transactions().size(), inChecking + inSavings + inFood);
+        // The own file is in the business already; none of the rest is.
+        EXPECT_EQ(selection()->importTransactionsController()->importSelectedTransactions().size(),
+                  c.path == ours ? 0 : selection()->transactions().size());
+        selection()->doImport(0);
+    }
+}
+
+// An amount column whose name ends in "(start)" or "(end)" is an odometer
+// reading only in a mileage log: a file that also holds the amount in a
+// mileage unit, or one read into an account kept in one. In any other file it
+// is the amount, and a reading set aside is not remembered for the next file.
+TEST_F(ImportSheetTest, StartAndEndColumnsAreSetAsideOnlyInAMileageLog)
+{
+    const TWUnitPtr km = business->unitWithCode(QStringLiteral("KM"));
+    ASSERT_TRUE(km);
+    const TWAccountPtr log =
+        twImportAccount(*business, QStringLiteral("Car log"), TWAccountTypeExpense, km->code());
+    struct Case {
+        const char *name;
+        const char *file;
+        TWAccountPtr into;
+        QList<bool> mapped;           // of each column
+        std::optional<qint64> amount; // of the one row, in the account's unit
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"the mileage amount beside its readings",
+         "Date,Payee,Debit (KM),Debit (start),Debit (end)\n6/4/24,Site,42.0,12040.0,12082.0\n",
+         checking, {true, true, true, false, false}, std::nullopt},
+        {"a reading into a mileage account", "Date,Payee,Amount (start)\n6/4/24,Site,12040.0\n",
+         log, {true, true, false}, std::nullopt},
+        {"a bank's end amount", "Date,Payee,Amount (end)\n6/4/24,Grocer,-12.50\n", checking,
+         {true, true, true}, -1250},
+        {"a bank's start total", "Date,Payee,Total (Start)\n6/4/24,Grocer,-12.50\n", checking,
+         {true, true, true}, -1250},
+        {"the columns the log set aside, in a bank's file",
+         "Date,Payee,Debit (end)\n6/4/24,Grocer,-12.50\n", checking, {true, true, true}, -1250},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sheet.setDefaultAccount(c.into);
+        importFile(QStringLiteral("log.csv"), c.file);
+        TWImportMappingModel *model = sheet.model();
+        ASSERT_EQ(model->rowCount(), c.mapped.size());
+        for (int row = 0; row < model->rowCount(); ++row)
+            EXPECT_EQ(model->line(row)->type() != TWImportFieldTypeNone, c.mapped.at(row)) << row;
+        ASSERT_TRUE(sheet.parseButton()->isEnabled());
+        sheet.doParse(1);
+        ASSERT_TRUE(selection());
+        ASSERT_EQ(selection()->transactions().size(), 1);
+        const TWTransactionPtr &read = selection()->transactions().first();
+        if (c.amount) {
+            EXPECT_EQ(read->account1Identifier() == c.into->identifier() ? read->totalAccount1()
+                                                                         : -read->totalAccount2(),
+                      *c.amount);
+        }
         selection()->doImport(0);
     }
 }

@@ -167,28 +167,55 @@ TEST(OFXParserTest, AnOriginalCurrencyWithARateIsTheRowsUnit)
 
 // Two statements go into one account: the file says which they are, so that
 // the user is asked first.
-TEST(OFXParserTest, SeveralStatementsAreNamedInTheNotes)
+// Each statement's rows carry its label: the account number the file gives,
+// shared by every block of that number, else "statement N" ("0" and no
+// number name no account). Where they go is the sheet's to say, once: the
+// parser's notes, asked about after Continue, say nothing of them.
+TEST(OFXParserTest, StatementsAreLabelledByTheirNumberAndBlocksOfOneNumberShareIt)
 {
-    const auto withAccount = [](const char *id, const char *type, const QString &rows) {
+    const auto withAccount = [](const char *id, const QString &rows) {
         QString text = statement("USD", rows);
-        text.replace(QStringLiteral("<BANKTRANLIST>"),
-                     QStringLiteral("<BANKACCTFROM>\r\n<ACCTID>%1\r\n<ACCTTYPE>%2\r\n"
-                                    "</BANKACCTFROM>\r\n<BANKTRANLIST>")
-                         .arg(QString::fromUtf8(id), QString::fromUtf8(type)));
+        if (id)
+            text.replace(QStringLiteral("<BANKTRANLIST>"),
+                         QStringLiteral("<BANKACCTFROM>\r\n<ACCTID>%1\r\n<ACCTTYPE>CHECKING\r\n"
+                                        "</BANKACCTFROM>\r\n<BANKTRANLIST>")
+                             .arg(QString::fromUtf8(id)));
         return text;
     };
-    auto parser =
-        parseOFX(v1File(withAccount("111", "CHECKING",
-                                    transaction("DEBIT", "-1.00") + transaction("CREDIT", "2.00")) +
-                        withAccount("222", "SAVINGS", transaction("CREDIT", "3.00"))));
-    EXPECT_EQ(parser->rows().size(), 3);
-    const QString notes = parser->notes().join(QLatin1Char('\n'));
-    EXPECT_TRUE(notes.contains(QStringLiteral("111 (CHECKING), 2 rows"))) << notes;
-    EXPECT_TRUE(notes.contains(QStringLiteral("222 (SAVINGS), 1 rows"))) << notes;
-    // One statement: nothing to say.
-    EXPECT_TRUE(parseOFX(v1File(withAccount("111", "CHECKING", transaction("DEBIT", "-1.00"))))
-                    ->notes()
-                    .isEmpty());
+    const QString one = transaction("DEBIT", "-1.00");
+    struct Case {
+        const char *name;
+        std::vector<const char *> numbers; // nullptr: no BANKACCTFROM
+        QStringList labels;
+        QStringList rowLabels;
+    };
+    const Case cases[] = {
+        {"two numbers", {"111", "222"}, {"111", "222"}, {"111", "222"}},
+        {"two blocks of one number", {"111", "111"}, {"111"}, {"111", "111"}},
+        {"blocks of one number around another",
+         {"111", "222", "111"},
+         {"111", "222"},
+         {"111", "222", "111"}},
+        {"no number, twice",
+         {"0", nullptr},
+         {"statement 1", "statement 2"},
+         {"statement 1", "statement 2"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString statements;
+        for (const char *number : c.numbers)
+            statements += withAccount(number, one);
+        auto parser = parseOFX(v1File(statements));
+        EXPECT_EQ(parser->statements(), c.labels);
+        QStringList rowLabels;
+        for (const QStringList &row : parser->rows())
+            rowLabels.append(row.value(4));
+        EXPECT_EQ(rowLabels, c.rowLabels);
+        EXPECT_TRUE(parser->notes().isEmpty()) << parser->notes().join(u'\n').toStdString();
+    }
+    // One statement: no labels.
+    EXPECT_TRUE(parseOFX(v1File(withAccount("111", one)))->statements().isEmpty());
 }
 
 // A file that gives no rows says why.

@@ -808,6 +808,13 @@ QByteArray twoStatements()
            "</BANKMSGSRSV1></OFX>\n";
 }
 
+// A file of the data folder, as another program or business wrote it.
+QByteArray dataFile(const char *name)
+{
+    QFile file(QStringLiteral(TW_TEST_DATA_DIR "/") + QString::fromLatin1(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 const QList<BankFile> &bankFiles()
 {
     static const QList<BankFile> files = {
@@ -932,6 +939,40 @@ const QList<BankFile> &bankFiles()
          {{"2026-06-02", -1234}, {"2026-06-03", 150000}, {"2026-06-04", -9999}},
          false,
          {2, 1}},
+        // Another business's own OFX of two accounts: its labels ("TW100",
+        // "TW101") are this business's accounts' too, yet name none of them
+        // here; both are asked for.
+        {"ImportAnotherBusinesssOwnOFX",
+         "theirs.ofx",
+         "en_US",
+         {"USD"},
+         dataFile("other-business.ofx"),
+         {{"2026-06-03", -25000}, {"2026-06-05", 120000}, {"2026-06-08", -8000}},
+         false,
+         {2, 1}},
+        // Two blocks of one account number: one statement, one choice.
+        {"ImportTwoOFXBlocksOfOneNumber",
+         "statement.ofx",
+         "en_US",
+         {"USD"},
+         QByteArray(twoStatements()).replace("444555666", "111222333"),
+         {{"2026-06-02", -1234}, {"2026-06-03", 150000}, {"2026-06-04", -9999}},
+         false,
+         {3}},
+        // A bank's amount column headed with a bracket is its amount, not an
+        // odometer reading.
+        {"ImportABanksCSVWithBracketedHeaders",
+         "statement.csv",
+         "en_US",
+         {"USD", "AUD"},
+         "Date,Description,Amount (End)\n06/01/2026,Grocer,-12.50\n06/02/2026,Refund,4.00\n",
+         {{"2026-06-01", -1250}, {"2026-06-02", 400}}},
+        {"ImportDinarsUnderAGermanLocale",
+         "umsaetze.csv",
+         "de_DE",
+         {"KWD"},
+         "Date,Description,Amount\n01.06.2026,Kaffee,\"-1.250\"\n02.06.2026,Erstattung,\"2.500\"\n",
+         {{"2026-06-01", -1250}, {"2026-06-02", 2500}}},
     };
     return files;
 }

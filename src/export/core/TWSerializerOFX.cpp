@@ -197,8 +197,16 @@ QString TWSerializerOFX::text() const
     const QDateTime today(TWClock::today(), QTime(0, 0));
     const QString dateTime = now.toUTC().toString(QStringLiteral("yyyyMMddHHmmss"));
     const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
-    const QString transactionUID =
-        QString::asprintf("%lf", double(reference.msecsTo(now)) / 1000.0);
+    // Every statement's identifier says which business wrote the file, so
+    // that reading it back the program's own account labels are trusted in
+    // this business's files alone; without a business it is the moment, as
+    // files always had it.
+    QString transactionUID =
+        business()
+            ? TWAccountNumbers::writerIdentifier(business()->settledBusinessIdentity(), dateTime)
+            : QString();
+    if (transactionUID.isEmpty())
+        transactionUID = QString::asprintf("%lf", double(reference.msecsTo(now)) / 1000.0);
 
     // The exported accounts in list order, each with its transactions.
     const TWAccountList &exported = accounts();

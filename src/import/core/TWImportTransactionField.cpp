@@ -36,7 +36,8 @@ TWUnitPtr unitFromColumnName(const QString &name, const TWBusiness &business)
 
 // An odometer reading beside a mileage amount ("Amount (start)", "Amount
 // (end)", as the program's own spreadsheet writes a mileage unit's trips):
-// no amount of the row, which would otherwise take the reading's place.
+// in a mileage file no amount of the row, which would otherwise take the
+// reading's place.
 bool isMileageReadingColumn(const QString &name)
 {
     static const QRegularExpression bracket(QStringLiteral("\\(\\s*([^()]+?)\\s*\\)\\s*$"));
@@ -52,20 +53,38 @@ bool isMileageReadingColumn(const QString &name)
 
 TWImportTransactionField::TWImportTransactionField(const QString &sourceName,
                                                    const TWAccountPtr &defaultAccount,
-                                                   const TWBusiness &business)
+                                                   const TWBusiness &business, bool mileageFile)
     : m_sourceName(sourceName)
 {
     const QVariant entry = business.importTransactionsSettings().value(sourceName);
     if (entry.metaType().id() == QMetaType::QVariantMap)
         restore(entry.toMap(), business);
     else
-        guess(defaultAccount, business);
+        guess(defaultAccount, business, mileageFile);
 }
 
 TWImportTransactionFieldPtr TWImportTransactionField::importTransactionFieldWithSourceName(
-    const QString &sourceName, const TWAccountPtr &defaultAccount, const TWBusiness &business)
+    const QString &sourceName, const TWAccountPtr &defaultAccount, const TWBusiness &business,
+    bool mileageFile)
 {
-    return std::make_shared<TWImportTransactionField>(sourceName, defaultAccount, business);
+    return std::make_shared<TWImportTransactionField>(sourceName, defaultAccount, business,
+                                                      mileageFile);
+}
+
+bool TWImportTransactionField::isMileageFile(const QStringList &columns,
+                                             const TWAccountPtr &defaultAccount,
+                                             const TWBusiness &business)
+{
+    const auto mileage = [](const TWUnitPtr &unit) {
+        return unit && unit->type() == TWUnitTypeMileage;
+    };
+    if (defaultAccount && mileage(defaultAccount->unit()))
+        return true;
+    for (const QString &column : columns) {
+        if (mileage(unitFromColumnName(column, business)))
+            return true;
+    }
+    return false;
 }
 
 void TWImportTransactionField::restore(const QVariantMap &entry, const TWBusiness &business)
@@ -89,7 +108,8 @@ void TWImportTransactionField::restore(const QVariantMap &entry, const TWBusines
     m_type = TWPropertyList::unsignedIntValue(entry.value(TWImportKeyType), 0);
 }
 
-void TWImportTransactionField::guess(const TWAccountPtr &defaultAccount, const TWBusiness &business)
+void TWImportTransactionField::guess(const TWAccountPtr &defaultAccount, const TWBusiness &business,
+                                     bool mileageFile)
 {
     m_createIfNeeded = false;
     const QString upper = m_sourceName.toUpper();
@@ -124,9 +144,10 @@ void TWImportTransactionField::guess(const TWAccountPtr &defaultAccount, const T
             (candidate->type() == TWFieldTypeStandard && isBuiltInDateField(identifier))) {
             m_format = TWFormatter::formatter().shortDateFormat();
         } else if (candidate->type() == TWFieldTypeStandard && isAmountField(identifier)) {
-            if (isMileageReadingColumn(m_sourceName)) {
+            if (mileageFile && isMileageReadingColumn(m_sourceName)) {
                 m_field.reset();
                 m_type = TWImportFieldTypeNone;
+                m_setAside = true;
                 return;
             }
             m_unit = unitFromColumnName(m_sourceName, business);

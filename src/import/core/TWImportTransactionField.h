@@ -32,11 +32,26 @@ class TWImportTransactionField
 public:
     TWImportTransactionField() = default;
     // Restores the stored line of `sourceName` (exactly as the file names the
-    // column) or guesses one from the name.
+    // column) or guesses one from the name. In a mileage file (isMileageFile)
+    // an amount column of an odometer reading ("Amount (start)", "Amount
+    // (end)") is set aside; in any other it is an amount like the rest.
     TWImportTransactionField(const QString &sourceName, const TWAccountPtr &defaultAccount,
-                             const TWBusiness &business);
-    static TWImportTransactionFieldPtr importTransactionFieldWithSourceName(
-        const QString &sourceName, const TWAccountPtr &defaultAccount, const TWBusiness &business);
+                             const TWBusiness &business, bool mileageFile = false);
+    static TWImportTransactionFieldPtr
+    importTransactionFieldWithSourceName(const QString &sourceName,
+                                         const TWAccountPtr &defaultAccount,
+                                         const TWBusiness &business, bool mileageFile = false);
+    // Whether a file of these columns is a mileage log, whose "(start)" and
+    // "(end)" columns are odometer readings: one of its columns is the amount
+    // in a mileage unit of the business ("Debit (KM)", as the program's own
+    // spreadsheet writes a mileage unit's trips), or the chosen account keeps
+    // a mileage unit.
+    static bool isMileageFile(const QStringList &columns, const TWAccountPtr &defaultAccount,
+                              const TWBusiness &business);
+    // Whether the guess set the line aside as an odometer reading and the
+    // user left it so: such a line is not remembered for the next file.
+    bool setAside() const { return m_setAside; }
+    void clearSetAside() { m_setAside = false; }
 
     // The stored entry of this line: "type" always, the other keys where they
     // mean something for the line's type and field.
@@ -75,7 +90,7 @@ public:
 
 private:
     void restore(const QVariantMap &entry, const TWBusiness &business);
-    void guess(const TWAccountPtr &defaultAccount, const TWBusiness &business);
+    void guess(const TWAccountPtr &defaultAccount, const TWBusiness &business, bool mileageFile);
 
     QString m_sourceName;
     quint32 m_type = TWImportFieldTypeNone;
@@ -86,6 +101,7 @@ private:
     QString m_fileFormat;
     QString m_formatBeforeFile; // what the stored entry keeps while the file's format is used
     bool m_createIfNeeded = false;
+    bool m_setAside = false;
     QUrl m_folderURL;
 };
 

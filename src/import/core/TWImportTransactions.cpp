@@ -1,6 +1,7 @@
 #include "import/core/TWImportTransactions.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
 #include "import/core/TWImportNames.h"
 #include "import/core/TWImportValues.h"
 #include "import/core/TWImportWarnings.h"
@@ -410,15 +411,19 @@ bool Processor::readsAmounts(const TWImportTransactionField &line)
 
 void Processor::settleColumnMarks(const QList<QStringList> &rows)
 {
-    // Values of columns of one name are one column's: they are read alike.
+    // Values of columns of one name are one column's: they are read alike,
+    // in the unit of the first of them.
     QHash<QString, QStringList> values;
+    QHash<QString, TWUnitPtr> units;
     QStringList order;
     for (qsizetype j = 0; j < m_lines.size(); ++j) {
         const TWImportTransactionField *line = m_lines.at(j);
         if (!line || !readsAmounts(*line))
             continue;
-        if (!values.contains(line->sourceName()))
+        if (!values.contains(line->sourceName())) {
             order.append(line->sourceName());
+            units.insert(line->sourceName(), lineUnit(*line));
+        }
         QStringList &column = values[line->sourceName()];
         for (const QStringList &row : rows) {
             if (j < row.size() && !row.at(j).trimmed().isEmpty())
@@ -437,19 +442,51 @@ void Processor::settleColumnMarks(const QList<QStringList> &rows)
             m_columnDecimal.insert(name, *marks.decimal);
             continue;
         }
-        // No value tells: the locale's marks do, where they are the ones
-        // written. Values that tell both ways are each read by their own
-        // shape; a value that tells nothing among them is open.
+        // The values no value decides: a lone mark before three digits.
+        QString example;
+        std::optional<QChar> undecided;
+        bool undecidedBothWays = false;
         bool open = false;
         for (const QString &value : column) {
-            if (const std::optional<QChar> mark = TWImportValues::undecidedMark(value))
-                open = open || marks.conflicting || !localeMark ||
-                       (QString(*mark) != localeDecimal && QString(*mark) != localeGroup);
+            const std::optional<QChar> mark = TWImportValues::undecidedMark(value);
+            if (!mark)
+                continue;
+            if (!undecided) {
+                undecided = mark;
+                example = value;
+            }
+            undecidedBothWays = undecidedBothWays || *mark != *undecided;
+            open = open || marks.conflicting || !localeMark ||
+                   (QString(*mark) != localeDecimal && QString(*mark) != localeGroup);
         }
-        if (open)
-            m_ambiguousColumns.add(name);
-        if (localeMark && !marks.conflicting)
+        const TWUnitPtr unit = units.value(name);
+        if (undecided && !marks.conflicting && !undecidedBothWays && unit &&
+            unit->decimalPlaces() == 3) {
+            // Three places: the mark before three digits is the decimal one,
+            // the reading that fits the unit ("1.250" dinars are one and a
+            // quarter, as the program writes them). Named where the locale
+            // would have read it otherwise.
+            m_columnDecimal.insert(name, *undecided);
+            open = !localeMark || QString(*undecided) != localeDecimal;
+        } else if (localeMark && !marks.conflicting) {
+            // No value tells: the locale's marks do, where they are the ones
+            // written. Values that tell both ways are each read by their own
+            // shape; a value that tells nothing among them is open.
             m_columnDecimal.insert(name, localeDecimal.at(0));
+        }
+        // Values that tell nothing alone but differ between them are read
+        // alike, so one of them is not what it seems.
+        open = open || undecidedBothWays;
+        if (!open)
+            continue;
+        // Named with the reading taken, in the user's own way of writing
+        // the amount it became.
+        const std::optional<qint64> read = amountIn(name, example, unit.get());
+        m_ambiguousColumns.add(read ? TWLocalized("importColumnReading")
+                                          .arg(name, example,
+                                               m_formatter.valueString(*read, unit.get(), false,
+                                                                       true, false, false, true))
+                                    : name);
     }
 }
 
@@ -627,8 +664,7 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             // A statement's label: its rows are the account's the file
             // names, else the chosen account's when it is the chosen
             // statement, else left out.
-            const TWAccountPtr account = TWImportTransactions::statementAccount(
-                m_business, m_owner.statementNumbers().value(value));
+            const TWAccountPtr account = m_owner.accountOfStatement(value);
             if (!account && value != m_owner.chosenStatement()) {
                 row.leftOut = true;
                 m_statementsLeftOut.add(value);
@@ -1071,20 +1107,83 @@ std::shared_ptr<TWImportTransactions> TWImportTransactions::importTransactionsWi
     importer->setPlaceholderAccountNames(parser.placeholderAccountNames());
     importer->setPlainAmounts(parser.plainAmounts());
     importer->setSplitsLeadWithTheirAccount(parser.splitsLeadWithTheirAccount());
-    importer->setStatements(parser.statements(), parser.statementNumbers());
+    importer->setStatements(parser.statements(), parser.statementNumbers(),
+                            parser.statementMarks());
     return importer;
 }
 
 TWAccountPtr TWImportTransactions::statementAccount(const TWBusiness &business,
-                                                    const QString &number)
+                                                    const QString &number,
+                                                    const TWAccountNumbers::WriterMark &mark)
 {
-    if (number.isEmpty())
+    const QString wanted = number.trimmed();
+    if (wanted.isEmpty() || wanted == QLatin1String("0"))
         return nullptr;
-    for (const TWAccountPtr &account : business.accounts()) {
-        if (account && TWAccountNumbers::statementNumber(*account) == number.trimmed())
-            return account;
+    // The business's own file names its accounts as its writer labels them.
+    if (TWAccountNumbers::writtenBy(mark, business.businessIdentity())) {
+        for (const TWAccountPtr &account : business.accounts()) {
+            if (account && TWAccountNumbers::statementNumber(*account) == wanted)
+                return account;
+        }
+        return nullptr;
     }
-    return nullptr;
+    // Any other file: a number the business holds on an account a bank
+    // keeps statements of.
+    TWAccountPtr found;
+    for (const TWAccountPtr &account : business.accounts()) {
+        if (!account || (account->accountType() != TWAccountTypeBank &&
+                         account->accountType() != TWAccountTypeCash &&
+                         account->accountType() != TWAccountTypeCreditCard))
+            continue;
+        const bool holds =
+            (account->isInstitution() && account->institutionNumber().trimmed() == wanted) ||
+            account->number().trimmed() == wanted;
+        if (!holds)
+            continue;
+        if (found && found != account)
+            return nullptr;
+        found = account;
+    }
+    return found;
+}
+
+QString
+TWImportTransactions::statementsNote(const TWBusiness &business, const QStringList &labels,
+                                     const QHash<QString, QString> &numbers,
+                                     const QHash<QString, TWAccountNumbers::WriterMark> &marks,
+                                     const QString &chosen, const TWAccount *chosenAccount)
+{
+    if (labels.isEmpty())
+        return {};
+    QStringList named, leftOut;
+    QString into;
+    for (const QString &label : labels) {
+        if (const TWAccountPtr account =
+                statementAccount(business, numbers.value(label), marks.value(label)))
+            named.append(TWLocalized("importStatementNamed").arg(label, account->name()));
+        else if (label == chosen)
+            into = label;
+        else
+            leftOut.append(label);
+    }
+    QStringList sentences{TWLocalized("importStatementsNote").arg(labels.size())};
+    // Those that go where their numbers say are the usual case: a few are
+    // named, the rest counted, so that a file of every account stays short.
+    constexpr qsizetype kNamedShown = 4;
+    if (!named.isEmpty())
+        sentences.append(
+            TWLocalized("importStatementsNamed")
+                .arg(TWStringAdditions::shortList(
+                    named.size(), [&named](qsizetype i) { return named.at(i); },
+                    QStringLiteral(", "), TWLocalized("importMoreNames"), kNamedShown)));
+    if (!into.isEmpty())
+        sentences.append(
+            chosenAccount ? TWLocalized("importStatementsChosen").arg(chosenAccount->name(), into)
+                          : TWLocalized("importStatementsChosenNoAccount").arg(into));
+    if (!leftOut.isEmpty())
+        sentences.append(
+            TWLocalized("importStatementsLeftOut").arg(TWImportWarnings::names(leftOut)));
+    return sentences.join(QLatin1Char(' '));
 }
 
 QStringList TWImportTransactions::missingAccounts()

@@ -10,6 +10,7 @@
 
 #include "import/core/TWImportTransactionsSettings.h"
 #include "model/TWAccount.h"
+#include "model/TWAccountNumbers.h"
 #include "model/TWTransaction.h"
 
 #include <QList>
@@ -90,23 +91,45 @@ public:
     const QSet<qint32> &unlistedSplits() const { return m_unlistedSplits; }
     void addUnlistedSplit(qint32 identifier) { m_unlistedSplits.insert(identifier); }
     // A file of several statements (TWParser::statements): their labels, the
-    // account numbers the file gives them, and the label of the statement
-    // the user chose as the default account's. A statement's rows go to the
-    // account of its number, else to the default account when it is the
-    // chosen one, else they are left out (and named in the warnings).
+    // account numbers the file gives them, what it says of their writer, and
+    // the label of the statement the user chose as the default account's. A
+    // statement's rows go to the account its number names
+    // (statementAccount), else to the default account when it is the chosen
+    // one, else they are left out (and named in the warnings).
     const QStringList &statements() const { return m_statements; }
     const QHash<QString, QString> &statementNumbers() const { return m_statementNumbers; }
-    void setStatements(const QStringList &labels, const QHash<QString, QString> &numbers)
+    void setStatements(const QStringList &labels, const QHash<QString, QString> &numbers,
+                       const QHash<QString, TWAccountNumbers::WriterMark> &marks = {})
     {
         m_statements = labels;
         m_statementNumbers = numbers;
+        m_statementMarks = marks;
     }
     const QString &chosenStatement() const { return m_chosenStatement; }
     void setChosenStatement(const QString &label) { m_chosenStatement = label; }
-    // The account a statement's number names: the number an OFX export
-    // writes for it (TWAccountNumbers: its institution's account number, its
-    // own number, or the program's own); none for an empty number.
-    static TWAccountPtr statementAccount(const TWBusiness &business, const QString &number);
+    // The account a statement's number names: a number the business holds
+    // on a bank, cash or card account (its institution's account number or
+    // its own; none when two accounts hold it), or, in a file this business
+    // wrote (`mark`), the number its OFX writes for any of its accounts
+    // (TWAccountNumbers::statementNumber, "TW12" among them). Another file's
+    // "TW12" names nothing, and no statement of another's goes to an income
+    // or expense account by its number. None for an empty number or "0".
+    static TWAccountPtr statementAccount(const TWBusiness &business, const QString &number,
+                                         const TWAccountNumbers::WriterMark &mark = {});
+    // The same for a label of this file.
+    TWAccountPtr accountOfStatement(const QString &label) const
+    {
+        return statementAccount(*m_business, m_statementNumbers.value(label),
+                                m_statementMarks.value(label));
+    }
+    // Where each statement of a file of several goes, as one short text for
+    // the sheet: those of the accounts their numbers name, the chosen one
+    // (into `chosenAccount`), the ones left out. Null for a file of one
+    // statement.
+    static QString statementsNote(const TWBusiness &business, const QStringList &labels,
+                                  const QHash<QString, QString> &numbers,
+                                  const QHash<QString, TWAccountNumbers::WriterMark> &marks,
+                                  const QString &chosen, const TWAccount *chosenAccount);
 
     // Whether a split transaction's first line is the account whose register
     // the file lists it in (TWParser::splitsLeadWithTheirAccount).
@@ -130,6 +153,7 @@ private:
     QSet<qint32> m_unlistedSplits;
     QStringList m_statements;
     QHash<QString, QString> m_statementNumbers;
+    QHash<QString, TWAccountNumbers::WriterMark> m_statementMarks;
     QString m_chosenStatement;
     bool m_splitsLead = false;
     bool m_plainAmounts = false;

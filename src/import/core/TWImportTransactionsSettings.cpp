@@ -18,9 +18,11 @@ TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
 {
     TWImportTransactionFieldList lines;
     lines.reserve(columns.size());
+    const bool mileageFile =
+        TWImportTransactionField::isMileageFile(columns, defaultAccount, business);
     for (const QString &column : columns)
         lines.append(TWImportTransactionField::importTransactionFieldWithSourceName(
-            column, defaultAccount, business));
+            column, defaultAccount, business, mileageFile));
     for (auto it = dateFormats.constBegin(); it != dateFormats.constEnd(); ++it) {
         if (it.key() >= 0 && it.key() < lines.size())
             lines.at(it.key())->setFileFormat(it.value());
@@ -32,7 +34,9 @@ QVariantMap TWImportTransactionsSettings::settings() const
 {
     QVariantMap map;
     for (const TWImportTransactionFieldPtr &line : m_importFields) {
-        if (line)
+        // An odometer column set aside for this mileage file is no choice of
+        // the user's: the next file of that column guesses afresh.
+        if (line && !line->setAside())
             map.insert(line->sourceName(), line->settings());
     }
     return map;
@@ -52,6 +56,7 @@ void TWImportTransactionsSettings::updateField(TWImportTransactionField &line, q
                                                const TWFieldPtr &field, const TWAccountPtr &account,
                                                const TWBusiness &business) const
 {
+    line.clearSetAside();
     line.setType(type);
     line.setField(field);
     line.setAccount(account);

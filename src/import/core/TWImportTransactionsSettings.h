@@ -33,7 +33,8 @@ public:
         const QHash<qsizetype, QString> &dateFormats = {});
 
     // Column name -> the line's stored entry; of two lines with the same
-    // name the later one wins. The sheet merges this into the document's
+    // name the later one wins, and a line set aside as an odometer reading
+    // of this file is left out. The sheet merges this into the document's
     // "importTransactionsSettings".
     QVariantMap settings() const;
     // The lines that import something.

@@ -4,6 +4,8 @@
 // then turn into transactions, tasks or expenses. A parser reads one file and
 // is dropped; parsing never fails, a file it cannot read simply gives no rows.
 
+#include "model/TWAccountNumbers.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -56,15 +58,23 @@ public:
     void setPlainAmounts(bool plain) { m_plainAmounts = plain; }
 
     // A file of several statements (OFX): the label of each in file order,
-    // which its rows carry in an account column, and the account number the
-    // file gives each label, where it gives one of its own. Empty for a file
-    // of one statement, whose rows are the chosen account's.
+    // which its rows carry in an account column (statements of one account
+    // number share one), the account number the file gives each label, where
+    // it gives one of its own, and what the file says of the writer of each
+    // numbered label. Empty for a file of one statement, whose rows are the
+    // chosen account's.
     const QStringList &statements() const { return m_statements; }
     const QHash<QString, QString> &statementNumbers() const { return m_statementNumbers; }
-    void setStatements(QStringList labels, QHash<QString, QString> numbers)
+    const QHash<QString, TWAccountNumbers::WriterMark> &statementMarks() const
+    {
+        return m_statementMarks;
+    }
+    void setStatements(QStringList labels, QHash<QString, QString> numbers,
+                       QHash<QString, TWAccountNumbers::WriterMark> marks = {})
     {
         m_statements = std::move(labels);
         m_statementNumbers = std::move(numbers);
+        m_statementMarks = std::move(marks);
     }
 
     // Whether a split transaction's first line is the account whose register
@@ -91,6 +101,7 @@ private:
     bool m_splitsLead = false;
     QStringList m_statements;
     QHash<QString, QString> m_statementNumbers;
+    QHash<QString, TWAccountNumbers::WriterMark> m_statementMarks;
     std::optional<QStringList> m_columns;
     QList<QStringList> m_rows;
 };

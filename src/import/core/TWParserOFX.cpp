@@ -6,6 +6,7 @@
 #include "import/core/TWImportText.h"
 #include "import/core/TWImportValues.h"
 #include "import/core/TWImportWarnings.h"
+#include "model/TWAccountNumbers.h"
 #include "model/TWFormatter.h"
 #include "model/TWUnits.h"
 
@@ -206,6 +207,14 @@ public:
                                 : "importNoteNoStatement"));
             return;
         }
+        // The moment the file was written: with each statement's identifier,
+        // it tells the program's own files of a business from others.
+        if (const TWXMLElementPtr signOn =
+                root.childElementWithName(QStringLiteral("SIGNONMSGSRSV1"))) {
+            if (const TWXMLElementPtr response =
+                    signOn->childElementWithName(QStringLiteral("SONRS")))
+                m_moment = childText(*response, "DTSERVER").trimmed();
+        }
         for (const TWXMLElementPtr &response : bank->elements()) {
             if (isNamed(response, "STMTTRNRS"))
                 readStatement(*response);
@@ -215,13 +224,9 @@ public:
         } else if (m_statements.size() > 1) {
             // Each statement's rows are its account's: they say which in an
             // account column, where the file's number for it is the label
-            // the sheet finds the account by, or asks for.
+            // the sheet finds the account by, or asks for. The sheet tells
+            // where each goes; the notes are kept for what could not be read.
             labelStatements();
-            m_notes.append(TWLocalized("importNoteStatements").arg(m_statements.size()));
-            for (const Statement &statement : std::as_const(m_statements))
-                m_notes.append(TWLocalized("importNoteStatement")
-                                   .arg(statement.account, statement.type)
-                                   .arg(statement.rows));
         }
         if (m_currencyColumnsRefused)
             m_notes.append(TWLocalized("importNoteTooManyCurrencies").arg(kMaximumCurrencies));
@@ -248,6 +253,8 @@ public:
     // Label -> the number the file gives the statement's account, for a
     // file of several statements (a label of no usable number is absent).
     QHash<QString, QString> takeAccountNumbers() { return std::move(m_numbers); }
+    // Label -> what the file says of the writer of the statements of that label.
+    QHash<QString, TWAccountNumbers::WriterMark> takeMarks() { return std::move(m_marks); }
     QStringList takeLabels() { return std::move(m_labels); }
 
 private:
@@ -281,6 +288,7 @@ private:
         const qsizetype column = currencyColumn(m_statementCurrency);
         Statement record;
         record.begin = m_rows.size();
+        record.mark = {m_moment, childText(response, "TRNUID").trimmed()};
         if (const TWXMLElementPtr from =
                 statement->childElementWithName(QStringLiteral("BANKACCTFROM"))) {
             record.account = childText(*from, "ACCTID").trimmed();
@@ -430,39 +438,52 @@ private:
     struct Statement {
         QString account;
         QString type;
+        TWAccountNumbers::WriterMark mark;
         qsizetype begin = 0;
         qsizetype rows = 0;
     };
 
-    // One label per statement, its account's number where the file gives one
-    // of its own ("0" names no account), else "statement 2"; put into its
-    // rows after the fixed columns, before the amounts.
+    // One label per account number the file gives ("0" names no account),
+    // else "statement 2"; put into its rows after the fixed columns, before
+    // the amounts. Statements of one number are one account's: they share
+    // its label, and go together wherever it goes.
     void labelStatements()
     {
         QSet<QString> used;
-        QHash<QString, int> numbers;
-        for (const Statement &statement : std::as_const(m_statements))
-            ++numbers[statement.account];
+        QHash<QString, QString> labelOfNumber;
         for (qsizetype i = 0; i < m_statements.size(); ++i) {
             const Statement &statement = m_statements.at(i);
-            const bool own = !statement.account.isEmpty() &&
-                             statement.account != QLatin1String("0") &&
-                             numbers.value(statement.account) == 1;
-            QString label =
-                own ? statement.account : TWLocalized("importStatementLabel").arg(i + 1);
-            while (used.contains(label))
-                label += QLatin1Char('\'');
-            used.insert(label);
-            if (own)
-                m_numbers.insert(label, statement.account);
-            m_labels.append(label);
+            const bool numbered =
+                !statement.account.isEmpty() && statement.account != QLatin1String("0");
+            QString label = numbered ? labelOfNumber.value(statement.account) : QString();
+            if (label.isEmpty()) {
+                label =
+                    numbered ? statement.account : TWLocalized("importStatementLabel").arg(i + 1);
+                while (used.contains(label))
+                    label += QLatin1Char('\'');
+                used.insert(label);
+                m_labels.append(label);
+                if (numbered) {
+                    labelOfNumber.insert(statement.account, label);
+                    m_numbers.insert(label, statement.account);
+                    m_marks.insert(label, statement.mark);
+                }
+            } else {
+                // Blocks that disagree on their writer are no one's own.
+                TWAccountNumbers::WriterMark &mark = m_marks[label];
+                if (mark.moment != statement.mark.moment ||
+                    mark.identifier != statement.mark.identifier)
+                    mark = {};
+            }
             for (qsizetype r = statement.begin; r < statement.begin + statement.rows; ++r)
                 m_rows[r].insert(kAccountColumn, label);
         }
     }
     QList<Statement> m_statements;
     QHash<QString, QString> m_numbers;
+    QHash<QString, TWAccountNumbers::WriterMark> m_marks;
     QStringList m_labels;
+    QString m_moment;
     QStringList m_notes;
     QStringList m_undated; // "row 3, Date: 20240231", for the notes
     bool m_currencyColumnsRefused = false;
@@ -502,7 +523,7 @@ void TWParserOFX::parse(const QByteArray &data)
     const QStringList labels = reader.takeLabels();
     if (!labels.isEmpty()) {
         columns.append(TWLocalized("account1"));
-        setStatements(labels, reader.takeAccountNumbers());
+        setStatements(labels, reader.takeAccountNumbers(), reader.takeMarks());
     }
     columns.append(reader.amountColumns());
     setColumns(std::move(columns));

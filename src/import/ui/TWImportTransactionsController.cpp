@@ -77,6 +77,7 @@ void TWImportTransactionsController::build()
         // Item 0 is "none", item 1 the separator.
         m_settings->setDefaultAccount(
             index >= 2 && index - 2 < m_accounts.size() ? m_accounts.at(index - 2) : nullptr);
+        updateStatementNote();
         updateParseButton();
     });
     auto *accountRow = new QHBoxLayout();
@@ -86,13 +87,20 @@ void TWImportTransactionsController::build()
     // account, among those that name no account of the business.
     m_statementPopUp = new TWPopUpButton(m_view);
     m_statementPopUp->setObjectName(QStringLiteral("statementPopUpButton"));
-    connect(m_statementPopUp, &QComboBox::activated, this, [this] { updateParseButton(); });
+    connect(m_statementPopUp, &QComboBox::activated, this, [this] {
+        updateStatementNote();
+        updateParseButton();
+    });
     m_statementLabel = new QLabel(TWLocalized("importStatementPopUp"), m_view);
     auto *statementRow = new QHBoxLayout();
     statementRow->addWidget(m_statementLabel);
     statementRow->addWidget(m_statementPopUp, 1);
     m_statementHint = new QLabel(TWLocalized("importChooseStatement"), m_view);
     m_statementHint->setWordWrap(true);
+    m_statementNote = new QLabel(m_view);
+    m_statementNote->setObjectName(QStringLiteral("statementNote"));
+    m_statementNote->setWordWrap(true);
+    m_statementNote->hide();
     m_accountHint = new QLabel(TWLocalized("importChooseAccount"), m_view);
     m_accountHint->setObjectName(QStringLiteral("accountHint"));
     m_accountHint->setWordWrap(true);
@@ -138,6 +146,7 @@ void TWImportTransactionsController::build()
     layout->addLayout(accountRow);
     layout->addLayout(statementRow);
     layout->addWidget(m_statementHint);
+    layout->addWidget(m_statementNote);
     layout->addWidget(m_accountHint);
     layout->addWidget(m_table, 1);
     layout->addLayout(buttons);
@@ -241,7 +250,8 @@ void TWImportTransactionsController::updateStatements()
     if (m_parser && m_business) {
         for (const QString &label : m_parser->statements()) {
             if (!TWImportTransactions::statementAccount(*m_business,
-                                                        m_parser->statementNumbers().value(label)))
+                                                        m_parser->statementNumbers().value(label),
+                                                        m_parser->statementMarks().value(label)))
                 m_openStatements.append(label);
         }
     }
@@ -256,6 +266,21 @@ void TWImportTransactionsController::updateStatements()
     m_statementPopUp->setVisible(shown);
     m_statementLabel->setVisible(shown);
     m_statementHint->setVisible(m_openStatements.size() > 1);
+    updateStatementNote();
+}
+
+void TWImportTransactionsController::updateStatementNote()
+{
+    const QString note =
+        m_parser && m_business
+            ? TWImportTransactions::statementsNote(
+                  *m_business, m_parser->statements(), m_parser->statementNumbers(),
+                  m_parser->statementMarks(), chosenStatement(),
+                  m_settings && m_settings->defaultAccount() ? m_settings->defaultAccount().get()
+                                                             : nullptr)
+            : QString();
+    m_statementNote->setText(note);
+    m_statementNote->setVisible(!note.isEmpty());
 }
 
 QString TWImportTransactionsController::chosenStatement() const

@@ -64,6 +64,8 @@ public:
     TWImportMappingModel *model() const { return m_model; }
     QLabel *numberTransactionsLabel() const { return m_countLabel; }
     QLabel *accountHint() const { return m_accountHint; }
+    // Where each statement of a file of several goes; hidden otherwise.
+    QLabel *statementNote() const { return m_statementNote; }
     // A file of several statements: the statement of the chosen account
     // among those that name no account (item 0: none, they all stay out).
     TWPopUpButton *statementPopUpButton() const { return m_statementPopUp; }
@@ -103,6 +105,8 @@ private:
     TWPopUpButton *m_statementPopUp = nullptr;
     QLabel *m_statementLabel = nullptr;
     QLabel *m_statementHint = nullptr;
+    QLabel *m_statementNote = nullptr;
+    void updateStatementNote();
     QStringList m_openStatements;
     QPushButton *m_parseButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
