@@ -654,10 +654,11 @@ TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
         addTask(project, QStringLiteral("Audit"), TWTaskTypeHour, 3, twLocal(2025, 5, 1));
     const TWTaskPtr design =
         addTask(project, QStringLiteral("Design"), TWTaskTypeHour, 2, twLocal(2026, 3, 1));
-    // A rate stored longer than the sheets show it (8.333333).
+    // A rate stored longer than the sheets show it (8.333333). Read back as
+    // shown, the closed year's invoice would tax 300,000.01 a cent less.
     const double rate12th = 8.3333333333;
     const TWExpensePtr receipt =
-        addExpense(project, QStringLiteral("Receipt"), 1200, twLocal(2025, 5, 2));
+        addExpense(project, QStringLiteral("Receipt"), 30000001, twLocal(2025, 5, 2));
     const TWExpensePtr ink = addExpense(project, QStringLiteral("Ink"), 2400);
     for (const TWExpensePtr &expense : {receipt, ink}) {
         expense->setTaxRate(rate12th);
