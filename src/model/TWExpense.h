@@ -37,6 +37,11 @@ public:
     // The quantity billed on the invoice whose lines are being worked on.
     double invoiceQuantity() const { return m_invoiceQuantity; }
     void setInvoiceQuantity(double v) { m_invoiceQuantity = v; }
+    // A line of the printed invoice made for a further charge linked to it
+    // beside its entry (a late fee), not for a cost of the project; never
+    // stored.
+    bool isCharge() const { return m_charge; }
+    void setCharge(bool v) { m_charge = v; }
 
     // The quantity less what invoices other than `invoice` (null: none) bill
     // of it; may be negative. Only the expense links (type 2) with this
@@ -60,4 +65,5 @@ private:
     double m_taxRate = 0.0;
     QString m_notes;
     double m_invoiceQuantity = 0.0;
+    bool m_charge = false;
 };

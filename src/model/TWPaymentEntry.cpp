@@ -29,16 +29,42 @@ namespace
 {
 
 // One counted line: its amount as the record sees it (charges above 0,
-// payments below), its home amount with the same sign, and its unit.
+// payments below), its home amount with the same sign, its unit, and
+// whether it books against money (see bookedAgainstMoney).
 struct CountedLine {
     qint64 amount = 0;
     qint64 homeAmount = 0;
     TWUnitPtr unit;
+    bool againstMoney = false;
 };
 
 qint64 negated(qint64 v)
 {
     return subtract(0, v);
+}
+
+// Accounts that hold money received or paid out: a bank, cash, a card, or
+// another current asset (money on its way in, a payment service's balance).
+bool isMoneyType(int accountType)
+{
+    return accountType == TWAccountTypeBank || accountType == TWAccountTypeCash ||
+           accountType == TWAccountTypeCreditCard || accountType == TWAccountTypeCurrentAsset;
+}
+
+// Whether a receivable line of the entry books against money: the other
+// account of a transaction without lines, or, in a split transaction, one of
+// the lines booked on the other side (of the other sign) from `total`, the
+// line's own amount.
+bool bookedAgainstMoney(const TWPaymentEntry &entry, bool account1, qint64 total)
+{
+    if (!entry.hasSplit)
+        return isMoneyType(account1 ? entry.account2Type : entry.account1Type);
+    for (const TWPaymentSplit &split : entry.splits) {
+        if (split.accountType != TWAccountTypeAccountsReceivable && split.total != 0 &&
+            (split.total < 0) != (total < 0) && isMoneyType(split.accountType))
+            return true;
+    }
+    return false;
 }
 
 // The lines of one entry that count for the side; see TWPayments::totals.
@@ -52,7 +78,8 @@ QList<CountedLine> countedLines(const TWPaymentEntry &entry, TWPaymentSide side)
         const bool positive = ownSide == receivable;
         const qint64 amount = receivable ? total : totalBusiness;
         return CountedLine{positive ? amount : negated(amount),
-                           positive ? totalBusiness : negated(totalBusiness), unit};
+                           positive ? totalBusiness : negated(totalBusiness), unit,
+                           receivable && bookedAgainstMoney(entry, ownSide, total)};
     };
 
     QList<CountedLine> lines;
@@ -85,12 +112,17 @@ bool bookedCredit(const TWPaymentEntryList &entries, TWPaymentSide side)
     return booked < 0;
 }
 
-// The record's charge charges whatever its sign; anything else linked
-// charges when it books the same way (a late fee), and pays when it books
-// the other way (a payment, a refund of a credit).
+// The record's charge charges whatever its sign. Anything else linked to an
+// invoice that books against money is money received or given back (a
+// payment, a bounced payment, a refund of what was paid over), whatever its
+// sign. The rest charges when it books the same way as the record's charge
+// (a late fee) and pays when it books the other way (a write-off, a
+// discount, a refund of a credit).
 bool isChargeLine(const TWPaymentEntry &entry, const CountedLine &line, bool credit)
 {
-    return entry.charge || (line.amount != 0 && (line.amount < 0) == credit);
+    if (entry.charge)
+        return true;
+    return !line.againstMoney && line.amount != 0 && (line.amount < 0) == credit;
 }
 
 qint64 converted(qint64 amount, const TWUnitPtr &from, const TWUnitPtr &to,

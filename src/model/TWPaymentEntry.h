@@ -44,9 +44,12 @@ struct TWPaymentEntry {
     TWUnitPtr unit;
     // The record's own entry, as the business keeps it: its lines count as
     // charges whatever their sign (a credit note charges less than nothing).
-    // Every other entry of the record charges when it books the way the
-    // record's entry does (a late fee linked to an invoice) and pays when it
-    // books the other way (a payment, a refund of a credit).
+    // Every other entry of an invoice that books against a bank, cash, card
+    // or other current-asset account pays, whatever its sign (a payment, a
+    // bounced payment, a refund of what was paid over). Every other entry
+    // charges when it books the way the record's entry does (a late fee
+    // linked to an invoice) and pays when it books the other way (a
+    // write-off, a discount, a refund of a credit).
     bool charge = false;
 
     // The transactions' equality: the same identifier and, where both sides
@@ -76,7 +79,9 @@ namespace TWPayments
 // record's charge charges; the others charge or pay as its direction says
 // (see TWPaymentEntry::charge); without a marked charge (or one of nothing),
 // an amount that raises what is owed is a charge and one that lowers it a
-// payment. Money paid before anything was charged counts toward what is
+// payment. On the receivable side, an entry other than the marked charge
+// that books against money always pays (a negative payment when it raises
+// what is owed). Money paid before anything was charged counts toward what is
 // charged next. Receivable amounts are the
 // lines' own totals, converted into `recordUnit` one by one; payable amounts
 // are the home totals as they stand (`recordUnit` and `convert` unused).

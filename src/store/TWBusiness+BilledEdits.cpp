@@ -6,8 +6,10 @@
 // The invoice editor's save reads what an invoice bills the same way.
 
 #include "store/TWBusiness.h"
+#include "store/TWWorkTotals.h"
 
 #include "foundation/TWDateAdditions.h"
+#include "model/TWWorkArithmetic.h"
 
 #include <QSet>
 
@@ -121,4 +123,79 @@ TWBusiness::InvoiceBilling TWBusiness::invoiceBilling(const TWInvoice &invoice)
         billing.unit = project->unit()->code();
     billing.day = TWDateAdditions::dateValue(invoice.date());
     return billing;
+}
+
+bool TWBusiness::invoiceEntryAstray(const TWInvoice &invoice)
+{
+    const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
+    const TWTransactionPtr entry = invoiceEntry(invoice);
+    if (!project || project->type() != TWProjectTypeProject || !entry ||
+        entry->state() == TWTransactionStateClosed || entry->state() == TWTransactionStateLocked ||
+        (entry->date().isValid() && accountingPeriodForDate(entry->date())->closed()))
+        return false;
+    // What the entry books on the receivable account, and in which units.
+    const auto isReceivable = [this](qint32 identifier) {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account && account->accountType() == TWAccountTypeAccountsReceivable;
+    };
+    const auto code = [](const TWUnitPtr &unit) { return unit ? unit->code() : QString(); };
+    qint64 booked = 0;
+    QSet<QString> units;
+    if (entry->hasSplit()) {
+        for (const TWSplitPtr &split : entry->splits()) {
+            if (split && split->total() != 0 && isReceivable(split->accountIdentifier())) {
+                booked = TWWorkArithmetic::add(booked, split->total());
+                units.insert(code(split->unit()));
+            }
+        }
+    } else if (entry->total() != 0 && isReceivable(entry->account1Identifier())) {
+        booked = entry->total();
+        units.insert(code(entry->unit()));
+    } else if (entry->total() != 0 && isReceivable(entry->account2Identifier())) {
+        booked = TWWorkArithmetic::subtract(0, entry->total());
+        units.insert(code(entry->unit()));
+    }
+    if (booked == 0)
+        return false;
+    const InvoiceBilling billing = invoiceBilling(invoice);
+    const bool billsNothing = std::all_of(
+        billing.lines.cbegin(), billing.lines.cend(),
+        [](const InvoiceBilling::Line &line) { return line.subtotal == 0 && line.tax == 0; });
+    if (billsNothing)
+        return true;
+    // Booked in another unit for just what the lines bill: the project's unit
+    // changed under an entry nobody cut.
+    const bool otherUnit =
+        !billing.unit.isEmpty() && (units.size() > 1 || !units.contains(billing.unit));
+    return otherUnit && booked == TWInvoice::invoiceTotal(twInvoiceTaskCopies(invoice, *this),
+                                                          twInvoiceExpenseCopies(invoice, *this));
+}
+
+TWAccountPtr TWBusiness::invoiceEntryMovedAccount(const TWInvoice &invoice) const
+{
+    // One just made books nothing yet: its other account is a placeholder,
+    // never the user's choice.
+    const TWTransactionPtr entry = invoiceEntry(invoice);
+    if (!entry || (!entry->hasSplit() && entry->total() == 0))
+        return nullptr;
+    const auto liability = [this](qint32 identifier) -> TWAccountPtr {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account && (account->accountType() == TWAccountTypeCurrentLiability ||
+                           account->accountType() == TWAccountTypeLongTermLiability)
+                   ? account
+                   : nullptr;
+    };
+    if (!entry->hasSplit()) {
+        const TWAccountPtr first = accountWithIdentifier(entry->account1Identifier());
+        return first && first->accountType() == TWAccountTypeAccountsReceivable
+                   ? liability(entry->account2Identifier())
+                   : liability(entry->account1Identifier());
+    }
+    // Of a taxed entry, the line that took the subtotal off income.
+    for (const TWSplitPtr &split : entry->splits()) {
+        if (split && split->total() != 0)
+            if (TWAccountPtr account = liability(split->accountIdentifier()))
+                return account;
+    }
+    return nullptr;
 }

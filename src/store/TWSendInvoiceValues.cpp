@@ -37,8 +37,10 @@ void twUpdateSendInvoiceData(TWSendInvoiceData &data, TWInvoice &invoice, TWBusi
     data.updateWithInvoice(invoice, project, client, business.businessInfo(), balance,
                            twPayments(invoice, business));
     // A charge the user linked beside the invoice's entry (a late fee) is
-    // owed as well: it is printed as a line of its own, so that the page adds
-    // up to what the client owes, and the payments stay what was paid.
+    // owed as well: it is printed as a charge line of its own, so that the
+    // page adds up to what the client owes, and the payments stay what was
+    // paid. Money received or given back (a bounced payment, a refund) is in
+    // the payments and prints no line.
     const TWPaymentEntryList entries = twInvoicePaymentEntries(invoice, business);
     const QList<qint64> charged =
         TWPayments::charges(entries, TWPaymentSide::Receivable, unit, TWBusiness::unitConverter());
@@ -55,6 +57,7 @@ void twUpdateSendInvoiceData(TWSendInvoiceData &data, TWInvoice &invoice, TWBusi
             charge.date(), charge.description().isEmpty() ? charge.payee() : charge.description(),
             1.0, charged.at(i), 0.0, QString(), invoice.projectIdentifier(), 0);
         line->setInvoiceQuantity(1.0);
+        line->setCharge(true);
         items.append(line);
     }
     if (items.size() != lines)

@@ -63,7 +63,8 @@ void TWExpenseController::updateUI()
     m_quantity->setText(TWFormatter::formatter().numberString(m_editExpense->quantity()));
     m_cost->setText(TWFormatter::formatter().valueString(m_editExpense->cost(), unit(), false,
                                                          false, false, true, true));
-    m_taxRate->setText(TWFormatter::formatter().numberString(float(m_editExpense->taxRate())));
+    m_shownTaxRate = taxRateText(m_editExpense->taxRate());
+    m_taxRate->setText(m_shownTaxRate);
     m_notes->setText(m_editExpense->notes());
     QSignalBlocker block(m_dateButton);
     m_dateButton->setChecked(false);
@@ -74,12 +75,12 @@ bool TWExpenseController::commitFields()
     if (!m_editExpense)
         return false;
     double quantity = 0;
-    double taxRate = 0;
+    double taxRate = m_editExpense->taxRate();
     qint64 cost = 0;
     // A field that cannot be read is refused on its own; what was typed in
     // the others stays as it is.
     if (!readNumber(m_quantity, &quantity) || !readMoney(m_cost, unit(), &cost) ||
-        !readNumber(m_taxRate, &taxRate))
+        !readEditedNumber(m_taxRate, m_shownTaxRate, &taxRate))
         return false;
     m_editExpense->setQuantity(quantity);
     m_editExpense->setCost(cost);

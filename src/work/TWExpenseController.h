@@ -49,4 +49,7 @@ private:
     QLineEdit *m_cost = nullptr;
     QLineEdit *m_taxRate = nullptr;
     QLineEdit *m_notes = nullptr;
+    // The tax rate as shown: a rate shown shorter than it is stored keeps its
+    // exact value until its text is edited.
+    QString m_shownTaxRate;
 };

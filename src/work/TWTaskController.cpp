@@ -118,7 +118,7 @@ void TWTaskController::updateUI()
     fillEstimateAndQuantity();
     m_rate->setText(TWFormatter::formatter().valueString(m_editTask->rate(), unit(), false, false,
                                                          false, true, true));
-    m_shownTaxRate = TWFormatter::formatter().numberString(float(m_editTask->taxRate()));
+    m_shownTaxRate = taxRateText(m_editTask->taxRate());
     m_taxRate->setText(m_shownTaxRate);
     m_notes->setText(m_editTask->notes());
     {
@@ -188,13 +188,12 @@ bool TWTaskController::commitFields()
     qint64 rate = 0;
     // A field that cannot be read is refused on its own; nothing of it
     // reaches the copy, and what was typed in the others stays.
-    const bool ok = (m_estimate->text() == m_shownEstimate ||
-                     (estimateIsTime() ? readTime(m_estimate, &estimate)
-                                       : readNumber(m_estimate, &estimate))) &&
-                    (!quantityFieldShown() || m_quantity->text() == m_shownQuantity ||
-                     readNumber(m_quantity, &quantity)) &&
-                    readMoney(m_rate, unit(), &rate) &&
-                    (m_taxRate->text() == m_shownTaxRate || readNumber(m_taxRate, &taxRate));
+    const bool ok =
+        (m_estimate->text() == m_shownEstimate ||
+         (estimateIsTime() ? readTime(m_estimate, &estimate)
+                           : readNumber(m_estimate, &estimate))) &&
+        (!quantityFieldShown() || readEditedNumber(m_quantity, m_shownQuantity, &quantity)) &&
+        readMoney(m_rate, unit(), &rate) && readEditedNumber(m_taxRate, m_shownTaxRate, &taxRate);
     if (!ok)
         return false;
     m_editTask->setEstimate(estimate);

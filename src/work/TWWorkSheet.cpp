@@ -217,6 +217,16 @@ bool TWWorkSheet::readNumber(QLineEdit *field, double *value)
     return true;
 }
 
+bool TWWorkSheet::readEditedNumber(QLineEdit *field, const QString &shown, double *value)
+{
+    return field->text() == shown || readNumber(field, value);
+}
+
+QString TWWorkSheet::taxRateText(double taxRate)
+{
+    return TWFormatter::formatter().numberString(float(taxRate));
+}
+
 bool TWWorkSheet::readTime(QLineEdit *field, double *seconds)
 {
     const std::optional<double> time = timeFromText(field->text());

@@ -58,6 +58,14 @@ public:
     // the field keeps its text, marked, and gets the focus) and the answer is
     // false. Empty text is 0.
     bool readNumber(QLineEdit *field, double *value);
+    // As readNumber, for a field that showed a stored value as `shown`: while
+    // its text is still that, `value` keeps the stored value (a value shown
+    // shorter than it is stored, say a tax rate of 8.3333333333 shown as
+    // 8.333333, is not stored again as shown), so a save that edits nothing
+    // changes nothing.
+    bool readEditedNumber(QLineEdit *field, const QString &shown, double *value);
+    // A tax rate as the sheets show it.
+    static QString taxRateText(double taxRate);
     bool readMoney(QLineEdit *field, const TWUnit *unit, qint64 *value);
     // "h:mm", "h:mm:ss" or decimal hours, into seconds.
     bool readTime(QLineEdit *field, double *seconds);

@@ -16,6 +16,7 @@
 #include "model/TWSplit.h"
 #include "model/TWTaskItem.h"
 #include "store/TWOwing.h"
+#include "store/TWPaymentCopy.h"
 #include "store/TWSendInvoiceValues.h"
 #include "store/TWTransactionEditing.h"
 
@@ -24,6 +25,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 
 namespace
@@ -800,10 +802,12 @@ namespace
 // A transaction of `total` (home unit) from `account1` to `account2`, dated
 // `day` and linked to the invoice as the register links one.
 TWTransactionPtr linkTransaction(TWBusiness &b, const TWInvoice &invoice, const QDate &day,
-                                 qint32 account1, qint32 account2, qint64 total)
+                                 qint32 account1, qint32 account2, qint64 total,
+                                 const QString &description = QString())
 {
     const TWTransactionPtr t = twNewTransaction(b);
     t->setDate(twLocal(day.year(), day.month(), day.day()));
+    t->setDescription(description);
     t->setUnit(b.homeUnit());
     t->setAccount1Identifier(account1);
     t->setAccount2Identifier(account2);
@@ -840,11 +844,15 @@ QString bookingOf(const TWTransaction &t)
 
 // An invoice's entry is the one its editor made. Moved in the register to a
 // deferred-revenue account (billed in advance) it stays the entry: saved
-// unchanged, the invoice stores nothing and the client owes once. With the
-// entry deleted, a discount written off through an income account stays a
-// discount, and the save books a new entry of what the lines bill. An entry
-// cut by hand, or one in another unit whose rate moved since, is booked
-// again only by a save that changes what the invoice bills.
+// unchanged, the invoice stores nothing and the client owes once; saved with
+// other lines, it is booked again on that account, never moved back to
+// income. With the entry deleted, a discount written off through an income
+// account stays a discount, and the save books a new entry of what the lines
+// bill. An entry cut by hand, or one in another unit whose rate moved since,
+// is booked again only by a save that changes what the invoice bills. One
+// nobody cut follows its lines through a save that bills the same: left in
+// the unit the project had before, or copied with a duplicate whose lines
+// bill nothing.
 TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
 {
     TWBusiness &b = book.b();
@@ -854,39 +862,51 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
     enum Shape {
         AsMade,
         Deferred,
+        DeferredBilledAgain,
         DiscountWithoutEntry,
         CutByHand,
         CutByHandBilledAgain,
         OtherUnit,
-        OtherUnitCutByHand
+        OtherUnitCutByHand,
+        UnitChanged,
+        UnitChangedCutByHand,
+        DuplicateWithoutLines,
     };
     const struct {
         const char *name;
         Shape shape;
         int linked;      // transactions linked after the save
         qint64 owed;     // what the client then owes on it
-        qint64 rebooked; // what the entry then books, 0: as it was
+        qint64 rebooked; // what the entry then books, -1: as it was
     } rows[] = {
-        {"as made", AsMade, 1, 50000, 0},
-        {"moved to deferred revenue", Deferred, 1, 50000, 0},
-        {"discount, entry deleted", DiscountWithoutEntry, 2, 45000, 0},
-        {"cut by hand to 450.00, saved unchanged", CutByHand, 1, 45000, 0},
+        {"as made", AsMade, 1, 50000, -1},
+        {"moved to deferred revenue", Deferred, 1, 50000, -1},
+        {"moved to deferred revenue, then 3 of the 5 hours billed", DeferredBilledAgain, 1, 30000,
+         30000},
+        {"discount, entry deleted", DiscountWithoutEntry, 2, 45000, -1},
+        {"cut by hand to 450.00, saved unchanged", CutByHand, 1, 45000, -1},
         {"cut by hand, then 3 of the 5 hours billed", CutByHandBilledAgain, 1, 30000, 30000},
-        {"in euros, the rate moved since", OtherUnit, 1, 50000, 0},
-        {"in euros, cut by hand, the rate moved since", OtherUnitCutByHand, 1, 45000, 0},
+        {"in euros, the rate moved since", OtherUnit, 1, 50000, -1},
+        {"in euros, cut by hand, the rate moved since", OtherUnitCutByHand, 1, 45000, -1},
+        {"the project's unit changed from dollars to euros", UnitChanged, 1, 50000, 50000},
+        {"cut by hand, then the project's unit changed", UnitChangedCutByHand, 1, 22500, -1},
+        {"duplicated, saved with no lines", DuplicateWithoutLines, 1, 0, 0},
     };
     for (const auto &c : rows) {
         SCOPED_TRACE(c.name);
         const QString task = QString::fromLatin1(c.name);
         const bool cut = c.shape == CutByHand || c.shape == CutByHandBilledAgain ||
-                         c.shape == OtherUnitCutByHand;
+                         c.shape == OtherUnitCutByHand || c.shape == UnitChangedCutByHand;
         const bool euros = c.shape == OtherUnit || c.shape == OtherUnitCutByHand;
+        const bool unitChanged = c.shape == UnitChanged || c.shape == UnitChangedCutByHand;
+        const bool deferred = c.shape == Deferred || c.shape == DeferredBilledAgain;
         TWProjectPtr project = book.project;
-        if (euros) {
+        if (euros || unitChanged) {
             euro->setRate(0.5);
-            project = TWProject::projectWithDate(
-                twLocal(2024, 1, 1), false, task, TWProjectTypeProject, {}, {}, 0, euro, 0.0, {},
-                book.client->identifier(), b.nextProjectIdentifier());
+            project =
+                TWProject::projectWithDate(twLocal(2024, 1, 1), false, task, TWProjectTypeProject,
+                                           {}, {}, 0, euros ? euro : b.homeUnit(), 0.0, {},
+                                           book.client->identifier(), b.nextProjectIdentifier());
             ASSERT_OK(b.addProject(project, false));
         }
         book.addTask(project, task, TWTaskTypeHour, 5, 10000);
@@ -894,12 +914,12 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         tick(editor->tasksModel(), row(editor->tasksModel(), task), true);
         editor->saveButton()->click();
         ASSERT_EQ(codes, QList<int>{-1002});
-        const TWInvoicePtr stored = b.invoiceWithIdentifier(editor->editInvoice()->identifier());
+        TWInvoicePtr stored = b.invoiceWithIdentifier(editor->editInvoice()->identifier());
         ASSERT_TRUE(stored);
-        const TWTransactionPtr entry = b.invoiceEntry(*stored);
+        TWTransactionPtr entry = b.invoiceEntry(*stored);
         ASSERT_TRUE(entry);
         const qint32 receivable = entry->account1Identifier();
-        const qint32 income = entry->account2Identifier();
+        qint32 income = entry->account2Identifier();
         TWTransactionPtr discount;
         if (cut) {
             entry->setTotal(45000);
@@ -908,10 +928,13 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         }
         if (euros) {
             euro->setRate(0.25);
-        } else if (c.shape == Deferred) {
-            entry->setAccount2Identifier(
-                addAccountOfType(b, TWAccountTypeCurrentLiability, QStringLiteral("Deferred"))
-                    ->identifier());
+        } else if (unitChanged) {
+            project->setUnit(euro);
+            ASSERT_OK(b.updateProject(project, false));
+        } else if (deferred) {
+            income = addAccountOfType(b, TWAccountTypeCurrentLiability, QStringLiteral("Deferred"))
+                         ->identifier();
+            entry->setAccount2Identifier(income);
             twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, b);
             ASSERT_OK(b.updateTransaction(entry, true, true, true, true));
         } else if (c.shape == DiscountWithoutEntry) {
@@ -920,34 +943,52 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
                 addAccountOfType(b, TWAccountTypeIncome, QStringLiteral("Discounts"))->identifier(),
                 -5000);
             ASSERT_OK(b.deleteTransaction(entry, false, true, true));
+        } else if (c.shape == DuplicateWithoutLines) {
+            // As the invoice list duplicates: the fields and a copy of the
+            // entry, no lines.
+            const TWInvoicePtr copy = stored->copy();
+            copy->setIdentifier(b.nextInvoiceIdentifier());
+            ASSERT_OK(b.addInvoice(copy, false));
+            bool copied = false;
+            bool beforePeriod = false;
+            ASSERT_OK(twCopyLinkedPayment(
+                b, *entry, TWRelationshipTypeInvoicePayment, copy->projectIdentifier(),
+                copy->identifier(), [] { return TWError(TWDatabaseErrorDomain, -1, QString()); },
+                copied, beforePeriod));
+            stored = copy;
+            entry = b.invoiceEntry(*copy);
+            ASSERT_TRUE(entry);
+            ASSERT_EQ(entry->total(), 50000);
         }
         const QString entryBooked = bookingOf(*entry);
         const QString discountBooked = discount ? bookingOf(*discount) : QString();
         const qsizetype count = b.transactions().size();
 
         open(stored, 1);
-        if (c.shape == CutByHandBilledAgain) {
+        if (c.shape == CutByHandBilledAgain || c.shape == DeferredBilledAgain) {
             editor->tasksTable()->selectRow(row(editor->tasksModel(), task));
             ASSERT_TRUE(editor->tableViewSpace(editor->tasksTable()));
             editor->quantityField()->setText(QStringLiteral("3"));
             editor->doQuantitySave(1);
         }
         editor->saveButton()->click();
-        euro->setRate(euroRate);
         ASSERT_EQ(codes, QList<int>{-1002});
         EXPECT_EQ(b.transactionsWithInvoice(*stored).size(), c.linked);
         twUpdateTransactions(*stored, b);
         EXPECT_EQ(twOwe(*stored, b), c.owed);
+        euro->setRate(euroRate);
         if (c.shape != DiscountWithoutEntry) {
             EXPECT_EQ(b.transactions().size(), count);
             EXPECT_EQ(b.invoiceEntry(*stored), entry);
-            if (c.rebooked == 0) {
+            if (c.rebooked < 0) {
                 EXPECT_EQ(bookingOf(*entry), entryBooked);
                 continue;
             }
             EXPECT_EQ(std::tuple(entry->date().date(), entry->account1Identifier(),
-                                 entry->account2Identifier(), entry->total()),
-                      std::tuple(QDate(2024, 6, 20), receivable, income, c.rebooked));
+                                 entry->account2Identifier(), entry->total(),
+                                 entry->unit()->code()),
+                      std::tuple(QDate(2024, 6, 20), receivable, income, c.rebooked,
+                                 project->unit()->code()));
             continue;
         }
         EXPECT_EQ(bookingOf(*discount), discountBooked);
@@ -961,27 +1002,58 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
 }
 
 // What an invoice charged and was paid reads the same in the lists and on the
-// printed invoice: a late fee linked to it is a further charge, never a
-// payment taken back, and a deposit dated before the invoice counts toward
-// the share paid.
+// printed invoice: a late fee linked to it is a further charge, printed as a
+// charge line, never a payment taken back; money received or given back
+// through a bank, a card or money on its way in (a bounced payment, a refund
+// of an overpayment) is in the payments whatever its sign and prints no line;
+// a write-off or a discount is paid off as before; and a deposit dated before
+// the invoice counts toward the share paid.
 TEST_F(InvoiceEditorTest, ChargesAndPaymentsReadTheSameInTheListsAndInPrint)
 {
     TWBusiness &b = book.b();
     const qint32 bank = accountsOfType(TWAccountTypeBank).value(0)->identifier();
     const qint32 lateFees =
         addAccountOfType(b, TWAccountTypeIncome, QStringLiteral("Late fees"))->identifier();
+    const qint32 undeposited =
+        addAccountOfType(b, TWAccountTypeCurrentAsset, QStringLiteral("Undeposited"))->identifier();
+    const qint32 card =
+        addAccountOfType(b, TWAccountTypeCreditCard, QStringLiteral("Card"))->identifier();
+    const qint32 badDebts =
+        addAccountOfType(b, TWAccountTypeExpense, QStringLiteral("Bad debts"))->identifier();
+    const qint32 discounts =
+        addAccountOfType(b, TWAccountTypeIncome, QStringLiteral("Discounts"))->identifier();
+    enum Later { Nothing, LateFee, Bounced, Refunded, WrittenOff, Discount };
     const struct {
         const char *name;
         double hours; // at 100.00
-        QDate paidOn; // 500.00 paid, or the 200.00 deposit before the invoice
+        QDate paidOn; // the payment, or the 200.00 deposit before the invoice
         qint64 paid;
-        qint64 lateFee; // 0 for none
-        qint64 total, owed;
+        qint32 paidInto;
+        Later later; // linked after the payment, booked against `through`
+        qint64 amount;
+        qint32 through;
+        qint64 total, payments, owed;
         int percent;
     } rows[] = {
-        {"paid half", 10, QDate(2024, 6, 25), 50000, 0, 100000, 50000, 50},
-        {"late fee", 10, QDate(2024, 6, 25), 50000, 5000, 105000, 55000, 48},
-        {"deposit before", 5, QDate(2024, 6, 1), 20000, 0, 50000, 30000, 40},
+        {"paid half", 10, QDate(2024, 6, 25), 50000, bank, Nothing, 0, 0, 100000, 50000, 50000, 50},
+        {"late fee", 10, QDate(2024, 6, 25), 50000, bank, LateFee, 5000, lateFees, 105000, 50000,
+         55000, 48},
+        {"deposit before", 5, QDate(2024, 6, 1), 20000, bank, Nothing, 0, 0, 50000, 20000, 30000,
+         40},
+        {"payment bounced", 10, QDate(2024, 6, 25), 50000, bank, Bounced, 50000, bank, 100000, 0,
+         100000, 0},
+        {"payment on its way in bounced", 10, QDate(2024, 6, 25), 50000, undeposited, Bounced,
+         50000, undeposited, 100000, 0, 100000, 0},
+        {"overpaid, refunded to a card", 10, QDate(2024, 6, 25), 120000, bank, Refunded, 20000,
+         card, 100000, 100000, 0, 100},
+        {"written off", 10, QDate(2024, 6, 25), 50000, bank, WrittenOff, 10000, badDebts, 100000,
+         60000, 40000, 60},
+        {"discount", 10, QDate(2024, 6, 25), 50000, bank, Discount, 5000, discounts, 100000, 55000,
+         45000, 55},
+    };
+    const auto money = [](qint64 amount) {
+        return QStringLiteral("$") +
+               QLocale(QLocale::English).toString(double(amount) / 100, 'f', 2);
     };
     for (const auto &c : rows) {
         SCOPED_TRACE(c.name);
@@ -996,13 +1068,28 @@ TEST_F(InvoiceEditorTest, ChargesAndPaymentsReadTheSameInTheListsAndInPrint)
         const TWTransactionPtr entry = b.invoiceEntry(*stored);
         ASSERT_TRUE(entry);
         const qint32 receivable = entry->account1Identifier();
-        linkTransaction(b, *stored, c.paidOn, bank, receivable, c.paid);
-        if (c.lateFee)
-            linkTransaction(b, *stored, QDate(2024, 7, 21), receivable, lateFees, c.lateFee);
+        linkTransaction(b, *stored, c.paidOn, c.paidInto, receivable, c.paid);
+        const QDate later(2024, 7, 21);
+        const QString laterText = QStringLiteral("Later %1").arg(task);
+        switch (c.later) {
+        case Nothing:
+            break;
+        case LateFee: // the receivable raised against income
+        case Bounced: // ... against the money the payment went into
+        case Refunded:
+            linkTransaction(b, *stored, later, receivable, c.through, c.amount, laterText);
+            break;
+        case WrittenOff: // the receivable lowered against an expense
+            linkTransaction(b, *stored, later, c.through, receivable, c.amount, laterText);
+            break;
+        case Discount: // ... against income
+            linkTransaction(b, *stored, later, receivable, c.through, -c.amount, laterText);
+            break;
+        }
 
         twUpdateTransactions(*stored, b);
         EXPECT_EQ(std::tuple(twTotal(*stored, b), twPayments(*stored, b), twOwe(*stored, b)),
-                  std::tuple(c.total, c.paid, c.owed));
+                  std::tuple(c.total, c.payments, c.owed));
         EXPECT_EQ(qRound(twPercentPaid(*stored, b) * 100.0f), c.percent);
 
         TWSendInvoiceDataPtr send = b.sendInvoiceData(*book.client);
@@ -1011,8 +1098,29 @@ TEST_F(InvoiceEditorTest, ChargesAndPaymentsReadTheSameInTheListsAndInPrint)
         twUpdateSendInvoiceData(*send, *stored, b);
         TWInvoiceOperation operation(send->copy());
         ASSERT_TRUE(operation.prepare());
-        EXPECT_EQ(operation.invoicePaymentsTotal(), c.paid);
+        EXPECT_EQ(operation.invoicePaymentsTotal(), c.payments);
         EXPECT_EQ(operation.invoiceSubtotalTotal(), c.total);
         EXPECT_EQ(operation.invoiceTotal() - operation.invoiceBalanceTotal(), c.owed);
+
+        // The page as the client reads it: the lines billed, a further
+        // charge as a charge line of its own, and what was paid.
+        TWReadPdf page(twRender(
+            b, send,
+            QStringLiteral("charges-and-payments-%1").arg(QString::number(int(&c - rows)))));
+        ASSERT_TRUE(page.ok());
+        const QString text = page.text(0);
+        EXPECT_TRUE(text.contains(task)) << text.toStdString();
+        EXPECT_EQ(text.contains(laterText), c.later == LateFee) << text.toStdString();
+        EXPECT_EQ(text.contains(TWLocalized("charge")), c.later == LateFee) << text.toStdString();
+        EXPECT_FALSE(text.contains(TWLocalized("expense"))) << text.toStdString();
+        const auto shows = [&text, &money](const QString &label, qint64 amount) {
+            return QRegularExpression(QRegularExpression::escape(label) + QStringLiteral("\\s*") +
+                                      QRegularExpression::escape(money(amount)))
+                .match(text)
+                .hasMatch();
+        };
+        EXPECT_TRUE(shows(send->totalSubtotalLabel(), c.total)) << text.toStdString();
+        EXPECT_TRUE(shows(send->totalPaymentsLabel(), c.payments)) << text.toStdString();
+        EXPECT_TRUE(shows(send->totalDueLabel(), operation.invoiceTotal())) << text.toStdString();
     }
 }

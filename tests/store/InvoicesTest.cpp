@@ -233,6 +233,89 @@ TEST(Invoices, TaxedEntryInAForeignUnitBalancesInTheHomeUnit)
 // The receivable entry books on the invoice's own day, whatever day was used
 // last, follows the invoice when its date changes (also past a payment), and
 // never lands in a closed period.
+// A transaction linked to an invoice beside its entry that books against
+// money is money received or given back whatever its sign: cash refunded
+// after paying over, a payment split over two invoices bounced as one line
+// each, a credit note paid back. A bill reads as it always has: a refund
+// from the merchant charges it again.
+TEST(Invoices, WhatALinkedTransactionBooksAgainstTellsAChargeFromAPayment)
+{
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    const TWAccountPtr till = TWAccount::accountWithIdentifier(
+        b.nextAccountIdentifier(), QStringLiteral("Till"), 0, 0, TWAccountTypeCash, QString(),
+        QImage(), b.homeUnit(), QString());
+    ASSERT_OK(b.addAccount(till, false));
+    const qint32 cash = till->identifier();
+    const TWInvoicePtr other = book.addInvoice(QStringLiteral("Other"));
+    // Lines of a split transaction, each receivable line linked to the
+    // invoice in turn, then to the other invoice.
+    using Lines = QList<std::pair<qint32, qint64>>;
+    const auto addSplit = [&](const TWInvoicePtr &invoice, int day, const Lines &lines) {
+        TWTransactionPtr t = twNewTransaction(b);
+        t->setDate(twLocal(2024, 6, day));
+        t->setUnit(b.homeUnit());
+        t->setHasSplit(true);
+        TWSplitList splits;
+        for (const auto &[account, amount] : lines)
+            splits.append(TWSplit::splitWithIdentifier(0, QString(), account, amount, amount,
+                                                       amount, 0, 0, b.homeUnit()));
+        t->setSplits(splits);
+        EXPECT_OK(b.addTransaction(t, false, false, false, false));
+        TWInvoicePtr to = invoice;
+        for (const TWSplitPtr &line : t->splits()) {
+            if (line->accountIdentifier() != kReceivable)
+                continue;
+            EXPECT_OK(b.addRelationship(
+                TWRelationship::relationshipWithType(TWRelationshipTypeInvoicePayment, 0.0,
+                                                     to->projectIdentifier(), to->identifier(),
+                                                     t->identifier(), line->identifier(),
+                                                     b.nextRelationshipIdentifier()),
+                false));
+            to = other;
+        }
+    };
+    const struct {
+        const char *name;
+        qint64 charged; // the entry
+        std::function<void(const TWInvoicePtr &)> later;
+        qint64 total, payments, owed;
+    } rows[] = {
+        {"paid over in cash, the rest refunded", 100000,
+         [&](const TWInvoicePtr &invoice) {
+             book.addEntry(invoice, twLocal(2024, 6, 10), cash, kReceivable, 120000);
+             book.addEntry(invoice, twLocal(2024, 6, 20), kReceivable, cash, 20000);
+         },
+         100000, 100000, 0},
+        {"paid with the other invoice, bounced as one", 100000,
+         [&](const TWInvoicePtr &invoice) {
+             addSplit(invoice, 10, {{kBank, 60000}, {kReceivable, -40000}, {kReceivable, -20000}});
+             addSplit(invoice, 20, {{kReceivable, 40000}, {kReceivable, 20000}, {kBank, -60000}});
+         },
+         100000, 0, 100000},
+        {"credit note paid back", -10000,
+         [&](const TWInvoicePtr &invoice) {
+             book.addEntry(invoice, twLocal(2024, 6, 10), kReceivable, kBank, 10000);
+         },
+         -10000, -10000, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const TWInvoicePtr invoice = book.addInvoice(QString::fromLatin1(row.name));
+        book.addEntry(invoice, twLocal(2024, 6, 1), kReceivable, kSales, row.charged);
+        row.later(invoice);
+        twUpdateTransactions(*invoice, b);
+        EXPECT_EQ(std::tuple(twTotal(*invoice, b), twPayments(*invoice, b), twOwe(*invoice, b)),
+                  std::tuple(row.total, row.payments, row.owed));
+    }
+    const TWBillPtr bill = book.addBill(QStringLiteral("Paper"));
+    book.addEntry(bill, twLocal(2024, 6, 1), kAdvertising, kPayable, 30000);
+    book.addEntry(bill, twLocal(2024, 6, 10), kPayable, kBank, 30000);
+    book.addEntry(bill, twLocal(2024, 6, 20), kBank, kPayable, 5000);
+    twUpdateTransactions(*bill, b);
+    EXPECT_EQ(std::tuple(twTotal(*bill, b), twOwe(*bill, b)), std::tuple(35000, 5000));
+}
+
 TEST(Invoices, TheEntryBooksOnTheInvoiceDayAndFollowsIt)
 {
     TWFixedClock clock(2026, 12, 8);

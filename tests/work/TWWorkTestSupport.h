@@ -140,12 +140,16 @@ protected:
             lines.last()->setInvoiceQuantity(task->quantity());
         }
         TWExpenseList costs;
+        bool taxed = false;
         for (const TWExpensePtr &expense : expenses) {
             costs.append(expense->copy());
             costs.last()->setInvoiceQuantity(expense->quantity());
+            taxed = taxed || expense->taxRate() != 0.0;
         }
         EXPECT_OK(business->updateInvoiceItems(invoice, lines, costs));
-        EXPECT_OK(business->updateInvoiceTransaction(invoice, receivable, income, nullptr));
+        EXPECT_OK(business->updateInvoiceTransaction(
+            invoice, receivable, income,
+            taxed ? accountOfType(TWAccountTypeTax, QStringLiteral("Sales tax")) : nullptr));
         return invoice;
     }
     TWDocumentTaskTimer *timer() const

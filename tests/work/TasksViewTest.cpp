@@ -5,6 +5,7 @@
 
 #include "TWWorkTestSupport.h"
 
+#include "work/TWExpenseController.h"
 #include "work/TWTaskController.h"
 #include "work/TWTaskTimerCore.h"
 #include "work/TWTasksController.h"
@@ -641,9 +642,10 @@ TEST_F(TasksView, EditingBilledWorkRebooksItsInvoicesAndKeepsClosedOnes)
 }
 
 // An edit books again only the invoices whose lines it changes: ticking
-// Completed, or saving the sheet with nothing billed changed, leaves every
+// Completed, or saving a task's or an expense's sheet with nothing billed
+// changed (a tax rate stored longer than the sheet shows it), leaves every
 // entry as stored (a discount typed into one, another unit's conversion, a
-// closed year's). A change of what a sent invoice bills is asked about
+// closed year's) and asks nothing. A change of what a sent invoice bills is asked about
 // first, naming it and what the client will then owe; Cancel stores nothing.
 TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
 {
@@ -652,8 +654,19 @@ TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
         addTask(project, QStringLiteral("Audit"), TWTaskTypeHour, 3, twLocal(2025, 5, 1));
     const TWTaskPtr design =
         addTask(project, QStringLiteral("Design"), TWTaskTypeHour, 2, twLocal(2026, 3, 1));
+    // A rate stored longer than the sheets show it (8.333333). Read back as
+    // shown, the closed year's invoice would tax 300,000.01 a cent less.
+    const double rate12th = 8.3333333333;
+    const TWExpensePtr receipt =
+        addExpense(project, QStringLiteral("Receipt"), 30000001, twLocal(2025, 5, 2));
+    const TWExpensePtr ink = addExpense(project, QStringLiteral("Ink"), 2400);
+    for (const TWExpensePtr &expense : {receipt, ink}) {
+        expense->setTaxRate(rate12th);
+        ASSERT_OK(business->updateExpense(expense, false));
+    }
     const TWInvoicePtr closedYear =
-        billOn(QStringLiteral("1001"), twLocal(2025, 5, 31), {audit}, {});
+        billOn(QStringLiteral("1001"), twLocal(2025, 5, 31), {audit}, {receipt});
+    const TWInvoicePtr inkBilled = billOn(QStringLiteral("2001"), twLocal(2026, 3, 31), {}, {ink});
     const TWInvoicePtr discounted =
         billOn(QStringLiteral("1002"), twLocal(2026, 3, 31), {design}, {});
     const TWUnitPtr euro = business->unitWithCode(QStringLiteral("EUR"));
@@ -683,7 +696,7 @@ TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
     // What each entry books, in its own unit and at home.
     const auto booked = [&] {
         QList<std::pair<qint64, qint64>> result;
-        for (const TWInvoicePtr &invoice : {closedYear, discounted, abroad}) {
+        for (const TWInvoicePtr &invoice : {closedYear, discounted, abroad, inkBilled}) {
             const TWTransactionPtr entry = business->invoiceEntry(*invoice);
             result.append({entry->total(), entry->totalBusiness()});
         }
@@ -695,7 +708,8 @@ TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
 
     struct Row {
         const char *what;
-        TWTaskPtr task;
+        TWTaskPtr task; // or none, for the expense
+        TWExpensePtr expense;
         bool tick;         // the Completed box in the list, else the sheet
         QString typedRate; // typed into the sheet's rate, empty: untouched
         std::deque<int> answers;
@@ -705,21 +719,45 @@ TEST_F(TasksView, AnEditRebooksOnlyTheInvoicesWhoseLinesItChanges)
     };
     const QString tripled = QLocale().toString(double(3 * rate) / 100, 'f', 2);
     const Row rows[] = {
-        {"closed year's task ticked", audit, true, {}, {}, false, true, 9500},
-        {"another unit's task ticked", survey, true, {}, {}, false, true, 9500},
-        {"discounted invoice's task ticked", design, true, {}, {}, false, true, 9500},
-        {"sheet saved unchanged", design, false, {}, {}, false, true, 9500},
-        {"closed year's task saved unchanged", audit, false, {}, {}, false, true, 9500},
-        {"rate raised, cancelled", design, false, tripled, {1001}, true, false, 9500},
-        {"rate raised, saved", design, false, tripled, {1000}, true, true, 3 * 2 * rate},
+        {"closed year's task ticked", audit, {}, true, {}, {}, false, true, 9500},
+        {"another unit's task ticked", survey, {}, true, {}, {}, false, true, 9500},
+        {"discounted invoice's task ticked", design, {}, true, {}, {}, false, true, 9500},
+        {"sheet saved unchanged", design, {}, false, {}, {}, false, true, 9500},
+        {"closed year's task saved unchanged", audit, {}, false, {}, {}, false, true, 9500},
+        {"sent invoice's expense saved unchanged", {}, ink, false, {}, {}, false, true, 9500},
+        {"closed year's expense saved unchanged", {}, receipt, false, {}, {}, false, true, 9500},
+        {"rate raised, cancelled", design, {}, false, tripled, {1001}, true, false, 9500},
+        {"rate raised, saved", design, {}, false, tripled, {1000}, true, true, 3 * 2 * rate},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        open(TWProjectList{business->projectWithIdentifier(row.task->projectIdentifier())});
         alerts.clear();
         informative.clear();
         prompts.errors.clear();
         answers = row.answers;
+        if (row.expense) {
+            TWExpenseController sheet;
+            sheet.setExpense(business->expenseWithIdentifier(row.expense->identifier())->copy());
+            sheet.setMode(1);
+            sheet.setBusinessController(document.get());
+            sheet.setBusiness(business);
+            sheet.update();
+            document->beginSheetWithView(sheet.view(), false, true, {});
+            sheet.saveButton()->click();
+            settle();
+            EXPECT_TRUE(sheet.saved());
+            if (!sheet.saved())
+                sheet.cancelButton()->click();
+            settle();
+            for (const TWError &error : prompts.errors)
+                ADD_FAILURE() << error.localizedDescription().toStdString();
+            EXPECT_TRUE(alerts.isEmpty()) << alerts.join(u'|').toStdString();
+            EXPECT_EQ(business->expenseWithIdentifier(row.expense->identifier())->taxRate(),
+                      rate12th);
+            EXPECT_EQ(booked(), before);
+            continue;
+        }
+        open(TWProjectList{business->projectWithIdentifier(row.task->projectIdentifier())});
         const qint32 id = row.task->identifier();
         const bool completed = business->taskWithIdentifier(id)->completed();
         if (row.tick) {

@@ -103,7 +103,9 @@ QString TWInvoiceOperation::invoiceItemString(const TWInvoiceItem &item, quint32
         return QString();
     switch (type) {
     case 2:
-        return task ? m_formatter.taskTypeString(task->taskType()) : TWLocalized("expense");
+        if (task)
+            return m_formatter.taskTypeString(task->taskType());
+        return TWLocalized(expense->isCharge() ? "charge" : "expense");
     case 3:
         if (task && task->taskType() == TWTaskTypeTimed)
             return m_formatter.timeString(task->invoiceQuantity(), false, m_timeFormat);

@@ -76,9 +76,10 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
         expenses.append(expense->copy());
 
     // What the invoice billed before this save. Its entry is booked again
-    // only when that changes or when it has none: an entry the user cut by
-    // hand (a discount), or one converted at an earlier exchange rate, stays
-    // as it is through a save that bills the same.
+    // only when that changes, when it has none, or when it no longer follows
+    // the lines though nobody cut it (see `invoiceEntryAstray`): an entry the
+    // user cut by hand (a discount), or one converted at an earlier exchange
+    // rate, stays as it is through a save that bills the same.
     std::optional<TWBusiness::InvoiceBilling> billedBefore;
     if (m_mode == TWEditorMode::Existing) {
         if (const TWInvoicePtr stored = business.invoiceWithIdentifier(edit->identifier()))
@@ -148,7 +149,11 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     }
     if (m_project && m_project->type() == TWProjectTypeProject &&
         (!billedBefore || *billedBefore != business.invoiceBilling(*edit) ||
-         !business.invoiceEntry(*edit))) {
+         !business.invoiceEntry(*edit) || business.invoiceEntryAstray(*edit))) {
+        // An entry the user moved to a liability (billed in advance) is
+        // booked again there, never back on income.
+        if (const TWAccountPtr moved = business.invoiceEntryMovedAccount(*edit))
+            income = moved;
         if (TWErrorResult error = business.updateInvoiceTransaction(edit, receivable, income, tax))
             return error;
     }
