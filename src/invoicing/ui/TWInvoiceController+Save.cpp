@@ -148,7 +148,7 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     }
     if (m_project && m_project->type() == TWProjectTypeProject &&
         (!billedBefore || *billedBefore != business.invoiceBilling(*edit) ||
-         !business.invoiceEntry(*edit))) {
+         !business.rebookableInvoiceEntry(*edit))) {
         if (TWErrorResult error = business.updateInvoiceTransaction(edit, receivable, income, tax))
             return error;
     }
