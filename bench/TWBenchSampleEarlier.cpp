@@ -102,10 +102,12 @@ QList<TWBenchEarlierDocument> twBenchAddEarlierDocuments(
     if (!project || !merchant || failed(b.addAccount(undeposited, false), "addAccount"))
         return {};
     const qint32 accounts[] = {
-        firstOfType(b, TWAccountTypeBank),    firstOfType(b, TWAccountTypeCreditCard),
+        firstOfType(b, TWAccountTypeBank),
+        firstOfType(b, TWAccountTypeCreditCard),
         firstOfType(b, TWAccountTypeAccountsReceivable),
         firstOfType(b, TWAccountTypeAccountsPayable),
-        firstOfType(b, TWAccountTypeIncome),  firstOfType(b, TWAccountTypeExpense),
+        firstOfType(b, TWAccountTypeIncome),
+        firstOfType(b, TWAccountTypeExpense),
         undeposited->identifier(),
     };
     for (const qint32 identifier : accounts)
@@ -133,9 +135,8 @@ QList<TWBenchEarlierDocument> twBenchAddEarlierDocuments(
             parent = merchant->identifier();
         } else {
             const TWTaskPtr task = TWTask::taskWithDate(
-                on.addDays(-7), true, QStringLiteral("Work %1").arg(document.shape),
-                TWTaskTypeHour, 0.0, kHours, kRate, 0.0, QString(), project->identifier(),
-                b.nextTaskIdentifier());
+                on.addDays(-7), true, QStringLiteral("Work %1").arg(document.shape), TWTaskTypeHour,
+                0.0, kHours, kRate, 0.0, QString(), project->identifier(), b.nextTaskIdentifier());
             if (failed(b.addTask(task, false), "addTask"))
                 return {};
             task->setInvoiceQuantity(kHours);

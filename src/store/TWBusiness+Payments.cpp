@@ -518,16 +518,8 @@ TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &t
         if (!target.description.isNull())
             built->setDescription(target.description);
         twUpdateAccounts(*built, *this, m_accounts, false);
-        // Stored for one record, it is kept as that record's entry (a
-        // payment kept as the entry before is kept as a payment); prepared
+        // Stored for one record, it is kept as that record's entry; prepared
         // for the editor, it is a payment.
-        if (store) {
-            if (TWErrorResult error = setAsideLoweringEntry(target.parentIdentifier,
-                                                            target.childIdentifier, target.type)) {
-                handBackNothing();
-                return error;
-            }
-        }
         links.append(TWRelationship::relationshipWithType(
             target.type, store ? TWDocumentLinkEntry : TWDocumentLinkOther, target.parentIdentifier,
             target.childIdentifier, built->identifier(), 0, firstRelationship));
@@ -562,7 +554,17 @@ TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &t
         // The transaction and its links land together or not at all, so no
         // link ever names a missing transaction and no entry loses its record.
         WriteScope scope(*this);
+        // A payment kept as the record's entry before is kept as a payment
+        // beside the new entry.
+        if (targets.size() < 2) {
+            const PaymentTarget &target = targets.first();
+            if (TWErrorResult error = setAsideLoweringEntry(target.parentIdentifier,
+                                                            target.childIdentifier, target.type))
+                result = scope.finish(error);
+        }
         for (const TWRelationshipPtr &link : std::as_const(links)) {
+            if (result)
+                break;
             if (TWErrorResult error = addRelationship(link, true)) {
                 result = scope.finish(error);
                 break;

@@ -229,8 +229,8 @@ TEST_P(EarlierEntries, HoldAfterTheOperation)
                     fresh.append(line);
             found = fresh.value(0);
         }
-        EXPECT_TRUE(found.isEmpty()) << operation.name << " breaks " << invariant.name << ": "
-                                     << found.toStdString();
+        EXPECT_TRUE(found.isEmpty())
+            << operation.name << " breaks " << invariant.name << ": " << found.toStdString();
     }
     // Each document's entry: the previous build's. A save of one that had
     // none makes one: the bill sheet's on any save, the invoice editor's
@@ -248,14 +248,12 @@ TEST_P(EarlierEntries, HoldAfterTheOperation)
             EXPECT_EQ(entry, d.previousEntry);
         }
         QSet<qint32> linked;
-        for (const TWRelationshipPtr &link :
-             b.relationshipsWithChildIdentifier(d.document, d.type))
+        for (const TWRelationshipPtr &link : b.relationshipsWithChildIdentifier(d.document, d.type))
             if (had.contains(link->transactionIdentifier()))
                 linked.insert(link->transactionIdentifier());
         EXPECT_EQ(linked, QSet<qint32>(d.linked.cbegin(), d.linked.cend()));
         QList<qint32> made;
-        for (const TWRelationshipPtr &link :
-             b.relationshipsWithChildIdentifier(d.document, d.type))
+        for (const TWRelationshipPtr &link : b.relationshipsWithChildIdentifier(d.document, d.type))
             if (!had.contains(link->transactionIdentifier()))
                 made.append(link->transactionIdentifier());
         EXPECT_EQ(made.size(), sheetMade ? 1 : 0);

@@ -25,9 +25,9 @@ TWTaskPtr addTask(TWInvoiceBook &book, qint64 rate, double quantity)
 
 TWAccountPtr addAccount(TWBusiness &b, const char *name, TWAccountType type)
 {
-    const TWAccountPtr account = TWAccount::accountWithIdentifier(
-        b.nextAccountIdentifier(), QString::fromLatin1(name), 0, 0, type, QString(), QImage(),
-        b.homeUnit(), QString());
+    const TWAccountPtr account =
+        TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), QString::fromLatin1(name), 0, 0,
+                                         type, QString(), QImage(), b.homeUnit(), QString());
     EXPECT_OK(b.addAccount(account, false));
     return account;
 }
@@ -111,7 +111,8 @@ TEST(EarlierEntries, AreThePreviousBuildsAtOpeningAfterARebookAndADateChange)
          110000},
         {"invoice made again after a write-off through an expense",
          Document::Invoice,
-         {{kBank, kReceivable, 20000, 10}, {kAdvertising, kReceivable, 25000, 20},
+         {{kBank, kReceivable, 20000, 10},
+          {kAdvertising, kReceivable, 25000, 20},
           {kReceivable, kSales, 70000, 1}},
          2,
          2,
@@ -156,11 +157,10 @@ TEST(EarlierEntries, AreThePreviousBuildsAtOpeningAfterARebookAndADateChange)
         QList<qint32> made;
         for (const Made &m : row.made) {
             const QDateTime day = twLocal(2024, 6, m.day);
-            const TWTransactionPtr t =
-                bill ? book.addEntry(charged, day, account(m.account1), account(m.account2),
-                                     m.total)
-                     : book.addEntry(invoice, day, account(m.account1), account(m.account2),
-                                     m.total);
+            const TWTransactionPtr t = bill ? book.addEntry(charged, day, account(m.account1),
+                                                            account(m.account2), m.total)
+                                            : book.addEntry(invoice, day, account(m.account1),
+                                                            account(m.account2), m.total);
             made.append(t->identifier());
         }
         const QUrl url = twPackageURL(dir, QStringLiteral("Earlier.tallyworth"));
