@@ -487,6 +487,39 @@ TEST_F(MerchantsView, DuplicatingCopiesTheBillAndOnlyItsFirstEditablePayment)
     EXPECT_TRUE(business->transactionsWithBill(*last).isEmpty());
 }
 
+// A bill an earlier build left, its charge made after its payment (the
+// charge deleted and made again): the duplicate's copy of the charge is its
+// charge, and the duplicate's sheet makes no second one.
+TEST_F(MerchantsView, ADuplicateOfABillChargedAfterItsPaymentIsChargedOnce)
+{
+    const TWBillPtr bill = addBill(QStringLiteral("Rent"));
+    const TWTransactionPtr payment = addEntry(bill, 1000, bank);
+    payment->setDate(twLocal(2026, 3, 9));
+    ASSERT_OK(business->updateTransaction(payment, false, false, false, false));
+    const TWTransactionPtr charge = addEntry(bill, -1000, expense);
+    open({merchant});
+    select({bill});
+    view->duplicateSelectedBill(false);
+    TWBillPtr copy;
+    for (const TWBillPtr &listed : business->bills())
+        if (listed->identifier() != bill->identifier())
+            copy = listed;
+    ASSERT_TRUE(copy);
+    const TWTransactionList copied = business->transactionsWithBill(*copy);
+    ASSERT_EQ(copied.size(), 1);
+    ASSERT_TRUE(business->billCharge(*copy));
+    EXPECT_EQ(business->billCharge(*copy)->identifier(), copied.first()->identifier());
+
+    view->editBill(copy);
+    TWBillController *sheet = view->billSheet();
+    sheet->saveButton()->click();
+    settle();
+    ASSERT_TRUE(sheet->saved());
+    EXPECT_EQ(business->transactionsWithBill(*copy).size(), 1);
+    twUpdateTransactions(*copy, *business);
+    EXPECT_EQ(twOwe(*copy, *business), 1000);
+}
+
 // A bill with a closed or locked entry opens read-only, as a closed
 // transaction does; the next, open bill in the same sheet is editable again.
 TEST_F(MerchantsView, ABillWithClosedEntriesOpensReadOnly)
