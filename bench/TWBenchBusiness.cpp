@@ -256,11 +256,12 @@ struct Generator {
     // Clients with projects, tasks, time items, expenses and invoices paid by
     // transactions; merchants with bills paid the same way. Answers the
     // number of transactions it added.
-    int addWork(int budget)
+    int addWork(int budget, int invoices)
     {
         int added = 0;
-        const int clients = std::max(4, budget / 2000);
-        for (int c = 0; c < clients && added < budget; ++c) {
+        // Each client's three projects bill three invoices each.
+        const int clients = std::max({4, budget / 2000, (invoices + 8) / 9});
+        for (int c = 0; c < clients && (added < budget || invoices > 0); ++c) {
             auto client = TWClient::clientWithIdentifier(
                 b.nextClientIdentifier(), QStringLiteral("Client %1").arg(c),
                 QStringLiteral("Company %1").arg(c), 0, quint32(c), QImage(), {}, {}, {}, QUrl(),
@@ -475,12 +476,14 @@ qint32 twBenchBusyAccount()
 std::unique_ptr<TWBusiness> twBenchBusinessFromArguments(int argc, char **argv, int first,
                                                          const QString &folder)
 {
-    int transactions = 100000;
+    TWBenchBusinessOptions options{100000, folder};
     for (int i = first; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--transactions") == 0)
-            transactions = std::max(1, std::atoi(argv[i + 1]));
+            options.transactions = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--invoices") == 0)
+            options.invoices = std::max(0, std::atoi(argv[i + 1]));
     }
-    return twBenchMakeBusiness({transactions, folder});
+    return twBenchMakeBusiness(options);
 }
 
 std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &options)
@@ -505,7 +508,7 @@ std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &op
     bool ok = generator.setUp();
     int added = 0;
     if (ok) {
-        const int work = generator.addWork(options.transactions / 5);
+        const int work = generator.addWork(options.transactions / 5, options.invoices);
         const int repeats = work < 0 ? -1 : generator.addRepeats();
         ok = work >= 0 && repeats >= 0;
         added = work + repeats;

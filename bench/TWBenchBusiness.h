@@ -13,6 +13,10 @@
 struct TWBenchBusinessOptions {
     int transactions = 100000;
     QString attachmentFolder; // where the small attachment files are written
+    // About this many invoices (nine a client) where more than the size
+    // gives (0: as the size gives). Their links say nothing of which
+    // transaction is each invoice's entry, as earlier builds stored them.
+    int invoices = 0;
 };
 
 // The business, or null with a message on stderr.

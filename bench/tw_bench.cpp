@@ -3,7 +3,8 @@
 // month of repeats, adding transactions, deleting a client with its work, and
 // exports.
 //
-//   tw-bench generate --transactions N --out PATH
+//   tw-bench generate --transactions N [--invoices M] --out PATH   (M invoices whose links say
+//   nothing of their entries, as earlier builds stored them; open it with tw-bench-open)
 //   tw-bench generate --sample --transactions N --out PATH   (a believable studio, not the bench's)
 //   tw-bench generate --sample --home JPY --extras ...   (in yen; a closed year, repeats, credit
 //   notes) tw-bench run [--transactions N | --package PATH] tw-bench edits --package PATH   (only
@@ -190,10 +191,11 @@ qint64 memoryPerTransaction(const QString &package)
 }
 
 std::unique_ptr<TWBusiness> generate(int transactions, const QString &package,
-                                     const QString &attachments)
+                                     const QString &attachments, int invoices = 0)
 {
     QDir().mkpath(attachments);
-    std::unique_ptr<TWBusiness> business = twBenchMakeBusiness({transactions, attachments});
+    std::unique_ptr<TWBusiness> business =
+        twBenchMakeBusiness({transactions, attachments, invoices});
     if (!business)
         return nullptr;
     if (failed(business->writeToURL(QUrl::fromLocalFile(package), TWSaveOperationSaveAs),
@@ -434,7 +436,7 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: tw-bench generate [--sample [--home CODE] [--extras]] --transactions N"
-                 " --out PATH\n"
+                 " [--invoices M] --out PATH\n"
                  "       tw-bench run [--transactions N | --package PATH]\n"
                  "       tw-bench edits --package PATH\n"
                  "       tw-bench growth\n"
@@ -475,7 +477,10 @@ int main(int argc, char **argv)
                        : 1;
         }
         QTemporaryDir files;
-        return files.isValid() && generate(transactions, out, files.path()) ? 0 : 1;
+        return files.isValid() && generate(transactions, out, files.path(),
+                                           argument(arguments, QStringLiteral("--invoices"), 0))
+                   ? 0
+                   : 1;
     }
     if (mode == QStringLiteral("memory"))
         return arguments.size() < 3 ? usage() : openMemory(arguments[2]);

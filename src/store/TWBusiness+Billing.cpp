@@ -99,13 +99,19 @@ TWErrorResult TWBusiness::rebookBilledInvoices(const TWInvoiceList &invoices)
         const TWProjectPtr project = projectWithIdentifier(invoice->projectIdentifier());
         if (!project || project->type() != TWProjectTypeProject)
             continue;
-        const TWTransactionPtr entry =
-            documentEntry(invoice->projectIdentifier(), invoice->identifier(),
-                          TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
-        if (!entry)
-            continue;
+        TWTransactionPtr entry = rebookableInvoiceEntry(*invoice);
         const TWAccountPtr receivable =
             lastInvoiceAccountIdentifier(*invoice, TWAccountTypeAccountsReceivable);
+        // A payment kept as the entry is never written over: the work is
+        // booked on a new entry beside it.
+        if (!entry && invoiceEntry(*invoice)) {
+            if (TWErrorResult error =
+                    createInvoiceTransaction({invoice}, receivable, nullptr, &entry, true))
+                return error;
+            entry = entry ? transactionWithIdentifier(entry->identifier()) : nullptr;
+        }
+        if (!entry)
+            continue;
         const TWAccountPtr income = lastInvoiceAccountIdentifier(*invoice, TWAccountTypeIncome);
         const TWAccountPtr tax = invoiceTaxed(*invoice)
                                      ? lastInvoiceAccountIdentifier(*invoice, TWAccountTypeTax)

@@ -251,6 +251,12 @@ TWTransactionPtr TWBusiness::billCharge(const TWBill &bill) const
                          TWRelationshipTypeBillPayment, TWAccountTypeAccountsPayable);
 }
 
+TWTransactionPtr TWBusiness::rebookableBillCharge(const TWBill &bill) const
+{
+    return rebookableEntry(bill.merchantIdentifier(), bill.identifier(),
+                           TWRelationshipTypeBillPayment, TWAccountTypeAccountsPayable);
+}
+
 TWAccountPtr TWBusiness::billChargeAccount(const TWBill &bill) const
 {
     const TWMerchantPtr merchant = merchantWithIdentifier(bill.merchantIdentifier());
@@ -332,6 +338,9 @@ TWErrorResult TWBusiness::createBillCharge(const TWBillPtr &bill, const TWAccoun
         built->setDate(bill->date());
     }
     twUpdateTotals(*built, TWTotalTypeTotal, TWTotalTypeAll, *this);
+    if (TWErrorResult error = setAsideLoweringEntry(bill->merchantIdentifier(), bill->identifier(),
+                                                    TWRelationshipTypeBillPayment))
+        return scope.finish(error);
     const qint32 linkIdentifier = nextRelationshipIdentifier();
     if (linkIdentifier == 0)
         return scope.finish(databaseError(SQLITE_ERROR));
@@ -352,6 +361,12 @@ TWTransactionPtr TWBusiness::invoiceEntry(const TWInvoice &invoice) const
 {
     return documentEntry(invoice.projectIdentifier(), invoice.identifier(),
                          TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
+}
+
+TWTransactionPtr TWBusiness::rebookableInvoiceEntry(const TWInvoice &invoice) const
+{
+    return rebookableEntry(invoice.projectIdentifier(), invoice.identifier(),
+                           TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
 }
 
 TWErrorResult TWBusiness::createBillTransaction(const TWBillList &bills,

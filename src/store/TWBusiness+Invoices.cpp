@@ -653,10 +653,9 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
         return databaseError(SQLITE_MISUSE);
 
     WriteScope scope(*this);
-    // The entry made with the invoice; without one a new entry is made.
-    TWTransactionPtr entry =
-        documentEntry(invoice->projectIdentifier(), invoice->identifier(),
-                      TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
+    // The entry made with the invoice; without one (or where a payment was
+    // kept as the entry, which stays a payment) a new entry is made.
+    TWTransactionPtr entry = rebookableInvoiceEntry(*invoice);
     // Change from the usual way of building the entry: a new one carries the
     // invoice's date (and follows it when the invoice's date changes, see
     // `updateInvoice`), so the income lands in the invoice's period. An

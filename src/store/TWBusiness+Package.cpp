@@ -876,10 +876,8 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     if (intact.valid() && !intact.get())
         error = notDocumentError(localPath(m_url));
     // Links an earlier build stored say nothing of which transaction is a
-    // document's entry: its rule decides once, before any repeat copies one.
-    // Left undecided on a failure, the same rule answers until it succeeds.
-    if (!error)
-        (void)keepDocumentEntries();
+    // document's entry: that build's rule answers whenever the entry is
+    // asked for, so an opening writes nothing and costs what it did.
     // Schedules that cannot be brought up to date are left for next time.
     if (!error)
         (void)updateRepeatItems(true, false);

@@ -8,6 +8,8 @@
 #include "store/TWOwing.h"
 #include "store/TWTransactionEditing.h"
 
+#include "model/TWWorkArithmetic.h"
+
 #include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 
@@ -121,22 +123,6 @@ TWAccountPtr TWBusiness::proposedAccount(const TWTransactionList &views, std::ui
 
 // ---- A record's own entry ----
 
-bool TWBusiness::touchesAccountType(const TWTransaction &transaction,
-                                    std::uint32_t accountType) const
-{
-    const auto ofType = [this, accountType](qint32 identifier) {
-        const TWAccountPtr account = accountWithIdentifier(identifier);
-        return account && std::uint32_t(account->accountType()) == accountType;
-    };
-    if (!transaction.hasSplit())
-        return ofType(transaction.account1Identifier()) || ofType(transaction.account2Identifier());
-    for (const TWSplitPtr &split : transaction.splits()) {
-        if (split && ofType(split->accountIdentifier()))
-            return true;
-    }
-    return false;
-}
-
 bool TWBusiness::isMoneyAccount(qint32 identifier) const
 {
     const TWAccountPtr account = accountWithIdentifier(identifier);
@@ -145,30 +131,124 @@ bool TWBusiness::isMoneyAccount(qint32 identifier) const
                        account->accountType() == TWAccountTypeCreditCard);
 }
 
-bool TWBusiness::movesMoney(const TWTransaction &transaction) const
+namespace
 {
-    if (!transaction.hasSplit())
-        return transaction.total() != 0 && (isMoneyAccount(transaction.account1Identifier()) ||
-                                            isMoneyAccount(transaction.account2Identifier()));
-    for (const TWSplitPtr &split : transaction.splits()) {
-        if (split && split->total() != 0 && isMoneyAccount(split->accountIdentifier()))
+
+// The accounts a record's own charge books against its receivable or payable
+// account as earlier builds booked it: an invoice's lines bill income and
+// tax; a bill's lines name expenses, the assets bought and tax. Money through
+// any other account (a bank, an undeposited-funds asset, a write-off, the
+// owner, a loan) pays it.
+bool chargesAgainst(std::uint32_t ownType, std::uint32_t type)
+{
+    if (ownType == TWAccountTypeAccountsReceivable)
+        return type == TWAccountTypeIncome || type == TWAccountTypeTax;
+    return type == TWAccountTypeExpense || type == TWAccountTypeTax ||
+           type == TWAccountTypeInventory || type == TWAccountTypeFixedAsset;
+}
+
+} // namespace
+
+bool TWBusiness::booksDocumentCharge(const TWTransaction &transaction,
+                                     std::uint32_t accountType) const
+{
+    const auto typeOf = [this](qint32 identifier) -> std::uint32_t {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account ? std::uint32_t(account->accountType()) : 0;
+    };
+    bool own = false;
+    // A side that books nothing says nothing: a charge just made carries 0
+    // until its amount is typed, whichever account its other side defaulted
+    // to.
+    const auto side = [&](qint32 identifier, qint64 amount) {
+        const std::uint32_t type = typeOf(identifier);
+        if (type == accountType) {
+            own = true;
             return true;
+        }
+        return amount == 0 || chargesAgainst(accountType, type);
+    };
+    if (!transaction.hasSplit())
+        return side(transaction.account1Identifier(), transaction.total()) &&
+               side(transaction.account2Identifier(), transaction.total()) && own;
+    for (const TWSplitPtr &split : transaction.splits()) {
+        if (split && !side(split->accountIdentifier(), split->total()))
+            return false;
     }
-    return false;
+    return own;
+}
+
+qint64 TWBusiness::owedChange(const TWTransaction &transaction, std::uint32_t accountType) const
+{
+    // A receivable is owed more by a debit (a positive amount on its own
+    // side), a payable by a credit.
+    const bool receivable = accountType == TWAccountTypeAccountsReceivable;
+    const auto ofType = [this, accountType](qint32 identifier) {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account && std::uint32_t(account->accountType()) == accountType;
+    };
+    qint64 change = 0;
+    if (!transaction.hasSplit()) {
+        if (ofType(transaction.account1Identifier()))
+            change = transaction.total();
+        else if (ofType(transaction.account2Identifier()))
+            change = TWWorkArithmetic::subtract(0, transaction.total());
+    } else {
+        for (const TWSplitPtr &split : transaction.splits()) {
+            if (split && ofType(split->accountIdentifier()))
+                change = TWWorkArithmetic::add(change, split->total());
+        }
+    }
+    return receivable ? change : TWWorkArithmetic::subtract(0, change);
+}
+
+bool TWBusiness::lowersOwed(const TWTransaction &transaction, std::uint32_t accountType) const
+{
+    // A credit note's own entry books less than nothing against income (an
+    // expense): that is its charge, not a payment of it.
+    return owedChange(transaction, accountType) < 0 &&
+           !booksDocumentCharge(transaction, accountType);
+}
+
+TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
+                                               std::uint32_t accountType) const
+{
+    // Earlier builds kept no mark and took, each time, the first transaction
+    // (made first) that books the record's own account against what its
+    // lines bill. Of those, one that lowers what is owed (a discount booked
+    // against income) is the entry only where nothing else charges (a
+    // credit note's own entry). Where none books so, the first that raises
+    // what is owed: a bill charged to a prepaid asset, a loan or the bank.
+    // A payment, a write-off or a credit through any other account never is.
+    TWTransactionPtr charge;
+    TWTransactionPtr raising;
+    TWTransactionPtr credit;
+    const auto first = [](TWTransactionPtr &kept, const TWTransactionPtr &candidate) {
+        if (!kept || candidate->identifier() < kept->identifier())
+            kept = candidate;
+    };
+    for (const TWTransactionPtr &transaction : unsaid) {
+        if (!transaction)
+            continue;
+        const qint64 change = owedChange(*transaction, accountType);
+        if (booksDocumentCharge(*transaction, accountType))
+            first(change >= 0 ? charge : credit, transaction);
+        else if (change > 0)
+            first(raising, transaction);
+    }
+    if (charge)
+        return charge;
+    return raising ? raising : credit;
 }
 
 TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 childIdentifier,
                                            std::uint32_t linkType, std::uint32_t accountType) const
 {
     // The entry is the transaction kept as such. Links stored before it was
-    // kept say nothing: of those, the one the document's save took for its
-    // entry then, the oldest (made first) linked whole that touches its
-    // receivable (payable) account. Every build books an invoice's entry
-    // against its income, so money received is never taken for one; a
-    // bill's charge may have been booked against the bank. A transaction
-    // kept as anything else never is.
+    // kept say nothing: of those, the one the earlier build's own rule took.
+    // A transaction kept as anything else never is.
     TWTransactionPtr kept;
-    TWTransactionPtr unsaid;
+    TWTransactionList unsaid;
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
         if (link->splitIdentifier() != 0)
@@ -183,16 +263,48 @@ TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 child
                 kept = transaction;
             break;
         case TWDocumentLinkUnsaid:
-            if ((!unsaid || transaction->identifier() < unsaid->identifier()) &&
-                touchesAccountType(*transaction, accountType) &&
-                (accountType != TWAccountTypeAccountsReceivable || !movesMoney(*transaction)))
-                unsaid = transaction;
+            unsaid.append(transaction);
             break;
         case TWDocumentLinkOther:
             break;
         }
     }
-    return kept ? kept : unsaid;
+    if (kept)
+        return kept;
+    return unsaid.isEmpty() ? nullptr : earlierBuildEntry(unsaid, accountType);
+}
+
+TWTransactionPtr TWBusiness::rebookableEntry(qint32 parentIdentifier, qint32 childIdentifier,
+                                             std::uint32_t linkType,
+                                             std::uint32_t accountType) const
+{
+    const TWTransactionPtr entry =
+        documentEntry(parentIdentifier, childIdentifier, linkType, accountType);
+    return entry && !lowersOwed(*entry, accountType) ? entry : nullptr;
+}
+
+TWErrorResult TWBusiness::setAsideLoweringEntry(qint32 parentIdentifier, qint32 childIdentifier,
+                                                std::uint32_t linkType)
+{
+    const std::uint32_t accountType = linkType == TWRelationshipTypeInvoicePayment
+                                          ? TWAccountTypeAccountsReceivable
+                                          : TWAccountTypeAccountsPayable;
+    WriteScope scope(*this);
+    for (const TWRelationshipPtr &link :
+         relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
+        if (twDocumentLinkRole(link->value()) != TWDocumentLinkEntry)
+            continue;
+        const TWTransactionPtr transaction =
+            transactionWithIdentifier(link->transactionIdentifier());
+        if (!transaction || !lowersOwed(*transaction, accountType))
+            continue;
+        // Only the value is written: the payment stays as it was booked.
+        const TWRelationshipPtr marked = link->copy();
+        marked->setValue(TWDocumentLinkOther);
+        if (TWErrorResult error = updateRelationship(marked, false))
+            return scope.finish(error);
+    }
+    return scope.commit();
 }
 
 bool TWBusiness::isDocumentEntry(const TWTransaction &transaction, std::uint32_t linkType) const
@@ -203,8 +315,9 @@ bool TWBusiness::isDocumentEntry(const TWTransaction &transaction, std::uint32_t
     for (const TWRelationshipPtr &link : relationshipsWithTransaction(transaction, linkType)) {
         if (link->splitIdentifier() != 0)
             continue;
-        const TWTransactionPtr entry =
-            documentEntry(link->parentIdentifier(), link->childIdentifier(), linkType, accountType);
+        // A payment kept as the entry is copied as a payment.
+        const TWTransactionPtr entry = rebookableEntry(
+            link->parentIdentifier(), link->childIdentifier(), linkType, accountType);
         if (entry && entry->identifier() == transaction.identifier())
             return true;
     }
@@ -310,8 +423,9 @@ TWErrorResult TWBusiness::moveDocumentEntry(qint32 parentIdentifier, qint32 chil
                                             std::uint32_t linkType, std::uint32_t accountType,
                                             const QDateTime &date, bool notify)
 {
+    // A payment kept as the entry stays on the day it was paid.
     const TWTransactionPtr entry =
-        documentEntry(parentIdentifier, childIdentifier, linkType, accountType);
+        rebookableEntry(parentIdentifier, childIdentifier, linkType, accountType);
     if (!entry || TWDateAdditions::compareDate(entry->date(), date) == 0)
         return std::nullopt;
     if (TWErrorResult error = refuseClosedEntryDate(entry.get(), date))
@@ -440,7 +554,17 @@ TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &t
         // The transaction and its links land together or not at all, so no
         // link ever names a missing transaction and no entry loses its record.
         WriteScope scope(*this);
+        // A payment kept as the record's entry before is kept as a payment
+        // beside the new entry.
+        if (targets.size() < 2) {
+            const PaymentTarget &target = targets.first();
+            if (TWErrorResult error = setAsideLoweringEntry(target.parentIdentifier,
+                                                            target.childIdentifier, target.type))
+                result = scope.finish(error);
+        }
         for (const TWRelationshipPtr &link : std::as_const(links)) {
+            if (result)
+                break;
             if (TWErrorResult error = addRelationship(link, true)) {
                 result = scope.finish(error);
                 break;

@@ -664,7 +664,8 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
     const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
     if (!project || project->type() != TWProjectTypeProject)
         return;
-    TWTransactionPtr entry = invoiceEntry(source);
+    // A payment kept as the source's entry is never copied as a charge.
+    TWTransactionPtr entry = rebookableInvoiceEntry(source);
     if (!entry) {
         const TWAccountPtr receivable =
             lastInvoiceAccountIdentifier(source, TWAccountTypeAccountsReceivable);
@@ -709,7 +710,8 @@ void TWBusiness::copyRepeatBillRecords(const TWBill &source, const TWBill &bill,
 
 TWTransactionPtr TWBusiness::repeatBillCharge(const TWBill &source) const
 {
-    if (TWTransactionPtr charge = billCharge(source))
+    // A payment kept as a charge is never copied as one.
+    if (TWTransactionPtr charge = rebookableBillCharge(source))
         return charge;
     // The source's charge was deleted: the latest earlier bill of the
     // schedule that has one.
@@ -721,7 +723,7 @@ TWTransactionPtr TWBusiness::repeatBillCharge(const TWBill &source) const
         if (other->repeatIdentifier() != source.repeatIdentifier() ||
             other->identifier() == source.identifier() || (latest && other->date() <= latestDate))
             continue;
-        if (TWTransactionPtr charge = billCharge(*other)) {
+        if (TWTransactionPtr charge = rebookableBillCharge(*other)) {
             latest = charge;
             latestDate = other->date();
         }

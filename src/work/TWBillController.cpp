@@ -242,9 +242,9 @@ void TWBillController::confirmSave(std::function<void()> proceed)
 bool TWBillController::needsCharge() const
 {
     // A stored bill whose charge was deleted in the register gets a new one;
-    // its payments stay payments.
+    // its payments stay payments, also one kept as its charge.
     return m_mode == TWEditorMode::New ||
-           (m_mode == TWEditorMode::Existing && !m_business->billCharge(*m_editBill));
+           (m_mode == TWEditorMode::Existing && !m_business->rebookableBillCharge(*m_editBill));
 }
 
 TWErrorResult TWBillController::storeBill()

@@ -291,11 +291,21 @@ QString balances(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSn
 }
 
 // b. A payment keeps its day, accounts and amount unless the operation
-// itself edited or deleted it.
+// itself edited or deleted it. A document's entry is the one known (made
+// first, or as the generator tells of a business an earlier build left);
+// every other transaction linked to it is a payment.
 QString payments(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
                  const TWOperationOutcome &outcome)
 {
-    for (const qint32 identifier : before.payments) {
+    QSet<qint32> paid = before.payments;
+    for (const TWOwnDocument &d : before.documents)
+        for (const TWOwnDocument::Linked &row : d.linked)
+            paid.insert(row.transaction);
+    for (const qint32 entry : before.entries)
+        paid.remove(entry);
+    QList<qint32> sorted(paid.cbegin(), paid.cend());
+    std::sort(sorted.begin(), sorted.end());
+    for (const qint32 identifier : std::as_const(sorted)) {
         if (outcome.touched.contains(identifier))
             continue;
         const QString after = now.transactions.value(identifier);

@@ -405,12 +405,13 @@ double linkValue(TWBusiness &b, const TWTransactionPtr &t)
 } // namespace
 
 // A business an earlier build saved says nothing of which transaction is a
-// record's entry: opening it decides once, by that build's rule (the oldest
-// transaction linked whole that touches receivable or payable), and keeps
-// that in the links alone, whatever the entry books against (a year's
-// insurance paid ahead). What was decided stays: with the entries deleted and
-// the business saved and opened again, no payment becomes one.
-TEST(Invoices, AnEarlierBuildsEntriesAreKeptOnceAtOpeningWithNoRowChanged)
+// record's entry: that build's rule answers (the first transaction linked
+// whole that books receivable or payable against what the record bills,
+// else the first that raises what is owed, as a year's insurance paid
+// ahead), and opening writes nothing, not even into the links. What was
+// decided stays: with the entries deleted and the business saved and opened
+// again, no payment becomes one.
+TEST(Invoices, AnEarlierBuildsEntriesAreDecidedByItsRuleWithNothingWrittenAtOpening)
 {
     TWFixedClock clock(2024, 6, 15);
     TWTestTempDir dir;
@@ -446,13 +447,13 @@ TEST(Invoices, AnEarlierBuildsEntriesAreKeptOnceAtOpeningWithNoRowChanged)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         const TWTransactionPtr entry = opened->transactionWithIdentifier(row.entry->identifier());
-        EXPECT_EQ(linkValue(*opened, entry), double(TWDocumentLinkEntry));
+        EXPECT_EQ(linkValue(*opened, entry), double(TWDocumentLinkUnsaid));
         EXPECT_TRUE(opened->isDocumentEntry(
             *entry, opened->relationshipsWithTransaction(*entry).value(0)->type()));
         if (row.payment) {
             EXPECT_EQ(
                 linkValue(*opened, opened->transactionWithIdentifier(row.payment->identifier())),
-                double(TWDocumentLinkOther));
+                double(TWDocumentLinkUnsaid));
         }
         ASSERT_OK(opened->deleteTransaction(entry, false, true, true));
     }

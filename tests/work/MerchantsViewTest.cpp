@@ -487,6 +487,39 @@ TEST_F(MerchantsView, DuplicatingCopiesTheBillAndOnlyItsFirstEditablePayment)
     EXPECT_TRUE(business->transactionsWithBill(*last).isEmpty());
 }
 
+// A bill an earlier build left, its charge made after its payment (the
+// charge deleted and made again): the duplicate's copy of the charge is its
+// charge, and the duplicate's sheet makes no second one.
+TEST_F(MerchantsView, ADuplicateOfABillChargedAfterItsPaymentIsChargedOnce)
+{
+    const TWBillPtr bill = addBill(QStringLiteral("Rent"));
+    const TWTransactionPtr payment = addEntry(bill, 1000, bank);
+    payment->setDate(twLocal(2026, 3, 9));
+    ASSERT_OK(business->updateTransaction(payment, false, false, false, false));
+    const TWTransactionPtr charge = addEntry(bill, -1000, expense);
+    open({merchant});
+    select({bill});
+    view->duplicateSelectedBill(false);
+    TWBillPtr copy;
+    for (const TWBillPtr &listed : business->bills())
+        if (listed->identifier() != bill->identifier())
+            copy = listed;
+    ASSERT_TRUE(copy);
+    const TWTransactionList copied = business->transactionsWithBill(*copy);
+    ASSERT_EQ(copied.size(), 1);
+    ASSERT_TRUE(business->billCharge(*copy));
+    EXPECT_EQ(business->billCharge(*copy)->identifier(), copied.first()->identifier());
+
+    view->editBill(copy);
+    TWBillController *sheet = view->billSheet();
+    sheet->saveButton()->click();
+    settle();
+    ASSERT_TRUE(sheet->saved());
+    EXPECT_EQ(business->transactionsWithBill(*copy).size(), 1);
+    twUpdateTransactions(*copy, *business);
+    EXPECT_EQ(twOwe(*copy, *business), 1000);
+}
+
 // A bill with a closed or locked entry opens read-only, as a closed
 // transaction does; the next, open bill in the same sheet is editable again.
 TEST_F(MerchantsView, ABillWithClosedEntriesOpensReadOnly)
@@ -1196,7 +1229,8 @@ TEST_F(MerchantsView, ANewBillsChargeTakesTheExpenseLineOfTheMerchantsLastCharge
 // A bill's occurrences never move money: a charge an earlier build booked
 // against the bank (a cash or a card account) is copied against the
 // merchant's expense, so that the bank, cash or card balance stays as the
-// user left it and each occurrence owes its amount.
+// user left it and each occurrence owes its amount. A payment made before
+// the charge is never copied as the charge.
 TEST_F(MerchantsView, ABillsOccurrencesNeverMoveMoney)
 {
     TWFixedClock clock(2026, 3, 20, 12, 0, 0);
@@ -1207,11 +1241,13 @@ TEST_F(MerchantsView, ABillsOccurrencesNeverMoveMoney)
         const char *name;
         TWAccountPtr charged; // what the earlier build's charge booked against payable
         TWAccountPtr copiedTo;
+        bool paidFirst = false; // its payment from the bank made before the charge
     } rows[] = {
         {"expense", expense, expense},
         {"bank", bank, expense},
         {"cash", cash, expense},
         {"card", card, expense},
+        {"expense, after its payment", expense, expense, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -1220,6 +1256,8 @@ TEST_F(MerchantsView, ABillsOccurrencesNeverMoveMoney)
         bill->setDate(twLocal(2026, 1, 2));
         ASSERT_OK(business->updateBill(bill, false));
         // Stored as an earlier build stored it: its link says nothing.
+        if (row.paidFirst)
+            addEntry(bill, 9000, bank, payable);
         addEntry(bill, -9000, row.charged, payable);
         const qint64 held = business->transactionTotalWithAccount(*row.charged);
         open({seller});

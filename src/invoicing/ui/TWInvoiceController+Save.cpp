@@ -149,7 +149,7 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     }
     if (m_project && m_project->type() == TWProjectTypeProject &&
         (!billedBefore || *billedBefore != business.invoiceBilling(*edit) ||
-         !business.invoiceEntry(*edit) || business.invoiceEntryAstray(*edit))) {
+         !business.rebookableInvoiceEntry(*edit) || business.invoiceEntryAstray(*edit))) {
         // An entry the user moved to a liability (billed in advance) is
         // booked again there, never back on income.
         if (const TWAccountPtr moved = business.invoiceEntryMovedAccount(*edit))
