@@ -89,22 +89,25 @@ const Variant kVariants[] = {
 // and why. Each is skipped with its reason.
 const QHash<QString, QString> &pendingRows()
 {
-    // The store counts a discount written off to an income account as a
-    // payment of its invoice; the suite's own sums count it as a charge (less
-    // than nothing), as everything booked against income is.
-    static const QString discount = QStringLiteral(
-        "the store counts \"Exhibition poster\"'s discount, booked against income, as a payment");
-    static const QHash<QString, QString> rows = {
-        {QStringLiteral("Open/sample in Australian dollars"), discount},
-        {QStringLiteral("Open/sample in yen"), discount},
-        {QStringLiteral("Open/sample in dinars"), discount},
-        {QStringLiteral("SaveInvoiceWithADiscountAndItsEntryGone/sample in Australian dollars"),
-         discount},
-        {QStringLiteral("SaveInvoiceWithADiscountAndItsEntryGone/sample in yen"), discount},
-        {QStringLiteral("SaveInvoiceWithADiscountAndItsEntryGone/sample in dinars"), discount},
-    };
+    static const QHash<QString, QString> rows = {};
     return rows;
 }
+
+// Records a rule finds broken, known to until their mend is merged: the
+// rule, a text the record's line holds, and why. Each is left out of the
+// rule's findings (the rest of the row still runs) and reported with its
+// reason.
+struct PendingRecord {
+    const char *rule;
+    const char *record;
+    const char *reason;
+};
+const PendingRecord kPendingRecords[] = {
+    // The suite's own sums count everything booked against income as a
+    // charge; the store counts a discount written off to income as a payment.
+    {"ownSums", "\"Exhibition poster\" of ",
+     "the store counts a discount booked against income as a payment of its invoice"},
+};
 
 // The document's questions and errors, answered and recorded.
 TWTestPrompts &prompts()
@@ -1881,6 +1884,14 @@ TEST_P(Invariants, HoldAfterTheOperation)
                         fresh.append(line);
                 found = fresh;
             }
+            for (const PendingRecord &known : kPendingRecords)
+                if (QLatin1String(known.rule) == QLatin1String(invariant.name))
+                    for (qsizetype i = found.size() - 1; i >= 0; --i)
+                        if (found[i].contains(QLatin1String(known.record))) {
+                            pending.append(row + QStringLiteral(" ") + invariant.name +
+                                           QStringLiteral(": ") + QLatin1String(known.reason));
+                            found.removeAt(i);
+                        }
             EXPECT_TRUE(found.isEmpty())
                 << operation.name << " on the " << variant.name << " breaks " << invariant.name
                 << ": " << twBrokenRecords(found).toStdString();
