@@ -645,6 +645,16 @@ QStringList attachmentFiles(TWBusiness &b)
 void saveAndCompare(BusinessRun &run, TWSaveOperation operation)
 {
     TWBusiness &b = run.b();
+    // Settings of the user's own, none of them a default: the window's frame
+    // and dividers, the master list folded, the last unit and accounts used.
+    b.setDocumentFrame(QRectF(40, 60, 1180, 760));
+    b.setMasterDividerPosition(231);
+    b.setInvoiceDividerPosition(0.375);
+    b.setMasterExpanded(0x5);
+    if (const TWUnitPtr unit = b.unitWithCode(QStringLiteral("EUR")))
+        b.setLastUnit(unit);
+    b.setLastAccount1Identifier(kReceivable);
+    b.setLastAccount2Identifier(kBank);
     const QString tables = twTableDump(b);
     const QVariantMap settings = b.settings();
     const QStringList files = attachmentFiles(b);
