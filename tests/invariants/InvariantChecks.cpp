@@ -811,6 +811,26 @@ QStringList frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvar
                                       .replace(u'\n', QStringLiteral("; ")),
                                   now.stateless.value(id, QStringLiteral("none"))
                                       .replace(u'\n', QStringLiteral("; "))));
+        // A state follows the periods: closed in a closed one, normal in an
+        // open one; any other state (a locked row) stays as it was.
+        for (auto it = now.states.cbegin(); it != now.states.cend(); ++it) {
+            if (now.nominal.value(it.key()) || !before.states.contains(it.key()))
+                continue;
+            const std::uint32_t was = before.states.value(it.key());
+            const bool follows = was == TWTransactionStateNormal || was == TWTransactionStateClosed;
+            const std::uint32_t wanted = !follows ? was
+                                         : now.isClosed(now.days.value(it.key()))
+                                             ? std::uint32_t(TWTransactionStateClosed)
+                                             : std::uint32_t(TWTransactionStateNormal);
+            if (it.value() != wanted)
+                found.append(QStringLiteral("transaction %1 (%2) is in state %3, was %4, its "
+                                            "period wants %5")
+                                 .arg(it.key())
+                                 .arg(now.transactions.value(it.key()))
+                                 .arg(it.value())
+                                 .arg(was)
+                                 .arg(wanted));
+        }
         // Outside the books: the periods and the business's row alone.
         const auto others = [](const QString &tables) {
             QStringList kept;
