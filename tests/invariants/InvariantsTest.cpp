@@ -2,7 +2,8 @@
 // what users do to them (with the calls the windows make), and checked after
 // each operation against the rules every business keeps. One test per
 // operation; it runs on every business and names the operation, the business
-// and the first record that breaks a rule. The suite runs again in zones east
+// and every record that breaks a rule (the first twenty, and their count). The
+// suite runs again in zones east
 // and west of Greenwich and in one whose clock skips midnight.
 
 #include "InvariantChecks.h"
