@@ -3,8 +3,8 @@
 // each operation against the rules every business keeps. One test per
 // operation; it runs on every business and names the operation, the business
 // and every record that breaks a rule (the first twenty, and their count). The
-// suite runs again in zones east
-// and west of Greenwich and in one whose clock skips midnight.
+// suite runs again in zones east and west of Greenwich and in one whose clock
+// skips midnight.
 
 #include "InvariantChecks.h"
 #include "TWBenchSample.h"
