@@ -11,7 +11,13 @@
 #include "store/TWPackageFiles.h"
 #include "store/TWWorkTotals.h"
 
+#include "invoicing/render/TWInvoiceOperation.h"
+#include "model/TWFormatter.h"
+#include "model/TWSendInvoiceData.h"
 #include "store/TWSendInvoiceValues.h"
+
+#include <QBuffer>
+#include <QtPdf/QPdfDocument>
 
 #include <QLocale>
 #include <QVariant>
@@ -91,10 +97,14 @@ struct OwnBooks {
     QHash<qint32, QList<OwnRow>> rows; // by transaction
     QHash<qint32, qint32> states;
     QString home;
+    // Each unit's rate against the dollar and its places.
+    QHash<QString, std::pair<double, int>> units;
 
     explicit OwnBooks(TWBusiness &b)
     {
         home = b.homeUnit() ? b.homeUnit()->code() : QString();
+        for (const SqlRow &r : sqlQuery(b, "SELECT code, rate, decimalPlaces FROM units"))
+            units.insert(r[0].toString(), {r[1].toDouble(), r[2].toInt()});
         for (const SqlRow &r : sqlQuery(b, "SELECT identifier, type FROM accounts"))
             accountTypes.insert(r[0].toInt(), r[1].toLongLong());
         for (const SqlRow &r :
@@ -117,6 +127,19 @@ struct OwnBooks {
             rows[r[1].toInt()].append({r[2].toInt(), r[0].toInt(), r[3].toLongLong(),
                                        r[5].toString(), r[4].toLongLong()});
     }
+    // An amount in one unit in another, at the units' rates, rounded half
+    // away from zero.
+    qint64 converted(qint64 amount, const QString &from, const QString &to) const
+    {
+        if (from == to)
+            return amount;
+        const auto [fromRate, fromPlaces] = units.value(from, {0.0, 2});
+        const auto [toRate, toPlaces] = units.value(to, {0.0, 2});
+        if (fromRate == 0.0)
+            return 0;
+        return qint64(
+            std::round(toRate * double(amount) / fromRate * std::pow(10.0, toPlaces - fromPlaces)));
+    }
     bool isMoneyAccount(qint32 account) const
     {
         const qint64 type = accountTypes.value(account, -1);
@@ -130,8 +153,10 @@ qint64 truncated(double value)
     return qint64(std::trunc(value));
 }
 
-// What each invoice's lines bill, with the suite's own arithmetic.
-QHash<qint32, qint64> ownBilled(TWBusiness &b)
+// What each invoice's lines bill, with the suite's own arithmetic; and each
+// line's subtotal and tax, in the order the lines were linked.
+QHash<qint32, qint64> ownBilled(TWBusiness &b,
+                                QHash<qint32, QList<std::pair<qint64, qint64>>> &lines)
 {
     struct Task {
         qint64 type;
@@ -150,7 +175,7 @@ QHash<qint32, qint64> ownBilled(TWBusiness &b)
     QHash<qint32, qint64> billed;
     for (const SqlRow &r :
          sqlQuery(b, "SELECT type, parentIdentifier, childIdentifier, value FROM relationships "
-                     "WHERE type IN (1, 2)")) {
+                     "WHERE type IN (1, 2) ORDER BY identifier")) {
         const double quantity = r[3].toDouble();
         qint64 subtotal = 0;
         double tax = 0;
@@ -172,8 +197,9 @@ QHash<qint32, qint64> ownBilled(TWBusiness &b)
             subtotal = truncated(double(expense->first) * quantity);
             tax = expense->second;
         }
-        billed[r[1].toInt()] +=
-            subtotal + (tax != 0 ? qint64(std::llround(subtotal * tax / 100.0)) : 0);
+        const qint64 taxed = tax != 0 ? qint64(std::llround(subtotal * tax / 100.0)) : 0;
+        billed[r[1].toInt()] += subtotal + taxed;
+        lines[r[1].toInt()].append({subtotal, taxed});
     }
     return billed;
 }
@@ -250,52 +276,71 @@ QString closedRows(const TWInvariantSnapshot &snapshot, const TWInvariantSnapsho
     return found.join(u'\n');
 }
 
-// A refusal names the closed period: its name or one of its days as the
-// locale writes them.
-bool namesPeriod(const TWError &error, const TWInvariantSnapshot &snapshot)
+// A refusal names the closed period the operation works in: its name or one
+// of its days as the locale writes them. The periods holding a day of what
+// it touched or targets; any closed period when it names no day.
+bool namesPeriod(const TWError &error, const TWInvariantSnapshot &snapshot,
+                 const TWOperationOutcome &outcome, QStringList *touched)
 {
+    QList<QDate> days = outcome.targetDays;
+    for (const qint32 id : outcome.touched)
+        if (snapshot.days.contains(id))
+            days.append(snapshot.days.value(id));
+    QList<const TWInvariantSnapshot::Period *> periods;
+    for (const TWInvariantSnapshot::Period &period : snapshot.periods)
+        if (std::any_of(days.cbegin(), days.cend(), [&period](const QDate &day) {
+                return day >= period.start && day <= period.end;
+            }))
+            periods.append(&period);
+    if (periods.isEmpty())
+        for (const TWInvariantSnapshot::Period &period : snapshot.periods)
+            periods.append(&period);
     const QString text = error.localizedDescription();
-    for (const QString &name : snapshot.periodNames.split(u'\n', Qt::SkipEmptyParts))
-        if (text.contains(name))
-            return true;
+    for (const TWInvariantSnapshot::Period *period : std::as_const(periods)) {
+        touched->append(period->names.value(0));
+        for (const QString &name : period->names)
+            if (!name.isEmpty() && text.contains(name))
+                return true;
+    }
     return false;
 }
 
 // a. Every transaction balances in the home unit; each account's balance is
 // the sum of its stored rows.
-QString balances(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSnapshot &,
-                 const TWOperationOutcome &)
+QStringList balances(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSnapshot &,
+                     const TWOperationOutcome &)
 {
+    QStringList found;
     for (const TWTransactionPtr &t : b.transactions()) {
         qint64 sum = 0;
         for (const Row &row : rows(*t))
             sum += row.home;
         if (sum != 0)
-            return QStringLiteral("transaction %1 (%2) is off by %3 in the home unit")
-                .arg(t->identifier())
-                .arg(describe(*t))
-                .arg(sum);
+            found.append(QStringLiteral("transaction %1 (%2) is off by %3 in the home unit")
+                             .arg(t->identifier())
+                             .arg(describe(*t))
+                             .arg(sum));
     }
     const QHash<qint32, qint64> sums = twAccountSumsFromRows(b);
     for (const TWAccountPtr &account : b.accounts()) {
         const qint64 sign = TWBusiness::isAccountDebitPositive(*account) ? 1 : -1;
         const qint64 stored = b.transactionTotalWithAccount(*account) * sign;
         if (stored != sums.value(account->identifier()))
-            return QStringLiteral("account %1 \"%2\" has a balance of %3, its rows sum to %4")
-                .arg(account->identifier())
-                .arg(account->name())
-                .arg(stored)
-                .arg(sums.value(account->identifier()));
+            found.append(QStringLiteral("account %1 \"%2\" has a balance of %3, its rows sum to %4")
+                             .arg(account->identifier())
+                             .arg(account->name())
+                             .arg(stored)
+                             .arg(sums.value(account->identifier())));
     }
-    return {};
+    return found;
 }
 
 // b. A payment keeps its day, accounts and amount unless the operation
 // itself edited or deleted it. A document's entry is the one known (made
 // first, or as the generator tells of a business an earlier build left);
 // every other transaction linked to it is a payment.
-QString payments(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
-                 const TWOperationOutcome &outcome)
+QStringList payments(TWBusiness &, const TWInvariantSnapshot &before,
+                     const TWInvariantSnapshot &now, const TWOperationOutcome &outcome)
 {
     QSet<qint32> paid = before.payments;
     for (const TWOwnDocument &d : before.documents)
@@ -303,101 +348,296 @@ QString payments(TWBusiness &, const TWInvariantSnapshot &before, const TWInvari
             paid.insert(row.transaction);
     for (const qint32 entry : before.entries)
         paid.remove(entry);
-    QList<qint32> sorted(paid.cbegin(), paid.cend());
-    std::sort(sorted.begin(), sorted.end());
-    for (const qint32 identifier : std::as_const(sorted)) {
-        if (outcome.touched.contains(identifier))
-            continue;
+    QList<qint32> changed;
+    for (const qint32 identifier : std::as_const(paid))
+        if (!outcome.touched.contains(identifier) &&
+            now.transactions.value(identifier) != before.transactions.value(identifier))
+            changed.append(identifier);
+    std::sort(changed.begin(), changed.end());
+    QStringList found;
+    for (const qint32 identifier : std::as_const(changed)) {
         const QString after = now.transactions.value(identifier);
-        if (after != before.transactions.value(identifier))
-            return QStringLiteral("payment %1 was %2, is %3")
-                .arg(identifier)
-                .arg(before.transactions.value(identifier),
-                     after.isEmpty() ? QStringLiteral("gone") : after);
+        found.append(QStringLiteral("payment %1 was %2, is %3")
+                         .arg(identifier)
+                         .arg(before.transactions.value(identifier),
+                              after.isEmpty() ? QStringLiteral("gone") : after));
     }
-    return {};
+    return found;
 }
 
 // c. No row of a closed period changes; a refusal for a closed period says so
 // and changes nothing; what changes no closed row is never refused.
-QString closedPeriods(TWBusiness &, const TWInvariantSnapshot &before,
-                      const TWInvariantSnapshot &now, const TWOperationOutcome &outcome)
+QStringList closedPeriods(TWBusiness &, const TWInvariantSnapshot &before,
+                          const TWInvariantSnapshot &now, const TWOperationOutcome &outcome)
 {
+    QStringList found;
     if (outcome.result) {
+        QStringList touched;
         if (!outcome.targetsClosed)
-            return QStringLiteral("refused: %1").arg(outcome.result->localizedDescription());
-        if (!namesPeriod(*outcome.result, before))
-            return QStringLiteral("refused without naming the closed period: %1")
-                .arg(outcome.result->localizedDescription());
+            found.append(QStringLiteral("refused: %1").arg(outcome.result->localizedDescription()));
+        else if (!namesPeriod(*outcome.result, before, outcome, &touched))
+            found.append(QStringLiteral("refused without naming the closed period it works in "
+                                        "(%1): %2")
+                             .arg(touched.join(QStringLiteral(", ")),
+                                  outcome.result->localizedDescription()));
         if (before.tables != now.tables)
-            return QStringLiteral("refused, but changed %1")
-                .arg(twDumpDifference(before.tables, now.tables));
-        return {};
+            found.append(QStringLiteral("refused, but changed %1")
+                             .arg(twDumpDifference(before.tables, now.tables)));
+        return found;
     }
     const QString was = closedRows(before, now, !outcome.periods);
     const QString is = closedRows(now, before, !outcome.periods);
     if (was != is)
-        return QStringLiteral("rows of a closed period changed: %1").arg(twDumpDifference(was, is));
-    return {};
+        found.append(
+            QStringLiteral("rows of a closed period changed: %1").arg(twDumpDifference(was, is)));
+    return found;
+}
+
+// A transaction's description without its day: what each occurrence of a
+// schedule repeats.
+QString withoutDay(const QString &description)
+{
+    return description.section(u' ', 1);
+}
+
+// The occurrences of schedules of transactions new since `before`: each falls
+// on a day its schedule is due (its first occurrence's day stepped by whole
+// intervals, a month's last day where the month is short), no later than
+// today, alone on that day, and books what the occurrence before it booked.
+// Those that do are in `due`; every other is answered.
+QStringList newRepeatItems(const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
+                           QSet<qint32> *due)
+{
+    QHash<qint32, QList<qint32>> bySchedule;
+    for (const qint32 id : now.transactionRepeatItems)
+        bySchedule[now.columns.value(id).value(QStringLiteral("repeatIdentifier")).toInt()].append(
+            id);
+    QStringList found;
+    const QDate today = TWClock::today();
+    for (auto it = bySchedule.begin(); it != bySchedule.end(); ++it) {
+        QList<qint32> &items = it.value();
+        std::sort(items.begin(), items.end(), [&now](qint32 a, qint32 c) {
+            return std::pair(now.days.value(a), a) < std::pair(now.days.value(c), c);
+        });
+        const auto [interval, unit] = now.repeats.value(it.key(), {0, 0});
+        const QDate first = now.days.value(items.first());
+        for (qsizetype i = 1; i < items.size(); ++i) {
+            const qint32 id = items[i];
+            if (before.book.contains(id))
+                continue;
+            const QDate day = now.days.value(id);
+            QDate step = first;
+            for (int k = 1; step.isValid() && step < day && interval > 0 && k < 100000; ++k) {
+                switch (unit) {
+                case TWRepeatIntervalUnitDay:
+                    step = first.addDays(qint64(k) * interval);
+                    break;
+                case TWRepeatIntervalUnitWeek:
+                    step = first.addDays(qint64(k) * interval * 7);
+                    break;
+                case TWRepeatIntervalUnitMonth:
+                    step = first.addMonths(k * interval);
+                    break;
+                default:
+                    step = first.addYears(k * interval);
+                }
+            }
+            const qint32 previous = items[i - 1];
+            QString fault;
+            if (step != day || day > today)
+                fault = QStringLiteral("is not due on %1 (its schedule %2 began %3)")
+                            .arg(day.toString(Qt::ISODate))
+                            .arg(it.key())
+                            .arg(first.toString(Qt::ISODate));
+            else if (now.days.value(previous) == day)
+                fault = QStringLiteral("falls on the day of occurrence %1").arg(previous);
+            else if (withoutDay(now.transactions.value(id)) !=
+                     withoutDay(now.transactions.value(previous)))
+                fault = QStringLiteral("books otherwise than occurrence %1 before it (%2)")
+                            .arg(previous)
+                            .arg(now.transactions.value(previous));
+            if (fault.isEmpty())
+                due->insert(id);
+            else
+                found.append(QStringLiteral("new occurrence %1 (%2) %3")
+                                 .arg(id)
+                                 .arg(now.transactions.value(id), fault));
+        }
+        // A schedule's first occurrence made now stands on its own day.
+        if (!before.book.contains(items.first()) && now.days.value(items.first()) <= today)
+            due->insert(items.first());
+    }
+    return found;
 }
 
 // d. Money in bank, cash and card accounts moves only through transactions the
-// operation entered, edited, imported or deleted, or repeats of transactions.
-QString money(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
-              const TWOperationOutcome &outcome)
+// operation entered, edited, imported or deleted, or occurrences of schedules
+// of transactions due on their day and booking what the one before booked.
+QStringList money(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
+                  const TWOperationOutcome &outcome)
 {
+    QStringList found;
+    QList<qint32> moved;
     for (auto it = before.money.cbegin(); it != before.money.cend(); ++it)
         if (!outcome.touched.contains(it.key()) && now.money.value(it.key()) != it.value())
-            return QStringLiteral("transaction %1 moved %2, now %3")
-                .arg(it.key())
-                .arg(it.value(), now.money.value(it.key(), QStringLiteral("nothing")));
+            moved.append(it.key());
+    std::sort(moved.begin(), moved.end());
+    for (const qint32 id : std::as_const(moved))
+        found.append(
+            QStringLiteral("transaction %1 moved %2, now %3")
+                .arg(id)
+                .arg(before.money.value(id), now.money.value(id, QStringLiteral("nothing"))));
+    QSet<qint32> due;
+    const QStringList repeated = newRepeatItems(before, now, &due);
     QList<qint32> made;
     for (auto it = now.money.cbegin(); it != now.money.cend(); ++it)
-        if (!before.money.contains(it.key()) && !now.transactionRepeatItems.contains(it.key()) &&
-            !outcome.touched.contains(it.key()))
+        if (!before.money.contains(it.key()) && !outcome.touched.contains(it.key()) &&
+            !now.transactionRepeatItems.contains(it.key()))
             made.append(it.key());
     std::sort(made.begin(), made.end());
-    QStringList shown;
-    for (const qint32 identifier : made.mid(0, 4))
-        shown.append(
-            QStringLiteral("%1: %2").arg(identifier).arg(now.transactions.value(identifier)));
-    if (!made.isEmpty())
-        return QStringLiteral("%1 new transactions move money nobody entered, %2")
-            .arg(made.size())
-            .arg(shown.join(QStringLiteral("; ")));
-    return {};
+    for (const qint32 id : std::as_const(made))
+        found.append(QStringLiteral("new transaction %1 moves money nobody entered: %2")
+                         .arg(id)
+                         .arg(now.transactions.value(id)));
+    for (const QString &line : repeated)
+        found.append(line);
+    return found;
+}
+
+// The printed invoice's text, page after page, rendered as the send sheet
+// renders it. A page already rendered from the same figures is read again.
+QString printedText(const TWOwnDocument &d, const TWSendInvoiceData &data)
+{
+    QStringList key = {QString::number(d.identifier),
+                       d.name,
+                       QLocale().name(),
+                       data.unit() ? data.unit()->code() : QString(),
+                       QString::number(data.payments()),
+                       QString::number(data.balance()),
+                       QString::number(data.displayBits()),
+                       data.totalDueLabel(),
+                       data.layout() ? data.layout()->name() : QString()};
+    for (const TWInvoiceItemPtr &item : data.items()) {
+        qint64 subtotal = 0, tax = 0;
+        if (item->type() == TWInvoiceItemTypeTask) {
+            const auto task = std::static_pointer_cast<TWTask>(item);
+            subtotal = task->invoiceSubtotal();
+            tax = task->invoiceTax();
+        } else if (item->type() == TWInvoiceItemTypeExpense) {
+            const auto expense = std::static_pointer_cast<TWExpense>(item);
+            subtotal = expense->invoiceSubtotal();
+            tax = expense->invoiceTax();
+        }
+        key.append(QStringLiteral("%1/%2/%3/%4/%5")
+                       .arg(item->type())
+                       .arg(item->identifier())
+                       .arg(subtotal)
+                       .arg(tax)
+                       .arg(item->name()));
+    }
+    static QHash<QString, QString> pages;
+    const QString joined = key.join(u'\n');
+    if (const auto found = pages.constFind(joined); found != pages.constEnd())
+        return *found;
+    TWInvoiceOperation operation(data.copy());
+    operation.main();
+    QByteArray pdf = operation.pdfData();
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument document;
+    document.load(&buffer);
+    QStringList text;
+    for (int page = 0; page < document.pageCount(); ++page)
+        text.append(document.getAllText(page).text());
+    return pages[joined] = text.join(u'\n');
+}
+
+// What the printed invoice says against the suite's own sums: each line's
+// amount, the subtotal, the tax, the payments and the total due, each read
+// from the page as the page writes amounts. Empty when it says them all.
+QString printedFault(const TWOwnDocument &d, const QList<qint64> &extra, qint64 payments,
+                     const TWSendInvoiceData &data)
+{
+    if (!data.unit())
+        return {};
+    const QString text = printedText(d, data);
+    const TWFormatter formatter;
+    const auto shows = [&](qint64 amount) {
+        for (const bool unit : {true, false})
+            if (text.contains(
+                    formatter.valueString(amount, data.unit().get(), unit, true, true, true, true)))
+                return true;
+        return false;
+    };
+    QStringList missing;
+    qint64 subtotal = 0, tax = 0;
+    for (const auto &[line, lineTax] : d.lines) {
+        subtotal += line;
+        tax += lineTax;
+        if (!shows(line))
+            missing.append(QStringLiteral("a line of %1").arg(line));
+    }
+    // Charges linked besides the entry (a late fee) print as lines of their own.
+    for (const qint64 line : extra) {
+        subtotal += line;
+        if (!shows(line))
+            missing.append(QStringLiteral("a charge of %1").arg(line));
+    }
+    if (subtotal != 0 && !shows(subtotal))
+        missing.append(QStringLiteral("the subtotal %1").arg(subtotal));
+    if (tax != 0 && !shows(tax))
+        missing.append(QStringLiteral("the tax %1").arg(tax));
+    const bool showsPayments =
+        data.displayTagValue(TWDisplayTotalPayments) && data.displayTagValue(TWDisplayTotalDue);
+    if (showsPayments && payments != 0 && !shows(payments))
+        missing.append(QStringLiteral("the payments %1").arg(payments));
+    qint64 due = subtotal + tax - (showsPayments ? payments : 0);
+    if (data.displayTagValue(TWDisplayTotalBalance))
+        due += data.balance();
+    if (data.displayTagValue(TWDisplayTotalDue) && !shows(due))
+        missing.append(QStringLiteral("the total due %1").arg(due));
+    if (missing.isEmpty())
+        return {};
+    QString page = text.simplified();
+    if (page.size() > 600)
+        page = page.left(600) + QStringLiteral("...");
+    return QStringLiteral("the printed page lacks %1: [%2]")
+        .arg(missing.join(QStringLiteral(", ")), page);
 }
 
 // b. What each invoice and bill owes, by the suite's own sums of its linked
-// rows, is what receivable and payable hold, what the store says it owes,
-// charges and was paid, and what the printed invoice says was paid.
-QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSnapshot &now,
-                const TWOperationOutcome &)
+// rows told charge from payment by the accounts they book, is what receivable
+// and payable hold, what the store says it owes (in the document's unit and
+// in the home unit), charges and was paid, and what the printed invoice says
+// of its lines, payments and total due.
+QStringList ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSnapshot &now,
+                    const TWOperationOutcome &)
 {
     qint64 invoicesOwe = 0;
     qint64 billsOwe = 0;
     QStringList found;
     for (const TWOwnDocument &d : now.documents) {
         const bool bill = d.link == TWRelationshipTypeBillPayment;
-        const qint32 entry = now.entries.value(twDocumentKey(d.link, d.identifier));
         // Debit-positive for invoices, credit-positive for bills: what is owed.
         const qint64 sign = bill ? -1 : 1;
+        const qint32 entry = now.entries.value(twDocumentKey(d.link, d.identifier));
         qint64 owe = 0, home = 0, charges = 0, payments = 0;
-        bool sameUnit = true;
+        QList<qint64> extra;
         for (const TWOwnDocument::Linked &row : d.linked) {
-            owe += sign * row.amount;
-            home += sign * row.home;
-            sameUnit = sameUnit && row.sameUnit;
             const qint64 owed = sign * row.amount;
-            if (row.transaction == entry || owed > 0)
+            owe += owed;
+            home += sign * row.home;
+            if (row.charge)
                 charges += owed;
             else
                 payments -= owed;
+            if (row.charge && row.transaction != entry)
+                extra.append(owed);
         }
         (bill ? billsOwe : invoicesOwe) += home;
-        if (!d.charged || !sameUnit)
+        if (!d.charged)
             continue;
-        qint64 storeOwe = 0, storeTotal = 0, storePayments = 0;
+        qint64 storeOwe = 0, storeTotal = 0, storePayments = 0, storeHome = 0;
         float storePaid = 0;
         QString printed;
         if (bill) {
@@ -412,6 +652,7 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
             storeTotal = twTotal(*record, b);
             storePayments = storeTotal - storeOwe;
             storePaid = twPercentPaid(*record, b);
+            storeHome = storeOwe;
         } else {
             const TWInvoicePtr record = b.invoiceWithIdentifier(d.identifier);
             if (!record) {
@@ -420,33 +661,37 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
                 continue;
             }
             twUpdateTransactions(*record, b);
-            storeOwe = twOwe(*record, b);
-            storeTotal = twTotal(*record, b);
-            storePayments = twPayments(*record, b);
-            storePaid = twPercentPaid(*record, b);
+            const TWPaymentTotals totals = twPaymentTotals(*record, b);
+            storeOwe = totals.owe;
+            storeTotal = totals.charges;
+            storePayments = totals.payments;
+            storePaid = totals.percentPaid;
+            storeHome = twHomeOwe(*record, b);
+            twUpdateTasksExpenses(*record, b);
             const TWSendInvoiceDataPtr data = twDefaultSendInvoiceData(b);
             twUpdateSendInvoiceData(*data, *record, b);
             if (data->payments() != payments)
                 printed = QStringLiteral("printed Payments %1").arg(data->payments());
-            // Printed Total Due: what the lines bill less the payments.
-            else if (entry && charges == d.billed && d.billed - data->payments() != owe)
-                printed = QStringLiteral("printed Total Due %1").arg(d.billed - data->payments());
+            else
+                printed = printedFault(d, extra, payments, *data);
         }
         // The share paid: what was paid of what it charges, early payments included.
         if (printed.isEmpty() && charges > 0 && payments >= 0 && payments <= charges &&
             std::abs(storePaid - float(double(payments) / double(charges))) > 0.005f)
             printed = QStringLiteral("%1 paid").arg(double(storePaid));
         if (storeOwe != owe || storeTotal != charges || storePayments != payments ||
-            !printed.isEmpty())
+            storeHome != home || !printed.isEmpty())
             found.append(
-                QStringLiteral("%1 of %2 owes %3 by its rows (charges %4, payments %5, entry "
-                               "%6); the store says owe %7, total %8, payments %9%10")
+                QStringLiteral("%1 of %2 owes %3 (%4 in the home unit) by its rows (charges %5, "
+                               "payments %6); the store says owe %7 (%8), total %9, payments "
+                               "%10%11")
                     .arg(documentName(d), d.unit)
                     .arg(owe)
+                    .arg(home)
                     .arg(charges)
                     .arg(payments)
-                    .arg(entry)
                     .arg(storeOwe)
+                    .arg(storeHome)
                     .arg(storeTotal)
                     .arg(storePayments)
                     .arg(printed.isEmpty() ? QString() : QStringLiteral(", ") + printed));
@@ -459,45 +704,67 @@ QString ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSna
         found.prepend(QStringLiteral("payable is %1, the bills' linked rows owe %2")
                           .arg(-now.payable)
                           .arg(billsOwe));
-    return found.join(u'\n');
+    return found;
 }
 
 // A document's entry books receivable (payable) against what it bills, never
-// against a bank, cash or card account; an entry the operation wrote, or of a
-// document whose lines it changed, charges what the lines bill.
-QString charges(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
-                const TWOperationOutcome &)
+// against a bank, cash or card account. An invoice's entry the operation
+// wrote, or of an invoice whose lines it changed, charges what the lines
+// bill; a bill's charge written again by an operation that did not edit it
+// charges what it charged before.
+QStringList charges(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
+                    const TWOperationOutcome &outcome)
 {
+    QStringList found;
     for (const TWOwnDocument &d : now.documents) {
         const qint64 key = twDocumentKey(d.link, d.identifier);
         const qint32 entry = now.entries.value(key);
         if (!entry || !d.charged)
             continue;
         qint64 charged = 0;
-        bool found = false;
+        bool sameUnit = false;
+        bool money = false;
         for (const TWOwnDocument::Linked &row : d.linked)
             if (row.transaction == entry) {
-                if (row.moneyRow)
-                    return QStringLiteral("the entry of %1 books against a bank, cash or card "
-                                          "account: %2")
-                        .arg(documentName(d), now.transactions.value(entry));
+                money = money || row.moneyRow;
                 charged += row.amount;
-                found = found || row.sameUnit;
+                sameUnit = sameUnit || row.sameUnit;
             }
-        if (d.link != TWRelationshipTypeInvoicePayment || !found ||
-            now.states.value(entry) != TWTransactionStateNormal)
+        if (money) {
+            found.append(
+                QStringLiteral("the entry of %1 books against a bank, cash or card account: %2")
+                    .arg(documentName(d), now.transactions.value(entry)));
+            continue;
+        }
+        if (!sameUnit || now.states.value(entry) != TWTransactionStateNormal)
             continue;
         const TWOwnDocument was = before.documents.value(key);
         const bool written = before.book.value(entry) != now.book.value(entry);
+        if (d.link == TWRelationshipTypeBillPayment) {
+            const qint32 wasEntry = before.entries.value(key);
+            if (!written || wasEntry != entry || outcome.touched.contains(entry))
+                continue;
+            qint64 wasCharged = 0;
+            for (const TWOwnDocument::Linked &row : was.linked)
+                if (row.transaction == entry)
+                    wasCharged += row.amount;
+            if (charged != wasCharged)
+                found.append(QStringLiteral("the charge of %1 charges %2, it charged %3: %4")
+                                 .arg(documentName(d))
+                                 .arg(-charged)
+                                 .arg(-wasCharged)
+                                 .arg(now.transactions.value(entry)));
+            continue;
+        }
         const bool rebilled = !before.documents.contains(key) || was.billed != d.billed;
         if ((written || rebilled) && charged != d.billed)
-            return QStringLiteral("the entry of %1 charges %2, its lines bill %3: %4")
-                .arg(documentName(d))
-                .arg(charged)
-                .arg(d.billed)
-                .arg(now.transactions.value(entry));
+            found.append(QStringLiteral("the entry of %1 charges %2, its lines bill %3: %4")
+                             .arg(documentName(d))
+                             .arg(charged)
+                             .arg(d.billed)
+                             .arg(now.transactions.value(entry)));
     }
-    return {};
+    return found;
 }
 
 // The tables as a user sees them: a document's lines relinked under new
@@ -520,15 +787,78 @@ QString seen(const QString &tables)
 }
 
 // Every row of the books the operation does not name is as it was; an
-// operation that changes nothing a user can see changes no row at all.
-QString frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
-              const TWOperationOutcome &outcome)
+// operation that changes nothing a user can see changes no row at all. An
+// operation names what it edited or deleted itself, and of what it made only
+// what its contract makes: one entry for each new document or document billed
+// anew, and the occurrences of schedules due on their day. A year's closing,
+// shortening or reopening may change the year-end transfers and the
+// transactions' states, the periods and the business's own row, nothing else.
+QStringList frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
+                  const TWOperationOutcome &outcome)
 {
+    QStringList found;
     if (outcome.unchanged && seen(before.tables) != seen(now.tables))
-        return QStringLiteral("it changes nothing a user sees, yet the tables changed: %1")
-            .arg(twDumpDifference(seen(before.tables), seen(now.tables)));
-    if (outcome.periods || outcome.result)
-        return {};
+        found.append(QStringLiteral("it changes nothing a user sees, yet the tables changed: %1")
+                         .arg(twDumpDifference(seen(before.tables), seen(now.tables))));
+    if (outcome.result)
+        return found;
+    if (outcome.periods) {
+        QList<qint32> changed;
+        for (auto it = before.stateless.cbegin(); it != before.stateless.cend(); ++it)
+            if (!before.nominal.value(it.key()) && now.stateless.value(it.key()) != it.value())
+                changed.append(it.key());
+        for (auto it = now.stateless.cbegin(); it != now.stateless.cend(); ++it)
+            if (!before.stateless.contains(it.key()) && !now.nominal.value(it.key()))
+                changed.append(it.key());
+        std::sort(changed.begin(), changed.end());
+        for (const qint32 id : std::as_const(changed))
+            found.append(QStringLiteral("transaction %1, not a year-end transfer, changed beyond "
+                                        "its state: was [%2] is [%3]")
+                             .arg(id)
+                             .arg(before.stateless.value(id, QStringLiteral("none"))
+                                      .replace(u'\n', QStringLiteral("; ")),
+                                  now.stateless.value(id, QStringLiteral("none"))
+                                      .replace(u'\n', QStringLiteral("; "))));
+        // A state follows the periods: closed in a closed one, normal in an
+        // open one; any other state (a locked row) stays as it was.
+        for (auto it = now.states.cbegin(); it != now.states.cend(); ++it) {
+            if (now.nominal.value(it.key()) || !before.states.contains(it.key()))
+                continue;
+            const std::uint32_t was = before.states.value(it.key());
+            const bool follows = was == TWTransactionStateNormal || was == TWTransactionStateClosed;
+            const std::uint32_t wanted = !follows ? was
+                                         : now.isClosed(now.days.value(it.key()))
+                                             ? std::uint32_t(TWTransactionStateClosed)
+                                             : std::uint32_t(TWTransactionStateNormal);
+            if (it.value() != wanted)
+                found.append(QStringLiteral("transaction %1 (%2) is in state %3, was %4, its "
+                                            "period wants %5")
+                                 .arg(it.key())
+                                 .arg(now.transactions.value(it.key()))
+                                 .arg(it.value())
+                                 .arg(was)
+                                 .arg(wanted));
+        }
+        // Outside the books: the periods and the business's row alone.
+        const auto others = [](const QString &tables) {
+            QStringList kept;
+            for (const QString &line : tables.split(u'\n'))
+                if (!line.startsWith(QStringLiteral("transactions|")) &&
+                    !line.startsWith(QStringLiteral("splits|")) &&
+                    !line.startsWith(QStringLiteral("relationships|")) &&
+                    !line.startsWith(QStringLiteral("transactionValues|")) &&
+                    !line.startsWith(QStringLiteral("accountingPeriods|")) &&
+                    !line.startsWith(QStringLiteral("businesses|")))
+                    kept.append(line);
+            return kept.join(u'\n');
+        };
+        const QString was = others(before.tables);
+        const QString is = others(now.tables);
+        if (was != is)
+            found.append(
+                QStringLiteral("rows it does not name changed: %1").arg(twDumpDifference(was, is)));
+        return found;
+    }
     QSet<qint32> named = outcome.touched;
     bool earlier = false;
     const auto nameEntries = [&](qint64 key) {
@@ -537,7 +867,8 @@ QString frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariant
     };
     for (auto it = now.documents.cbegin(); it != now.documents.cend(); ++it)
         if (!before.documents.contains(it.key()) ||
-            before.documents.value(it.key()).billed != it->billed)
+            before.documents.value(it.key()).billed != it->billed ||
+            before.entries.value(it.key()) != now.entries.value(it.key()))
             nameEntries(it.key());
     for (auto it = before.documents.cbegin(); it != before.documents.cend(); ++it)
         if (!now.documents.contains(it.key())) {
@@ -549,9 +880,9 @@ QString frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariant
     for (const qint32 id : std::as_const(named))
         earlier =
             earlier || (before.days.contains(id) && before.days.value(id) < before.activeStart);
-    for (auto it = now.book.cbegin(); it != now.book.cend(); ++it)
-        if (!before.book.contains(it.key()) && now.transactionRepeatItems.contains(it.key()))
-            named.insert(it.key());
+    QSet<qint32> due;
+    newRepeatItems(before, now, &due);
+    named.unite(due);
     QList<qint32> changed;
     for (auto it = before.book.cbegin(); it != before.book.cend(); ++it) {
         if (named.contains(it.key()) || (earlier && before.nominal.value(it.key())))
@@ -563,22 +894,22 @@ QString frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariant
         if (!before.book.contains(it.key()) && !named.contains(it.key()) &&
             !(earlier && now.nominal.value(it.key())))
             changed.append(it.key());
-    if (changed.isEmpty())
-        return {};
     std::sort(changed.begin(), changed.end());
-    const qint32 first = changed.first();
-    return QStringLiteral("%1 rows of the books it does not name changed, the first transaction "
-                          "%2: was [%3] is [%4]")
-        .arg(changed.size())
-        .arg(first)
-        .arg(before.book.value(first, QStringLiteral("none")),
-             now.book.value(first, QStringLiteral("none")));
+    for (const qint32 id : std::as_const(changed))
+        found.append(QStringLiteral("transaction %1, which it does not name, changed: was [%2] "
+                                    "is [%3]")
+                         .arg(id)
+                         .arg(before.book.value(id, QStringLiteral("none"))
+                                  .replace(u'\n', QStringLiteral("; ")),
+                              now.book.value(id, QStringLiteral("none"))
+                                  .replace(u'\n', QStringLiteral("; "))));
+    return found;
 }
 
 // A schedule makes one occurrence per due day, and each occurrence charges
 // what its first did.
-QString occurrences(TWBusiness &, const TWInvariantSnapshot &, const TWInvariantSnapshot &now,
-                    const TWOperationOutcome &)
+QStringList occurrences(TWBusiness &, const TWInvariantSnapshot &, const TWInvariantSnapshot &now,
+                        const TWOperationOutcome &)
 {
     QHash<QString, QString> seen;
     QStringList found;
@@ -630,21 +961,22 @@ QString occurrences(TWBusiness &, const TWInvariantSnapshot &, const TWInvariant
                         .arg(documentName(*documents.first()))
                         .arg(first ? QString::number(*first) : QStringLiteral("nothing")));
     }
-    return found.join(u'\n');
+    return found;
 }
 
 // What the operation asked for is what it did.
-QString asked(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
-              const TWOperationOutcome &outcome)
+QStringList asked(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
+                  const TWOperationOutcome &outcome)
 {
-    return outcome.asked && !outcome.result ? outcome.asked(before, now) : QString();
+    const QString found = outcome.asked && !outcome.result ? outcome.asked(before, now) : QString();
+    return found.isEmpty() ? QStringList() : QStringList{found};
 }
 
 // e, f, g: what the operation found itself.
-QString ownChecks(TWBusiness &, const TWInvariantSnapshot &, const TWInvariantSnapshot &,
-                  const TWOperationOutcome &outcome)
+QStringList ownChecks(TWBusiness &, const TWInvariantSnapshot &, const TWInvariantSnapshot &,
+                      const TWOperationOutcome &outcome)
 {
-    return outcome.faults.isEmpty() ? QString() : outcome.faults.first();
+    return outcome.faults;
 }
 
 // The suite's own reading: documents, their linked rows, the rows of the
@@ -652,16 +984,20 @@ QString ownChecks(TWBusiness &, const TWInvariantSnapshot &, const TWInvariantSn
 void fillOwn(TWBusiness &b, TWInvariantSnapshot &snapshot)
 {
     const OwnBooks books(b);
-    for (const SqlRow &r : sqlQuery(b, "SELECT name, startDate, endDate FROM accountingPeriods "
-                                       "WHERE closed != 0")) {
-        snapshot.periodNames += r[0].toString() + u'\n';
+    for (const TWAccountingPeriodPtr &period : b.businessInfo()->accountingPeriods()) {
+        if (!period->closed())
+            continue;
+        TWInvariantSnapshot::Period closed{
+            period->startDate().date(), period->endDate().date(), {period->name()}};
+        for (const QDate day : {closed.start, closed.end})
+            closed.names << day.toString(Qt::ISODate)
+                         << QLocale().toString(day, QLocale::ShortFormat)
+                         << QLocale().toString(day, QLocale::LongFormat);
+        snapshot.periodNames += closed.names.join(u'\n') + u'\n';
+        snapshot.periods.append(closed);
     }
-    for (const TWAccountingPeriodPtr &period : b.businessInfo()->accountingPeriods())
-        if (period->closed())
-            for (const QDate day : {period->startDate().date(), period->endDate().date()})
-                snapshot.periodNames += day.toString(Qt::ISODate) + u'\n' +
-                                        QLocale().toString(day, QLocale::ShortFormat) + u'\n' +
-                                        QLocale().toString(day, QLocale::LongFormat) + u'\n';
+    for (const SqlRow &r : sqlQuery(b, "SELECT identifier, interval, intervalUnit FROM repeats"))
+        snapshot.repeats.insert(r[0].toInt(), {r[1].toInt(), r[2].toInt()});
     for (auto it = books.rows.cbegin(); it != books.rows.cend(); ++it)
         for (const OwnRow &row : it.value()) {
             const qint64 type = books.accountTypes.value(row.account);
@@ -670,7 +1006,8 @@ void fillOwn(TWBusiness &b, TWInvariantSnapshot &snapshot)
             else if (type == TWAccountTypeAccountsPayable)
                 snapshot.payable += row.home;
         }
-    const QHash<qint32, qint64> billed = ownBilled(b);
+    QHash<qint32, QList<std::pair<qint64, qint64>>> lines;
+    const QHash<qint32, qint64> billed = ownBilled(b, lines);
     QHash<qint32, std::pair<qint64, QString>> projects;
     for (const SqlRow &r : sqlQuery(b, "SELECT identifier, type, unit FROM projects"))
         projects.insert(r[0].toInt(), {r[1].toLongLong(), r[2].toString()});
@@ -686,6 +1023,7 @@ void fillOwn(TWBusiness &b, TWInvariantSnapshot &snapshot)
         d.charged = project.first == TWProjectTypeProject;
         d.unit = project.second.isEmpty() ? books.home : project.second;
         d.billed = billed.value(d.identifier);
+        d.lines = lines.value(d.identifier);
         snapshot.documents.insert(twDocumentKey(d.link, d.identifier), d);
     }
     for (const SqlRow &r :
@@ -714,19 +1052,37 @@ void fillOwn(TWBusiness &b, TWInvariantSnapshot &snapshot)
         TWOwnDocument::Linked linked;
         linked.transaction = id;
         linked.state = books.states.value(id);
+        // What the rows off the receivable (payable) book against.
+        bool againstMoney = false, againstCharge = false;
+        const bool bill = wanted == TWAccountTypeAccountsPayable;
         for (const OwnRow &row : books.rows.value(id)) {
+            const qint64 type = books.accountTypes.value(row.account);
             linked.moneyRow = linked.moneyRow || books.isMoneyAccount(row.account);
-            if (books.accountTypes.value(row.account) != wanted ||
-                (r[3].toInt() != 0 && row.split != r[3].toInt()))
+            if (type == TWAccountTypeAccountsReceivable || type == TWAccountTypeAccountsPayable)
+                ; // another document's side, or its own
+            else if (books.isMoneyAccount(row.account) ||
+                     (!bill && type == TWAccountTypeCurrentAsset))
+                againstMoney = true;
+            else if (!bill && (type == TWAccountTypeTax || type == TWAccountTypeIncome))
+                againstCharge = true;
+            if (type != wanted || (r[3].toInt() != 0 && row.split != r[3].toInt()))
                 continue;
             linked.home += row.home;
-            if (row.unit == found->unit)
+            if (row.unit == found->unit) {
                 linked.amount += row.amount;
-            else if (found->unit == books.home)
+            } else if (found->unit == books.home) {
                 linked.amount += row.home;
-            else
+            } else {
+                linked.amount += books.converted(row.amount, row.unit, found->unit);
                 linked.sameUnit = false;
+            }
         }
+        // Raising what is owed is a charge, lowering it a payment, unless the
+        // accounts it books against tell otherwise: money (or, for an
+        // invoice, a current asset) pays or takes a payment back; income or
+        // tax charges an invoice, whatever the sign.
+        const qint64 owed = bill ? -linked.amount : linked.amount;
+        linked.charge = againstMoney ? false : againstCharge ? true : owed > 0;
         found->linked.append(linked);
     }
     // The rows of the books, transaction by transaction.
@@ -738,10 +1094,15 @@ void fillOwn(TWBusiness &b, TWInvariantSnapshot &snapshot)
             const qint32 id = sqlite3_column_int(statement, 0);
             snapshot.book[id] = lineOf(statement);
             QHash<QString, QString> &columns = snapshot.columns[id];
-            for (int c = 0; c < sqlite3_column_count(statement); ++c)
-                columns.insert(QString::fromUtf8(sqlite3_column_name(statement, c)),
-                               QString::fromUtf8(reinterpret_cast<const char *>(
-                                   sqlite3_column_text(statement, c))));
+            QStringList stateless;
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                const QString name = QString::fromUtf8(sqlite3_column_name(statement, c));
+                const QString value = QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(statement, c)));
+                columns.insert(name, value);
+                stateless.append(name == QStringLiteral("state") ? QStringLiteral("*") : value);
+            }
+            snapshot.stateless[id] = stateless.join(u'|');
         }
     }
     sqlite3_finalize(statement);
@@ -754,7 +1115,9 @@ void fillOwn(TWBusiness &b, TWInvariantSnapshot &snapshot)
             continue;
         while (sqlite3_step(statement) == SQLITE_ROW) {
             const qint32 id = sqlite3_column_int(statement, 0);
-            snapshot.book[id] += u'\n' + lineOf(statement);
+            const QString line = lineOf(statement);
+            snapshot.book[id] += u'\n' + line;
+            snapshot.stateless[id] += u'\n' + line;
         }
         sqlite3_finalize(statement);
     }
@@ -924,4 +1287,58 @@ const QList<TWInvariant> &twInvariants()
         {"ownChecks", false, ownChecks},
     };
     return list;
+}
+
+QString twBrokenRecords(const QStringList &found, int shown)
+{
+    if (found.size() <= 1)
+        return found.value(0);
+    QStringList lines = found.mid(0, shown);
+    for (QString &line : lines)
+        line.prepend(QStringLiteral("\n  "));
+    return QStringLiteral("%1 records%2%3")
+        .arg(found.size())
+        .arg(found.size() > shown ? QStringLiteral(" (the first %1)").arg(shown) : QString(),
+             lines.join(QString()));
+}
+
+namespace
+{
+
+void flatten(const QVariant &value, const QString &path, QHash<QString, QString> &into)
+{
+    if (value.typeId() == QMetaType::QVariantMap) {
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            flatten(it.value(), path.isEmpty() ? it.key() : path + u'/' + it.key(), into);
+    } else if (value.typeId() == QMetaType::QVariantList) {
+        const QVariantList list = value.toList();
+        for (qsizetype i = 0; i < list.size(); ++i)
+            flatten(list[i], path + QStringLiteral("[%1]").arg(i), into);
+        if (list.isEmpty())
+            into.insert(path, QStringLiteral("[]"));
+    } else if (value.typeId() == QMetaType::QByteArray) {
+        into.insert(path, QString::fromLatin1(value.toByteArray().toHex()));
+    } else {
+        into.insert(path, value.toString());
+    }
+}
+
+} // namespace
+
+QStringList twSettingsDifference(const QVariantMap &before, const QVariantMap &after)
+{
+    QHash<QString, QString> was, is;
+    flatten(before, QString(), was);
+    flatten(after, QString(), is);
+    QStringList keys = was.keys() + is.keys();
+    keys.removeDuplicates();
+    keys.sort();
+    QStringList found;
+    for (const QString &key : std::as_const(keys))
+        if (was.value(key, QStringLiteral("(none)")) != is.value(key, QStringLiteral("(none)")))
+            found.append(QStringLiteral("%1 was %2, is %3")
+                             .arg(key, was.value(key, QStringLiteral("(none)")),
+                                  is.value(key, QStringLiteral("(none)"))));
+    return found;
 }

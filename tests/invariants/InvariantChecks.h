@@ -1,7 +1,7 @@
 #pragma once
 // Rules every business keeps whatever a user does to it, and what an
 // operation tells them about itself. A snapshot is taken before and after
-// each operation; each rule answers the first record that breaks it.
+// each operation; each rule answers every record that breaks it.
 
 #include "foundation/TWError.h"
 #include "store/TWBusiness.h"
@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 #include <utility>
@@ -26,15 +27,19 @@ struct TWOwnDocument {
     bool charged = false; // a bill, or an invoice of a project (an estimate books nothing)
     QString unit;         // the unit it is billed in (the project's; the home unit for bills)
     qint64 billed = 0;    // what its lines bill, in that unit (invoices)
+    QList<std::pair<qint64, qint64>> lines; // each line's subtotal and tax, in line order
     // Each linked transaction's rows on receivable (payable) accounts: in the
-    // document's unit (valid only when `sameUnit`) and in the home unit,
-    // debit-positive.
+    // document's unit (rows in another unit converted at the units' rates)
+    // and in the home unit, debit-positive.
     struct Linked {
         qint32 transaction = 0;
         qint64 amount = 0;
         qint64 home = 0;
-        bool sameUnit = true;
+        bool sameUnit = true;  // every row was in the document's unit
         bool moneyRow = false; // the transaction also moves bank, cash or card money
+        // Told by the accounts it books against: a charge (the receivable
+        // against income or tax), else a payment or its reversal.
+        bool charge = false;
         qint32 state = 0;
     };
     QList<Linked> linked;
@@ -75,7 +80,19 @@ struct TWInvariantSnapshot {
     qint64 receivable = 0;
     qint64 payable = 0;
     QString periodNames; // every closed period's name and days, for refusals
-    QDate activeStart;   // the first day of the year under way
+    // Each closed period's first and last day and the texts that name it.
+    struct Period {
+        QDate start;
+        QDate end;
+        QStringList names;
+    };
+    QList<Period> periods;
+    // The rows of the books with each transaction's state left out: what a
+    // year's closing or reopening may not change.
+    QHash<qint32, QString> stateless;
+    // Each schedule's interval and its unit, by identifier.
+    QHash<qint32, std::pair<qint32, qint32>> repeats;
+    QDate activeStart; // the first day of the year under way
 
     bool isClosed(const QDate &day) const;
 };
@@ -98,8 +115,12 @@ struct TWOperationOutcome {
     QSet<qint32> touched;
     // It changes rows of a closed period: it must be refused and change nothing.
     bool targetsClosed = false;
-    // It closes, shortens or reopens a year: the year-end transfers move.
+    // It closes, shortens or reopens a year: the year-end transfers move and
+    // the transactions' states follow the periods; nothing else may change.
     bool periods = false;
+    // Days of what it works on besides its transactions' own (a task's
+    // invoice): a refusal names a closed period holding one of them.
+    QList<QDate> targetDays;
     TWErrorResult result;
     // What the operation found itself: a row read back as new, a table
     // changed by a save.
@@ -116,11 +137,15 @@ struct TWInvariant {
     // broken alike before the operation is the business's own (the opening
     // reports it).
     bool ofTheBusiness;
-    // The first record that breaks the rule; empty when it holds. A rule of
-    // the business answers every record that breaks it, one a line.
-    std::function<QString(TWBusiness &after, const TWInvariantSnapshot &before,
-                          const TWInvariantSnapshot &now, const TWOperationOutcome &outcome)>
+    // Every record that breaks the rule, one an entry; none when it holds.
+    std::function<QStringList(TWBusiness &after, const TWInvariantSnapshot &before,
+                              const TWInvariantSnapshot &now, const TWOperationOutcome &outcome)>
         check;
 };
 
 const QList<TWInvariant> &twInvariants();
+// What a rule found, as a message: the count and the first `shown` records.
+QString twBrokenRecords(const QStringList &found, int shown = 20);
+// The keys whose values differ between two settings dictionaries (nested
+// dictionaries and lists by their paths), the first few with both values.
+QStringList twSettingsDifference(const QVariantMap &before, const QVariantMap &after);
