@@ -1242,6 +1242,21 @@ struct Sample {
                                       QStringLiteral("Payment of the taxed menus"))))
                 return false;
         }
+        // Taxed work not paid yet.
+        {
+            const QDate day = inOpenYear(120);
+            const TWInvoicePtr invoice = everyInvoice(
+                tearooms, day, QStringLiteral("Afternoon tea menus"),
+                {flatTask(tearooms, day, QStringLiteral("Afternoon tea menus"), 26000, 8.5)}, {});
+            // 26000 + 2210 tax.
+            if (!invoice ||
+                !invoiceEntry(
+                    invoice,
+                    entryIn(day, home, 0, 0, 0,
+                            {{receivable, 28210}, {tax->identifier(), -2210}, {kSales, -26000}},
+                            client, QStringLiteral("Afternoon tea menus"))))
+                return false;
+        }
         // A taxed bill: supplies and the tax on them, paid in full.
         {
             const QDate day = inOpenYear(22);

@@ -479,6 +479,9 @@ QString charges(TWBusiness &, const TWInvariantSnapshot &before, const TWInvaria
             continue;
         const TWOwnDocument was = before.documents.value(key);
         const bool written = before.book.value(entry) != now.book.value(entry);
+        // A copy made without lines carries its source's entry as it stands.
+        if (!before.documents.contains(key) && d.billed == 0)
+            continue;
         const bool rebilled = !before.documents.contains(key) || was.billed != d.billed;
         if ((written || rebilled) && charged != d.billed)
             return QStringLiteral("the entry of %1 charges %2, its lines bill %3: %4")
