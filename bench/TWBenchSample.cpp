@@ -1313,7 +1313,9 @@ struct Sample {
                                                      amount, {}, client, QLatin1String(what)));
             };
             if (!charge(bounced, 25000) || !then(bounced, 70, kBank, -25000, "Payment") ||
-                !then(bounced, 74, kBank, 25000, "Bounced payment") ||
+                // Entered in the bank's register: the bank first.
+                !invoiceOther(bounced, entryIn(inOpenYear(74), home, kBank, receivable, -25000, {},
+                                               client, QStringLiteral("Bounced payment"))) ||
                 !then(bounced, 80, kBank, -25000, "Payment again") || !charge(overpaid, 18000) ||
                 !then(overpaid, 71, kBank, -20000, "Payment") ||
                 !then(overpaid, 78, kBank, 2000, "Refund of the overpayment") ||

@@ -1679,26 +1679,22 @@ void openMonthEnds(BusinessRun &run)
         "SELECT GROUP_CONCAT(date) FROM transactions WHERE payee = 'Harbour Moorings'"));
     const QDate january31(today.year(), 1, 31);
     const QList<QDate> wantBills = monthlyDays(january31, january31, today);
+    const auto shown = [](const QList<QDate> &list) {
+        QStringList days;
+        for (const QDate &day : list)
+            days.append(day.toString(Qt::ISODate));
+        return days.join(u' ');
+    };
     if (bills != wantBills)
-        run.fail(
-            QStringLiteral("the bills of the 31st stand on %1, the calendar says %2")
-                .arg(QLocale::c().toString(bills.size()), QLocale::c().toString(wantBills.size())) +
-            QStringLiteral(": ") + [&] {
-                QStringList shown;
-                for (const QDate &day : bills)
-                    shown.append(day.toString(Qt::ISODate));
-                return shown.join(u' ');
-            }());
+        run.fail(QStringLiteral("the bills of the 31st stand on %1, the calendar says %2")
+                     .arg(shown(bills), shown(wantBills)));
     if (purchases.isEmpty())
         return run.fail(QStringLiteral("no purchase of the 29th"));
     QList<QDate> wantPurchases = {purchases.first(), QDate(today.year(), 1, 29)};
     wantPurchases += monthlyDays(purchases.first(), QDate(today.year(), 1, 30), today);
-    if (purchases != wantPurchases) {
-        QStringList shown;
-        for (const QDate &day : purchases)
-            shown.append(day.toString(Qt::ISODate));
-        run.fail(QStringLiteral("the purchases of the 29th stand on %1").arg(shown.join(u' ')));
-    }
+    if (purchases != wantPurchases)
+        run.fail(QStringLiteral("the purchases of the 29th stand on %1, the calendar says %2")
+                     .arg(shown(purchases), shown(wantPurchases)));
 }
 
 QList<Operation> windowAndStoreOperations();
@@ -2322,19 +2318,22 @@ QList<Operation> windowAndStoreOperations()
                  return;
              run.touchInvoice(invoice);
              saveTaskSheet(run, tasks.first(), {}, QLocale().toString(10));
-             // 10% of the work's 42000 and the expense's 1470 as it was.
+             // 10% of the work's 42000 and the expense's 1470 as it was, on the tax account.
              const qint64 key =
                  twDocumentKey(TWRelationshipTypeInvoicePayment, invoice->identifier());
-             run.outcome.asked = [key](const TWInvariantSnapshot &,
-                                       const TWInvariantSnapshot &now) -> QString {
+             const qint32 taxAccount = qint32(
+                 twQueryInt(b, QStringLiteral("SELECT identifier FROM accounts WHERE type = %1 AND "
+                                              "name = 'Sales tax' ORDER BY identifier DESC")
+                                   .arg(TWAccountTypeTax))
+                     .value_or(0));
+             run.outcome.asked = [key, taxAccount](const TWInvariantSnapshot &,
+                                                   const TWInvariantSnapshot &now) -> QString {
                  const qint32 entry = now.entries.value(key);
                  qint64 tax = 0;
-                 const QHash<qint32, QString> lines = now.splitTotals.value(entry);
-                 for (auto it = lines.cbegin(); it != lines.cend(); ++it)
-                     if (it.key() != kReceivable)
-                         for (const QString &part : it.value().split(u' ', Qt::SkipEmptyParts))
-                             if (part.toLongLong() != -(42000 + 7350))
-                                 tax += part.toLongLong();
+                 for (const QString &part : now.splitTotals.value(entry)
+                                                .value(taxAccount)
+                                                .split(u' ', Qt::SkipEmptyParts))
+                     tax += part.toLongLong();
                  if (tax != -(4200 + 1470))
                      return QStringLiteral("the entry's tax line is %1, not %2: %3")
                          .arg(tax)
