@@ -1468,8 +1468,9 @@ std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions
             sample.keepInCredit();
         }
         ok = sample.store() && (!options.extras || sample.addExtras()) &&
-             (!options.shapes || sample.addShapes()) && sample.addEveryShape() &&
-             sample.addPeriods() && (!options.extras || sample.closeFirstYear());
+             (!options.shapes || sample.addShapes()) &&
+             (!options.yearShapes || sample.addEveryShape()) && sample.addPeriods() &&
+             (!options.extras || sample.closeFirstYear());
         // Each record's entry kept as such, as a business this build saved
         // keeps it.
         ok = ok && !failed(b.keepDocumentEntries(), "keepDocumentEntries");

@@ -43,6 +43,8 @@ struct TWBenchSampleOptions {
     // whose documents' entries were deleted since; a late fee linked to an
     // invoice; an invoice in another unit whose rate changed since.
     bool shapes = false;
+    // The shapes every sample holds in the year under way (see above).
+    bool yearShapes = true;
     // Told of each invoice's and bill's own entry as it is stored: the
     // relationship type of the document (invoice or bill payment), the
     // document and the transaction.
