@@ -1230,7 +1230,8 @@ void compareFigures(BusinessRun &run, const char *report, const QHash<QString, Q
                               rows.value(label, QStringLiteral("no row")), money(own)));
 }
 
-// Asset (1-7), liability (9-14), income, expense and equity accounts.
+// Asset (1-7) and liability (9-14) accounts; income and expense accounts
+// without the year-end transfers.
 const QString kAssets = QStringLiteral("a.type BETWEEN 1 AND 7");
 const QString kLiabilities = QStringLiteral("a.type BETWEEN 9 AND 14");
 const QString kIncome = QStringLiteral("a.type = 15 AND r.kind = 0");
