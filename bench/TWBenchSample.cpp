@@ -2,6 +2,7 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
+#include "model/TWBudgetItem.h"
 #include "model/TWField.h"
 #include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
@@ -1070,6 +1071,319 @@ struct Sample {
         return true;
     }
 
+    // ---- What every business holds (its own client, project and merchant) ----
+
+    // A link marked as the store marks it once it knows the document's entry.
+    bool markedLink(const TWTransactionPtr &t, std::uint32_t type, qint32 parent, qint32 child,
+                    TWDocumentLinkRole role)
+    {
+        return t &&
+               !failed(b.addRelationship(TWRelationship::relationshipWithType(
+                                             type, double(role), parent, child, t->identifier(), 0,
+                                             b.nextRelationshipIdentifier()),
+                                         false),
+                       "addRelationship");
+    }
+
+    // A transaction of `total` in `unit`, into `to` from `from`, or of split
+    // lines in that unit when `lines` are given; stored at once.
+    TWTransactionPtr entryIn(const QDate &day, const TWUnitPtr &unit, qint32 to, qint32 from,
+                             qint64 total, const std::vector<std::pair<qint32, qint64>> &lines,
+                             const QString &payee, const QString &description)
+    {
+        TWTransactionPtr t = std::make_shared<TWTransaction>();
+        t->setIdentifier(b.nextTransactionIdentifier());
+        t->setDate(at(day));
+        t->setPayee(payee);
+        t->setDescription(description);
+        t->setUnit(unit);
+        if (lines.empty()) {
+            t->setTotal(total);
+            t->setAccount1Identifier(to);
+            t->setAccount2Identifier(from);
+            twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+        } else {
+            TWSplitList splits;
+            for (const auto &[account, amount] : lines)
+                splits.append(
+                    TWSplit::splitWithIdentifier(0, QString(), account, amount, 0, 0, 0, 0, unit));
+            t->setSplits(splits);
+            t->setHasSplit(true);
+            twUpdateSplitTotals(*t, b);
+            twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
+        }
+        return failed(b.addTransaction(t, false, false, false, false), "addTransaction") ? nullptr
+                                                                                         : t;
+    }
+
+    TWClientPtr everyClient;
+    TWMerchantPtr everyMerchant;
+    int everyNumber = 7001;
+
+    // An invoice of `project` on `day` billing `tasks` and `expenses` (their
+    // billed quantities set), with no entry yet.
+    TWInvoicePtr everyInvoice(const TWProjectPtr &project, const QDate &day, const QString &what,
+                              const TWTaskList &tasks, const TWExpenseList &expenses,
+                              qint32 repeat = 0)
+    {
+        for (const TWTaskPtr &task : tasks)
+            if (failed(b.addTask(task, false), "addTask"))
+                return nullptr;
+        for (const TWExpensePtr &expense : expenses)
+            if (failed(b.addExpense(expense, false), "addExpense"))
+                return nullptr;
+        auto invoice = TWInvoice::invoiceWithDate(
+            at(day), QString::number(everyNumber++), what, true, false, at(day.addDays(30)), repeat,
+            QString(), project->identifier(), b.nextInvoiceIdentifier());
+        if (failed(b.addInvoice(invoice, false), "addInvoice") ||
+            failed(b.updateInvoiceItems(invoice, tasks, expenses), "updateInvoiceItems"))
+            return nullptr;
+        return invoice;
+    }
+    TWTaskPtr flatTask(const TWProjectPtr &project, const QDate &day, const QString &what,
+                       qint64 price, double taxRate = 0.0)
+    {
+        auto task =
+            TWTask::taskWithDate(at(day), true, what, TWTaskTypeFlat, 1.0, 1.0, price, taxRate,
+                                 QString(), project->identifier(), b.nextTaskIdentifier());
+        task->setInvoiceQuantity(1.0);
+        return task;
+    }
+
+    // A document's entry and what follows it, each linked and marked.
+    bool invoiceEntry(const TWInvoicePtr &invoice, const TWTransactionPtr &t)
+    {
+        if (!markedLink(t, TWRelationshipTypeInvoicePayment, invoice->projectIdentifier(),
+                        invoice->identifier(), TWDocumentLinkEntry))
+            return false;
+        entryStored(TWRelationshipTypeInvoicePayment, invoice->identifier(), t);
+        return true;
+    }
+    bool invoiceOther(const TWInvoicePtr &invoice, const TWTransactionPtr &t)
+    {
+        return markedLink(t, TWRelationshipTypeInvoicePayment, invoice->projectIdentifier(),
+                          invoice->identifier(), TWDocumentLinkOther);
+    }
+    bool billEntry(const TWBillPtr &bill, const TWTransactionPtr &t)
+    {
+        if (!markedLink(t, TWRelationshipTypeBillPayment, bill->merchantIdentifier(),
+                        bill->identifier(), TWDocumentLinkEntry))
+            return false;
+        entryStored(TWRelationshipTypeBillPayment, bill->identifier(), t);
+        return true;
+    }
+    bool billOther(const TWBillPtr &bill, const TWTransactionPtr &t)
+    {
+        return markedLink(t, TWRelationshipTypeBillPayment, bill->merchantIdentifier(),
+                          bill->identifier(), TWDocumentLinkOther);
+    }
+
+    // Taxed lines, month ends, a unit of its own, budgets, settings, and the
+    // payments that go wrong: in every business, dated in the year under way
+    // before the month of `today`, or repeated up to it.
+    bool addEveryShape()
+    {
+        const TWUnitPtr home = b.homeUnit();
+        const QDate open(today.year(), 1, 1);
+        const auto inOpenYear = [&](int days) { return std::min(open.addDays(days), today); };
+        const QString other =
+            home->code() == QStringLiteral("EUR") ? QStringLiteral("USD") : QStringLiteral("EUR");
+        const TWUnitPtr abroad = b.unitWithCode(other);
+        const TWAccountPtr tax = newAccount(QStringLiteral("Sales tax"), TWAccountTypeTax, home);
+        const TWAccountPtr badDebts =
+            newAccount(QStringLiteral("Bad debts"), TWAccountTypeExpense, home);
+        if (!abroad || !tax || !badDebts)
+            return false;
+        everyClient = TWClient::clientWithIdentifier(
+            b.nextClientIdentifier(), QStringLiteral("Noor Haddad"),
+            QStringLiteral("Marlow Tea Rooms"), 0, 200, QImage(), {}, {},
+            QStringLiteral("noor@marlowtearooms.com"), QUrl(), {}, {});
+        everyMerchant = TWMerchant::merchantWithIdentifier(
+            b.nextMerchantIdentifier(), QStringLiteral("Inkwell Supplies"),
+            QStringLiteral("Inkwell Supplies Ltd"), 0, 200, QImage(), {}, {}, {}, QUrl(), {}, {});
+        if (failed(b.addClient(everyClient, false), "addClient") ||
+            failed(b.addMerchant(everyMerchant, false), "addMerchant"))
+            return false;
+        const auto newProject = [&](const QString &name, const TWUnitPtr &unit) {
+            auto project = TWProject::projectWithDate(
+                at(open), false, name, TWProjectTypeProject, at(open), {}, 9500, unit, 0.0, {},
+                everyClient->identifier(), b.nextProjectIdentifier());
+            return failed(b.addProject(project, false), "addProject") ? nullptr : project;
+        };
+        const TWProjectPtr tearooms = newProject(QStringLiteral("Tea room menus"), home);
+        const TWProjectPtr popUp = newProject(QStringLiteral("Lisbon pop-up"), abroad);
+        if (!tearooms || !popUp)
+            return false;
+        const QString client = everyClient->company();
+        const QString merchant = everyMerchant->name();
+        const qint32 receivable = kReceivable;
+        const qint32 supplies = account("officeSupplies");
+
+        // Taxed lines: work at 8.5% and an expense at 20%, paid in full.
+        {
+            const QDate day = inOpenYear(20);
+            const TWTaskPtr task =
+                flatTask(tearooms, day, QStringLiteral("Menu design"), 42000, 8.5);
+            auto expense = TWExpense::expenseWithDate(at(day), QStringLiteral("Menu printing"), 1.0,
+                                                      7350, 20.0, QString(), tearooms->identifier(),
+                                                      b.nextExpenseIdentifier());
+            expense->setInvoiceQuantity(1.0);
+            const TWInvoicePtr invoice =
+                everyInvoice(tearooms, day, QStringLiteral("Taxed menus"), {task}, {expense});
+            // 42000 + 3570 tax, 7350 + 1470 tax.
+            if (!invoice ||
+                !invoiceEntry(
+                    invoice,
+                    entryIn(day, home, 0, 0, 0,
+                            {{receivable, 54390}, {tax->identifier(), -5040}, {kSales, -49350}},
+                            client, QStringLiteral("Taxed menus"))) ||
+                !invoiceOther(invoice,
+                              entryIn(inOpenYear(35), home, receivable, kBank, -54390, {}, client,
+                                      QStringLiteral("Payment of the taxed menus"))))
+                return false;
+        }
+        // Taxed work not paid yet.
+        {
+            const QDate day = inOpenYear(120);
+            const TWInvoicePtr invoice = everyInvoice(
+                tearooms, day, QStringLiteral("Afternoon tea menus"),
+                {flatTask(tearooms, day, QStringLiteral("Afternoon tea menus"), 26000, 8.5)}, {});
+            // 26000 + 2210 tax.
+            if (!invoice ||
+                !invoiceEntry(
+                    invoice,
+                    entryIn(day, home, 0, 0, 0,
+                            {{receivable, 28210}, {tax->identifier(), -2210}, {kSales, -26000}},
+                            client, QStringLiteral("Afternoon tea menus"))))
+                return false;
+        }
+        // A taxed bill: supplies and the tax on them, paid in full.
+        {
+            const QDate day = inOpenYear(22);
+            auto bill = TWBill::billWithDate(at(day), QStringLiteral("Taxed paper"), true, true,
+                                             at(day.addDays(15)), 0, QString(),
+                                             everyMerchant->identifier(), b.nextBillIdentifier());
+            if (failed(b.addBill(bill, false), "addBill") ||
+                !billEntry(
+                    bill,
+                    entryIn(day, home, 0, 0, 0,
+                            {{kPayable, -36000}, {supplies, 30000}, {tax->identifier(), 6000}},
+                            merchant, QStringLiteral("Taxed paper"))) ||
+                !billOther(bill, entryIn(inOpenYear(30), home, kPayable, kBank, 36000, {}, merchant,
+                                         QStringLiteral("Payment of the taxed paper"))))
+                return false;
+        }
+        // An invoice in another unit paid from the home bank: the payment
+        // is in the invoice's unit, the bank's side converted.
+        {
+            const QDate day = inOpenYear(24);
+            const TWInvoicePtr invoice =
+                everyInvoice(popUp, day, QStringLiteral("Pop-up signage"),
+                             {flatTask(popUp, day, QStringLiteral("Pop-up signage"), 60000)}, {});
+            if (!invoice ||
+                !invoiceEntry(invoice, entryIn(day, abroad, receivable, kSales, 60000, {}, client,
+                                               QStringLiteral("Pop-up signage"))) ||
+                !invoiceOther(invoice,
+                              entryIn(inOpenYear(40), abroad, receivable, kBank, -60000, {}, client,
+                                      QStringLiteral("Payment of the pop-up signage"))))
+                return false;
+        }
+        // A payment that bounced (the receivable raised again against the
+        // bank) and was paid again; an overpayment refunded; a write-off.
+        {
+            const QDate day = inOpenYear(60);
+            const TWInvoicePtr bounced =
+                everyInvoice(tearooms, day, QStringLiteral("Tasting cards"),
+                             {flatTask(tearooms, day, QStringLiteral("Tasting cards"), 25000)}, {});
+            const TWInvoicePtr overpaid = everyInvoice(
+                tearooms, day, QStringLiteral("Window lettering"),
+                {flatTask(tearooms, day, QStringLiteral("Window lettering"), 18000)}, {});
+            const TWInvoicePtr writtenOff =
+                everyInvoice(tearooms, day, QStringLiteral("Loyalty cards"),
+                             {flatTask(tearooms, day, QStringLiteral("Loyalty cards"), 12000)}, {});
+            if (!bounced || !overpaid || !writtenOff)
+                return false;
+            const auto charge = [&](const TWInvoicePtr &invoice, qint64 amount) {
+                return invoiceEntry(invoice, entryIn(day, home, receivable, kSales, amount, {},
+                                                     client, invoice->name()));
+            };
+            const auto then = [&](const TWInvoicePtr &invoice, int days, qint32 against,
+                                  qint64 amount, const char *what) {
+                return invoiceOther(invoice, entryIn(inOpenYear(days), home, receivable, against,
+                                                     amount, {}, client, QLatin1String(what)));
+            };
+            if (!charge(bounced, 25000) || !then(bounced, 70, kBank, -25000, "Payment") ||
+                // Entered in the bank's register: the bank first.
+                !invoiceOther(bounced, entryIn(inOpenYear(74), home, kBank, receivable, -25000, {},
+                                               client, QStringLiteral("Bounced payment"))) ||
+                !then(bounced, 80, kBank, -25000, "Payment again") || !charge(overpaid, 18000) ||
+                !then(overpaid, 71, kBank, -20000, "Payment") ||
+                !then(overpaid, 78, kBank, 2000, "Refund of the overpayment") ||
+                !charge(writtenOff, 12000) || !then(writtenOff, 72, kBank, -7000, "Part payment") ||
+                !then(writtenOff, 110, badDebts->identifier(), -5000, "Written off"))
+                return false;
+        }
+        // Month ends: a bill repeated monthly from the 31st of January, and
+        // a purchase repeated monthly from the 29th of February of a leap
+        // year, its last occurrence on the 29th of January. Opening brings
+        // both up to date.
+        {
+            const QDate january31(today.year(), 1, 31);
+            const qint32 billRepeat = newRepeat(TWRepeatTypeBill);
+            const qint32 purchaseRepeat = newRepeat(TWRepeatTypeTransaction);
+            if (!billRepeat || !purchaseRepeat)
+                return false;
+            auto bill =
+                TWBill::billWithDate(at(january31), QStringLiteral("Storage at the month's end"),
+                                     true, false, at(january31.addDays(10)), billRepeat, QString(),
+                                     everyMerchant->identifier(), b.nextBillIdentifier());
+            if (failed(b.addBill(bill, false), "addBill") ||
+                !billEntry(bill, entryIn(january31, home, kPayable, account("rent"), -14500, {},
+                                         merchant, QStringLiteral("Storage"))))
+                return false;
+            int leap = first.year();
+            while (!QDate::isLeapYear(leap))
+                --leap;
+            for (const QDate &day : {QDate(leap, 2, 29), QDate(today.year(), 1, 29)}) {
+                const TWTransactionPtr t =
+                    entryIn(day, home, account("duesSubscriptions"), kBank, 2400, {},
+                            QStringLiteral("Harbour Moorings"), QStringLiteral("Mooring fee"));
+                if (!t)
+                    return false;
+                t->setRepeatIdentifier(purchaseRepeat);
+                if (failed(b.updateTransaction(t, false, false, false, false), "updateTransaction"))
+                    return false;
+            }
+        }
+        // Budgets: supplies monthly with what is left rolling over, travel yearly.
+        {
+            const auto budget = [&](const char *key, qint64 total, std::uint32_t unit,
+                                    bool rollover) {
+                const qint32 identifier = b.nextBudgetItemsIdentifier();
+                return identifier != 0 &&
+                       !failed(b.addBudgetItem(TWBudgetItem::budgetItemWithItemType(
+                                                   TWItemTypeAccount, account(key), total, home,
+                                                   QDateTime(open, QTime(0, 0)), 1, unit, rollover,
+                                                   identifier),
+                                               false),
+                               "addBudgetItem");
+            };
+            if (!budget("officeSupplies", 25000, TWBudgetCycleUnitMonth, true) ||
+                !budget("travel", 150000, TWBudgetCycleUnitYear, false))
+                return false;
+        }
+        // Settings a user changed.
+        b.setSearchFieldType(1);
+        b.setTransactionRangeType(11);
+        b.setTransactionRangeFromDate(QDateTime(open, QTime(0, 0)));
+        b.setTransactionRangeToDate(QDateTime(QDate(today.year(), 3, 31), QTime(0, 0)));
+        b.setBudgetStartDate(QDateTime(open, QTime(0, 0)));
+        b.setShowSummary(true);
+        b.setVoiceMemoAudioQuality(2);
+        b.setMasterDividerPosition(233.5);
+        return true;
+    }
+
     // Closes the first year as the business information sheet does.
     bool closeFirstYear()
     {
@@ -1154,7 +1468,8 @@ std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions
             sample.keepInCredit();
         }
         ok = sample.store() && (!options.extras || sample.addExtras()) &&
-             (!options.shapes || sample.addShapes()) && sample.addPeriods() &&
+             (!options.shapes || sample.addShapes()) &&
+             (!options.yearShapes || sample.addEveryShape()) && sample.addPeriods() &&
              (!options.extras || sample.closeFirstYear());
         // Each record's entry kept as such, as a business this build saved
         // keeps it.

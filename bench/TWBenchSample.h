@@ -17,6 +17,12 @@
 std::unique_ptr<TWBusiness>
 twBenchMakeSampleBusiness(int transactions, const QString &homeCurrency = QStringLiteral("USD"));
 
+// Every sample also holds, in the year under way: invoice and bill lines
+// with tax, an invoice in another unit paid from the home bank, a payment that
+// bounced and was paid again, an overpayment refunded, a write-off, a bill
+// repeated monthly from the 31st and a purchase repeated monthly from the 29th
+// of February, budgets (one rolling over) and settings a user changed.
+//
 // The sample with what a business gathers over the years besides: its first
 // year closed (an estimate dated in it), an account in another unit,
 // invoices and bills paid through cash, card, current-asset, equity and
@@ -37,6 +43,8 @@ struct TWBenchSampleOptions {
     // whose documents' entries were deleted since; a late fee linked to an
     // invoice; an invoice in another unit whose rate changed since.
     bool shapes = false;
+    // The shapes every sample holds in the year under way (see above).
+    bool yearShapes = true;
     // Told of each invoice's and bill's own entry as it is stored: the
     // relationship type of the document (invoice or bill payment), the
     // document and the transaction.

@@ -756,6 +756,9 @@ QStringList charges(TWBusiness &, const TWInvariantSnapshot &before, const TWInv
                                  .arg(now.transactions.value(entry)));
             continue;
         }
+        // A copy made without lines carries its source's entry as it stands.
+        if (!before.documents.contains(key) && d.billed == 0)
+            continue;
         const bool rebilled = !before.documents.contains(key) || was.billed != d.billed;
         if ((written || rebilled) && charged != d.billed)
             found.append(QStringLiteral("the entry of %1 charges %2, its lines bill %3: %4")

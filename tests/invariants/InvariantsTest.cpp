@@ -24,12 +24,22 @@
 #include "invoicing/ui/TWInvoiceController.h"
 #include "invoicing/ui/TWInvoicesController.h"
 #include "ledger/TWEditTransactionsController.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWTotalController.h"
+#include "ledger/TWTransactionController.h"
 #include "ledger/TWTransactionsController.h"
 #include "model/TWAccountingPeriod.h"
 #include "model/TWBusinessInfo.h"
 #include "model/TWExportSettings.h"
 #include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
+#include "model/TWReport.h"
+#include "reports/engine/TWExportReport.h"
+#include "reports/ui/TWBudgetController.h"
+#include "reports/ui/TWBudgetItemController.h"
+#include "reports/ui/TWBudgetModel.h"
+#include "reports/ui/TWReportController.h"
+#include "store/TWBudgetTotals.h"
 #include "store/TWClosedRefusals.h"
 #include "store/TWTransactionEditing.h"
 #include "store/TWWorkTotals.h"
@@ -37,6 +47,7 @@
 #include "work/TWExpenseController.h"
 #include "work/TWMerchantController.h"
 #include "work/TWTaskController.h"
+#include "work/TWTaskItemController.h"
 #include "work/TWTasksController.h"
 #include "work/TWWork.h"
 #include "work/TWWorkTable.h"
@@ -51,6 +62,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 #include <functional>
 
@@ -409,7 +421,8 @@ bool saveInvoiceEditor(BusinessRun &run, const TWInvoicePtr &invoice)
 }
 
 // The task sheet's Save of a stored task, `rate` typed when given.
-void saveTaskSheet(BusinessRun &run, const TWTaskPtr &task, const QString &rate = {})
+void saveTaskSheet(BusinessRun &run, const TWTaskPtr &task, const QString &rate = {},
+                   const QString &taxRate = {})
 {
     AlertAnswers alerts;
     TWTaskController sheet;
@@ -420,6 +433,8 @@ void saveTaskSheet(BusinessRun &run, const TWTaskPtr &task, const QString &rate 
     sheet.update();
     if (!rate.isEmpty())
         sheet.rateField()->setText(rate);
+    if (!taxRate.isEmpty())
+        sheet.taxRateField()->setText(taxRate);
     sheet.saveButton()->click();
     settle();
     run.shown();
@@ -1246,6 +1261,563 @@ QString proofs(int n)
     return QStringLiteral("Catalogue proofs %1").arg(n);
 }
 
+// ---- The suite's own sums and the operations that read them ----
+
+// Every row of the books: its packed day, kind (a year-end transfer or not),
+// account, and amount in the home unit and in the account's unit,
+// debit-positive; read with the suite's own SQL.
+const char *const kOwnRows =
+    "(SELECT t.date AS day, t.type AS kind, t.account1Identifier AS account, "
+    "t.totalBusiness AS home, t.totalAccount1 AS own FROM transactions t WHERE t.split = 0 "
+    "UNION ALL SELECT t.date, t.type, t.account2Identifier, -t.totalBusiness, -t.totalAccount2 "
+    "FROM transactions t WHERE t.split = 0 "
+    "UNION ALL SELECT t.date, t.type, s.accountIdentifier, s.totalBusiness, s.totalAccount "
+    "FROM splits s JOIN transactions t ON t.identifier = s.transactionIdentifier "
+    "WHERE t.split != 0)";
+
+qint64 packedDay(const QDate &day)
+{
+    return qint64(day.year()) << 9 | day.month() << 5 | day.day();
+}
+
+// The home-unit sum of the rows on accounts `where` picks (a condition on
+// the account `a` and the row `r`) from `from` to `to` (packed days).
+qint64 ownSum(TWBusiness &b, const QString &where, const QDate &from, const QDate &to)
+{
+    return twQueryInt(b, QStringLiteral("SELECT COALESCE(SUM(r.home), 0) FROM %1 r JOIN accounts "
+                                        "a ON a.identifier = r.account WHERE (%2) AND r.day "
+                                        "BETWEEN %3 AND %4")
+                             .arg(QLatin1String(kOwnRows), where)
+                             .arg(packedDay(from))
+                             .arg(packedDay(to)))
+        .value_or(-1);
+}
+
+// The home unit's decimal places, as stored.
+int homeDecimals(TWBusiness &b)
+{
+    return int(twQueryInt(b, QStringLiteral("SELECT decimalPlaces FROM units WHERE code = '%1'")
+                                 .arg(b.homeUnit()->code()))
+                   .value_or(2));
+}
+
+// An amount as typed in the locale, in the home unit.
+QString typedAmount(TWBusiness &b, qint64 minor)
+{
+    const int places = homeDecimals(b);
+    return QLocale().toString(double(minor) / std::pow(10.0, places), 'f', places);
+}
+
+// The report opened on the business as its view shows it: each labelled row's
+// first amount, by label.
+QHash<QString, QString> reportRows(BusinessRun &run, const TWReportPtr &report,
+                                   std::function<QString(qint64)> *money)
+{
+    TWReportController view;
+    view.setBusinessController(&run.doc());
+    view.setBusiness(&run.b());
+    view.view()->resize(900, 700);
+    view.setReport(report);
+    settle();
+    QHash<QString, QString> rows;
+    TWExportReport *shown = view.exportReport();
+    if (!shown) {
+        run.fail(QStringLiteral("the report view shows no report"));
+        return rows;
+    }
+    QMap<quint32, QStringList> cells;
+    for (const TWCell &cell : shown->cells())
+        if (cell.table() && !cell.header())
+            cells[cell.row()].append(cell.value());
+    for (const QStringList &row : std::as_const(cells))
+        if (row.size() > 1 && !rows.contains(row.first()))
+            rows.insert(row.first(), row.at(1));
+    // The report's own money text, for the suite's sums.
+    const auto formatter = std::make_shared<TWExportReport>(report, 1.0, run.b());
+    *money = [formatter](qint64 value) { return formatter->moneyString(value); };
+    return rows;
+}
+
+// Each named figure of the report is what the suite's own sums give.
+void compareFigures(BusinessRun &run, const char *report, const QHash<QString, QString> &rows,
+                    const std::function<QString(qint64)> &money,
+                    const QList<std::pair<QString, qint64>> &figures)
+{
+    for (const auto &[label, own] : figures)
+        if (rows.value(label) != money(own))
+            run.fail(QStringLiteral("the %1 shows %2 \"%3\", the suite's own sums %4")
+                         .arg(QLatin1String(report), label,
+                              rows.value(label, QStringLiteral("no row")), money(own)));
+}
+
+// Asset (1-7) and liability (9-14) accounts; income and expense accounts
+// without the year-end transfers.
+const QString kAssets = QStringLiteral("a.type BETWEEN 1 AND 7");
+const QString kLiabilities = QStringLiteral("a.type BETWEEN 9 AND 14");
+const QString kIncome = QStringLiteral("a.type = 15 AND r.kind = 0");
+const QString kExpenses = QStringLiteral("a.type = 16 AND r.kind = 0");
+
+void openTheBalanceSheet(BusinessRun &run)
+{
+    TWBusiness &b = run.b();
+    const QDate today = TWClock::today();
+    std::function<QString(qint64)> money;
+    const QHash<QString, QString> rows =
+        reportRows(run,
+                   TWReport::reportWithIdentifier(
+                       900, QStringLiteral("Balance"), 0, 0, TWReportTypeBalanceSheet,
+                       TWReportDateTypeCustomDate, QDateTime(today, QTime(0, 0)), {}, false,
+                       TWReportDateTypeCustomDate, {}, {}, false),
+                   &money);
+    if (!money)
+        return;
+    const QDate all(1900, 1, 1);
+    const qint64 assets = ownSum(b, kAssets, all, today);
+    // The books balance: what the business owns is what it owes and its
+    // owners' share, the earnings of every year included.
+    compareFigures(run, "balance sheet", rows, money,
+                   {{TWLocalized("totalAssets"), assets},
+                    {TWLocalized("totalLiabilities"), -ownSum(b, kLiabilities, all, today)},
+                    {TWLocalized("totalLiabilitiesAndEquities"), assets}});
+}
+
+void openTheIncomeStatement(BusinessRun &run)
+{
+    TWBusiness &b = run.b();
+    const QDate today = TWClock::today();
+    const QDate from(today.year(), 1, 1);
+    std::function<QString(qint64)> money;
+    const QHash<QString, QString> rows = reportRows(
+        run,
+        TWReport::reportWithIdentifier(901, QStringLiteral("Income"), 0, 0, TWReportTypeIncome,
+                                       TWReportDateTypeCustomRange, QDateTime(from, QTime(0, 0)),
+                                       QDateTime(today, QTime(0, 0)), false,
+                                       TWReportDateTypeCustomRange, {}, {}, false),
+        &money);
+    if (!money)
+        return;
+    const qint64 income = -ownSum(b, kIncome, from, today);
+    const qint64 expenses = ownSum(b, kExpenses, from, today);
+    compareFigures(run, "income statement", rows, money,
+                   {{TWLocalized("totalIncome"), income},
+                    {TWLocalized("totalExpenses"), expenses},
+                    {TWLocalized("netIncome"), income - expenses}});
+}
+
+// The client report of every day: each client's total, by the suite's own
+// SQL, is what its invoices' linked transactions raised the receivable by,
+// each raise counted whole and each fall as nothing (a credit note lowers no
+// client's total; a payment that bounced raises it again).
+void openTheClientStatement(BusinessRun &run)
+{
+    TWBusiness &b = run.b();
+    std::function<QString(qint64)> money;
+    const QHash<QString, QString> rows = reportRows(
+        run,
+        TWReport::reportWithIdentifier(902, QStringLiteral("Clients"), 0, 0, TWReportTypeClients,
+                                       TWReportDateTypeAllDates, {}, {}, false,
+                                       TWReportDateTypeAllDates, {}, {}, false),
+        &money);
+    if (!money)
+        return;
+    const QString sql = QStringLiteral(
+        "SELECT COALESCE(SUM(CASE "
+        "WHEN l.splitIdentifier != 0 THEN (SELECT COALESCE(MAX(s.totalBusiness, 0), 0) FROM "
+        "splits s JOIN accounts a ON a.identifier = s.accountIdentifier WHERE s.identifier = "
+        "l.splitIdentifier AND s.transactionIdentifier = t.identifier AND a.type = 1) "
+        "WHEN t.split != 0 THEN (SELECT COALESCE(SUM(MAX(s.totalBusiness, 0)), 0) FROM splits s "
+        "JOIN accounts a ON a.identifier = s.accountIdentifier WHERE s.transactionIdentifier = "
+        "t.identifier AND a.type = 1) "
+        "WHEN a1.type = 1 THEN MAX(t.totalBusiness, 0) "
+        "WHEN a2.type = 1 THEN MAX(-t.totalBusiness, 0) ELSE 0 END), 0) "
+        "FROM relationships l JOIN projects p ON p.identifier = l.parentIdentifier "
+        "JOIN transactions t ON t.identifier = l.transactionIdentifier "
+        "LEFT JOIN accounts a1 ON a1.identifier = t.account1Identifier "
+        "LEFT JOIN accounts a2 ON a2.identifier = t.account2Identifier "
+        "WHERE l.type = 0 AND p.clientIdentifier = %1");
+    QList<std::pair<QString, qint64>> figures;
+    qint64 total = 0;
+    for (const TWClientPtr &client : b.clients()) {
+        const qint64 raised = twQueryInt(b, sql.arg(client->identifier())).value_or(-1);
+        total += raised;
+        if (raised != 0)
+            figures.append({client->company().isEmpty()
+                                ? client->name()
+                                : QStringLiteral("%1 (%2)").arg(client->name(), client->company()),
+                            raised});
+    }
+    figures.append({TWLocalized("total"), total});
+    compareFigures(run, "client report", rows, money, figures);
+}
+
+// The invoice list's payment: the sheet it prepares, the bank chosen and
+// what is owed typed, saved.
+void recordPaymentInTheSheet(BusinessRun &run, const TWInvoicePtr &invoice, qint64 owed)
+{
+    TWBusiness &b = run.b();
+    twRegisterLedger();
+    AlertAnswers alerts;
+    TWInvoicesController list;
+    list.setBusinessController(&run.doc());
+    list.setBusiness(&b);
+    list.setMode(0);
+    list.setProjects({b.projectWithIdentifier(invoice->projectIdentifier())});
+    list.view()->resize(900, 600);
+    list.update();
+    const int row = list.invoiceRow(*invoice);
+    if (row < 0) {
+        run.fail(QStringLiteral("the invoice list does not show \"%1\"").arg(invoice->name()));
+        return;
+    }
+    list.selectRows({row});
+    const QSet<qint32> before = identifiers(b);
+    list.newTransaction(false);
+    auto *sheet = qobject_cast<TWTransactionController *>(run.doc().transactionController());
+    if (!sheet) {
+        run.fail(QStringLiteral("the payment of \"%1\" opens no sheet").arg(invoice->name()));
+        return;
+    }
+    for (const TWFieldPtr &field : sheet->fields())
+        if (field->identifier() == -8)
+            sheet->accountChosen(field, b.accountWithIdentifier(kBank));
+    QLineEdit *credit = sheet->totalController()->field(TWTotalFieldCredit);
+    if (!credit) {
+        run.fail(QStringLiteral("the payment sheet has no credit field"));
+        return;
+    }
+    credit->selectAll();
+    QTest::keyClicks(credit, typedAmount(b, owed));
+    emit credit->editingFinished();
+    if (sheet->doSave(1) != TWSaveOutcome::Closed && !run.outcome.result)
+        run.fail(
+            QStringLiteral("the payment sheet did not save: %1").arg(alerts.messages.join(u' ')));
+    settle();
+    run.shown();
+    touchNew(run, before);
+}
+
+// The document of that link type and name in a snapshot.
+qint64 documentKeyNamed(const TWInvariantSnapshot &s, std::uint32_t link, const QString &name)
+{
+    for (auto it = s.documents.cbegin(); it != s.documents.cend(); ++it)
+        if (it->link == link && it->name == name)
+            return it.key();
+    return 0;
+}
+
+// Duplicated: each document has one new copy of its name, whose one linked
+// transaction is new and books as the document's entry did; the document
+// keeps its own links.
+std::function<QString(const TWInvariantSnapshot &, const TWInvariantSnapshot &)>
+copiedWithTheirEntries(std::uint32_t link, const QStringList &names)
+{
+    return [link, names](const TWInvariantSnapshot &before,
+                         const TWInvariantSnapshot &now) -> QString {
+        for (const QString &name : names) {
+            const qint64 source = documentKeyNamed(before, link, name);
+            QList<qint64> copies;
+            for (auto it = now.documents.cbegin(); it != now.documents.cend(); ++it)
+                if (it->link == link && it->name == name && !before.documents.contains(it.key()))
+                    copies.append(it.key());
+            if (copies.size() != 1)
+                return QStringLiteral("\"%1\" has %2 copies").arg(name).arg(copies.size());
+            const TWOwnDocument copy = now.documents.value(copies.first());
+            QSet<qint32> linked;
+            for (const TWOwnDocument::Linked &row : copy.linked)
+                linked.insert(row.transaction);
+            const qint32 entry = before.entries.value(source);
+            if (linked.size() != 1 || before.book.contains(*linked.cbegin()))
+                return QStringLiteral("the copy of \"%1\" is linked to %2 transactions, %3 of "
+                                      "them new")
+                    .arg(name)
+                    .arg(linked.size())
+                    .arg(std::count_if(linked.cbegin(), linked.cend(),
+                                       [&](qint32 id) { return !before.book.contains(id); }));
+            if (now.transactions.value(*linked.cbegin()) != before.transactions.value(entry))
+                return QStringLiteral("the copy of \"%1\" books %2, its entry %3")
+                    .arg(name, now.transactions.value(*linked.cbegin()),
+                         before.transactions.value(entry));
+            QList<qint32> was, is;
+            for (const TWOwnDocument::Linked &row : before.documents.value(source).linked)
+                was.append(row.transaction);
+            for (const TWOwnDocument::Linked &row : now.documents.value(source).linked)
+                is.append(row.transaction);
+            if (was != is)
+                return QStringLiteral("\"%1\" was linked to %2 transactions, is to %3")
+                    .arg(name)
+                    .arg(was.size())
+                    .arg(is.size());
+        }
+        return {};
+    };
+}
+
+void duplicateInvoicesInTheList(BusinessRun &run, const QStringList &names)
+{
+    TWBusiness &b = run.b();
+    AlertAnswers alerts;
+    TWInvoicesController list;
+    list.setBusinessController(&run.doc());
+    list.setBusiness(&b);
+    list.setMode(0);
+    TWProjectList projects;
+    TWInvoiceList invoices;
+    for (const QString &name : names) {
+        const TWInvoicePtr invoice = invoiceNamed(b, name);
+        if (!invoice) {
+            run.applies = false;
+            return;
+        }
+        invoices.append(invoice);
+        const TWProjectPtr project = b.projectWithIdentifier(invoice->projectIdentifier());
+        if (!projects.contains(project))
+            projects.append(project);
+    }
+    list.setProjects(projects);
+    list.view()->resize(900, 600);
+    list.update();
+    QList<int> rows;
+    for (const TWInvoicePtr &invoice : std::as_const(invoices))
+        rows.append(list.invoiceRow(*invoice));
+    if (rows.contains(-1)) {
+        run.fail(QStringLiteral("the invoice list does not show them all"));
+        return;
+    }
+    const QSet<qint32> before = identifiers(b);
+    list.selectRows(rows);
+    list.duplicateSelectedInvoice(false);
+    settle();
+    run.shown();
+    touchNew(run, before);
+    run.outcome.asked = copiedWithTheirEntries(TWRelationshipTypeInvoicePayment, names);
+}
+
+void duplicateBillInTheView(BusinessRun &run, const QString &name)
+{
+    TWBusiness &b = run.b();
+    const TWBillPtr bill = billNamed(b, name);
+    if (!(run.applies = bool(bill)))
+        return;
+    AlertAnswers alerts;
+    TWMerchantController view(nullptr, TWMerchantController::ModeMerchants);
+    view.setBusinessController(&run.doc());
+    view.setBusiness(&b);
+    view.view()->resize(1000, 600);
+    view.setMerchants({b.merchantWithIdentifier(bill->merchantIdentifier())});
+    const int row = view.billRow(*bill);
+    if (row < 0) {
+        run.fail(QStringLiteral("the merchants view does not list \"%1\"").arg(name));
+        return;
+    }
+    const QModelIndex index = view.table()->model()->index(row, 0);
+    view.table()->table()->selectionModel()->select(QItemSelection(index, index),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+    const QSet<qint32> before = identifiers(b);
+    view.duplicateSelectedBill(false);
+    settle();
+    run.shown();
+    touchNew(run, before);
+    run.outcome.asked = copiedWithTheirEntries(TWRelationshipTypeBillPayment, {name});
+}
+
+// Lines of the tables that changed, outside the tables `allowed` names.
+QString changedOutside(const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
+                       const QStringList &allowed)
+{
+    const QStringList was = before.tables.split(u'\n');
+    const QStringList is = now.tables.split(u'\n');
+    const QSet<QString> wasSet(was.cbegin(), was.cend());
+    const QSet<QString> isSet(is.cbegin(), is.cend());
+    const auto outside = [&allowed](const QString &line) {
+        return std::none_of(allowed.cbegin(), allowed.cend(), [&line](const QString &table) {
+            return line.startsWith(table + u'|');
+        });
+    };
+    for (const QString &line : was)
+        if (!isSet.contains(line) && outside(line))
+            return QStringLiteral("gone: %1").arg(line);
+    for (const QString &line : is)
+        if (!wasSet.contains(line) && outside(line))
+            return QStringLiteral("new: %1").arg(line);
+    return {};
+}
+
+// The time item sheet: a later end and a note typed on a time item of billed
+// work and on the latest one.
+void editTimeItemsInTheirSheet(BusinessRun &run)
+{
+    TWBusiness &b = run.b();
+    QSet<qint32> billed;
+    for (const TWRelationshipPtr &link : b.relationships())
+        if (link->type() == TWRelationshipTypeInvoiceTask)
+            billed.insert(link->childIdentifier());
+    TWTaskItemPtr ofBilled, latest;
+    for (const TWTaskItemPtr &item : b.taskItems()) {
+        if (!ofBilled && billed.contains(item->taskIdentifier()) &&
+            !closedDay(b, item->startDateTime()))
+            ofBilled = item;
+        if (!latest || item->startDateTime() > latest->startDateTime())
+            latest = item;
+    }
+    if (!(run.applies = ofBilled && latest && ofBilled != latest))
+        return;
+    QHash<qint32, std::pair<QDateTime, QDateTime>> typed;
+    for (const TWTaskItemPtr &item : {ofBilled, latest}) {
+        AlertAnswers alerts;
+        TWTaskItemController sheet;
+        sheet.setTaskItem(item);
+        sheet.setMode(1);
+        sheet.setBusinessController(&run.doc());
+        sheet.setBusiness(&b);
+        sheet.update();
+        const QDateTime end = item->endDateTime().addSecs(1800);
+        sheet.endPicker()->setDateTime(end);
+        sheet.notesField()->setText(QStringLiteral("Edited in its sheet"));
+        sheet.saveButton()->click();
+        settle();
+        run.shown();
+        typed.insert(item->identifier(), {item->startDateTime(), end});
+        if (!sheet.saved() && !run.outcome.result)
+            run.fail(QStringLiteral("the time item sheet did not save item %1: %2")
+                         .arg(item->identifier())
+                         .arg(alerts.messages.join(u' ')));
+    }
+    run.outcome.asked = [typed, &run](const TWInvariantSnapshot &before,
+                                      const TWInvariantSnapshot &now) -> QString {
+        for (auto it = typed.cbegin(); it != typed.cend(); ++it) {
+            const TWTaskItemPtr stored = run.b().taskItemWithIdentifier(it.key());
+            if (!stored || stored->startDateTime() != it->first ||
+                stored->endDateTime() != it->second)
+                return QStringLiteral("time item %1 runs %2 to %3, typed %4 to %5")
+                    .arg(it.key())
+                    .arg(stored ? stored->startDateTime().toString(Qt::ISODate) : QString(),
+                         stored ? stored->endDateTime().toString(Qt::ISODate) : QString(),
+                         it->first.toString(Qt::ISODate), it->second.toString(Qt::ISODate));
+        }
+        // Only those items (and the tasks' worked quantities) change.
+        return changedOutside(before, now, {QStringLiteral("taskItems"), QStringLiteral("tasks")});
+    };
+}
+
+// The budget view's editor on the rolling supplies budget: a new amount
+// typed; then its figures against the suite's own sums.
+void editBudgetInItsSheet(BusinessRun &run)
+{
+    TWBusiness &b = run.b();
+    const TWAccountPtr supplies = firstOf(b.accounts(), [](const TWAccountPtr &a) {
+        return a->name() == TWLocalized("officeSupplies");
+    });
+    const TWBudgetItemPtr line =
+        supplies ? b.budgetItemWithType(TWItemTypeAccount, supplies->identifier()) : nullptr;
+    if (!(run.applies = line && line->rollover()))
+        return;
+    AlertAnswers alerts;
+    TWBudgetController view;
+    view.setBusinessController(&run.doc());
+    view.setBusiness(&b);
+    view.view();
+    view.update();
+    view.selectRows({view.model()->itemRow(*supplies)});
+    view.editSelectedBudgetItem(false);
+    TWBudgetItemController *editor = view.budgetItemController();
+    if (!editor) {
+        run.fail(QStringLiteral("the budget view opens no editor"));
+        return;
+    }
+    const qint64 amount = qint64(std::llround(300 * std::pow(10.0, homeDecimals(b))));
+    editor->budgetTextField()->setText(QLocale().toString(300));
+    editor->saveButton()->click();
+    settle();
+    run.shown();
+    const TWBudgetItemPtr stored = b.budgetItemWithType(TWItemTypeAccount, supplies->identifier());
+    if (!stored || stored->total() != amount || !stored->rollover() ||
+        stored->startDate() != line->startDate() || stored->cycleUnit() != line->cycleUnit())
+        run.fail(QStringLiteral("the budget stored %1 rolling over %2, typed %3")
+                     .arg(stored ? stored->total() : -1)
+                     .arg(stored && stored->rollover())
+                     .arg(amount));
+    if (!stored)
+        return;
+    // The month under way: each month since the start adds the amount, less
+    // what the months before it spent; this month's spending is what is used.
+    const QDate today = TWClock::today();
+    const QDate start = stored->startDate().date();
+    const QDate month(today.year(), today.month(), 1);
+    const int months = (month.year() - start.year()) * 12 + month.month() - start.month() + 1;
+    const QString account =
+        QStringLiteral("a.identifier = %1 AND r.kind = 0").arg(supplies->identifier());
+    const qint64 available = amount * months - ownSum(b, account, start, month.addDays(-1));
+    const qint64 spent = ownSum(b, account, month, today);
+    const TWBudgetTotalPtr figures = twBudgetTotal(*stored, b);
+    if (!figures || figures->total() != spent || figures->remainingTotal() != available - spent)
+        run.fail(QStringLiteral("the budget shows %1 spent and %2 left, the suite's own sums "
+                                "%3 and %4")
+                     .arg(figures ? figures->total() : -1)
+                     .arg(figures ? figures->remainingTotal() : -1)
+                     .arg(spent)
+                     .arg(available - spent));
+    run.outcome.asked = [](const TWInvariantSnapshot &before, const TWInvariantSnapshot &now) {
+        return changedOutside(before, now, {QStringLiteral("budgetItems")});
+    };
+}
+
+// The days a monthly series keeps: its first item's day of the month, or the
+// month's last day where the month is shorter.
+QList<QDate> monthlyDays(const QDate &first, const QDate &from, const QDate &to)
+{
+    QList<QDate> days;
+    for (QDate month(from.year(), from.month(), 1); month <= to; month = month.addMonths(1)) {
+        const QDate day(month.year(), month.month(), std::min(first.day(), month.daysInMonth()));
+        if (day >= from && day <= to)
+            days.append(day);
+    }
+    return days;
+}
+
+// Opened, the month-end series stand on their days: a bill from the 31st,
+// a purchase from the 29th of February.
+void openMonthEnds(BusinessRun &run)
+{
+    run.business = run.open(run.package);
+    if (!run.business)
+        return;
+    TWBusiness &b = *run.business;
+    const QDate today = TWClock::today();
+    const auto days = [&b](const QString &sql) {
+        QList<QDate> found;
+        const std::optional<QString> text = twQueryText(b, sql);
+        for (const QString &packed : text.value_or(QString()).split(u',', Qt::SkipEmptyParts)) {
+            const qint64 value = qint64(packed.toDouble());
+            found.append(QDate(int(value >> 9), int(value >> 5 & 15), int(value & 31)));
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const QList<QDate> bills = days(QStringLiteral(
+        "SELECT GROUP_CONCAT(date) FROM bills WHERE name = 'Storage at the month''s end'"));
+    const QList<QDate> purchases = days(QStringLiteral(
+        "SELECT GROUP_CONCAT(date) FROM transactions WHERE payee = 'Harbour Moorings'"));
+    const QDate january31(today.year(), 1, 31);
+    const QList<QDate> wantBills = monthlyDays(january31, january31, today);
+    const auto shown = [](const QList<QDate> &list) {
+        QStringList days;
+        for (const QDate &day : list)
+            days.append(day.toString(Qt::ISODate));
+        return days.join(u' ');
+    };
+    if (bills != wantBills)
+        run.fail(QStringLiteral("the bills of the 31st stand on %1, the calendar says %2")
+                     .arg(shown(bills), shown(wantBills)));
+    if (purchases.isEmpty())
+        return run.fail(QStringLiteral("no purchase of the 29th"));
+    QList<QDate> wantPurchases = {purchases.first(), QDate(today.year(), 1, 29)};
+    wantPurchases += monthlyDays(purchases.first(), QDate(today.year(), 1, 30), today);
+    if (purchases != wantPurchases)
+        run.fail(QStringLiteral("the purchases of the 29th stand on %1, the calendar says %2")
+                     .arg(shown(purchases), shown(wantPurchases)));
+}
+
 QList<Operation> windowAndStoreOperations();
 
 // Every operation: those of the table below, then a file of each bank.
@@ -1816,6 +2388,87 @@ QList<Operation> windowAndStoreOperations()
              run.result(b.moveRepeatPastItem(repeat->identifier(), invoice->date()));
              deleteInvoiceInTheList(run, invoice);
          }},
+        {"RecordPaymentInTheSheet",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, QStringLiteral("Afternoon tea menus"));
+             if (!(run.applies = bool(invoice)))
+                 return;
+             // What it owes by the suite's own sums of its rows.
+             const TWInvariantSnapshot before = twInvariantSnapshot(b);
+             const qint64 key =
+                 twDocumentKey(TWRelationshipTypeInvoicePayment, invoice->identifier());
+             qint64 owed = 0;
+             for (const TWOwnDocument::Linked &row : before.documents.value(key).linked)
+                 owed += row.amount;
+             run.touchInvoice(invoice);
+             recordPaymentInTheSheet(run, invoice, owed);
+             run.outcome.asked = [key, owed](const TWInvariantSnapshot &was,
+                                             const TWInvariantSnapshot &now) -> QString {
+                 QList<qint32> made;
+                 for (const TWOwnDocument::Linked &row : now.documents.value(key).linked)
+                     if (!was.book.contains(row.transaction))
+                         made.append(row.transaction);
+                 if (made.size() != 1)
+                     return QStringLiteral("%1 payments recorded").arg(made.size());
+                 qint64 paid = 0;
+                 for (const TWOwnDocument::Linked &row : now.documents.value(key).linked)
+                     if (row.transaction == made.first())
+                         paid += row.amount;
+                 if (paid != -owed || !now.money.contains(made.first()))
+                     return QStringLiteral("the payment of %1 owed is %2")
+                         .arg(owed)
+                         .arg(now.transactions.value(made.first()));
+                 return {};
+             };
+         }},
+        {"DuplicateInvoicesInTheList",
+         [](BusinessRun &run) {
+             duplicateInvoicesInTheList(run, {QStringLiteral("Taxed menus"),
+                                              QStringLiteral("Pop-up signage"),
+                                              QStringLiteral("Tasting cards")});
+         }},
+        {"DuplicateBillInTheMerchantsView",
+         [](BusinessRun &run) { duplicateBillInTheView(run, QStringLiteral("Taxed paper")); }},
+        {"EditTimeItemsInTheirSheet", editTimeItemsInTheirSheet},
+        {"ChangeATaxRateInTheTaskSheet",
+         [](BusinessRun &run) {
+             TWBusiness &b = run.b();
+             const TWInvoicePtr invoice = invoiceNamed(b, QStringLiteral("Taxed menus"));
+             const TWTaskList tasks = invoiceTasks(b, invoice);
+             if (!(run.applies = !tasks.isEmpty()))
+                 return;
+             run.touchInvoice(invoice);
+             saveTaskSheet(run, tasks.first(), {}, QLocale().toString(10));
+             // 10% of the work's 42000 and the expense's 1470 as it was, on the tax account.
+             const qint64 key =
+                 twDocumentKey(TWRelationshipTypeInvoicePayment, invoice->identifier());
+             const qint32 taxAccount = qint32(
+                 twQueryInt(b, QStringLiteral("SELECT identifier FROM accounts WHERE type = %1 AND "
+                                              "name = 'Sales tax' ORDER BY identifier DESC")
+                                   .arg(TWAccountTypeTax))
+                     .value_or(0));
+             run.outcome.asked = [key, taxAccount](const TWInvariantSnapshot &,
+                                                   const TWInvariantSnapshot &now) -> QString {
+                 const qint32 entry = now.entries.value(key);
+                 qint64 tax = 0;
+                 for (const QString &part : now.splitTotals.value(entry)
+                                                .value(taxAccount)
+                                                .split(u' ', Qt::SkipEmptyParts))
+                     tax += part.toLongLong();
+                 if (tax != -(4200 + 1470))
+                     return QStringLiteral("the entry's tax line is %1, not %2: %3")
+                         .arg(tax)
+                         .arg(-(4200 + 1470))
+                         .arg(now.transactions.value(entry));
+                 return {};
+             };
+         }},
+        {"EditABudgetInItsSheet", editBudgetInItsSheet},
+        {"OpenTheBalanceSheet", openTheBalanceSheet, false, Plain, true},
+        {"OpenTheIncomeStatement", openTheIncomeStatement, false, Plain, true},
+        {"OpenTheClientStatement", openTheClientStatement, false, Plain, true},
+        {"OpenBringsMonthEndRepeatsUpToDate", openMonthEnds, false},
     };
     return list;
 }
