@@ -230,9 +230,8 @@ TEST_P(EarlierEntries, HoldAfterTheOperation)
                     fresh.append(line);
             found = fresh;
         }
-        EXPECT_TRUE(found.isEmpty())
-            << operation.name << " breaks " << invariant.name << ": "
-            << twBrokenRecords(found).toStdString();
+        EXPECT_TRUE(found.isEmpty()) << operation.name << " breaks " << invariant.name << ": "
+                                     << twBrokenRecords(found).toStdString();
     }
     // Each document's entry: the previous build's. A save of one that had
     // none makes one: the bill sheet's on any save, the invoice editor's
