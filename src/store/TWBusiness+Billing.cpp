@@ -100,6 +100,9 @@ TWErrorResult TWBusiness::rebookBilledInvoices(const TWInvoiceList &invoices)
         if (!project || project->type() != TWProjectTypeProject)
             continue;
         TWTransactionPtr entry = rebookableInvoiceEntry(*invoice);
+        // An entry the user moved to a liability (billed in advance) is
+        // booked again there, never back on income.
+        const TWAccountPtr moved = entry ? invoiceEntryMovedAccount(*invoice) : nullptr;
         const TWAccountPtr receivable =
             lastInvoiceAccountIdentifier(*invoice, TWAccountTypeAccountsReceivable);
         // A payment kept as the entry is never written over: the work is
@@ -112,7 +115,8 @@ TWErrorResult TWBusiness::rebookBilledInvoices(const TWInvoiceList &invoices)
         }
         if (!entry)
             continue;
-        const TWAccountPtr income = lastInvoiceAccountIdentifier(*invoice, TWAccountTypeIncome);
+        const TWAccountPtr income =
+            moved ? moved : lastInvoiceAccountIdentifier(*invoice, TWAccountTypeIncome);
         const TWAccountPtr tax = invoiceTaxed(*invoice)
                                      ? lastInvoiceAccountIdentifier(*invoice, TWAccountTypeTax)
                                      : TWAccountPtr();

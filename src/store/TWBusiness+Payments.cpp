@@ -219,7 +219,23 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
     // against income) is the entry only where nothing else charges (a
     // credit note's own entry). Where none books so, the first that raises
     // what is owed: a bill charged to a prepaid asset, a loan or the bank.
-    // A payment, a write-off or a credit through any other account never is.
+    // A payment, a write-off or a credit through any other account never is,
+    // nor, for an invoice, money given back (a refund of a credit note, a
+    // bounced payment): it raises what is owed, but through money.
+    const auto throughMoney = [this](const TWTransaction &transaction) {
+        const auto money = [this](qint32 identifier) {
+            const TWAccountPtr account = accountWithIdentifier(identifier);
+            return isMoneyAccount(identifier) ||
+                   (account && account->accountType() == TWAccountTypeCurrentAsset);
+        };
+        if (!transaction.hasSplit())
+            return money(transaction.account1Identifier()) ||
+                   money(transaction.account2Identifier());
+        for (const TWSplitPtr &split : transaction.splits())
+            if (split && money(split->accountIdentifier()))
+                return true;
+        return false;
+    };
     TWTransactionPtr charge;
     TWTransactionPtr raising;
     TWTransactionPtr credit;
@@ -233,7 +249,8 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
         const qint64 change = owedChange(*transaction, accountType);
         if (booksDocumentCharge(*transaction, accountType))
             first(change >= 0 ? charge : credit, transaction);
-        else if (change > 0)
+        else if (change > 0 &&
+                 (accountType != TWAccountTypeAccountsReceivable || !throughMoney(*transaction)))
             first(raising, transaction);
     }
     if (charge)

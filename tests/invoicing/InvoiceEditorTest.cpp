@@ -863,6 +863,7 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         AsMade,
         Deferred,
         DeferredBilledAgain,
+        DeferredRateRaised,
         DiscountWithoutEntry,
         CutByHand,
         CutByHandBilledAgain,
@@ -883,6 +884,8 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         {"moved to deferred revenue", Deferred, 1, 50000, -1},
         {"moved to deferred revenue, then 3 of the 5 hours billed", DeferredBilledAgain, 1, 30000,
          30000},
+        {"moved to deferred revenue, then its task's rate raised", DeferredRateRaised, 1, 60000,
+         60000},
         {"discount, entry deleted", DiscountWithoutEntry, 2, 45000, -1},
         {"cut by hand to 450.00, saved unchanged", CutByHand, 1, 45000, -1},
         {"cut by hand, then 3 of the 5 hours billed", CutByHandBilledAgain, 1, 30000, 30000},
@@ -899,7 +902,8 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
                          c.shape == OtherUnitCutByHand || c.shape == UnitChangedCutByHand;
         const bool euros = c.shape == OtherUnit || c.shape == OtherUnitCutByHand;
         const bool unitChanged = c.shape == UnitChanged || c.shape == UnitChangedCutByHand;
-        const bool deferred = c.shape == Deferred || c.shape == DeferredBilledAgain;
+        const bool deferred =
+            c.shape == Deferred || c.shape == DeferredBilledAgain || c.shape == DeferredRateRaised;
         TWProjectPtr project = book.project;
         if (euros || unitChanged) {
             euro->setRate(0.5);
@@ -909,7 +913,7 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
                                            book.client->identifier(), b.nextProjectIdentifier());
             ASSERT_OK(b.addProject(project, false));
         }
-        book.addTask(project, task, TWTaskTypeHour, 5, 10000);
+        const TWTaskPtr work = book.addTask(project, task, TWTaskTypeHour, 5, 10000);
         open(book.newInvoice(project, task), 0);
         tick(editor->tasksModel(), row(editor->tasksModel(), task), true);
         editor->saveButton()->click();
@@ -937,6 +941,12 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
             entry->setAccount2Identifier(income);
             twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, b);
             ASSERT_OK(b.updateTransaction(entry, true, true, true, true));
+            if (c.shape == DeferredRateRaised) {
+                // The task sheet's edit rebooks the invoices billing it.
+                const TWTaskPtr raised = b.taskWithIdentifier(work->identifier())->copy();
+                raised->setRate(12000);
+                ASSERT_OK(b.updateTask(raised, true));
+            }
         } else if (c.shape == DiscountWithoutEntry) {
             discount = linkTransaction(
                 b, *stored, QDate(2024, 6, 25), receivable,
