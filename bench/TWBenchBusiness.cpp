@@ -14,6 +14,15 @@
 #include <cstring>
 #include <random>
 
+bool twBenchFailed(const TWErrorResult &error, const char *what)
+{
+    if (!error)
+        return false;
+    std::fprintf(stderr, "%s failed: %s\n", what,
+                 error->localizedDescription().toUtf8().constData());
+    return true;
+}
+
 namespace
 {
 
@@ -24,14 +33,7 @@ constexpr qint32 kPayable = 108;
 constexpr qint32 kSales = 109;
 constexpr qint32 kOwnersEquity = 138;
 
-bool failed(const TWErrorResult &error, const char *what)
-{
-    if (!error)
-        return false;
-    std::fprintf(stderr, "%s failed: %s\n", what,
-                 error->localizedDescription().toUtf8().constData());
-    return true;
-}
+const auto failed = &twBenchFailed;
 
 struct Generator {
     Generator(TWBusiness &business, const TWBenchBusinessOptions &generatorOptions)

@@ -20,6 +20,9 @@ struct TWBenchBusinessOptions {
 };
 
 // The business, or null with a message on stderr.
+// Whether a store write failed; says what failed on standard error when it did.
+bool twBenchFailed(const TWErrorResult &error, const char *what);
+
 std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &options);
 
 // The business of a bench program's "--transactions N" among argv[first..] (100,000 when

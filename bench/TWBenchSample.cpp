@@ -1,4 +1,5 @@
 #include "TWBenchSample.h"
+#include "TWBenchBusiness.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -29,14 +30,7 @@ constexpr int kMonths = 24;
 // The bank never goes below this: a purchase that would is left out.
 constexpr qint64 kCushion = 150000;
 
-bool failed(const TWErrorResult &error, const char *what)
-{
-    if (!error)
-        return false;
-    std::fprintf(stderr, "%s failed: %s\n", what,
-                 error->localizedDescription().toUtf8().constData());
-    return true;
-}
+const auto failed = &twBenchFailed;
 
 // One planned entry: into `to` from `from` (the store's sign), with what the
 // bank sees of it, and what to do once it is stored (links to invoices or

@@ -1,4 +1,5 @@
 #include "TWBenchSampleEarlier.h"
+#include "TWBenchBusiness.h"
 
 #include "foundation/TWClock.h"
 #include "model/TWRelationship.h"
@@ -9,14 +10,7 @@
 namespace
 {
 
-bool failed(const TWErrorResult &error, const char *what)
-{
-    if (!error)
-        return false;
-    std::fprintf(stderr, "%s failed: %s\n", what,
-                 error->localizedDescription().toUtf8().constData());
-    return true;
-}
+const auto failed = &twBenchFailed;
 
 // The accounts a shape's transactions name.
 enum class Side { Bank, Card, Receivable, Payable, Income, Expense, Undeposited };

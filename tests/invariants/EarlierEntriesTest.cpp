@@ -221,15 +221,8 @@ TEST_P(EarlierEntries, HoldAfterTheOperation)
     SCOPED_TRACE(testing::Message() << operation.name);
     for (const TWInvariant &invariant : twInvariants()) {
         QStringList found = invariant.check(b, before, after, outcome);
-        if (invariant.ofTheBusiness) {
-            // Every record broken now that was not broken alike before.
-            const QStringList was = broken.value(QLatin1String(invariant.name));
-            QStringList fresh;
-            for (const QString &line : std::as_const(found))
-                if (!was.contains(line))
-                    fresh.append(line);
-            found = fresh;
-        }
+        if (invariant.ofTheBusiness)
+            found = twFreshRecords(found, broken.value(QLatin1String(invariant.name)));
         EXPECT_TRUE(found.isEmpty()) << operation.name << " breaks " << invariant.name << ": "
                                      << twBrokenRecords(found).toStdString();
     }

@@ -1345,3 +1345,12 @@ QStringList twSettingsDifference(const QVariantMap &before, const QVariantMap &a
                                   is.value(key, QStringLiteral("(none)"))));
     return found;
 }
+
+QStringList twFreshRecords(const QStringList &found, const QStringList &was)
+{
+    QStringList fresh;
+    for (const QString &line : found)
+        if (!was.contains(line))
+            fresh.append(line);
+    return fresh;
+}

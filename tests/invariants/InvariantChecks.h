@@ -146,6 +146,9 @@ struct TWInvariant {
 const QList<TWInvariant> &twInvariants();
 // What a rule found, as a message: the count and the first `shown` records.
 QString twBrokenRecords(const QStringList &found, int shown = 20);
+// Of the records a rule of the business finds broken now, those not broken
+// alike before the operation: what the business broke already is its own.
+QStringList twFreshRecords(const QStringList &found, const QStringList &was);
 // The keys whose values differ between two settings dictionaries (nested
 // dictionaries and lists by their paths), the first few with both values.
 QStringList twSettingsDifference(const QVariantMap &before, const QVariantMap &after);
