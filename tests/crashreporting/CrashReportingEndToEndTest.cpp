@@ -5,6 +5,7 @@
 #include "CrashTestSupport.h"
 #include "NetworkTestSupport.h"
 
+#include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/reports/MSHPackageReportOperation.h"
 
 #include <QDateTime>
@@ -1894,6 +1895,32 @@ INSTANTIATE_TEST_SUITE_P(
                     "never read a marked folder again", Holder::Roots, false,
                     SecondFolder::Unmarked}),
     [](const ::testing::TestParamInfo<EarlierTake> &info) { return std::string(info.param.name); });
+
+// Folders an earlier version marked taken, in which nothing tells a report it sent from one it
+// could not copy: their reports are taken once more, no more of them for all such folders together
+// than a stage keeps, and never again.
+TEST_F(CrashReportingEndToEnd, ReportsNothingTellsOfAreTakenOnceMoreWithinOneBound)
+{
+    unprivileged = true;
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    for (int folder = 0; folder < 2; ++folder) {
+        const QString holder = root() + QStringLiteral("/.active.set-aside-%1.taken")
+                                            .arg(QUuid::createUuid().toString(QUuid::Id128));
+        for (int i = 0; i < 20; ++i)
+            twMakeEarlierReport(holder, QUuid::createUuid().toString(QUuid::Id128));
+        twCrashTestChmod(holder, 0555);
+    }
+
+    launch(8000);
+    launch(4000);
+    const QMap<QString, int> sent = receipts();
+    EXPECT_EQ(sent.size(), MSHFileManager::reportsKept) << launchLog.constData();
+    for (const int times : sent)
+        EXPECT_EQ(times, 1);
+    launch(1000);
+    EXPECT_EQ(receipts(), sent) << "sent again at a later start";
+}
 
 // A folder set aside that is another file system, or holds one (a mount at a set-aside name, a
 // stage mounted in the tree an earlier version kept at another cache path): nothing in it is
