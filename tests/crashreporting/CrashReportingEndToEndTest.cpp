@@ -5,6 +5,7 @@
 #include "CrashTestSupport.h"
 #include "NetworkTestSupport.h"
 
+#include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/reports/MSHPackageReportOperation.h"
 
 #include <QDateTime>
@@ -226,6 +227,30 @@ protected:
     static QByteArray emptyPackage(const QByteArray &boundary)
     {
         return "MIME-Version: 1.0\r\n--" + boundary + "\r\n--" + boundary + "--\r\n";
+    }
+
+    // The package an earlier build made of a report twMakeEarlierReport wrote: its identifier
+    // and its records, compressed.
+    static QByteArray earlierPackage(const QByteArray &boundary, const QString &identifier)
+    {
+        const auto value = [&](const QByteArray &name, const QByteArray &body) {
+            return "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name +
+                   "\"\r\nContent-Type: text/plain\r\n\r\n" + body + "\r\n";
+        };
+        QByteArray package = "MIME-Version: 1.0\r\n" + value("api_key", "test-api-key") +
+                             value("report_id", identifier.toUtf8());
+        const QList<std::pair<QByteArray, QByteArray>> records{
+            {"log_a", "{\"log\":{\"msg\":\"hi\"}}\n"},
+            {"metadata", "{\"identity\":{\"api_key\":\"test-api-key\",\"started_at\":1,"
+                         "\"session_id\":\"" +
+                             identifier.toUtf8() + "\"}}\n"},
+            {"signal", "{\"signal\":{\"number\":11}}\n"}};
+        for (const auto &[name, record] : records)
+            package += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name +
+                       "\"; filename=\"" + name +
+                       ".mshrecord.gz\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
+                       twCrashTestGzip(record) + "\r\n";
+        return package + "--" + boundary + "--\r\n";
     }
 
     // Several instances started together, each running for the time given.
@@ -918,7 +943,9 @@ TEST_P(CrashReportingForeignStage, EveryFileInItIsStillThereAfterAStart)
     } else {
         if (::geteuid() != 0)
             GTEST_SKIP() << "only root can make a folder of another user's";
-        // The stage holds a report the other user's run left: a report folder, or its package.
+        // The stage holds a report the user's run left in it once a run under sudo had made it
+        // root's: a report folder, or its package.
+        unprivileged = true;
         victim = stage;
         crash(QStringLiteral("launch-crash-early"));
         const QString stageName = QLatin1String(GetParam().stage);
@@ -935,7 +962,8 @@ TEST_P(CrashReportingForeignStage, EveryFileInItIsStillThereAfterAStart)
             }
         }
         fillHomeLikeFolder(victim);
-        twCrashTestGiveAway(victim);
+        ASSERT_EQ(::lchown(QFile::encodeName(victim).constData(), 0, 0), 0);
+        giveAway = false;
     }
     const QStringList before = treeOf(victim);
     ASSERT_GT(before.size(), 40);
@@ -969,7 +997,8 @@ TEST_P(CrashReportingForeignStage, EveryFileInItIsStillThereAfterAStart)
         EXPECT_TRUE(launchLog.contains(QFile::encodeName(victim))) << launchLog.constData();
     }
     // The launch recorded itself: its own folder in an active folder of its own.
-    EXPECT_EQ(QFileInfo(root() + QStringLiteral("/active")).ownerId(), ::geteuid());
+    EXPECT_EQ(QFileInfo(root() + QStringLiteral("/active")).ownerId(),
+              unprivileged ? 65534u : ::geteuid());
     EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << launchLog.constData();
 }
 
@@ -1017,9 +1046,9 @@ TEST_P(CrashReportingLinkAbove, NothingWhereItLeadsIsReadMadeOrRemoved)
 
 INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingLinkAbove, ::testing::Values(0, 1, 2));
 
-// A folder of another user's at a level above the stage folders (a tree a run as root left in a
-// user's cache, with a report waiting in it): it is set aside whole, the start makes its own
-// folders and records itself, and the waiting report is sent once.
+// A folder of root's at a level above the stage folders (a tree a run under sudo left in a user's
+// cache, with a report waiting in it): it is set aside whole, the start makes its own folders and
+// records itself, and the waiting report is sent once.
 class CrashReportingForeignLevel : public CrashReportingEndToEnd,
                                    public ::testing::WithParamInterface<const char *>
 {
@@ -1029,6 +1058,7 @@ TEST_P(CrashReportingForeignLevel, IsSetAsideAndItsReportIsSentOnce)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root can make a folder of another user's";
+    unprivileged = true;
     crash(QStringLiteral("launch-crash-early"));
     QString level = root();
     while (QFileInfo(level).fileName() != QLatin1String(GetParam()) &&
@@ -1037,7 +1067,8 @@ TEST_P(CrashReportingForeignLevel, IsSetAsideAndItsReportIsSentOnce)
     if (QLatin1String(GetParam()) == QLatin1String("io.kitbase.sdk.mac.data"))
         level = temporary.filePath(QStringLiteral("cache/io.kitbase.sdk.mac.data"));
     ASSERT_TRUE(QFileInfo(level).isDir()) << qPrintable(level);
-    twCrashTestGiveAway(level);
+    twCrashTestGiveTo(level, 0);
+    giveAway = false;
     const QStringList before = treeOf(level);
 
     launch(2000);
@@ -1047,7 +1078,7 @@ TEST_P(CrashReportingForeignLevel, IsSetAsideAndItsReportIsSentOnce)
                                QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
     ASSERT_EQ(aside.size(), 1) << launchLog.constData();
     EXPECT_EQ(treeOf(parent + QLatin1Char('/') + aside.first()).size(), before.size());
-    EXPECT_EQ(QFileInfo(level).ownerId(), ::geteuid());
+    EXPECT_EQ(QFileInfo(level).ownerId(), 65534u);
     EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << launchLog.constData();
     launch(1000);
     EXPECT_EQ(receipts().values(), QList<int>{1}) << launchLog.constData();
@@ -1612,6 +1643,20 @@ enum class EarlierCopy {
     PartPackage,      // the package copy cut half-way
 };
 
+// Whose the folder set aside is.
+enum class Holder {
+    Own,        // the user's, taking no rename
+    Roots,      // root's (a run under sudo made it), which stays
+    OtherUsers, // another user's (not root's), left in a shared cache folder
+};
+
+// A folder of the same identifier beside it.
+enum class SecondFolder {
+    None,
+    MarkedBefore, // one marked taken before ("….all-taken"), with what it kept
+    Unmarked,     // one by the name before the mark, with a report of its own
+};
+
 struct EarlierTake {
     const char *name;
     const char *stage; // the stage the folder set aside was
@@ -1619,9 +1664,11 @@ struct EarlierTake {
     bool marked; // the folder carries the earlier version's mark
     int movedIn; // how many of the copies already lie in the stage of ours
     const char *earlierDecided;
-    // Another user's folder (a run under sudo made it), which stays; else one of the user's that
-    // takes no rename.
-    bool foreign = false;
+    Holder holder = Holder::Own;
+    // The first report moved in was packaged: its package (with its identifier inside) lies in
+    // prepared and its folder is gone from the stages.
+    bool packaged = false;
+    SecondFolder second = SecondFolder::None;
 };
 
 void PrintTo(const EarlierTake &row, std::ostream *out)
@@ -1637,9 +1684,9 @@ class CrashReportingEarlierTake : public CrashReportingEndToEnd,
 TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
 {
     const EarlierTake &row = GetParam();
-    if (row.foreign && ::geteuid() != 0)
+    if (row.holder != Holder::Own && ::geteuid() != 0)
         GTEST_SKIP() << "only root can make a folder of another user's";
-    unprivileged = !row.foreign;
+    unprivileged = true;
     for (const char *stage : {"/active", "/processing", "/prepared"})
         ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
     const QString identifier = QUuid::createUuid().toString(QUuid::Id128);
@@ -1674,9 +1721,16 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
         for (int i = 0; i < 2; ++i) {
             names.append(QUuid::createUuid().toString(QUuid::Id128));
             twMakeEarlierReport(holder, names.last());
-            expected.insert(names.last(), 1);
-            if (i < row.movedIn)
+            if (row.holder != Holder::OtherUsers)
+                expected.insert(names.last(), 1);
+            if (row.packaged && i == 0) {
+                const QString boundary = newBoundary();
+                twCrashTestWriteFile(root() + QStringLiteral("/prepared/") + boundary +
+                                         QStringLiteral(".multipartmime"),
+                                     earlierPackage(boundary.toUtf8(), names.last()));
+            } else if (i < row.movedIn) {
                 twMakeEarlierReport(ours, names.last());
+            }
         }
         const QString copy = record + QLatin1Char('/') + names.first();
         switch (row.copy) {
@@ -1708,13 +1762,31 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
             break;
         }
     }
-    if (row.foreign)
-        twCrashTestGiveAway(holder);
-    else
+    const QString second =
+        root() + QLatin1Char('/') + unmarked +
+        (row.second == SecondFolder::MarkedBefore ? QStringLiteral(".all-taken") : QString());
+    if (row.second == SecondFolder::MarkedBefore) {
+        ASSERT_TRUE(QDir().mkpath(second));
+        twCrashTestWriteFile(second + QStringLiteral("/kept"), "kept\n");
+    } else if (row.second == SecondFolder::Unmarked) {
+        const QString twin = QUuid::createUuid().toString(QUuid::Id128);
+        twMakeEarlierReport(second, twin);
+        expected.insert(twin, 1);
+        twCrashTestChmod(second, 0555);
+    }
+    if (row.holder == Holder::Own) {
         twCrashTestChmod(holder, 0555);
+    } else {
+        twCrashTestGiveAway(temporary.path());
+        twCrashTestGiveTo(holder, row.holder == Holder::Roots ? 0 : 4242);
+        giveAway = false;
+    }
 
     launch(2500);
+    // A second folder of the identifier stops no mark, and no start says it failed.
+    EXPECT_FALSE(launchLog.contains("Unable to take")) << launchLog.constData();
     launch(1500);
+    EXPECT_FALSE(launchLog.contains("Unable to take")) << launchLog.constData();
     EXPECT_EQ(receipts(), expected) << launchLog.constData();
     // Whole: each report goes with every record of its own, as written.
     for (const TWLoopbackHttpServer::Request &request : uploads()) {
@@ -1732,13 +1804,24 @@ TEST_P(CrashReportingEarlierTake, EachReportAndPackageIsSentOnceWhole)
         EXPECT_EQ(records.value(QStringLiteral("signal.mshrecord.gz")),
                   QByteArray("{\"signal\":{\"number\":11}}\n"));
     }
-    // Nothing waits any more: neither the folder set aside (another user's stays, marked) nor a
-    // record of copies.
+    // Nothing waits any more: neither the folder set aside (root's stays, marked) nor a record
+    // of copies; another user's stays as it was, and a folder marked before keeps its name.
     for (const QString &entry : allEntries(QString())) {
-        EXPECT_FALSE((entry.startsWith(unmarked) &&
-                      !(row.foreign && entry == unmarked + QStringLiteral(".all-taken"))) ||
+        const bool keptMarked =
+            (row.holder == Holder::Roots || row.second == SecondFolder::MarkedBefore) &&
+            entry.startsWith(unmarked + QStringLiteral(".all-taken"));
+        const bool leftAlone =
+            row.holder == Holder::OtherUsers && root() + QLatin1Char('/') + entry == holder;
+        EXPECT_FALSE((entry.startsWith(unmarked) && !keptMarked && !leftAlone) ||
                      entry.startsWith(QStringLiteral(".taken-")))
             << qPrintable(entry);
+    }
+    if (row.holder == Holder::OtherUsers) {
+        for (const QString &name : names)
+            EXPECT_TRUE(QFileInfo(holder + QLatin1Char('/') + name).isDir()) << qPrintable(name);
+    }
+    if (row.second == SecondFolder::MarkedBefore) {
+        EXPECT_EQ(twCrashTestReadFile(second + QStringLiteral("/kept")), QByteArray("kept\n"));
     }
 
     launch(1000);
@@ -1781,14 +1864,63 @@ INSTANTIATE_TEST_SUITE_P(
         EarlierTake{"MarkedAfterStageTookNoPackage", "prepared", EarlierCopy::None, true, 0,
                     "removed the copy with its record; the package was never sent"},
         EarlierTake{"ForeignCopyCutBeforeCrashRecord", "active", EarlierCopy::NoCrashRecord, false,
-                    0, "dropped the record of a folder not marked and copied again", true},
+                    0, "dropped the record of a folder not marked and copied again", Holder::Roots},
         EarlierTake{"ForeignMarkedCopiesMovedIn", "active", EarlierCopy::StageRecord, true, 2,
-                    "dropped the empty record; the reports were in the stage", true},
+                    "dropped the empty record; the reports were in the stage", Holder::Roots},
         EarlierTake{"ForeignMarkedAfterNoRoomForCopies", "active", EarlierCopy::None, true, 0,
-                    "marked the folder with no copy made; its reports were never sent", true},
+                    "marked the folder with no copy made; its reports were never sent",
+                    Holder::Roots},
         EarlierTake{"MarkedAfterStageTookNoOutgoing", "outgoing", EarlierCopy::None, true, 0,
-                    "removed the copy with its record; the package was never sent"}),
+                    "removed the copy with its record; the package was never sent"},
+        // Cut off after the mark (the first once its copies were moved in, the later one once
+        // each had arrived), with the first report packaged: it is known by the identifier
+        // inside its package.
+        EarlierTake{"MarkedFirstReportPackaged", "active", EarlierCopy::None, true, 2,
+                    "sent the package; the report was not taken again", Holder::Own, true},
+        EarlierTake{"ForeignMarkedFirstReportPackaged", "active", EarlierCopy::None, true, 2,
+                    "sent the package; the report was not taken again", Holder::Roots, true},
+        // Another user's folder in a shared cache folder, marked or not.
+        EarlierTake{"OtherUsersFolder", "active", EarlierCopy::None, false, 0,
+                    "left a folder it could not rename alone", Holder::OtherUsers},
+        EarlierTake{"OtherUsersMarkedFolder", "active", EarlierCopy::None, true, 0,
+                    "never read a marked folder again", Holder::OtherUsers},
+        // A second folder of the identifier beside the marked one.
+        EarlierTake{"MarkedBesideOneMarkedBefore", "active", EarlierCopy::None, true, 0,
+                    "never read a marked folder again", Holder::Own, false,
+                    SecondFolder::MarkedBefore},
+        EarlierTake{"ForeignMarkedBesideOneMarkedBefore", "active", EarlierCopy::None, true, 0,
+                    "never read a marked folder again", Holder::Roots, false,
+                    SecondFolder::MarkedBefore},
+        EarlierTake{"ForeignMarkedBesideItsUnmarkedTwin", "active", EarlierCopy::None, true, 0,
+                    "never read a marked folder again", Holder::Roots, false,
+                    SecondFolder::Unmarked}),
     [](const ::testing::TestParamInfo<EarlierTake> &info) { return std::string(info.param.name); });
+
+// Folders an earlier version marked taken, in which nothing tells a report it sent from one it
+// could not copy: their reports are taken once more, no more of them for all such folders together
+// than a stage keeps, and never again.
+TEST_F(CrashReportingEndToEnd, ReportsNothingTellsOfAreTakenOnceMoreWithinOneBound)
+{
+    unprivileged = true;
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    for (int folder = 0; folder < 2; ++folder) {
+        const QString holder = root() + QStringLiteral("/.active.set-aside-%1.taken")
+                                            .arg(QUuid::createUuid().toString(QUuid::Id128));
+        for (int i = 0; i < 20; ++i)
+            twMakeEarlierReport(holder, QUuid::createUuid().toString(QUuid::Id128));
+        twCrashTestChmod(holder, 0555);
+    }
+
+    launch(8000);
+    launch(4000);
+    const QMap<QString, int> sent = receipts();
+    EXPECT_EQ(sent.size(), MSHFileManager::reportsKept) << launchLog.constData();
+    for (const int times : sent)
+        EXPECT_EQ(times, 1);
+    launch(1000);
+    EXPECT_EQ(receipts(), sent) << "sent again at a later start";
+}
 
 // A folder set aside that is another file system, or holds one (a mount at a set-aside name, a
 // stage mounted in the tree an earlier version kept at another cache path): nothing in it is

@@ -116,12 +116,34 @@ TWCrashTestUnprivileged::~TWCrashTestUnprivileged()
 
 void twCrashTestGiveAway(const QString &path)
 {
-    ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0) << qPrintable(path);
+    twCrashTestGiveTo(path, 65534);
+}
+
+void twCrashTestGiveTo(const QString &path, unsigned user)
+{
+    ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), user, user), 0) << qPrintable(path);
     QDirIterator entries(path,
                          QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
     while (entries.hasNext())
-        ::lchown(QFile::encodeName(entries.next()).constData(), 65534, 65534);
+        ::lchown(QFile::encodeName(entries.next()).constData(), user, user);
+}
+
+QByteArray twCrashTestGzip(const QByteArray &bytes)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    QByteArray output(int(deflateBound(&stream, uLong(bytes.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef *>(output.data());
+    stream.avail_out = uInt(output.size());
+    const bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+    output.truncate(int(stream.total_out));
+    deflateEnd(&stream);
+    return done ? output : QByteArray();
 }
 
 void twCrashTestChmod(const QString &path, unsigned mode)

@@ -38,6 +38,10 @@ private:
 void twCrashTestChmod(const QString &path, unsigned mode);
 // Hands the tree (links as links) to the user the unprivileged runs take (65534).
 void twCrashTestGiveAway(const QString &path);
+// Hands the tree (links as links) to the user and group given (root: 0).
+void twCrashTestGiveTo(const QString &path, unsigned user);
+// The bytes gzip-compressed.
+QByteArray twCrashTestGzip(const QByteArray &bytes);
 // The bytes of a gzip stream, inflated (empty on any error).
 QByteArray twCrashTestGunzip(const QByteArray &compressed);
 void twCrashTestWriteFile(const QString &path, const QByteArray &contents);

@@ -16,11 +16,22 @@
 // on the start's thread, and never waits for another process: one that holds the tree's lock is
 // taking already.
 //
-// The earlier build copied every report of a folder into ".taken-ID/STAGE/NAME" under the report's
-// own name as it went (no part name, no arrival mark), and marked the folder "NAME.taken" once it
-// had tried them all, even when a copy had found no room or its stage took no entry: the reports
-// still in a folder it marked are taken as from one not yet marked, and the copies it left are made
-// again from their originals.
+// Two earlier builds marked a folder they took "NAME.taken". The first copied every report of a
+// folder into ".taken-ID/STAGE/NAME" under the report's own name as it went (no part name, no
+// arrival mark), marked the folder once it had tried them all, even when a copy had found no room
+// or its stage took no entry, then moved the copies in; the second marked it only once every
+// report had arrived, as this build does, and left another user's folder with its reports in it.
+// So a report of a marked folder that lies in a stage of ours, as a folder or packaged, is known
+// there by its identifier (a package by the one inside it) and is never taken again; where the
+// record of copies still holds the second build's arrival marks, none is. Where nothing on disk
+// tells a report the first build sent from one it could not copy, it is taken once more, no more
+// of them in one take than a stage keeps for all such folders together; the folder then takes
+// this build's mark and is not read again.
+//
+// A folder another user (not root) left in a shared cache folder holds none of this user's
+// reports: it is never taken from, marked or not. A folder is marked under a name no other holds,
+// so that a second folder of one identifier stops no mark, and the record of copies of an
+// identifier goes with the last of its folders.
 //
 // Only report folders and packages are taken, and nothing is taken from or removed in a folder set
 // aside that is, or holds, another file system (a mount at its name, a stage mounted in a tree an
@@ -34,6 +45,9 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
 
 #include <cerrno>
 #include <cstring>
@@ -57,6 +71,11 @@ const QByteArray earlierTakenSuffix = QByteArrayLiteral(".taken");
 const QByteArray takenSuffix = QByteArrayLiteral(".all-taken");
 const QByteArray copiesPrefix = QByteArrayLiteral(".taken-");
 const QByteArray arrivedSuffix = QByteArrayLiteral(".arrived");
+// Written in the record of copies of a folder an earlier build marked, before this build takes
+// anything from it: what the disk told when the take began, read again by a start that goes on
+// with it (its own arrival marks then say nothing of the earlier build).
+const QByteArray copiesLeftNote = QByteArrayLiteral("earlier-copies-left");
+const QByteArray nothingTellsNote = QByteArrayLiteral("earlier-nothing-tells");
 
 // The stages reports are taken from, each with the stage of ours its reports go to.
 struct StageSource {
@@ -194,6 +213,91 @@ bool isHeldAt(int folder, const char *name)
     const bool held = ::flock(descriptor, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(descriptor);
     return held;
+}
+
+// The first bytes of the regular file (never through a link), up to the limit; empty when it
+// cannot be read.
+QByteArray headOfFileAt(int folder, const char *name, qsizetype limit)
+{
+    const int descriptor = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0)
+        return {};
+    struct stat status {
+    };
+    QByteArray head;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        head.resize(limit);
+        qsizetype got = 0;
+        while (got < limit) {
+            const ssize_t read = ::read(descriptor, head.data() + got, size_t(limit - got));
+            if (read <= 0)
+                break;
+            got += read;
+        }
+        head.truncate(got);
+    }
+    ::close(descriptor);
+    return head;
+}
+
+// The identifier a report folder gives itself in its metadata record (the first line's
+// identity.session_id), which its package carries as "report_id"; empty when unreadable.
+QByteArray reportIdentifierAt(int folder, const QByteArray &name)
+{
+    const int report = openChild(folder, name);
+    if (report < 0)
+        return {};
+    const QByteArray head = headOfFileAt(report, "metadata.mshrecord", 64 * 1024);
+    ::close(report);
+    const qsizetype end = head.indexOf('\n');
+    const QJsonValue value = QJsonDocument::fromJson(end < 0 ? head : head.left(end))
+                                 .object()
+                                 .value(QStringLiteral("identity"))
+                                 .toObject()
+                                 .value(QStringLiteral("session_id"));
+    return value.isString() ? value.toString().toUtf8() : QByteArray();
+}
+
+// The report identifier a package carries in its "report_id" field (written before any file);
+// empty when it has none.
+QByteArray packageIdentifierAt(int folder, const QByteArray &name)
+{
+    const QByteArray head = headOfFileAt(folder, name.constData(), 64 * 1024);
+    const QByteArray field =
+        QByteArrayLiteral("Content-Disposition: form-data; name=\"report_id\"\r\n");
+    qsizetype at = head.indexOf(field);
+    at = at < 0 ? -1 : head.indexOf("\r\n\r\n", at);
+    if (at < 0)
+        return {};
+    at += 4;
+    const qsizetype end = head.indexOf("\r\n", at);
+    return end < 0 ? QByteArray() : head.mid(at, end - at);
+}
+
+// Whether the entry belongs to another user than this one and root: a folder another user left
+// in a shared cache folder, whose reports are never this user's to send.
+bool isOtherUsersAt(int folder, const char *name)
+{
+    struct stat status {
+    };
+    return ::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+           status.st_uid != ::geteuid() && status.st_uid != 0;
+}
+
+// Whether a stage folder of the record of copies holds any arrival mark.
+bool holdsArrivalMarks(int copies)
+{
+    for (const StageSource &source : stageSources) {
+        const int stage = openChild(copies, source.stage);
+        if (stage < 0)
+            continue;
+        const std::vector<QByteArray> names = namesIn(stage);
+        ::close(stage);
+        if (std::ranges::any_of(
+                names, [](const QByteArray &name) { return name.endsWith(arrivedSuffix); }))
+            return true;
+    }
+    return false;
 }
 
 // Makes an empty file by that name; true when it is there.
@@ -428,6 +532,13 @@ MSHFileManager::TakenReports MSHFileManager::takeReportsSetAside()
             }
         }
     }
+    m_takenUntold.clear();
+    m_unmarkedOfIdentifier.clear();
+    for (SetAside &aside : found) {
+        ++m_unmarkedOfIdentifier[aside.identifier];
+        if (aside.markedByEarlierBuild)
+            aside.earlierMark = readEarlierMark(structure, aside);
+    }
     // Copies of a folder no longer found unmarked (marked, or gone) are moved in.
     for (const QByteArray &entry : namesIn(structure)) {
         if (!entry.startsWith(copiesPrefix))
@@ -500,12 +611,64 @@ QString MSHFileManager::mountInFolderSetAside(const SetAside &aside) const
     return mount;
 }
 
+MSHFileManager::SetAside::EarlierMark MSHFileManager::readEarlierMark(int structure,
+                                                                      const SetAside &aside)
+{
+    // Read before anything is taken. The earlier builds removed the record of copies once the
+    // folder was marked and its copies in; a record still there tells which of them marked it:
+    // the later one marked a folder only once every report had arrived, each with its mark in
+    // the record; the first one made its copies first, without marks, and had sent nothing of
+    // them when it was cut off with its record there. A start of this build that took from the
+    // folder and was cut off left a note of what the disk told then.
+    using EarlierMark = SetAside::EarlierMark;
+    const int copies = openChild(structure, copiesPrefix + aside.identifier);
+    if (copies < 0)
+        return EarlierMark::NothingTells;
+    EarlierMark mark = EarlierMark::NothingTells;
+    if (existsAt(copies, nothingTellsNote))
+        mark = EarlierMark::NothingTells;
+    else if (existsAt(copies, copiesLeftNote))
+        mark = EarlierMark::CopiesLeft;
+    else if (holdsArrivalMarks(copies))
+        mark = EarlierMark::AllArrived;
+    else if (markAt(copies, copiesLeftNote))
+        mark = EarlierMark::CopiesLeft;
+    ::close(copies);
+    return mark;
+}
+
+void MSHFileManager::noteReportsInStages()
+{
+    m_reportsInStagesAtStart.clear();
+    for (const QString &stage : {activePath(), processingPath(), preparedPath(), outgoingPath()}) {
+        const bool packages = stage == preparedPath() || stage == outgoingPath();
+        const int folder = openFolder(stage);
+        if (folder < 0)
+            continue;
+        for (const QByteArray &entry : namesIn(folder)) {
+            m_reportsInStagesAtStart.insert(entry);
+            if (entry.startsWith('.'))
+                continue;
+            const QByteArray identifier =
+                packages ? packageIdentifierAt(folder, entry) : reportIdentifierAt(folder, entry);
+            if (!identifier.isEmpty())
+                m_reportsInStagesAtStart.insert(identifier);
+        }
+        ::close(folder);
+    }
+}
+
 void MSHFileManager::takeFolderMarkedByEarlierBuild(int structure, const SetAside &aside,
                                                     TakenReports &taken)
 {
-    MSHLog("[FileManager]",
-           QStringLiteral("Taking the reports still in %1/%2, marked taken by an earlier version")
-               .arg(aside.homePath, QFile::decodeName(aside.name)));
+    MSHLog(
+        "[FileManager]",
+        aside.earlierMark == SetAside::EarlierMark::AllArrived
+            ? QStringLiteral("Marking %1/%2 as taken: an earlier version took every report in it")
+                  .arg(aside.homePath, QFile::decodeName(aside.name))
+            : QStringLiteral("Taking the reports in %1/%2 an earlier version marked taken "
+                             "that did not arrive in %3")
+                  .arg(aside.homePath, QFile::decodeName(aside.name), structurePath()));
     takeFolderSetAside(structure, aside, taken);
 }
 
@@ -519,6 +682,17 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
         return;
     }
     const QByteArray copiesName = copiesPrefix + aside.identifier;
+    // Another user's folder (not root's, as a run under sudo leaves) in a shared cache folder
+    // holds none of this user's reports: left as it is, marked or not.
+    if (isOtherUsersAt(aside.home, aside.name.constData())) {
+        MSHLog("[FileManager]", QStringLiteral("Leaving %1/%2 alone: another user's")
+                                    .arg(aside.homePath, QFile::decodeName(aside.name)));
+        --m_unmarkedOfIdentifier[aside.identifier];
+        return;
+    }
+    using EarlierMark = SetAside::EarlierMark;
+    const bool untold =
+        aside.markedByEarlierBuild && aside.earlierMark == EarlierMark::NothingTells;
     int copies = -1;
     // Reports taken now; left there because this user cannot read them; waiting for a later
     // start (a copy that cannot be written or moved in yet, or held by a running process);
@@ -540,13 +714,16 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
             continue;
         }
         for (const QByteArray &name : aside.below) {
-            const int next = folder >= 0 ? openChild(folder, name) : -1;
+            const int next = folder >= 0 && !isOtherUsersAt(folder, name.constData())
+                                 ? openChild(folder, name)
+                                 : -1;
             if (folder >= 0)
                 ::close(folder);
             folder = next;
         }
         if (!aside.stage && folder >= 0) {
-            const int next = openChild(folder, source.stage);
+            const int next =
+                isOtherUsersAt(folder, source.stage) ? -1 : openChild(folder, source.stage);
             ::close(folder);
             folder = next;
         }
@@ -568,10 +745,13 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
             if (entry.startsWith('.') ||
                 ::fstatat(folder, entry.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
-            // Anything else there is no report: neither taken nor counted.
+            // Anything else there is no report: neither taken nor counted; nor is another
+            // user's.
             if (packages ? !S_ISREG(status.st_mode) || !isPackageName(QFile::decodeName(entry)) ||
                                !looksLikePackageAt(folder, entry)
                          : !S_ISDIR(status.st_mode) || !isReportName(entry))
+                continue;
+            if (status.st_uid != ::geteuid() && status.st_uid != 0)
                 continue;
             candidates.push_back({entry, qint64(status.st_mtime)});
         }
@@ -579,8 +759,15 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
         std::ranges::sort(candidates, [](const Candidate &a, const Candidate &b) {
             return a.modified > b.modified;
         });
-        if (copies < 0 && existsAt(structure, copiesName))
+        if (copies < 0 && existsAt(structure, copiesName)) {
             copies = openChild(structure, copiesName);
+            // Noted before any arrival mark of ours (another folder of the identifier may have
+            // made the record).
+            if (copies >= 0 && untold && !markAt(copies, nothingTellsNote)) {
+                ::close(copies);
+                copies = -1;
+            }
+        }
         int record = copies >= 0 ? openChild(copies, source.stage) : -1;
         for (size_t at = 0; at < candidates.size(); ++at) {
             const QByteArray &name = candidates[at].name;
@@ -602,14 +789,31 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
                 }
                 if (existsAt(record, name))
                     removeEntryAt(record, name.constData());
+                // Taken once more by a start of this build cut off before the folder's mark.
+                if (untold)
+                    ++m_takenUntold[source.into];
                 arrived();
                 continue;
             }
-            // The earlier build moved its copies into the stages once it had marked the folder:
-            // one found there at this start arrived then.
-            if (aside.markedByEarlierBuild && m_namesInStagesAtStart.contains(name)) {
-                arrived();
-                continue;
+            if (aside.markedByEarlierBuild) {
+                // A report the earlier build moved into a stage of ours, or packaged there, is
+                // known there by its identifier (a package by the one inside it), whatever its
+                // name became. Every report of a folder marked by the build that marked only
+                // what had arrived arrived.
+                const QByteArray identifier =
+                    packages ? packageIdentifierAt(folder, name) : reportIdentifierAt(folder, name);
+                if (m_reportsInStagesAtStart.contains(name) ||
+                    (!identifier.isEmpty() && m_reportsInStagesAtStart.contains(identifier)) ||
+                    aside.earlierMark == EarlierMark::AllArrived) {
+                    arrived();
+                    continue;
+                }
+                // Sent, or never copied: nothing tells. Taken once more, within one bound for
+                // all such folders.
+                if (untold && m_takenUntold.value(source.into) >= reportsKept) {
+                    ++beyond;
+                    continue;
+                }
             }
             if (isHeldAt(folder, name.constData())) {
                 ++held;
@@ -618,11 +822,19 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
             // One rename, out of a folder of ours.
             if (ownFolder && moveIntoStage(folder, name, source.into, taken)) {
                 ++moved;
+                if (untold)
+                    ++m_takenUntold[source.into];
                 continue;
             }
             if (record < 0) {
-                if (copies < 0)
+                if (copies < 0) {
                     copies = makeChild(structure, copiesName);
+                    // Before any arrival mark of ours.
+                    if (copies >= 0 && untold && !markAt(copies, nothingTellsNote)) {
+                        ::close(copies);
+                        copies = -1;
+                    }
+                }
                 record = copies >= 0 ? makeChild(copies, source.stage) : -1;
             }
             if (record < 0) {
@@ -659,6 +871,8 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
                 continue;
             }
             ++moved;
+            if (untold)
+                ++m_takenUntold[source.into];
             arrived();
         }
         if (record >= 0)
@@ -684,15 +898,31 @@ void MSHFileManager::takeFolderSetAside(int structure, const SetAside &aside, Ta
                    .arg(bound));
         return;
     }
-    const QByteArray marked =
-        (aside.markedByEarlierBuild ? aside.name.chopped(earlierTakenSuffix.size()) : aside.name) +
-        takenSuffix;
-    if (::renameat(aside.home, aside.name.constData(), aside.home, marked.constData()) != 0) {
+    // Marked under a name of its own: a second folder of the identifier (one marked before, by
+    // an earlier build or by this one) keeps its name and stops no mark.
+    const QByteArray unmarked =
+        aside.markedByEarlierBuild ? aside.name.chopped(earlierTakenSuffix.size()) : aside.name;
+    QByteArray marked = unmarked + takenSuffix;
+    bool renamed = false;
+    for (int second = 2; !renamed && second <= 100; ++second) {
+        renamed = ::renameat2(aside.home, aside.name.constData(), aside.home, marked.constData(),
+                              RENAME_NOREPLACE) == 0;
+        if (!renamed && errno == EINVAL && !existsAt(aside.home, marked))
+            renamed =
+                ::renameat(aside.home, aside.name.constData(), aside.home, marked.constData()) == 0;
+        if (!renamed && errno != EEXIST && errno != ENOTEMPTY)
+            break;
+        if (!renamed)
+            marked = unmarked + takenSuffix + '-' + QByteArray::number(second);
+    }
+    if (!renamed) {
         MSHLog("[FileManager]",
                QStringLiteral("Unable to take the reports in %1 (%2)").arg(where, errorText()));
         return;
     }
-    removeEntryAt(structure, copiesName.constData());
+    // The record of copies goes with the last folder of its identifier to be marked.
+    if (--m_unmarkedOfIdentifier[aside.identifier] <= 0)
+        removeEntryAt(structure, copiesName.constData());
     // A folder of ours goes once its reports are taken; another user's stays as it is.
     struct stat status {
     };

@@ -1195,11 +1195,7 @@ bool MSHFileManager::prepareForNewLaunch()
         prepareStageFolder(QLatin1String(stage), 0, false);
     setAsideEarlierTree();
     setAsideStandIns();
-    m_namesInStagesAtStart.clear();
-    for (const QString &folder : {activePath(), processingPath(), preparedPath(), outgoingPath()}) {
-        for (const QString &path : contentsOfDirectory(folder))
-            m_namesInStagesAtStart.insert(QFile::encodeName(QFileInfo(path).fileName()));
-    }
+    noteReportsInStages();
     m_leftovers.clear();
     completeInterruptedPackaging();
     listHiddenFoldersOfCutLaunches();

@@ -281,14 +281,33 @@ private:
         // The names from it down to the stages, or the stage it was.
         QList<QByteArray> below;
         const char *stage = nullptr;
-        // Marked taken by an earlier build, which marked a folder even when reports in it had
-        // not arrived (no room for their copies, a stage that took no entry).
+        // Marked taken by an earlier build ("NAME.taken"): the first of them marked a folder
+        // even when reports in it had not arrived (no room for their copies, a stage that took
+        // no entry), the next only once every report in it had arrived.
         bool markedByEarlierBuild = false;
+        // What the disk tells of such a folder's reports (see +SetAside).
+        enum class EarlierMark {
+            // Its record holds the arrival marks of the build that marks only once all arrived.
+            AllArrived,
+            // Its record holds copies without arrival marks: the build that marked it was cut
+            // off before it moved them in, so no report of it was sent yet.
+            CopiesLeft,
+            // Nothing on disk tells a report sent from one that could not be copied.
+            NothingTells,
+        };
+        EarlierMark earlierMark = EarlierMark::NothingTells;
     };
     void takeFolderSetAside(int structure, const SetAside &aside, TakenReports &taken);
-    // The earlier build's marked folder: each report still in it is taken as from one not yet
-    // marked, and the folder then takes this build's mark.
+    // The earlier builds' marked folder: a report known to have arrived (in the record of
+    // copies, or by its identifier in a stage of ours when this start began) is not taken again;
+    // the rest are taken as from a folder not yet marked, those nothing tells of within one bound
+    // for all such folders; the folder then takes this build's mark.
     void takeFolderMarkedByEarlierBuild(int structure, const SetAside &aside, TakenReports &taken);
+    // What the disk tells of a folder an earlier build marked, read before anything is taken.
+    SetAside::EarlierMark readEarlierMark(int structure, const SetAside &aside);
+    // Notes the names and report identifiers (a package's by the identifier inside it) in the
+    // stages of ours, as this start found them.
+    void noteReportsInStages();
     // Where, in the folder set aside, down to its stages and their entries, another file system
     // is mounted; empty when nowhere.
     QString mountInFolderSetAside(const SetAside &aside) const;
@@ -317,9 +336,14 @@ private:
     bool changeSettled(const std::function<void(QStringList &)> &change);
 
     QStringList m_leftovers;
-    // The names in the stages of ours as this start found them, before any was handled: a report
-    // of a folder the earlier build marked taken that lies there already is not taken again.
-    QSet<QByteArray> m_namesInStagesAtStart;
+    // The names and report identifiers in the stages of ours as this start found them, before
+    // any was handled: a report of a folder an earlier build marked taken that lies there
+    // already, or was packaged there, is not taken again.
+    QSet<QByteArray> m_reportsInStagesAtStart;
+    // Within one take: the reports taken by stage of ours from marked folders nothing tells of,
+    // and how many folders of each identifier are still to be marked.
+    QHash<QByteArray, int> m_takenUntold;
+    QHash<QByteArray, int> m_unmarkedOfIdentifier;
     // The report tree an earlier build used for this cache folder, when it lies elsewhere.
     QByteArray m_earlierRoot;
     // Stages whose own name is taken by a mounted file system, with the folder used instead.
