@@ -13,7 +13,26 @@ QString statementNumber(const TWAccount &account)
         return account.institutionNumber().trimmed();
     if (!account.number().trimmed().isEmpty())
         return account.number().trimmed();
+    return accountLabel(account);
+}
+
+QString accountLabel(const TWAccount &account)
+{
     return QStringLiteral("TW%1").arg(account.identifier());
+}
+
+qint32 labelledIdentifier(const QString &label)
+{
+    const QString text = label.trimmed();
+    if (text.size() < 3 || !text.startsWith(QLatin1String("TW")))
+        return 0;
+    for (qsizetype i = 2; i < text.size(); ++i) {
+        if (text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9'))
+            return 0;
+    }
+    bool ok = false;
+    const qint32 identifier = QStringView(text).mid(2).toInt(&ok);
+    return ok && identifier > 0 ? identifier : 0;
 }
 
 QString writerIdentifier(const QString &businessIdentity, const QString &moment)

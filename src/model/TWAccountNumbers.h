@@ -17,11 +17,20 @@ namespace TWAccountNumbers
 // identifier.
 QString statementNumber(const TWAccount &account);
 
+// The program's own label of an account ("TW12"): what its OFX writes beside
+// each statement to say which account the statement was written from, so that
+// two accounts of one number read back apart.
+QString accountLabel(const TWAccount &account);
+// The account identifier such a label names; 0 for any other text.
+qint32 labelledIdentifier(const QString &label);
+
 // What a statement of an OFX file says of its writer: the moment of writing
-// (DTSERVER) and the statement's transaction identifier (TRNUID).
+// (DTSERVER), the statement's transaction identifier (TRNUID) and the
+// account it was written from (CLTCOOKIE, the program's own label).
 struct WriterMark {
     QString moment;
     QString identifier;
+    QString account;
 };
 
 // The transaction identifier the program's own OFX gives its statements: a

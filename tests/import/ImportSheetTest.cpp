@@ -32,6 +32,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -519,12 +520,15 @@ TEST_F(ImportSelectionTest, EachStatementOfAFileGoesToItsOwnAccountOrTheUserChoo
 }
 
 // A statement's number names an account only where it is that account's: a
-// number the business holds on a bank, cash or card account, or the label
-// the program writes in this business's own files. Another business's own
-// file (its Savings, "TW101", is this one's Food) and a bank's number that an
-// expense account happens to hold are asked for, never booked there; blocks
-// of one number go together; the business's own file of every account goes
-// back whole, with no question. The sheet's note says where each goes.
+// number one account of the balance sheet holds (a bank, a card, a loan, a
+// credit line, a payment service, an investment), or the label the program
+// writes in this business's own files. Another business's own file (its
+// Savings, "TW101", is this one's Food), a bank's number that an income,
+// expense or equity account happens to hold, and one that two accounts hold
+// are asked for, never booked there; blocks of one number go together only
+// where bank and account type agree too; the business's own file of every
+// account goes back whole, with no question, each statement into the
+// account it was written from. The sheet's note says where each goes.
 TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
 {
     const TWAccountPtr savings =
@@ -554,6 +558,23 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
     const QString theirs =
         exported(*other, TWAccountList{otherChecking, otherSavings}, QStringLiteral("theirs.ofx"));
     const QString ours = exported(*business, business->accounts(), QStringLiteral("ours.ofx"));
+    // Two accounts that hold one number, in the own file and as the build
+    // before wrote it (no word of the account each statement is from).
+    savings->setNumber(QStringLiteral("555"));
+    food->setNumber(QStringLiteral("555"));
+    const QString oursShared =
+        exported(*business, business->accounts(), QStringLiteral("ours-shared.ofx"));
+    savings->setNumber(QString());
+    food->setNumber(QString());
+    QFile sharedFile(oursShared);
+    ASSERT_TRUE(sharedFile.open(QIODevice::ReadOnly));
+    const QString oursSharedBefore =
+        write(QStringLiteral("ours-before.ofx"),
+              QString::fromUtf8(sharedFile.readAll())
+                  .remove(QRegularExpression(QStringLiteral("<CLTCOOKIE>[^\\n]*\\n")))
+                  .toUtf8());
+    const TWAccountPtr third =
+        twImportAccount(*business, QStringLiteral("Other"), TWAccountTypeLoan);
     const auto statement = [](const char *number, const char *lines) {
         return QByteArray(
                    "<STMTTRNRS>\n<STMTRS>\n<CURDEF>USD\n<BANKACCTFROM>\n<BANKID>9\n<ACCTID>") +
@@ -570,6 +591,16 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
                                        statement("555", line) + statement("555", line + line));
     const QString expenseNumber =
         bankFile(QStringLiteral("expense.ofx"), statement("777", line) + statement("888", line));
+    // A checking and a savings account under one member number; one number
+    // at two banks.
+    const QString twoTypes =
+        bankFile(QStringLiteral("types.ofx"),
+                 statement("555", line) +
+                     QByteArray(statement("555", line + line)).replace("CHECKING", "SAVINGS"));
+    const QString twoBanks =
+        bankFile(QStringLiteral("banks.ofx"),
+                 statement("555", line) +
+                     QByteArray(statement("555", line + line)).replace("<BANKID>9", "<BANKID>10"));
     // As the previous build wrote the program's own file of two accounts:
     // "0" for an account kept at no institution, the moment as TRNUID.
     const QString previous =
@@ -585,6 +616,11 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
         int checkingRows, savingsRows, foodRows;
         bool asked;   // a question after Continue
         QString note; // part of the sheet's note
+        // A third account: its type, the number it holds, the rows it gets.
+        TWAccountType otherType = TWAccountTypeLoan;
+        const char *otherNumber = "";
+        int otherRows = 0;
+        int ticked = -1; // -1: none of the own file's, every row of any other
     };
     // The program's own labels: its accounts' identifiers, alike in both.
     const QString tw1 = QStringLiteral("TW%1").arg(checking->identifier());
@@ -609,12 +645,45 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
         {"the previous build's own file of two accounts", previous, "", "", 2,
          {"statement 1", "statement 2"}, 2, 0, 0, true,
          into.arg(QStringLiteral("statement 2")) + QStringLiteral(" Left out: statement 1.")},
+        {"a number a loan holds", expenseNumber, "888", "", -1, {}, 0, 1, 0, false,
+         QStringLiteral("777 (Other)"), TWAccountTypeLoan, "777", 1},
+        {"a number a credit line holds", expenseNumber, "888", "", -1, {}, 0, 1, 0, false,
+         QStringLiteral("777 (Other)"), TWAccountTypeCurrentLiability, "777", 1},
+        {"a number a long-term liability holds", expenseNumber, "888", "", -1, {}, 0, 1, 0, false,
+         QStringLiteral("777 (Other)"), TWAccountTypeLongTermLiability, "777", 1},
+        {"a number a payment service holds", expenseNumber, "888", "", -1, {}, 0, 1, 0, false,
+         QStringLiteral("777 (Other)"), TWAccountTypeCurrentAsset, "777", 1},
+        {"a number an investment account holds", expenseNumber, "888", "", -1, {}, 0, 1, 0, false,
+         QStringLiteral("777 (Other)"), TWAccountTypeInvestment, "777", 1},
+        {"a number an income account holds", expenseNumber, "888", "", -1, {"777"}, 1, 1, 0,
+         false, into.arg(QStringLiteral("777")), TWAccountTypeIncome, "777", 0},
+        {"a number an equity account holds", expenseNumber, "888", "", -1, {"777"}, 1, 1, 0,
+         false, into.arg(QStringLiteral("777")), TWAccountTypeEquity, "777", 0},
+        {"a number a bank and a loan both hold", expenseNumber, "777", "", -1, {"777", "888"}, 0,
+         0, 0, true, QStringLiteral("Left out: 777, 888."), TWAccountTypeLoan, "777", 0},
+        {"one number, two account types, none holds it", twoTypes, "", "", -1,
+         {"555 (CHECKING)", "555 (SAVINGS)"}, 0, 0, 0, true,
+         QStringLiteral("Left out: 555 (CHECKING), 555 (SAVINGS).")},
+        {"one number, two account types, Savings holds it", twoTypes, "555", "", -1,
+         {"555 (CHECKING)", "555 (SAVINGS)"}, 0, 0, 0, true,
+         QStringLiteral("Left out: 555 (CHECKING), 555 (SAVINGS).")},
+        {"one number, two account types, the savings one chosen", twoTypes, "", "", 2,
+         {"555 (CHECKING)", "555 (SAVINGS)"}, 2, 0, 0, true,
+         into.arg(QStringLiteral("555 (SAVINGS)"))},
+        {"one number at two banks", twoBanks, "", "", -1, {"555 (9)", "555 (10)"}, 0, 0, 0, true,
+         QStringLiteral("Left out: 555 (9), 555 (10).")},
+        {"our own file of two accounts of one number", oursShared, "555", "555", -1, {}, 2, 1, 1,
+         false, QStringLiteral("555 (Food), 555' (Savings)")},
+        {"the same as the build before wrote it", oursSharedBefore, "555", "555", -1, {"555"}, 4,
+         0, 0, false, into.arg(QStringLiteral("555")), TWAccountTypeLoan, "", 0, 2},
     };
     // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         savings->setNumber(QString::fromLatin1(c.savingsNumber));
         food->setNumber(QString::fromLatin1(c.foodNumber));
+        third->setAccountType(c.otherType);
+        third->setNumber(QString::fromLatin1(c.otherNumber));
         alerts.clear();
         informative.clear();
         sheet.importURL(QUrl::fromLocalFile(c.path));
@@ -634,19 +703,25 @@ TEST_F(ImportSelectionTest, AStatementsNumberNamesOnlyTheAccountWhoseItIs)
         sheet.doParse(1);
         EXPECT_EQ(!alerts.isEmpty(), c.asked) << informative.join(u' ').toStdString();
         ASSERT_TRUE(selection());
-        int inChecking = 0, inSavings = 0, inFood = 0;
+        int inChecking = 0, inSavings = 0, inFood = 0, inOther = 0;
         for (const TWTransactionPtr &read : selection()->transactions()) {
             inChecking += read->account1Identifier() == checking->identifier() ? 1 : 0;
             inSavings += read->account1Identifier() == savings->identifier() ? 1 : 0;
             inFood += read->account1Identifier() == food->identifier() ? 1 : 0;
+            inOther += read->account1Identifier() == third->identifier() ? 1 : 0;
         }
         EXPECT_EQ(inChecking, c.checkingRows);
         EXPECT_EQ(inSavings, c.savingsRows);
         EXPECT_EQ(inFood, c.foodRows);
-        EXPECT_EQ(selection()->transactions().size(), inChecking + inSavings + inFood);
+        EXPECT_EQ(inOther, c.otherRows);
+        EXPECT_EQ(selection()->transactions().size(), inChecking + inSavings + inFood + inOther);
         // The own file is in the business already; none of the rest is.
+        const qsizetype ticked = c.ticked >= 0 ? c.ticked
+                                 : c.path == ours || c.path == oursShared
+                                     ? 0
+                                     : selection()->transactions().size();
         EXPECT_EQ(selection()->importTransactionsController()->importSelectedTransactions().size(),
-                  c.path == ours ? 0 : selection()->transactions().size());
+                  ticked);
         selection()->doImport(0);
     }
 }

@@ -173,13 +173,31 @@ TEST(OFXParserTest, AnOriginalCurrencyWithARateIsTheRowsUnit)
 // parser's notes, asked about after Continue, say nothing of them.
 TEST(OFXParserTest, StatementsAreLabelledByTheirNumberAndBlocksOfOneNumberShareIt)
 {
+    // "[bank/]number[ TYPE][#writer's label]"
     const auto withAccount = [](const char *id, const QString &rows) {
         QString text = statement("USD", rows);
-        if (id)
-            text.replace(QStringLiteral("<BANKTRANLIST>"),
-                         QStringLiteral("<BANKACCTFROM>\r\n<ACCTID>%1\r\n<ACCTTYPE>CHECKING\r\n"
-                                        "</BANKACCTFROM>\r\n<BANKTRANLIST>")
-                             .arg(QString::fromUtf8(id)));
+        if (!id)
+            return text;
+        QString number = QString::fromUtf8(id), bank, type = QStringLiteral("CHECKING"), cookie;
+        if (const qsizetype at = number.indexOf(u'#'); at >= 0) {
+            cookie = number.mid(at + 1);
+            number.truncate(at);
+        }
+        if (const qsizetype at = number.indexOf(u' '); at >= 0) {
+            type = number.mid(at + 1);
+            number.truncate(at);
+        }
+        if (const qsizetype at = number.indexOf(u'/'); at >= 0) {
+            bank = QStringLiteral("<BANKID>%1\r\n").arg(number.left(at));
+            number.remove(0, at + 1);
+        }
+        text.replace(QStringLiteral("<BANKTRANLIST>"),
+                     QStringLiteral("<BANKACCTFROM>\r\n%1<ACCTID>%2\r\n<ACCTTYPE>%3\r\n"
+                                    "</BANKACCTFROM>\r\n<BANKTRANLIST>")
+                         .arg(bank, number, type));
+        if (!cookie.isEmpty())
+            text.replace(QStringLiteral("<STMTRS>"),
+                         QStringLiteral("<CLTCOOKIE>%1\r\n<STMTRS>").arg(cookie));
         return text;
     };
     const QString one = transaction("DEBIT", "-1.00");
@@ -188,6 +206,7 @@ TEST(OFXParserTest, StatementsAreLabelledByTheirNumberAndBlocksOfOneNumberShareI
         std::vector<const char *> numbers; // nullptr: no BANKACCTFROM
         QStringList labels;
         QStringList rowLabels;
+        QStringList numbered{}; // the labels given a number; absent: every numbered one
     };
     const Case cases[] = {
         {"two numbers", {"111", "222"}, {"111", "222"}, {"111", "222"}},
@@ -200,6 +219,34 @@ TEST(OFXParserTest, StatementsAreLabelledByTheirNumberAndBlocksOfOneNumberShareI
          {"0", nullptr},
          {"statement 1", "statement 2"},
          {"statement 1", "statement 2"}},
+        // Blocks are one account's only where bank, number and type agree;
+        // a number of two accounts names neither.
+        {"one number, two account types",
+         {"111", "111 SAVINGS", "111"},
+         {"111 (CHECKING)", "111 (SAVINGS)"},
+         {"111 (CHECKING)", "111 (SAVINGS)", "111 (CHECKING)"},
+         {"-"}},
+        {"one number at two banks",
+         {"9/111", "10/111"},
+         {"111 (9)", "111 (10)"},
+         {"111 (9)", "111 (10)"},
+         {"-"}},
+        {"one number at two banks, another number beside",
+         {"9/111 SAVINGS", "10/111", "9/222"},
+         {"111 (9, SAVINGS)", "111 (10, CHECKING)", "222"},
+         {"111 (9, SAVINGS)", "111 (10, CHECKING)", "222"},
+         {"222"}},
+        // The program's own label says which account a block was written
+        // from; any other writer's note leaves blocks of one account together.
+        {"the program's own blocks of two accounts of one number",
+         {"111#TW3", "111#TW4", "111#TW3"},
+         {"111", "111'"},
+         {"111", "111'", "111"},
+         {"-"}},
+        {"a bank's own notes on blocks of one account",
+         {"111#A1", "111#B2"},
+         {"111"},
+         {"111", "111"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -208,6 +255,17 @@ TEST(OFXParserTest, StatementsAreLabelledByTheirNumberAndBlocksOfOneNumberShareI
             statements += withAccount(number, one);
         auto parser = parseOFX(v1File(statements));
         EXPECT_EQ(parser->statements(), c.labels);
+        QStringList numbered = parser->statementNumbers().keys();
+        numbered.sort();
+        QStringList expected = c.numbered;
+        if (expected.isEmpty()) {
+            for (const QString &label : c.labels)
+                if (!label.startsWith(QLatin1String("statement ")))
+                    expected.append(label);
+        }
+        expected.removeAll(QStringLiteral("-"));
+        expected.sort();
+        EXPECT_EQ(numbered, expected);
         QStringList rowLabels;
         for (const QStringList &row : parser->rows())
             rowLabels.append(row.value(4));

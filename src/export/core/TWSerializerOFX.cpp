@@ -205,7 +205,10 @@ QString TWSerializerOFX::text() const
         business()
             ? TWAccountNumbers::writerIdentifier(business()->settledBusinessIdentity(), dateTime)
             : QString();
-    if (transactionUID.isEmpty())
+    // Beside it each statement says which account it was written from: two
+    // accounts may hold one number, and each reads back into its own.
+    const bool marked = !transactionUID.isEmpty();
+    if (!marked)
         transactionUID = QString::asprintf("%lf", double(reference.msecsTo(now)) / 1000.0);
 
     // The exported accounts in list order, each with its transactions.
@@ -234,8 +237,11 @@ QString TWSerializerOFX::text() const
 
         appendLine(body, "<STMTTRNRS>");
         appendElement(body, "TRNUID", transactionUID);
-        for (const char *line : {"<STATUS>", "<CODE>0", "<SEVERITY>INFO", "</STATUS>", "<STMTRS>"})
+        for (const char *line : {"<STATUS>", "<CODE>0", "<SEVERITY>INFO", "</STATUS>"})
             appendLine(body, line);
+        if (marked)
+            appendElement(body, "CLTCOOKIE", TWAccountNumbers::accountLabel(*account));
+        appendLine(body, "<STMTRS>");
         appendElement(body, "CURDEF", ofxText(accountUnit ? accountUnit->code() : QString()));
         appendLine(body, "<BANKACCTFROM>");
         const bool institution = account->isInstitution();

@@ -136,6 +136,15 @@ private:
         *placeholder = m_owner.placeholderAccountNames().contains(name);
         return *placeholder ? m_accounts.findExact(name) : m_accounts.find(name);
     }
+    // The account a statement's label names, found once a run: every row
+    // of the statement asks.
+    TWAccountPtr statementAccount(const QString &label)
+    {
+        auto found = m_statementAccounts.constFind(label);
+        if (found == m_statementAccounts.constEnd())
+            found = m_statementAccounts.insert(label, m_owner.accountOfStatement(label));
+        return *found;
+    }
     // The account an opening balance is booked against: the business's
     // nominal-transfer account, else its first equity account.
     qint32 equityAccount() const;
@@ -191,6 +200,7 @@ private:
     const TWUnitPtr m_homeUnit;
     QList<const TWImportTransactionField *> m_lines;
     TWImportNames<TWAccount> m_accounts;
+    QHash<QString, TWAccountPtr> m_statementAccounts;
     QHash<qint32, TWImportNames<TWFieldListItem>> m_listItems;
     QHash<qint32, TWImportNames<TWFieldTagItem>> m_tagItems;
     QHash<QString, TWDateReader> m_dateReaders;
@@ -664,7 +674,7 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             // A statement's label: its rows are the account's the file
             // names, else the chosen account's when it is the chosen
             // statement, else left out.
-            const TWAccountPtr account = m_owner.accountOfStatement(value);
+            const TWAccountPtr account = statementAccount(value);
             if (!account && value != m_owner.chosenStatement()) {
                 row.leftOut = true;
                 m_statementsLeftOut.add(value);
@@ -1116,28 +1126,34 @@ TWAccountPtr TWImportTransactions::statementAccount(const TWBusiness &business,
                                                     const QString &number,
                                                     const TWAccountNumbers::WriterMark &mark)
 {
+    const bool own = TWAccountNumbers::writtenBy(mark, business.businessIdentity());
+    // The business's own file says which account each statement was written
+    // from: that account's, never another's of the same number.
+    if (own) {
+        if (const qint32 identifier = TWAccountNumbers::labelledIdentifier(mark.account))
+            return business.accountWithIdentifier(identifier);
+    }
     const QString wanted = number.trimmed();
     if (wanted.isEmpty() || wanted == QLatin1String("0"))
         return nullptr;
-    // The business's own file names its accounts as its writer labels them.
-    if (TWAccountNumbers::writtenBy(mark, business.businessIdentity())) {
-        for (const TWAccountPtr &account : business.accounts()) {
-            if (account && TWAccountNumbers::statementNumber(*account) == wanted)
-                return account;
-        }
-        return nullptr;
-    }
-    // Any other file: a number the business holds on an account a bank
-    // keeps statements of.
+    // The number names the one account that holds it: in the business's own
+    // file the number its writer gives any account, in any other a number
+    // held on an account of the balance sheet (a bank, a card, a loan, a
+    // payment service), never an income, expense or equity account's.
     TWAccountPtr found;
     for (const TWAccountPtr &account : business.accounts()) {
-        if (!account || (account->accountType() != TWAccountTypeBank &&
-                         account->accountType() != TWAccountTypeCash &&
-                         account->accountType() != TWAccountTypeCreditCard))
+        if (!account)
             continue;
-        const bool holds =
-            (account->isInstitution() && account->institutionNumber().trimmed() == wanted) ||
-            account->number().trimmed() == wanted;
+        bool holds = false;
+        if (own) {
+            holds = TWAccountNumbers::statementNumber(*account) == wanted;
+        } else {
+            const TWAccountGroupType group = TWAccount::accountGroupType(account->accountType());
+            holds =
+                (group == TWAccountGroupTypeAsset || group == TWAccountGroupTypeLiability) &&
+                ((account->isInstitution() && account->institutionNumber().trimmed() == wanted) ||
+                 account->number().trimmed() == wanted);
+        }
         if (!holds)
             continue;
         if (found && found != account)

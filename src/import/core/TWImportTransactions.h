@@ -107,13 +107,14 @@ public:
     }
     const QString &chosenStatement() const { return m_chosenStatement; }
     void setChosenStatement(const QString &label) { m_chosenStatement = label; }
-    // The account a statement's number names: a number the business holds
-    // on a bank, cash or card account (its institution's account number or
-    // its own; none when two accounts hold it), or, in a file this business
-    // wrote (`mark`), the number its OFX writes for any of its accounts
-    // (TWAccountNumbers::statementNumber, "TW12" among them). Another file's
-    // "TW12" names nothing, and no statement of another's goes to an income
-    // or expense account by its number. None for an empty number or "0".
+    // The account a statement names: in a file this business wrote
+    // (`mark`), the account the statement was written from
+    // (TWAccountNumbers::accountLabel), else the one of its accounts whose
+    // number its OFX writes (TWAccountNumbers::statementNumber, "TW12" among
+    // them); in any other file the one account of the balance sheet that
+    // holds the number (its institution's account number or its own), never
+    // an income, expense or equity account. None where two accounts hold
+    // it, for an empty number or "0", and for another's "TW12".
     static TWAccountPtr statementAccount(const TWBusiness &business, const QString &number,
                                          const TWAccountNumbers::WriterMark &mark = {});
     // The same for a label of this file.

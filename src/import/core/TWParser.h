@@ -58,11 +58,12 @@ public:
     void setPlainAmounts(bool plain) { m_plainAmounts = plain; }
 
     // A file of several statements (OFX): the label of each in file order,
-    // which its rows carry in an account column (statements of one account
-    // number share one), the account number the file gives each label, where
-    // it gives one of its own, and what the file says of the writer of each
-    // numbered label. Empty for a file of one statement, whose rows are the
-    // chosen account's.
+    // which its rows carry in an account column (statements of one account,
+    // its bank, number and account type alike, share one), the account
+    // number the file gives each label, where it gives one that no other
+    // account of the file carries, and what the file says of the writer of
+    // each numbered label. Empty for a file of one statement, whose rows are
+    // the chosen account's.
     const QStringList &statements() const { return m_statements; }
     const QHash<QString, QString> &statementNumbers() const { return m_statementNumbers; }
     const QHash<QString, TWAccountNumbers::WriterMark> &statementMarks() const

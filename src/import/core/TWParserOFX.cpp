@@ -288,9 +288,11 @@ private:
         const qsizetype column = currencyColumn(m_statementCurrency);
         Statement record;
         record.begin = m_rows.size();
-        record.mark = {m_moment, childText(response, "TRNUID").trimmed()};
+        record.mark = {m_moment, childText(response, "TRNUID").trimmed(),
+                       childText(response, "CLTCOOKIE").trimmed()};
         if (const TWXMLElementPtr from =
                 statement->childElementWithName(QStringLiteral("BANKACCTFROM"))) {
+            record.bank = childText(*from, "BANKID").trimmed();
             record.account = childText(*from, "ACCTID").trimmed();
             record.type = childText(*from, "ACCTTYPE").trimmed();
         }
@@ -436,37 +438,79 @@ private:
     QString m_statementCurrency = QLatin1String("");
     QList<QStringList> m_rows;
     struct Statement {
+        QString bank;
         QString account;
         QString type;
         TWAccountNumbers::WriterMark mark;
         qsizetype begin = 0;
         qsizetype rows = 0;
+
+        // "0" and no number name no account.
+        bool numbered() const { return !account.isEmpty() && account != QLatin1String("0"); }
+        // Which account the statement is of: blocks are one account's only
+        // where their bank, number and account type agree, and, where the
+        // program's own label says which account a block was written from,
+        // that account too (two accounts of a business may hold one number).
+        QString key() const
+        {
+            const QString writer =
+                TWAccountNumbers::labelledIdentifier(mark.account) != 0 ? mark.account : QString();
+            return QStringList{bank, account, type, writer}.join(QChar(0));
+        }
     };
 
-    // One label per account number the file gives ("0" names no account),
-    // else "statement 2"; put into its rows after the fixed columns, before
-    // the amounts. Statements of one number are one account's: they share
-    // its label, and go together wherever it goes.
+    // One label per account the file gives statements of, put into its rows
+    // after the fixed columns, before the amounts: blocks of one account
+    // share it, and go together wherever it goes. The label is the account's
+    // number, followed by its bank and account type where other accounts of
+    // that number differ in them ("555 (SAVINGS)"), else "statement 2". A
+    // number several accounts carry names none of them: each is asked for.
     void labelStatements()
     {
+        // Number -> the accounts that carry it, and their banks and types.
+        struct Sharing {
+            QSet<QString> keys, banks, types;
+        };
+        QHash<QString, Sharing> sharingOf;
+        for (const Statement &statement : std::as_const(m_statements)) {
+            if (!statement.numbered())
+                continue;
+            Sharing &sharing = sharingOf[statement.account];
+            sharing.keys.insert(statement.key());
+            sharing.banks.insert(statement.bank);
+            sharing.types.insert(statement.type);
+        }
         QSet<QString> used;
-        QHash<QString, QString> labelOfNumber;
+        QHash<QString, QString> labelOfKey;
         for (qsizetype i = 0; i < m_statements.size(); ++i) {
             const Statement &statement = m_statements.at(i);
-            const bool numbered =
-                !statement.account.isEmpty() && statement.account != QLatin1String("0");
-            QString label = numbered ? labelOfNumber.value(statement.account) : QString();
+            const bool numbered = statement.numbered();
+            const QString key = numbered ? statement.key() : QString();
+            QString label = numbered ? labelOfKey.value(key) : QString();
             if (label.isEmpty()) {
-                label =
-                    numbered ? statement.account : TWLocalized("importStatementLabel").arg(i + 1);
+                const Sharing sharing = sharingOf.value(statement.account);
+                if (numbered) {
+                    QStringList told;
+                    if (sharing.banks.size() > 1 && !statement.bank.isEmpty())
+                        told.append(statement.bank);
+                    if (sharing.types.size() > 1 && !statement.type.isEmpty())
+                        told.append(statement.type);
+                    label = told.isEmpty()
+                                ? statement.account
+                                : QStringLiteral("%1 (%2)").arg(statement.account,
+                                                                told.join(QStringLiteral(", ")));
+                } else {
+                    label = TWLocalized("importStatementLabel").arg(i + 1);
+                }
                 while (used.contains(label))
                     label += QLatin1Char('\'');
                 used.insert(label);
                 m_labels.append(label);
                 if (numbered) {
-                    labelOfNumber.insert(statement.account, label);
-                    m_numbers.insert(label, statement.account);
+                    labelOfKey.insert(key, label);
                     m_marks.insert(label, statement.mark);
+                    if (sharing.keys.size() == 1)
+                        m_numbers.insert(label, statement.account);
                 }
             } else {
                 // Blocks that disagree on their writer are no one's own.
