@@ -16,6 +16,7 @@ namespace
 const QString kType = QStringLiteral("type");
 const QString kField = QStringLiteral("field");
 const QString kAccount = QStringLiteral("account");
+const QString kMileage = QStringLiteral("mileage");
 
 // The kinds of transaction import entries that name a record.
 constexpr quint32 kImportEntryField = 1;
@@ -63,24 +64,49 @@ void TWBusiness::importSettingsRemoveAccount(const TWAccountPtr &account, const 
     if (!account && !field)
         return;
     const QVariantMap before = m_importTransactionsSettings;
+    // Whether a line names what is deleted; a line without a readable type
+    // names nothing.
+    const auto names = [&account, &field](const QVariantMap &line) {
+        const QVariant type = line.value(kType);
+        if (TWPropertyList::unsignedIntValue(type, 0) != TWPropertyList::unsignedIntValue(type, 1))
+            return false;
+        const quint32 kind = TWPropertyList::unsignedIntValue(type, 0);
+        return (kind == kImportEntryAccount && account &&
+                isNumber(line.value(kAccount), account->identifier())) ||
+               (kind == kImportEntryField && field &&
+                isNumber(line.value(kField), field->identifier()));
+    };
+    bool changed = false;
     const QStringList keys = before.keys();
     for (const QString &key : keys) {
         const QVariant value = before.value(key);
         if (value.metaType().id() != QMetaType::QVariantMap)
             continue;
-        const QVariantMap entry = value.toMap();
-        // An entry without a readable type names nothing.
-        const QVariant type = entry.value(kType);
-        if (TWPropertyList::unsignedIntValue(type, 0) != TWPropertyList::unsignedIntValue(type, 1))
+        QVariantMap entry = value.toMap();
+        // A mileage log's line of the column is kept within the bank file's.
+        const QVariant mileage = entry.value(kMileage);
+        const bool mileageNames =
+            mileage.metaType().id() == QMetaType::QVariantMap && names(mileage.toMap());
+        if (!names(entry) && !mileageNames)
             continue;
-        const quint32 kind = TWPropertyList::unsignedIntValue(type, 0);
-        if ((kind == kImportEntryAccount && account &&
-             isNumber(entry.value(kAccount), account->identifier())) ||
-            (kind == kImportEntryField && field &&
-             isNumber(entry.value(kField), field->identifier())))
+        changed = true;
+        if (mileageNames) {
+            entry.remove(kMileage);
+            if (entry.isEmpty()) {
+                m_importTransactionsSettings.remove(key);
+                continue;
+            }
+            if (!names(entry)) {
+                m_importTransactionsSettings.insert(key, entry);
+                continue;
+            }
+        }
+        if (entry.contains(kMileage) && !mileageNames)
+            m_importTransactionsSettings.insert(key, QVariantMap{{kMileage, mileage}});
+        else
             m_importTransactionsSettings.remove(key);
     }
-    if (m_importTransactionsSettings.size() != before.size())
+    if (changed)
         settingsChangeUndo([this, before] { m_importTransactionsSettings = before; });
 }
 

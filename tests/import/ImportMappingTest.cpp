@@ -1,6 +1,7 @@
 #include "ImportProcessTestSupport.h"
 #include "import/core/TWImportExpensesSettings.h"
 #include "import/core/TWImportTasksSettings.h"
+#include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 
 #include <QDir>
@@ -116,6 +117,49 @@ TEST_F(ImportMappingTest, StoredEntryBeatsTheGuess)
     EXPECT_FALSE(gone->account());
     // A folder that has disappeared is dropped.
     EXPECT_FALSE(line(QStringLiteral("Files"))->folderURL().isValid());
+}
+
+// A bank file and a mileage log keep their lines of one column apart: each
+// reads only its own, the bank's where every earlier build kept it.
+TEST_F(ImportMappingTest, EachKindOfFileReadsOnlyTheLinesItStored)
+{
+    const TWAccountPtr fuel =
+        twImportAccount(*business, QStringLiteral("Fuel"), TWAccountTypeExpense);
+    const QString debitEnd = QStringLiteral("Debit (end)");
+    const QString fee = QStringLiteral("Fee");
+    QVariantMap stored{
+        {debitEnd, QVariantMap{{"type", 1u}, {"field", -10}, {"unit", "USD"}}},
+        {QStringLiteral("Date (end)"), QVariantMap{{"type", 0u}}},
+        {fee, QVariantMap{{"type", 2u}, {"account", quint32(fuel->identifier())}}},
+    };
+    business->setImportTransactionsSettings(stored);
+    const auto made = [this](const QString &name, bool mileageFile) {
+        return TWImportTransactionField::importTransactionFieldWithSourceName(
+            name, nullptr, *business, mileageFile);
+    };
+    EXPECT_EQ(made(debitEnd, false)->builtInIdentifier(), TWFieldIdentifierDebit);
+    EXPECT_EQ(made(debitEnd, true)->type(), TWImportFieldTypeNone);
+    // A set-aside column that is no amount stays as stored.
+    EXPECT_EQ(made(QStringLiteral("Date (end)"), false)->type(), TWImportFieldTypeNone);
+    EXPECT_EQ(made(fee, false)->account(), fuel);
+    EXPECT_EQ(made(fee, true)->type(), TWImportFieldTypeNone);
+
+    // The log's own choice is kept beside the bank's.
+    const auto log = TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
+        {fee}, nullptr, *business);
+    log->setMileageFile(true);
+    log->updateField(*log->importFields().first(), TWImportFieldTypeField,
+                     business->fieldWithIdentifier(TWFieldIdentifierNotes), nullptr, *business);
+    log->storeInto(stored);
+    business->setImportTransactionsSettings(stored);
+    EXPECT_EQ(made(fee, false)->account(), fuel);
+    EXPECT_EQ(made(fee, true)->builtInIdentifier(), TWFieldIdentifierNotes);
+
+    // Deleting the bank's account forgets the bank's line, not the log's.
+    ASSERT_OK(business->deleteAccount(fuel, false));
+    EXPECT_EQ(made(fee, false)->type(), TWImportFieldTypeNone);
+    EXPECT_EQ(made(fee, false)->builtInIdentifier(), 0);
+    EXPECT_EQ(made(fee, true)->builtInIdentifier(), TWFieldIdentifierNotes);
 }
 
 } // namespace

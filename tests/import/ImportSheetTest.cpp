@@ -740,8 +740,9 @@ TEST_F(ImportSheetTest, StartAndEndColumnsAreSetAsideOnlyInAMileageLog)
         const char *name;
         const char *file;
         TWAccountPtr into;
-        QList<bool> mapped;           // of each column
-        std::optional<qint64> amount; // of the one row, in the account's unit
+        QList<bool> mapped;                // of each column
+        std::optional<qint64> amount;      // of the one row, in the account's unit
+        const char *storedAside = nullptr; // a column an earlier build stored as set aside
     };
     // clang-format off
     const Case cases[] = {
@@ -756,10 +757,30 @@ TEST_F(ImportSheetTest, StartAndEndColumnsAreSetAsideOnlyInAMileageLog)
          {true, true, true}, -1250},
         {"the columns the log set aside, in a bank's file",
          "Date,Payee,Debit (end)\n6/4/24,Grocer,-12.50\n", checking, {true, true, true}, -1250},
+        {"a bank's start amount", "Date,Payee,Amount (start)\n6/4/24,Grocer,-12.50\n", checking,
+         {true, true, true}, -1250},
+        // What the bank's files taught is never a log's mapping.
+        {"the log after the bank's files of its columns",
+         "Date,Payee,Debit (KM),Debit (start),Debit (end)\n6/4/24,Site,42.0,12040.0,12082.0\n",
+         checking, {true, true, true, false, false}, std::nullopt},
+        {"a reading into a mileage account after the bank's file",
+         "Date,Payee,Amount (start)\n6/4/24,Site,12040.0\n", log, {true, true, false},
+         std::nullopt},
+        {"the bank's file after the logs", "Date,Payee,Debit (end)\n6/4/24,Grocer,-12.50\n",
+         checking, {true, true, true}, -1250},
+        {"an end amount an earlier build stored as set aside",
+         "Date,Payee,Amount (end)\n6/4/24,Grocer,-12.50\n", checking, {true, true, true}, -1250,
+         "Amount (end)"},
     };
     // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.storedAside) {
+            QVariantMap stored = business->importTransactionsSettings();
+            stored.insert(QString::fromUtf8(c.storedAside),
+                          QVariantMap{{TWImportKeyType, QVariant::fromValue(0u)}});
+            business->setImportTransactionsSettings(stored);
+        }
         sheet.setDefaultAccount(c.into);
         importFile(QStringLiteral("log.csv"), c.file);
         TWImportMappingModel *model = sheet.model();

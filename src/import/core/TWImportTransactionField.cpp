@@ -56,11 +56,66 @@ TWImportTransactionField::TWImportTransactionField(const QString &sourceName,
                                                    const TWBusiness &business, bool mileageFile)
     : m_sourceName(sourceName)
 {
-    const QVariant entry = business.importTransactionsSettings().value(sourceName);
-    if (entry.metaType().id() == QMetaType::QVariantMap)
-        restore(entry.toMap(), business);
-    else
+    const std::optional<QVariantMap> entry =
+        storedEntry(business.importTransactionsSettings(), sourceName, mileageFile);
+    // An odometer reading of a mileage log is set aside whatever was stored
+    // under its name.
+    if (!entry || (mileageFile && isMileageReadingColumn(sourceName))) {
         guess(defaultAccount, business, mileageFile);
+        return;
+    }
+    // Earlier builds stored a bank file's "Amount (end)" as set aside when
+    // they took it for an odometer reading: in a bank file such a column is
+    // the amount its name says.
+    if (!mileageFile && isMileageReadingColumn(sourceName) &&
+        TWPropertyList::unsignedIntValue(entry->value(TWImportKeyType), 0) ==
+            TWImportFieldTypeNone) {
+        guess(defaultAccount, business, mileageFile);
+        if (isAmountField(builtInIdentifier()))
+            return;
+        *this = TWImportTransactionField();
+        m_sourceName = sourceName;
+    }
+    restore(*entry, business);
+}
+
+std::optional<QVariantMap> TWImportTransactionField::storedEntry(const QVariantMap &stored,
+                                                                 const QString &sourceName,
+                                                                 bool mileageFile)
+{
+    const QVariant value = stored.value(sourceName);
+    if (value.metaType().id() != QMetaType::QVariantMap)
+        return std::nullopt;
+    const QVariantMap entry = value.toMap();
+    if (mileageFile) {
+        const QVariant mileage = entry.value(TWImportKeyMileage);
+        if (mileage.metaType().id() != QMetaType::QVariantMap)
+            return std::nullopt;
+        return mileage.toMap();
+    }
+    // A column only a mileage log has had holds no bank file's line.
+    if (entry.contains(TWImportKeyMileage) && !entry.contains(TWImportKeyType))
+        return std::nullopt;
+    return entry;
+}
+
+void TWImportTransactionField::storeEntry(QVariantMap &stored, const QString &sourceName,
+                                          const QVariantMap &entry, bool mileageFile)
+{
+    const QVariant value = stored.value(sourceName);
+    const QVariantMap before =
+        value.metaType().id() == QMetaType::QVariantMap ? value.toMap() : QVariantMap();
+    QVariantMap after;
+    if (mileageFile) {
+        // The bank file's line stays where earlier builds read it.
+        after = before;
+        after.insert(TWImportKeyMileage, entry);
+    } else {
+        after = entry;
+        if (before.contains(TWImportKeyMileage))
+            after.insert(TWImportKeyMileage, before.value(TWImportKeyMileage));
+    }
+    stored.insert(sourceName, after);
 }
 
 TWImportTransactionFieldPtr TWImportTransactionField::importTransactionFieldWithSourceName(

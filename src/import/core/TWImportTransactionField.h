@@ -16,6 +16,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <optional>
 
 class TWBusiness;
 class TWImportTransactionField;
@@ -48,6 +49,15 @@ public:
     // a mileage unit.
     static bool isMileageFile(const QStringList &columns, const TWAccountPtr &defaultAccount,
                               const TWBusiness &business);
+    // The entry stored under a column's name for a file of this kind, if
+    // any. A bank file's line is the entry itself, as every earlier build
+    // kept it; a mileage log's is kept apart within it ("mileage"), so that
+    // neither kind of file is read by a line learned from the other.
+    static std::optional<QVariantMap> storedEntry(const QVariantMap &stored,
+                                                  const QString &sourceName, bool mileageFile);
+    // Stores a line's entry for a file of this kind, keeping the other kind's.
+    static void storeEntry(QVariantMap &stored, const QString &sourceName, const QVariantMap &entry,
+                           bool mileageFile);
     // Whether the guess set the line aside as an odometer reading and the
     // user left it so: such a line is not remembered for the next file.
     bool setAside() const { return m_setAside; }
@@ -113,3 +123,5 @@ inline const QString TWImportKeyUnit = QStringLiteral("unit");
 inline const QString TWImportKeyFormat = QStringLiteral("format");
 inline const QString TWImportKeyCreateIfNeeded = QStringLiteral("createIfNeeded");
 inline const QString TWImportKeyFolderURL = QStringLiteral("folderURL");
+// Within a column's entry: the line a mileage log keeps for that column.
+inline const QString TWImportKeyMileage = QStringLiteral("mileage");

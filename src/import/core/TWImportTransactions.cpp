@@ -160,7 +160,9 @@ private:
                                    bool *tooPrecise = nullptr) const;
     // A spreadsheet's amount columns: the decimal mark of each settled from
     // all its values, else by the locale's marks; a column neither settles is
-    // named in the warnings and read by the locale.
+    // named in the warnings and read by the locale. A column whose lone marks
+    // before three digits would be read some as grouping and some as the
+    // decimal mark (amounts a thousand apart) is named and refused.
     void settleColumnMarks(const QList<QStringList> &rows);
     static bool readsAmounts(const TWImportTransactionField &line);
     void unreadable(const TWImportTransactionField &line, const QString &value);
@@ -220,6 +222,9 @@ private:
     TWImportWarningList m_tooPrecise;
     // Amount columns whose values leave the decimal mark open.
     TWImportWarningList m_ambiguousColumns;
+    // Amount columns whose values would read at two scales: none is read.
+    TWImportWarningList m_twoScaleColumns;
+    QSet<QString> m_refusedColumns;
     // Statements of no account of the business that were not chosen.
     TWImportWarningList m_statementsLeftOut;
     // Column name -> its decimal mark; a column not here is read value by value.
@@ -382,6 +387,7 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
     const QString text = TWImportWarnings::text({{"valuesNotRead", &m_unreadable},
                                                  {"amountsTooPrecise", &m_tooPrecise},
                                                  {"amountColumnsAmbiguous", &m_ambiguousColumns},
+                                                 {"amountColumnsTwoScales", &m_twoScaleColumns},
                                                  {"statementsLeftOut", &m_statementsLeftOut},
                                                  {"accountsNotFound", &m_missingAccounts},
                                                  {"attachmentsNotFound", &m_missingAttachments},
@@ -419,6 +425,20 @@ bool Processor::readsAmounts(const TWImportTransactionField &line)
            line.field()->type() == TWFieldTypePercentTotal;
 }
 
+// Whether the three digits after the value's lone mark, read as decimals,
+// fit the unit's places ("2.500" is 2.50 dollars, "2.345" no amount of them).
+bool decimalFits(const QString &value, QChar mark, unsigned places)
+{
+    for (qsizetype at = 1; at + 1 < value.size(); ++at) {
+        if (value.at(at) != mark || !value.at(at - 1).isDigit() || !value.at(at + 1).isDigit())
+            continue;
+        const QStringView beyond = QStringView(value).mid(at + 1, 3).mid(qsizetype(places));
+        return std::all_of(beyond.begin(), beyond.end(),
+                           [](QChar c) { return c == QLatin1Char('0'); });
+    }
+    return false;
+}
+
 void Processor::settleColumnMarks(const QList<QStringList> &rows)
 {
     // Values of columns of one name are one column's: they are read alike,
@@ -447,6 +467,8 @@ void Processor::settleColumnMarks(const QList<QStringList> &rows)
         localeDecimal == QLatin1String(".") || localeDecimal == QLatin1String(",");
     for (const QString &name : std::as_const(order)) {
         const QStringList &column = values.value(name);
+        const TWUnitPtr unit = units.value(name);
+        const unsigned places = unit ? unit->decimalPlaces() : 0;
         const TWImportValues::ColumnMarks marks = TWImportValues::columnMarks(column);
         if (marks.decimal) {
             m_columnDecimal.insert(name, *marks.decimal);
@@ -469,13 +491,14 @@ void Processor::settleColumnMarks(const QList<QStringList> &rows)
             open = open || marks.conflicting || !localeMark ||
                    (QString(*mark) != localeDecimal && QString(*mark) != localeGroup);
         }
-        const TWUnitPtr unit = units.value(name);
-        if (undecided && !marks.conflicting && !undecidedBothWays && unit &&
-            unit->decimalPlaces() == 3) {
+        if (undecided && !marks.conflicting && !undecidedBothWays && places == 3 &&
+            !TWImportValues::isLocaleGrouping(*undecided, locale)) {
             // Three places: the mark before three digits is the decimal one,
             // the reading that fits the unit ("1.250" dinars are one and a
-            // quarter, as the program writes them). Named where the locale
-            // would have read it otherwise.
+            // quarter, as the program writes them), unless it is the comma
+            // the locale groups with ("10,000" is ten thousand in every unit
+            // under en_US). Named where the locale would have read it
+            // otherwise.
             m_columnDecimal.insert(name, *undecided);
             open = !localeMark || QString(*undecided) != localeDecimal;
         } else if (localeMark && !marks.conflicting) {
@@ -483,6 +506,37 @@ void Processor::settleColumnMarks(const QList<QStringList> &rows)
             // written. Values that tell both ways are each read by their own
             // shape; a value that tells nothing among them is open.
             m_columnDecimal.insert(name, localeDecimal.at(0));
+        }
+        if (!undecided)
+            continue;
+        // A lone mark before three digits read as grouping in one value and
+        // as the decimal mark in another puts the column's amounts a
+        // thousand apart. A decimal reading with more places than the unit
+        // keeps is refused by itself (too precise) and reads at no scale.
+        const auto settled = m_columnDecimal.constFind(name);
+        bool asGrouping = false, asDecimal = false;
+        QString groupingExample, decimalExample;
+        for (const QString &value : column) {
+            const std::optional<QChar> mark = TWImportValues::undecidedMark(value);
+            if (!mark)
+                continue;
+            const bool decimal =
+                settled != m_columnDecimal.constEnd()
+                    ? *mark == *settled
+                    : places == 3 && !TWImportValues::isLocaleGrouping(*mark, locale);
+            if (!decimal) {
+                asGrouping = true;
+                groupingExample = value;
+            } else if (decimalFits(value, *mark, places)) {
+                asDecimal = true;
+                decimalExample = value;
+            }
+        }
+        if (asGrouping && asDecimal) {
+            m_refusedColumns.insert(name);
+            m_twoScaleColumns.add(
+                TWLocalized("importColumnTwoScales").arg(name, groupingExample, decimalExample));
+            continue;
         }
         // Values that tell nothing alone but differ between them are read
         // alike, so one of them is not what it seems.
@@ -503,6 +557,9 @@ void Processor::settleColumnMarks(const QList<QStringList> &rows)
 std::optional<qint64> Processor::amountIn(const QString &column, const QString &value,
                                           const TWUnit *unit, bool *tooPrecise) const
 {
+    // A column whose amounts would read at two scales gives none.
+    if (m_refusedColumns.contains(column) && !value.trimmed().isEmpty())
+        return std::nullopt;
     const auto settled = m_columnDecimal.constFind(column);
     const std::optional<TWDecimal> amount =
         settled != m_columnDecimal.constEnd()

@@ -27,7 +27,9 @@ TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
         if (it.key() >= 0 && it.key() < lines.size())
             lines.at(it.key())->setFileFormat(it.value());
     }
-    return importTransactionsSettingsWithDefaultAccount(defaultAccount, lines);
+    auto settings = importTransactionsSettingsWithDefaultAccount(defaultAccount, lines);
+    settings->setMileageFile(mileageFile);
+    return settings;
 }
 
 QVariantMap TWImportTransactionsSettings::settings() const
@@ -40,6 +42,13 @@ QVariantMap TWImportTransactionsSettings::settings() const
             map.insert(line->sourceName(), line->settings());
     }
     return map;
+}
+
+void TWImportTransactionsSettings::storeInto(QVariantMap &stored) const
+{
+    const QVariantMap mapping = settings();
+    for (auto it = mapping.cbegin(); it != mapping.cend(); ++it)
+        TWImportTransactionField::storeEntry(stored, it.key(), it.value().toMap(), m_mileageFile);
 }
 
 int TWImportTransactionsSettings::activeFieldCount() const

@@ -37,6 +37,9 @@ public:
     // of this file is left out. The sheet merges this into the document's
     // "importTransactionsSettings".
     QVariantMap settings() const;
+    // Merges settings() into the document's stored mapping, each entry kept
+    // for this kind of file (TWImportTransactionField::storeEntry).
+    void storeInto(QVariantMap &stored) const;
     // The lines that import something.
     int activeFieldCount() const;
     // Applies the user's choice of target to a line: type, field and account
@@ -49,8 +52,12 @@ public:
     void setDefaultAccount(const TWAccountPtr &v) { m_defaultAccount = v; }
     const TWImportTransactionFieldList &importFields() const { return m_importFields; }
     void setImportFields(const TWImportTransactionFieldList &v) { m_importFields = v; }
+    // Whether the file is a mileage log (TWImportTransactionField::isMileageFile).
+    bool mileageFile() const { return m_mileageFile; }
+    void setMileageFile(bool v) { m_mileageFile = v; }
 
 private:
+    bool m_mileageFile = false;
     TWAccountPtr m_defaultAccount;
     TWImportTransactionFieldList m_importFields;
 };

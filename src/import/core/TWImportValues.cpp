@@ -58,7 +58,13 @@ std::optional<double> readNumber(const QString &text, bool percent)
     return number->toDouble();
 }
 
-std::optional<QString> localAmountText(const QString &text, const QLocale &locale, unsigned places)
+bool isLocaleGrouping(QChar mark, const QLocale &locale)
+{
+    return mark == QLatin1Char(',') && locale.groupSeparator() == QLatin1String(",");
+}
+
+std::optional<QString> localAmountText(const QString &text, const QLocale &locale, unsigned places,
+                                       bool localeGrouping)
 {
     const bool threePlaces = places == 3;
     const qsizetype size = text.size();
@@ -123,8 +129,9 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
     const qsizetype leading = separators.front() - start;
     const bool cannotGroup = leading > 3 || text.at(start) == QLatin1Char('0');
     // The last separator is the decimal mark when it cannot be grouping.
-    const bool decimal =
-        markCandidate && sameKind == 1 && (mixed || digitsAfter != 3 || cannotGroup || threePlaces);
+    const bool threePlacesMark = threePlaces && !(localeGrouping && isLocaleGrouping(last, locale));
+    const bool decimal = markCandidate && sameKind == 1 &&
+                         (mixed || digitsAfter != 3 || cannotGroup || threePlacesMark);
     if (!decimal && digitsAfter != 3 && markCandidate)
         return std::nullopt;
     // Grouping: every group after the first has exactly three digits.
@@ -316,7 +323,7 @@ std::optional<TWDecimal> fileAmount(const QString &text, const TWUnit *unit, boo
     if (trimmed.isEmpty())
         return TWDecimal();
     const std::optional<QString> local =
-        plain ? trimmed : localAmountText(trimmed, locale, unit ? unit->decimalPlaces() : 0);
+        plain ? trimmed : localAmountText(trimmed, locale, unit ? unit->decimalPlaces() : 0, true);
     if (!local)
         return std::nullopt;
     return TWDecimal::parse(*local, locale, twMoneySigns(unit, locale));

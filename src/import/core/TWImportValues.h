@@ -45,8 +45,15 @@ std::optional<double> readNumber(const QString &text, bool percent = false);
 // comes back as it is. In a unit of three places a lone separator followed by
 // three digits is its decimal mark ("1.234" dinars is 1234 fils, as the
 // program writes it), and only a second one of its kind makes it grouping.
+// With `localeGrouping`, a lone "," the locale groups with stays grouping in
+// a unit of three places too (isLocaleGrouping).
 std::optional<QString> localAmountText(const QString &text, const QLocale &locale,
-                                       unsigned places = 2);
+                                       unsigned places = 2, bool localeGrouping = false);
+// Whether the mark is the comma the locale groups with (en_US, en_GB): such a
+// mark before three digits is grouping in every unit, never the decimal mark
+// of a unit of three places. A locale that groups with "." (de_DE) leaves a
+// dinar's "1.250" to the unit, as the program's own files of dinars write it.
+bool isLocaleGrouping(QChar mark, const QLocale &locale);
 
 // What a column's amounts say of their decimal mark, between them: a value
 // decides when its mark cannot be grouping (a lone "." or "," followed by one,

@@ -353,11 +353,9 @@ void TWImportTransactionsController::doParse(int tag)
     }
     if (m_document)
         m_document->showProgress(true);
-    // The mapping is remembered by column name for the next file.
+    // The mapping is remembered by column name for the next file of its kind.
     QVariantMap stored = m_business->importTransactionsSettings();
-    const QVariantMap mapping = m_settings->settings();
-    for (auto it = mapping.cbegin(); it != mapping.cend(); ++it)
-        stored.insert(it.key(), it.value());
+    m_settings->storeInto(stored);
     m_business->setImportTransactionsSettings(stored);
 
     m_importer =
