@@ -142,9 +142,12 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
         const QFileInfo info(path);
         QWidget *parent = m_active ? m_active->windowForSheet() : nullptr;
         // A business whose replace was cut off before it was back at its
-        // name is opened all the same: the opening puts it back and says so.
+        // name is opened all the same: the opening puts it back and says so,
+        // or, where it cannot tell what to put back, says where what is left
+        // of the business lies.
         if (!info.exists() && !info.isSymLink() && TWPackageFiles::hasPackageName(path) &&
-            TWPackageWorkFolder::hasReplacement(TWPackageFiles::absolutePath(path))) {
+            (TWPackageWorkFolder::hasReplacement(TWPackageFiles::absolutePath(path)) ||
+             !TWPackageWorkFolder::hiddenCopies(TWPackageFiles::absolutePath(path)).isEmpty())) {
             openBusiness(TWPackageFiles::absolutePath(path));
             continue;
         }

@@ -14,6 +14,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWPackageFiles.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -77,6 +78,62 @@ QString describeContents(const TWPackageContents &contents)
                              QLocale::ShortFormat));
 }
 
+// The attachments, a line each, as the user knows them. Names and payees
+// come from the user and from files: each is shortened, and only the first
+// few lines are made, so that the alert keeps to the screen and shows at once
+// however many files are missing.
+QString attachmentLines(const QList<TWMissingAttachment> &missing)
+{
+    constexpr qsizetype kShownLength = 60;
+    const auto line = [&missing](qsizetype i) {
+        const TWMissingAttachment &attachment = missing.at(i);
+        const QString payee =
+            attachment.payee.isEmpty() ? TWLocalized("missingAttachmentNoPayee") : attachment.payee;
+        return TWLocalized("missingAttachmentLine")
+            .arg(TWFormatter::formatter().shortDateString(attachment.date),
+                 TWStringAdditions::shortened(payee, kShownLength),
+                 TWStringAdditions::shortened(attachment.fileName, kShownLength));
+    };
+    return TWStringAdditions::shortList(missing.size(), line, QStringLiteral("\n"),
+                                        TWLocalized("missingAttachmentsMore"));
+}
+
+// What the user is told of the businesses hidden beside the empty name
+// `fileName` in `folder`: where each lies, what it holds, and how to open it.
+QString hiddenCopiesMessage(const QString &fileName, const QString &folder,
+                            const QList<TWPackageLeftover> &hidden)
+{
+    const QString lines = TWStringAdditions::shortList(
+        hidden.size(),
+        [&hidden](qsizetype i) {
+            return TWLocalized("documentHiddenCopyLine")
+                .arg(QDir::toNativeSeparators(hidden.at(i).path),
+                     describeContents(hidden.at(i).contents));
+        },
+        QStringLiteral("\n"), TWLocalized("missingAttachmentsMore"));
+    return TWLocalized("documentHiddenCopiesMessage")
+        .arg(fileName, folder, lines, TWPackageFiles::packageSuffix);
+}
+
+// The receipts the business's rows name whose files are not in its package.
+QList<TWMissingAttachment> lostAttachments(TWBusiness &business)
+{
+    QList<TWMissingAttachment> lost;
+    if (TWBusiness::lackedAttachmentFiles(business.url().toLocalFile()).isEmpty())
+        return lost;
+    for (const TWTransactionPtr &transaction : business.transactions()) {
+        if (!transaction->hasAttachments())
+            continue;
+        for (const TWAttachmentPtr &attachment :
+             twLoadedAttachments(*transaction, business).value_or(TWAttachmentList{})) {
+            if (attachment && !TWPackageFiles::isRegularFile(attachment->filePath()))
+                lost.append(TWMissingAttachment{transaction->date(), transaction->payee(),
+                                                attachment->fileName()});
+        }
+    }
+    return lost;
+}
+
 } // namespace
 
 bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
@@ -89,10 +146,20 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
     const std::optional<TWPackageLeftover> restored =
         package.exists() ? std::nullopt : TWPackageWorkFolder::restoreLeftover(package.filePath());
     if (!package.exists()) {
-        if (error)
+        // What is left of the business hidden beside the name, not put back
+        // (it could not be told to be the last save, whole), is named with
+        // the way to open it: "not found" only where nothing is left.
+        const QList<TWPackageLeftover> hidden =
+            TWPackageWorkFolder::hiddenCopies(package.filePath());
+        if (error && hidden.isEmpty())
             *error = TWError(QStringLiteral("Tallyworth Document Error"), kFileNotFoundCode,
                              TWLocalized("documentNotFoundMessage")
                                  .arg(package.fileName(), package.absolutePath()));
+        else if (error)
+            *error = TWError(QStringLiteral("Tallyworth Document Error"), kFileNotFoundCode,
+                             hiddenCopiesMessage(package.fileName(),
+                                                 QDir::toNativeSeparators(package.absolutePath()),
+                                                 hidden));
         return false;
     }
     TWErrorResult opened;
@@ -110,6 +177,10 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
         const QList<TWPackageLeftover> kept =
             TWPackageWorkFolder::removeLeftovers(url.toLocalFile());
         TWDocumentPrompts &prompts = TWDocumentPrompts::prompts();
+        // Receipts lost before the replace, which no copy of the business
+        // held, are named with what was put back.
+        const QList<TWMissingAttachment> lost =
+            restored ? lostAttachments(*m_business) : QList<TWMissingAttachment>{};
         // The folder it came from is gone now: the business is named. One an
         // earlier build left is named with where it lay and what it holds.
         if (restored && !restored->byEarlierVersion)
@@ -123,6 +194,10 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
                                          QDir::toNativeSeparators(restored->path),
                                          describeContents(restored->contents),
                                          QDir::toNativeSeparators(package.absolutePath())),
+                                windowForSheet());
+        if (!lost.isEmpty())
+            prompts.showMessage(TWLocalized("documentRestoredMissingMessage")
+                                    .arg(package.fileName(), attachmentLines(lost)),
                                 windowForSheet());
         for (const TWPackageLeftover &leftover : kept)
             prompts.showMessage(
@@ -198,6 +273,7 @@ bool TWBusinessController::upgradeFromURL(const QUrl &url, TWErrorResult *error)
         discard();
         return fail(documentError("upgradeReplaceError", destination, reason));
     }
+    TWPackageWorkFolder::keepLeftoversBeside(destination);
     // The saved copy is the document now; it needs no upgrade any more.
     TWErrorResult failure;
     const QUrl copy = QUrl::fromLocalFile(destination);
@@ -274,6 +350,7 @@ bool TWBusinessController::saveDocument()
         }
     }
     m_changedQuestionDeclined = false;
+    TWPackageWorkFolder::keepLeftoversBeside(m_fileURL.toLocalFile());
     updateChangeCount(2);
     if (moved)
         TWDocumentPrompts::prompts().showMessage(
@@ -366,6 +443,9 @@ bool TWBusinessController::saveDocumentToURL(const QUrl &url)
         presentError(*error);
         return false;
     }
+    // What a cut-off replace left beside a name it had emptied is never put
+    // back there once this business was written at it.
+    TWPackageWorkFolder::keepLeftoversBeside(target);
     setFileURL(url);
     updateChangeCount(2);
     TWPreferences::preferences().setLastOpenBusinessURL(target);
@@ -485,22 +565,7 @@ void TWBusinessController::showMissingAttachments()
 
 QString TWBusinessController::missingAttachmentsMessage(const QList<TWMissingAttachment> &missing)
 {
-    // Names and payees come from the user and from files: each is shortened,
-    // and only the first few lines are made, so that the alert keeps to the
-    // screen and shows at once however many files are missing.
-    constexpr qsizetype kShownLength = 60;
-    const auto line = [&missing](qsizetype i) {
-        const TWMissingAttachment &attachment = missing.at(i);
-        const QString payee =
-            attachment.payee.isEmpty() ? TWLocalized("missingAttachmentNoPayee") : attachment.payee;
-        return TWLocalized("missingAttachmentLine")
-            .arg(TWFormatter::formatter().shortDateString(attachment.date),
-                 TWStringAdditions::shortened(payee, kShownLength),
-                 TWStringAdditions::shortened(attachment.fileName, kShownLength));
-    };
-    return TWLocalized("missingAttachmentsMessage")
-        .arg(TWStringAdditions::shortList(missing.size(), line, QStringLiteral("\n"),
-                                          TWLocalized("missingAttachmentsMore")));
+    return TWLocalized("missingAttachmentsMessage").arg(attachmentLines(missing));
 }
 
 template <typename Ask, typename Kept>

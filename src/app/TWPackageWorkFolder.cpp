@@ -2,6 +2,7 @@
 
 #include "app/TWPackageMoves.h"
 
+#include "foundation/TWPropertyList.h"
 #include "store/TWBusiness.h"
 #include "store/TWPackageFiles.h"
 
@@ -175,11 +176,27 @@ struct Beside {
     bool holdsPackage = false; // a folder holding a database file
 };
 
+// The business identity the settings of the package at `folder` hold; empty
+// when they hold none or cannot be read.
+QString packageIdentity(const QString &folder)
+{
+    const QString settings = QDir(folder).filePath(TWPackageSettingsFileName);
+    if (!TWPackageFiles::isRegularFile(settings))
+        return {};
+    const TWResult<QVariant> read = TWPropertyList::readFile(settings);
+    return read.ok() ? read.value.toMap().value(TWPackageFiles::identityKey).toString() : QString();
+}
+
 // The mark of the package in `folder` when it is whole as a replace writes
 // it: its database committed (no journal of a write cut off beside it),
-// nothing in it but a business package's own entries, every receipt its
-// rows name there and no copy's temporary file or save marker among them.
-std::optional<TWPackageMark> wholePackageMark(const QString &folder)
+// nothing in it but a business package's own entries, no copy's temporary
+// file or save marker among its receipts, and every receipt its rows name
+// there that the old package the replace set aside (in `aside`) holds: a
+// replace onto a copy of the same business takes them from it first. A
+// receipt neither holds was lost before the replace: no copy of the business
+// can give it, and the opening names it. Another business's files of the
+// same numbers are its own documents, never the new one's receipts.
+std::optional<TWPackageMark> wholePackageMark(const QString &folder, const QStringList &aside)
 {
     const QFileInfo data(QDir(folder).filePath(TWPackageDataFileName));
     if (!data.isFile() || data.isSymLink() ||
@@ -189,13 +206,22 @@ std::optional<TWPackageMark> wholePackageMark(const QString &folder)
     const QStringList files =
         QDir(QDir(folder).filePath(TWPackageAttachmentsFolderName))
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    if (std::any_of(files.cbegin(), files.cend(),
-                    [](const QString &file) {
-                        return TWPackageFiles::isCopyTemporaryName(file) ||
-                               file == TWPackageFiles::savingMarkerFileName;
-                    }) ||
-        !TWBusiness::lackedAttachmentFiles(folder).isEmpty())
+    if (std::any_of(files.cbegin(), files.cend(), [](const QString &file) {
+            return TWPackageFiles::isCopyTemporaryName(file) ||
+                   file == TWPackageFiles::savingMarkerFileName;
+        }))
         return std::nullopt;
+    const QSet<QString> lacked = TWBusiness::lackedAttachmentFiles(folder);
+    const QString identity = lacked.isEmpty() ? QString() : packageIdentity(folder);
+    for (const QString &old : aside) {
+        if (identity.isEmpty() || packageIdentity(old) != identity)
+            continue;
+        const QDir attachments(QDir(old).filePath(TWPackageAttachmentsFolderName));
+        if (std::any_of(lacked.cbegin(), lacked.cend(), [&attachments](const QString &file) {
+                return TWPackageFiles::isRegularFile(attachments.filePath(file));
+            }))
+            return std::nullopt;
+    }
     return TWPackageMark::of(data.filePath());
 }
 
@@ -217,14 +243,15 @@ QString lastReplacement(const QByteArray &name, const QList<Beside> &beside)
         const std::pair<qint64, qint64> order{record->sequence, record->time};
         if (!last.isEmpty() && order <= lastOrder)
             continue;
-        const bool emptied =
-            std::any_of(beside.cbegin(), beside.cend(), [&record](const Beside &old) {
+        const auto aside =
+            std::find_if(beside.cbegin(), beside.cend(), [&record](const Beside &old) {
                 return old.setAside && old.holdsPackage && old.record &&
                        !old.record->previousVersion() && old.record->name == record->name &&
                        old.record->token == record->token;
             });
         const std::optional<TWPackageMark> mark =
-            emptied ? wholePackageMark(replacement.folder) : std::nullopt;
+            aside != beside.cend() ? wholePackageMark(replacement.folder, {aside->folder})
+                                   : std::nullopt;
         if (mark && mark->token == record->token) {
             last = replacement.folder;
             lastOrder = order;
@@ -241,16 +268,19 @@ QString lastReplacement(const QByteArray &name, const QList<Beside> &beside)
 // records nothing, as that version left it.
 QString previousVersionReplacement(const QByteArray &name, const QList<Beside> &beside)
 {
-    if (std::none_of(beside.cbegin(), beside.cend(), [](const Beside &old) {
-            return old.setAside && old.holdsPackage && !old.record;
-        }))
+    QStringList aside;
+    for (const Beside &old : beside) {
+        if (old.setAside && old.holdsPackage && !old.record)
+            aside.append(old.folder);
+    }
+    if (aside.isEmpty())
         return {};
     for (const Beside &replacement : beside) {
         const std::optional<ReplaceRecord> &record = replacement.record;
         if (replacement.setAside || replacement.kept || !record || !record->previousVersion() ||
             record->name != name)
             continue;
-        const std::optional<TWPackageMark> mark = wholePackageMark(replacement.folder);
+        const std::optional<TWPackageMark> mark = wholePackageMark(replacement.folder, aside);
         if (mark && mark->token == record->token)
             return replacement.folder;
     }
@@ -471,4 +501,37 @@ bool TWPackageWorkFolder::hasReplacement(const QString &target)
     bool byEarlierVersion = false;
     return !info.exists() && !info.isSymLink() &&
            !replacementBeside(target, &byEarlierVersion).isEmpty();
+}
+
+QList<TWPackageLeftover> TWPackageWorkFolder::hiddenCopies(const QString &target)
+{
+    const QDir dir = QFileInfo(target).absoluteDir();
+    const QStringList prefixes{TWPackageMoves::workNamePrefix(target, QStringLiteral("save")),
+                               TWPackageMoves::workNamePrefix(target, QStringLiteral("replaced"))};
+    QList<TWPackageLeftover> copies;
+    // By prefix rather than by a pattern: the business's name may hold a
+    // pattern's own characters.
+    const QStringList names =
+        dir.entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : names) {
+        if (std::none_of(prefixes.cbegin(), prefixes.cend(),
+                         [&name](const QString &prefix) { return name.startsWith(prefix); }))
+            continue;
+        const QString folder = dir.filePath(name);
+        struct stat info;
+        if (::lstat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            info.st_uid != ::geteuid() ||
+            !TWPackageFiles::isRegularFile(QDir(folder).filePath(TWPackageDataFileName)))
+            continue;
+        // A save still running holds its lock.
+        const TWPackageFiles::Descriptor lock(
+            ::open(lockName(folder).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (lock.get() >= 0 && ::flock(lock.get(), LOCK_SH | LOCK_NB) != 0)
+            continue;
+        const std::optional<ReplaceRecord> record = recordOf(folder);
+        copies.append(TWPackageLeftover{folder,
+                                        TWPackageContents::of(folder).value_or(TWPackageContents{}),
+                                        record && record->previousVersion()});
+    }
+    return copies;
 }

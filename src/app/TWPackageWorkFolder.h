@@ -73,18 +73,30 @@ public:
     // one in: only where that replace itself emptied the name (the old
     // package lies where it moved it aside), nothing was kept while a
     // business was at the name since, and the new package is whole (its
-    // database committed, every receipt its rows name there, no temporary
-    // file of a copy). This version's replace is known by what it recorded
-    // of both folders (the name and the token of the new package); of
-    // several, the last recorded. The previous version recorded only the new
-    // package (no order) and nothing of the old one: its layout is read by
-    // its own rule. Never the old package a replace moved aside, nor a copy
-    // whose lock records no replace. Every other leftover stays where it
-    // is. What was put back, or none.
+    // database committed, no temporary file of a copy, every receipt its
+    // rows name there that the old package held: one neither held was lost
+    // before the replace, and the opening names it). This version's replace is known by what it
+    // recorded of both folders (the name and the token of the new package); of several, the last
+    // recorded. The previous version recorded only the new package (no order) and nothing of the
+    // old one: its layout is read by its own rule. Never the old package a replace moved aside, nor
+    // a copy whose lock records no replace. Every other leftover stays where it is. What was put
+    // back, or none.
     static std::optional<TWPackageLeftover> restoreLeftover(const QString &target);
     // Whether an opening of `target` would put back a package a cut-off
     // replace left beside it (see restoreLeftover).
     static bool hasReplacement(const QString &target);
+    // Every business hidden beside `target` in a folder named as a save's
+    // work folder (by its name alone: its lock may have been renamed,
+    // removed or written by another program), a folder of this user holding
+    // a database; not one a save still running holds. For telling the user
+    // where what is left of a business lies when nothing is put back at an
+    // empty name; nothing is changed.
+    static QList<TWPackageLeftover> hiddenCopies(const QString &target);
+    // After a business was written at `target` (a Save As at an empty name
+    // too): the leftovers beside it are kept or removed as an opening does
+    // (removeLeftovers), so that none is ever put back over that business's
+    // name once it is renamed or moved away.
+    static void keepLeftoversBeside(const QString &target) { removeLeftovers(target); }
 
 private:
     // The package restoreLeftover puts back at `target`, or empty; and

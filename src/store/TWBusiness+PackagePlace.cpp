@@ -436,18 +436,31 @@ TWErrorResult TWBusiness::renumberTakenAttachments(const TWTransactionList &tran
 TWErrorResult TWBusiness::takeMissingAttachments(const QString &from)
 {
     // Another business's files of the same numbers are its own documents,
-    // never this one's receipts; so are those of a copy of this business
-    // saved elsewhere since (it may be another business by now). Only the
-    // package as one of this document's saves left it holds this one's.
+    // never this one's receipts. The package as one of this document's saves
+    // left it holds this one's. So does an older copy of this business (its
+    // identity this one's), saved before this document read it, but file by
+    // file: only where its own rows name the file and the file has the size
+    // this business stored for it; a copy saved elsewhere since may be
+    // another business by now, whose file of that number is its own.
     if (!m_savedCopy ||
         std::none_of(m_savedCopy->attachments.cbegin(), m_savedCopy->attachments.cend(),
-                     [](const SavedCopy::Entry &entry) { return bool(entry.missing); }) ||
-        !isCopyOfThisBusiness(from))
+                     [](const SavedCopy::Entry &entry) { return bool(entry.missing); }))
         return std::nullopt;
+    const bool known = isCopyOfThisBusiness(from);
+    if (!known && (m_businessIdentity.isEmpty() || savedIdentity(from) != m_businessIdentity))
+        return std::nullopt;
+    const QSet<QString> namedThere = known ? QSet<QString>{} : namedAttachmentFiles(from);
     const QDir source(QDir(from).filePath(TWPackageAttachmentsFolderName));
     const auto isFile = [](const QString &path) {
         struct stat info;
         return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    };
+    const auto isReceipt = [&](const SavedCopy::Entry &entry, const QString &file) {
+        struct stat info;
+        return known ||
+               (namedThere.contains(QFileInfo(file).fileName()) &&
+                ::lstat(QFile::encodeName(file).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+                std::uint64_t(info.st_size) == entry.attachment->fileSize());
     };
     QStringList failed;
     bool taken = false;
@@ -456,7 +469,7 @@ TWErrorResult TWBusiness::takeMissingAttachments(const QString &from)
             continue;
         const QFileInfo copied(entry.filePath);
         const QString file = source.filePath(copied.fileName());
-        if (!isFile(file))
+        if (!isFile(file) || !isReceipt(entry, file))
             continue;
         QString reason;
         if (!TWPackageFiles::copyFile(file, entry.filePath, &reason)) {

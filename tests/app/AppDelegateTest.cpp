@@ -281,7 +281,8 @@ TEST_F(AppDelegateTest, ABusinessAndABankFileGivenTogetherOpenTheBusinessThenIts
     // A business hidden beside its name opens, put back, only where a replace
     // cut off left it so: the previous version's replace recorded the new
     // business in its lock, and moved the old one aside under a lock that
-    // records nothing. A copy whose lock records no replace stays hidden.
+    // records nothing. A copy whose lock records no replace stays hidden,
+    // and the user is told where each lies.
     const QString restored = dir.filePath(QStringLiteral("Restored.tallyworth"));
     const std::optional<TWPackageMark> mark = TWPackageMark::of(books + "/Data.sql");
     ASSERT_TRUE(mark);
@@ -307,19 +308,26 @@ TEST_F(AppDelegateTest, ABusinessAndABankFileGivenTogetherOpenTheBusinessThenIts
             ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write(text) == text.size());
         }
         prompts.messages.clear();
+        prompts.errors.clear();
         EXPECT_EQ(delegate->openPaths({restored}), row.opens);
         EXPECT_EQ(QFileInfo::exists(restored + "/Data.sql"), row.opens);
         EXPECT_NE(QFileInfo::exists(hidden), row.opens);
-        // Put back, it is said to be the earlier version's; otherwise missing.
-        const QString said =
-            row.opens
-                ? TWLocalized("documentRestoredEarlierMessage")
-                      .arg(QStringLiteral("Restored.tallyworth"))
-                      .section(QStringLiteral("%2"), 0, 0)
-                : TWLocalized("fileMissingMessage").arg(QStringLiteral("Restored.tallyworth"));
-        ASSERT_EQ(prompts.messages.size(), 1);
-        EXPECT_TRUE(prompts.messages.first().startsWith(said))
-            << prompts.messages.first().toStdString();
+        // Put back, it is said to be the earlier version's (and the old
+        // business it set aside is named); otherwise both hidden are named.
+        const QString said = row.opens ? TWLocalized("documentRestoredEarlierMessage")
+                                             .arg(QStringLiteral("Restored.tallyworth"))
+                                             .section(QStringLiteral("%2"), 0, 0)
+                                       : TWLocalized("documentHiddenCopiesMessage")
+                                             .arg(QStringLiteral("Restored.tallyworth"))
+                                             .section(QStringLiteral("%2"), 0, 0);
+        ASSERT_EQ(prompts.messages.size(), row.opens ? 1 : 0);
+        ASSERT_EQ(prompts.errors.size(), row.opens ? 0 : 1);
+        const QString told =
+            row.opens ? prompts.messages.first() : prompts.errors.first().localizedDescription();
+        EXPECT_TRUE(told.startsWith(said)) << told.toStdString();
+        if (!row.opens) {
+            EXPECT_TRUE(told.contains(hidden) && told.contains(aside)) << told.toStdString();
+        }
         for (const QString &left : {hidden, aside}) {
             TWPackageMoves::removePackage(left);
             QFile::remove(left + ".lock");

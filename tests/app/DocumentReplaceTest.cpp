@@ -666,6 +666,10 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
         // The copy's database was changed since by a program that keeps the
         // token (a database tool, an earlier build).
         bool changedThere = false;
+        // The copy is older than what this window read (the business was
+        // saved since it was made), its receipt as this business stored it;
+        // the window saved the business in place once the file was lost.
+        bool older = false;
     };
     const Case cases[] = {
         // Its files have the sizes this business stored.
@@ -674,8 +678,10 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
          true,
          {"receipt 1", "receipt 2, edited", "receipt 3"},
          false},
-        // A file manager's copy, renamed and kept as another business: its
-        // files are its own, whatever identity its settings still carry.
+        {"an older copy of this business", true, numbered(3), false, false, false, true},
+        // A file manager's copy, renamed and kept as another business: a file
+        // that is not as this business stored it is its own, whatever
+        // identity its settings still carry.
         {"a copy saved as a business of its own since",
          true,
          {"missing", "receipt 1", "receipt 3"},
@@ -699,7 +705,19 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
         QString reason;
         const QString lost = receiptPath(*document->business(), "receipt2.pdf");
         const QString there = QDir(target).filePath("Attachments/" + QFileInfo(lost).fileName());
-        if (c.copy) {
+        if (c.older) {
+            ASSERT_TRUE(TWPackageMoves::copyFolder(books, target, &reason));
+            // Saved since, then opened afresh: the copy's save is not one
+            // this window read or wrote.
+            const TWTransactionPtr edited = document->business()->transactions().at(0)->copy();
+            edited->setPayee("Saved since");
+            ASSERT_OK(document->business()->updateTransaction(edited, false, false, true, true));
+            document->updateChangeCount(0);
+            ASSERT_TRUE(document->saveDocument());
+            document = std::make_unique<TWBusinessController>();
+            TWErrorResult error;
+            ASSERT_TRUE(document->readFromURL(QUrl::fromLocalFile(books), &error));
+        } else if (c.copy) {
             ASSERT_TRUE(TWPackageMoves::copyFolder(books, target, &reason));
             ASSERT_TRUE(write(there, "receipt 2, edited"));
             if (c.changedThere) {
@@ -724,6 +742,13 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
             ASSERT_TRUE(QFileInfo::exists(there));
         }
         ASSERT_TRUE(QFile::remove(lost));
+        if (c.older) {
+            const TWTransactionPtr edited = document->business()->transactions().at(2)->copy();
+            edited->setPayee("Lost its file");
+            ASSERT_OK(document->business()->updateTransaction(edited, false, false, true, true));
+            document->updateChangeCount(0);
+            ASSERT_TRUE(document->saveDocument());
+        }
 
         ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
         EXPECT_TRUE(prompts.errors.isEmpty());
@@ -1328,13 +1353,16 @@ TEST_F(DocumentReplaceTest, AnOpeningPutsBackOnlyThePackageTheCutOffReplaceWrote
 }
 
 // What each version leaves beside a business at each step its Replace can be
-// cut off at, as it leaves it; then the business renamed or moved away (or a
-// business saved and opened at the name, then renamed), and the old name
-// opened. Only a cut-off replace's new business goes back, whole, and only
-// where that replace itself emptied the name and no business was there
-// since: never the old business it set aside, never a copy still being
-// written, never a copy kept beside a business. "By an earlier version" is
-// said of what the previous version left alone.
+// cut off at, as it leaves it (or as another program changed it since); then
+// the business renamed or moved away (or a business saved, or saved and
+// opened, at the name, then renamed), and the old name opened. Only a cut-off
+// replace's new business goes back, whole (every receipt the old business
+// held that its rows name: one neither had is named), and only where that
+// replace itself emptied the name and no business was written there since:
+// never the old business it set aside, never a copy still being written,
+// never a copy kept beside a business. "By an earlier version" is said of
+// what the previous version left alone. Whatever is not put back is named
+// with the way to open it; "not found" only where nothing is left.
 TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplaceThatEmptiedIt)
 {
     enum class Made { PreviousVersion, ThisVersion };
@@ -1347,8 +1375,20 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
         // The same, the new package naming receipts it lacks (the document
         // had lost 14 of its files, and the old package had none of them).
         BetweenRenamesLacking,
+        // The same, but the old package holds the 14 the new one lacks.
+        BetweenRenamesLackingOldHolds,
+        Created, // the work folders made, nothing written into them yet
     };
-    enum class Then { Renamed, Moved, Nothing, OtherOpenedThenRenamed };
+    // What another program did to the leftovers since.
+    enum class Touched {
+        No,
+        AsideRenamed,     // the set-aside folder given another name, its lock left
+        AsideLockGone,    // the set-aside folder's lock removed
+        KeptWritten,      // "kept" written into the new package's lock
+        TemporaryLooking, // a file named as a copy's temporary file among its receipts
+        NothingRecorded,  // both locks hold the marker alone (a build that recorded nothing)
+    };
+    enum class Then { Renamed, Moved, Nothing, OtherOpenedThenRenamed, SavedAsThenRenamed };
     struct Case {
         const char *name;
         Made made;
@@ -1356,6 +1396,7 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
         Then then;
         const char *back; // the business put back at the old name, or none
         bool earlierSaid; // said to be an earlier version's
+        Touched touched = Touched::No;
     };
     const Case cases[] = {
         {"previous, taking receipts, renamed", Made::PreviousVersion, Cut::TakingReceipts,
@@ -1375,9 +1416,27 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
         {"this, between renames", Made::ThisVersion, Cut::BetweenRenames, Then::Nothing,
          "New Books", false},
         {"this, between renames, receipts lacking", Made::ThisVersion, Cut::BetweenRenamesLacking,
-         Then::Nothing, nullptr, false},
+         Then::Nothing, "New Books", false},
         {"previous, between renames, receipts lacking", Made::PreviousVersion,
-         Cut::BetweenRenamesLacking, Then::Nothing, nullptr, false},
+         Cut::BetweenRenamesLacking, Then::Nothing, "New Books", true},
+        {"this, between renames, receipts lacking that the old one holds", Made::ThisVersion,
+         Cut::BetweenRenamesLackingOldHolds, Then::Nothing, nullptr, false},
+        {"this, between renames, set-aside folder renamed", Made::ThisVersion, Cut::BetweenRenames,
+         Then::Nothing, nullptr, false, Touched::AsideRenamed},
+        {"this, between renames, set-aside lock removed", Made::ThisVersion, Cut::BetweenRenames,
+         Then::Nothing, nullptr, false, Touched::AsideLockGone},
+        {"this, between renames, kept written by another program", Made::ThisVersion,
+         Cut::BetweenRenames, Then::Nothing, nullptr, false, Touched::KeptWritten},
+        {"previous, between renames, a temporary-looking receipt", Made::PreviousVersion,
+         Cut::BetweenRenames, Then::Nothing, nullptr, false, Touched::TemporaryLooking},
+        {"a build that recorded nothing, between renames", Made::ThisVersion, Cut::BetweenRenames,
+         Then::Nothing, nullptr, false, Touched::NothingRecorded},
+        {"this, between renames, saved as at the name, renamed", Made::ThisVersion,
+         Cut::BetweenRenames, Then::SavedAsThenRenamed, nullptr, false},
+        {"previous, between renames, saved as at the name, renamed", Made::PreviousVersion,
+         Cut::BetweenRenames, Then::SavedAsThenRenamed, nullptr, false},
+        {"this, nothing written yet, renamed", Made::ThisVersion, Cut::Created, Then::Renamed,
+         nullptr, false},
         {"previous, between renames, another opened there, renamed", Made::PreviousVersion,
          Cut::BetweenRenames, Then::OtherOpenedThenRenamed, nullptr, false},
         {"this, between renames, another opened there, renamed", Made::ThisVersion,
@@ -1458,12 +1517,55 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
             leave("save", lacking, token);
             leave("replaced", oldBooks, asideToken);
             break;
+        case Cut::BetweenRenamesLackingOldHolds:
+            leave("save", lacking, token);
+            leave("replaced", newBooks, asideToken);
+            break;
+        case Cut::Created:
+            atName(oldBooks);
+            leave("save", {}, 0);
+            leave("replaced", {}, 0);
+            break;
+        }
+        const auto folderOf = [&](const char *purpose) {
+            return dir.filePath(
+                QDir(dir.path())
+                    .entryList(
+                        {QStringLiteral(".Target.tallyworth.%1-*").arg(QLatin1String(purpose))},
+                        QDir::Dirs | QDir::Hidden)
+                    .value(0));
+        };
+        switch (c.touched) {
+        case Touched::No:
+            break;
+        case Touched::AsideRenamed:
+            ASSERT_TRUE(QDir().rename(folderOf("replaced"),
+                                      dir.filePath(".Target.tallyworth.replaced-0123456")));
+            break;
+        case Touched::AsideLockGone:
+            ASSERT_TRUE(QFile::remove(folderOf("replaced") + ".lock"));
+            break;
+        case Touched::KeptWritten: {
+            QFile lock(folderOf("save") + ".lock");
+            ASSERT_TRUE(lock.open(QIODevice::Append));
+            lock.write("kept\n");
+            break;
+        }
+        case Touched::TemporaryLooking:
+            ASSERT_TRUE(write(folderOf("save") + "/Attachments/.1.pdf.saving-x9Y8z7", "notes"));
+            break;
+        case Touched::NothingRecorded:
+            for (const char *purpose : {"save", "replaced"})
+                ASSERT_TRUE(write(folderOf(purpose) + ".lock", "Tallyworth work folder\n"));
+            break;
         }
         if (c.then == Then::OtherOpenedThenRenamed) {
             saveBusiness(target, "Other", 1);
             TWBusinessController other;
             TWErrorResult error;
             ASSERT_TRUE(other.readFromURL(QUrl::fromLocalFile(target), &error));
+        } else if (c.then == Then::SavedAsThenRenamed) {
+            saveBusiness(target, "Other", 1);
         }
         QDir().mkpath(QFileInfo(moved).absolutePath());
         if (c.then != Then::Nothing) {
@@ -1481,14 +1583,32 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsBackOnlyTheWholeNewBusinessOfAReplace
         const QString said = prompts.messages.join(u'\n');
         if (c.back) {
             EXPECT_EQ(businessName(target), c.back);
-            EXPECT_EQ(receipts(target), numbered(20));
+            const bool lacks = c.cut == Cut::BetweenRenamesLacking;
+            EXPECT_EQ(receipts(target).count("missing"), lacks ? 14 : 0);
+            EXPECT_EQ(receipts(target).size(), 20);
             const QString earlier =
                 TWLocalized("documentRestoredEarlierMessage").arg(target.section('/', -1)).left(50);
             EXPECT_EQ(said.contains(earlier), c.earlierSaid) << said.toStdString();
+            // The receipts lost before the replace are named.
+            const QString lost =
+                TWLocalized("documentRestoredMissingMessage").arg(target.section('/', -1)).left(50);
+            EXPECT_EQ(said.contains(lost) && said.contains(".pdf"), lacks) << said.toStdString();
         } else {
-            // The name stays empty; every copy stays hidden as it was.
+            // The name stays empty; every copy stays hidden as it was, and
+            // each holding a business is named with the way to open it.
             EXPECT_FALSE(QFileInfo::exists(target));
             EXPECT_EQ(tree(dir.path()).filter(QRegularExpression("^/\\.")), hiddenBefore);
+            const QString told = error ? error->localizedDescription() : QString();
+            QStringList copies;
+            for (const QString &name :
+                 QDir(dir.path()).entryList({".Target.tallyworth.*"}, QDir::Dirs | QDir::Hidden))
+                if (QFileInfo::exists(dir.filePath(name + "/Data.sql")))
+                    copies.append(dir.filePath(name));
+            EXPECT_EQ(copies.isEmpty(), c.cut == Cut::Created);
+            for (const QString &copy : std::as_const(copies))
+                EXPECT_TRUE(told.contains(QStringLiteral("“%1”").arg(copy))) << told.toStdString();
+            EXPECT_EQ(told.contains("rename its folder"), !copies.isEmpty()) << told.toStdString();
+            EXPECT_EQ(told.contains("could not be found"), copies.isEmpty()) << told.toStdString();
         }
     }
 }
