@@ -16,12 +16,13 @@ namespace
 
 TWBehaviourTable bankFilesTable(int firstShape, int endShape)
 {
-    TWBehaviourTable table(
-        QStringLiteral("bank-files.table"),
-        {QStringLiteral("file"), QStringLiteral("number held by"), QStringLiteral("locale"),
-         QStringLiteral("places"), QStringLiteral("chosen account"), QStringLiteral("mapping"),
-         QStringLiteral("statements"), QStringLiteral("note"), QStringLiteral("warnings"), QStringLiteral("rows")},
-        4);
+    TWBehaviourTable table(QStringLiteral("bank-files.table"),
+                           {QStringLiteral("file"), QStringLiteral("number held by"),
+                            QStringLiteral("locale"), QStringLiteral("places"),
+                            QStringLiteral("chosen account"), QStringLiteral("mapping"),
+                            QStringLiteral("statements"), QStringLiteral("note"),
+                            QStringLiteral("warnings"), QStringLiteral("rows")},
+                           4);
     const int holders = twBankFileHolderCount();
     const int locales = twBankFileLocaleCount();
     for (int shape = firstShape; shape < endShape; ++shape) {
