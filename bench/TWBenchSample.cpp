@@ -1072,6 +1072,14 @@ struct Sample {
             if (failed(b.updateUnitRate(unit, false), "updateUnitRate"))
                 return false;
         }
+        // A bill whose charge stayed on the bank the bill sheet offers, paid
+        // from that bank.
+        {
+            const TWBillPtr bill =
+                newBill(inOpenYear(61), 5000, kBank, QStringLiteral("Window cleaning"));
+            if (!bill || !payBill(bill, inOpenYear(64), kBank, 5000))
+                return false;
+        }
         // A bill paid twice by card, the merchant giving the second payment
         // back onto the card: the refund raises what the bill is owed again.
         {

@@ -43,7 +43,8 @@ struct TWBenchSampleOptions {
     // discount written off to income and a supplier credit through an expense
     // whose documents' entries were deleted since; a late fee linked to an
     // invoice; an invoice in another unit whose rate changed since; a bill
-    // paid twice by card and the second payment refunded by its merchant.
+    // paid twice by card and the second payment refunded by its merchant; a
+    // bill charged against the bank it is paid from.
     bool shapes = false;
     // The shapes every sample holds in the year under way (see above).
     bool yearShapes = true;
