@@ -70,6 +70,7 @@ struct Sample {
 
     TWBusiness &b;
     std::function<void(std::uint32_t, qint32, qint32)> entryMade;
+    bool userChanges = false; // TWBenchSampleOptions::userChanges
     std::mt19937 random{20260301};
     QDate first;
     QDate today = TWClock::today();
@@ -113,7 +114,8 @@ struct Sample {
                               "travel",
                               "utilities",
                               "ownersDraw",
-                              "openingBalance"};
+                              "openingBalance",
+                              "salesTax"};
         for (const char *key : keys) {
             const QString name = TWLocalized(key);
             for (const TWAccountPtr &a : b.accounts())
@@ -541,10 +543,18 @@ struct Sample {
 
     // ---- What a business gathers besides (TWBenchSampleOptions::extras) ----
 
-    TWAccountPtr newAccount(const QString &name, TWAccountType type, const TWUnitPtr &unit)
+    // An account at the top of the list, outside every group, or last in `group`.
+    TWAccountPtr newAccount(const QString &name, TWAccountType type, const TWUnitPtr &unit,
+                            qint32 group = 0)
     {
-        auto made = TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), name, 0, 0, type,
-                                                     QString(), QImage(), unit, QString());
+        quint32 sortOrder = 0;
+        if (group != 0)
+            for (const TWAccountPtr &a : b.accounts())
+                if (a->parentIdentifier() == group)
+                    sortOrder = std::max(sortOrder, a->sortOrder() + 1);
+        auto made =
+            TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), name, group, sortOrder,
+                                             type, QString(), QImage(), unit, QString());
         return failed(b.addAccount(made, false), "addAccount") ? nullptr : made;
     }
 
@@ -1062,6 +1072,28 @@ struct Sample {
             if (failed(b.updateUnitRate(unit, false), "updateUnitRate"))
                 return false;
         }
+        // A bill whose charge stayed on the bank the bill sheet offers, paid
+        // from that bank.
+        {
+            const TWBillPtr bill =
+                newBill(inOpenYear(61), 5000, kBank, QStringLiteral("Window cleaning"));
+            if (!bill || !payBill(bill, inOpenYear(64), kBank, 5000))
+                return false;
+        }
+        // A bill paid twice by card, the merchant giving the second payment
+        // back onto the card: the refund raises what the bill is owed again.
+        {
+            const TWAccountList cards = b.accountsOfType(TWAccountTypeCreditCard);
+            const qint32 card = cards.isEmpty() ? 0 : cards.first()->identifier();
+            const TWBillPtr bill = newBill(inOpenYear(56), 9000, account("postageShipping"),
+                                           QStringLiteral("Courier account"));
+            if (!card || !bill || !payBill(bill, inOpenYear(58), card, 9000) ||
+                !payBill(bill, inOpenYear(59), card, 9000) ||
+                !linkBill(entry(inOpenYear(66), kPayable, card, -9000, extraMerchant->name(),
+                                QStringLiteral("Refund of the second payment")),
+                          bill))
+                return false;
+        }
         return true;
     }
 
@@ -1183,9 +1215,16 @@ struct Sample {
         const QString other =
             home->code() == QStringLiteral("EUR") ? QStringLiteral("USD") : QStringLiteral("EUR");
         const TWUnitPtr abroad = b.unitWithCode(other);
-        const TWAccountPtr tax = newAccount(QStringLiteral("Sales tax"), TWAccountTypeTax, home);
+        // A newcomer's books charge tax to the chart's own account and keep
+        // what they add among the chart's groups; a user's own may not.
+        const TWAccountPtr tax =
+            userChanges ? newAccount(QStringLiteral("Sales tax"), TWAccountTypeTax, home)
+                        : b.accountWithIdentifier(account("salesTax"));
+        const TWAccountPtr supplyCosts = b.accountWithIdentifier(account("officeSupplies"));
         const TWAccountPtr badDebts =
-            newAccount(QStringLiteral("Bad debts"), TWAccountTypeExpense, home);
+            supplyCosts ? newAccount(QStringLiteral("Bad debts"), TWAccountTypeExpense, home,
+                                     userChanges ? 0 : supplyCosts->parentIdentifier())
+                        : nullptr;
         if (!abroad || !tax || !badDebts)
             return false;
         everyClient = TWClient::clientWithIdentifier(
@@ -1366,6 +1405,8 @@ struct Sample {
                 !budget("travel", 150000, TWBudgetCycleUnitYear, false))
                 return false;
         }
+        if (!userChanges)
+            return true;
         // Settings a user changed.
         b.setSearchFieldType(1);
         b.setTransactionRangeType(11);
@@ -1446,6 +1487,7 @@ std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(const TWBenchSampleOptions
     TWBusiness &b = *business;
     Sample sample(b);
     sample.entryMade = options.entryMade;
+    sample.userChanges = options.userChanges;
     const QDate today = TWClock::today();
     sample.first = QDate(today.year(), today.month(), 1).addMonths(-(kMonths - 1));
     if (!sample.findAccounts())

@@ -21,7 +21,8 @@ twBenchMakeSampleBusiness(int transactions, const QString &homeCurrency = QStrin
 // with tax, an invoice in another unit paid from the home bank, a payment that
 // bounced and was paid again, an overpayment refunded, a write-off, a bill
 // repeated monthly from the 31st and a purchase repeated monthly from the 29th
-// of February, budgets (one rolling over) and settings a user changed.
+// of February and budgets (one rolling over), with a new business's settings
+// and every account in its group of the chart.
 //
 // The sample with what a business gathers over the years besides: its first
 // year closed (an estimate dated in it), an account in another unit,
@@ -41,10 +42,18 @@ struct TWBenchSampleOptions {
     // to deferred revenue and one whose entry was cut by hand (a discount); a
     // discount written off to income and a supplier credit through an expense
     // whose documents' entries were deleted since; a late fee linked to an
-    // invoice; an invoice in another unit whose rate changed since.
+    // invoice; an invoice in another unit whose rate changed since; a bill
+    // paid twice by card and the second payment refunded by its merchant; a
+    // bill charged against the bank it is paid from.
     bool shapes = false;
     // The shapes every sample holds in the year under way (see above).
     bool yearShapes = true;
+    // What a user's own books gather besides, where a newcomer's sample has
+    // none: settings the user changed (a custom range of the year's first
+    // quarter, the search field, the dividers, the budgets' start) and
+    // accounts added outside the chart's groups (a "Sales tax" of its own
+    // beside the chart's, "Bad debts").
+    bool userChanges = false;
     // Told of each invoice's and bill's own entry as it is stored: the
     // relationship type of the document (invoice or bill payment), the
     // document and the transaction.

@@ -7,9 +7,9 @@
 //   nothing of their entries, as earlier builds stored them; open it with tw-bench-open)
 //   tw-bench generate --sample --transactions N --out PATH   (a believable studio, not the bench's)
 //   tw-bench generate --sample --home JPY --extras ...   (in yen; a closed year, repeats, credit
-//   notes) tw-bench run [--transactions N | --package PATH] tw-bench edits --package PATH   (only
-//   the phases that change the business) tw-bench growth tw-bench verify PATH tw-bench memory PATH
-//   (bytes the open document adds to the process)
+//   notes, changed settings) tw-bench run [--transactions N | --package PATH] tw-bench edits
+//   --package PATH   (only the phases that change the business) tw-bench growth tw-bench verify
+//   PATH tw-bench memory PATH (bytes the open document adds to the process)
 
 #include "TWBenchBusiness.h"
 #include "TWBenchSample.h"
@@ -468,7 +468,9 @@ int main(int argc, char **argv)
             const qsizetype home = arguments.indexOf(QStringLiteral("--home"));
             if (home >= 0 && home + 1 < arguments.size())
                 options.homeCurrency = arguments[home + 1];
+            // The suite's variant: what a user's books gather, a user's changes among it.
             options.extras = arguments.contains(QStringLiteral("--extras"));
+            options.userChanges = options.extras;
             std::unique_ptr<TWBusiness> sample = twBenchMakeSampleBusiness(options);
             return sample && !failed(sample->writeToURL(QUrl::fromLocalFile(out),
                                                         TWSaveOperationSaveAs),

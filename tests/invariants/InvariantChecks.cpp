@@ -606,10 +606,10 @@ QString printedFault(const TWOwnDocument &d, const QList<qint64> &extra, qint64 
 }
 
 // b. What each invoice and bill owes, by the suite's own sums of its linked
-// rows told charge from payment by the accounts they book, is what receivable
-// and payable hold, what the store says it owes (in the document's unit and
-// in the home unit), charges and was paid, and what the printed invoice says
-// of its lines, payments and total due.
+// rows told charge from payment by what they do to what is owed, is what
+// receivable and payable hold, what the store says it owes (in the document's
+// unit and in the home unit), charges and was paid, and what the printed
+// invoice says of its lines, payments and total due.
 QStringList ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvariantSnapshot &now,
                     const TWOperationOutcome &)
 {
@@ -627,7 +627,9 @@ QStringList ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvarian
             const qint64 owed = sign * row.amount;
             owe += owed;
             home += sign * row.home;
-            if (row.charge)
+            // The document's own entry charges whatever its sign (a credit
+            // note charges less than nothing).
+            if (row.charge || row.transaction == entry)
                 charges += owed;
             else
                 payments -= owed;
@@ -707,11 +709,12 @@ QStringList ownSums(TWBusiness &b, const TWInvariantSnapshot &, const TWInvarian
     return found;
 }
 
-// A document's entry books receivable (payable) against what it bills, never
-// against a bank, cash or card account. An invoice's entry the operation
-// wrote, or of an invoice whose lines it changed, charges what the lines
-// bill; a bill's charge written again by an operation that did not edit it
-// charges what it charged before.
+// An invoice's entry books receivable against what it bills, never against a
+// bank, cash or card account (money received or given back is no charge of an
+// invoice); a bill's charge may book against any account, a bank among them.
+// An invoice's entry the operation wrote, or of an invoice whose lines it
+// changed, charges what the lines bill; a bill's charge written again by an
+// operation that did not edit it charges what it charged before.
 QStringList charges(TWBusiness &, const TWInvariantSnapshot &before, const TWInvariantSnapshot &now,
                     const TWOperationOutcome &outcome)
 {
@@ -730,7 +733,7 @@ QStringList charges(TWBusiness &, const TWInvariantSnapshot &before, const TWInv
                 charged += row.amount;
                 sameUnit = sameUnit || row.sameUnit;
             }
-        if (money) {
+        if (money && d.link == TWRelationshipTypeInvoicePayment) {
             found.append(
                 QStringLiteral("the entry of %1 books against a bank, cash or card account: %2")
                     .arg(documentName(d), now.transactions.value(entry)));
@@ -842,14 +845,16 @@ QStringList frame(TWBusiness &, const TWInvariantSnapshot &before, const TWInvar
                                  .arg(was)
                                  .arg(wanted));
         }
-        // Outside the books: the periods and the business's row alone.
+        // Beside the transactions and their splits: the periods, the
+        // business's row and the year-end transfers' links alone. Custom
+        // field values, billed work and payment links stay as they were.
         const auto others = [](const QString &tables) {
             QStringList kept;
             for (const QString &line : tables.split(u'\n'))
                 if (!line.startsWith(QStringLiteral("transactions|")) &&
                     !line.startsWith(QStringLiteral("splits|")) &&
-                    !line.startsWith(QStringLiteral("relationships|")) &&
-                    !line.startsWith(QStringLiteral("transactionValues|")) &&
+                    !(line.startsWith(QStringLiteral("relationships|")) &&
+                      line.section(u'|', 2, 2).toInt() == TWRelationshipTypeNominalTransfer) &&
                     !line.startsWith(QStringLiteral("accountingPeriods|")) &&
                     !line.startsWith(QStringLiteral("businesses|")))
                     kept.append(line);
@@ -1055,19 +1060,14 @@ void fillOwn(TWBusiness &b, TWInvariantSnapshot &snapshot)
         TWOwnDocument::Linked linked;
         linked.transaction = id;
         linked.state = books.states.value(id);
-        // What the rows off the receivable (payable) book against.
-        bool againstMoney = false, againstCharge = false;
+        // Whether the rows off the receivable book against money.
+        bool againstMoney = false;
         const bool bill = wanted == TWAccountTypeAccountsPayable;
         for (const OwnRow &row : books.rows.value(id)) {
             const qint64 type = books.accountTypes.value(row.account);
             linked.moneyRow = linked.moneyRow || books.isMoneyAccount(row.account);
-            if (type == TWAccountTypeAccountsReceivable || type == TWAccountTypeAccountsPayable)
-                ; // another document's side, or its own
-            else if (books.isMoneyAccount(row.account) ||
-                     (!bill && type == TWAccountTypeCurrentAsset))
+            if (!bill && (books.isMoneyAccount(row.account) || type == TWAccountTypeCurrentAsset))
                 againstMoney = true;
-            else if (!bill && (type == TWAccountTypeTax || type == TWAccountTypeIncome))
-                againstCharge = true;
             if (type != wanted || (r[3].toInt() != 0 && row.split != r[3].toInt()))
                 continue;
             linked.home += row.home;
@@ -1080,12 +1080,13 @@ void fillOwn(TWBusiness &b, TWInvariantSnapshot &snapshot)
                 linked.sameUnit = false;
             }
         }
-        // Raising what is owed is a charge, lowering it a payment, unless the
-        // accounts it books against tell otherwise: money (or, for an
-        // invoice, a current asset) pays or takes a payment back; income or
-        // tax charges an invoice, whatever the sign.
+        // Raising what is owed is a charge, lowering it a payment (a discount
+        // or a write-off, whatever it books against; a merchant's refund
+        // raises what a bill owes). Only money received or given back on an
+        // invoice (a bank, cash, card or current asset) pays or takes a
+        // payment back, whatever its sign.
         const qint64 owed = bill ? -linked.amount : linked.amount;
-        linked.charge = againstMoney ? false : againstCharge ? true : owed > 0;
+        linked.charge = !againstMoney && owed > 0;
         found->linked.append(linked);
     }
     // The rows of the books, transaction by transaction.

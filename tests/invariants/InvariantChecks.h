@@ -37,8 +37,8 @@ struct TWOwnDocument {
         qint64 home = 0;
         bool sameUnit = true;  // every row was in the document's unit
         bool moneyRow = false; // the transaction also moves bank, cash or card money
-        // Told by the accounts it books against: a charge (the receivable
-        // against income or tax), else a payment or its reversal.
+        // A charge raises what is owed; anything else, and on an invoice
+        // money received or given back whatever its sign, pays.
         bool charge = false;
         qint32 state = 0;
     };
