@@ -139,8 +139,7 @@ void twCheckBehaviourTable(const TWBehaviourTable &table)
     }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly))
-        << "no kept table at " << path.toStdString()
-        << " (TW_BEHAVIOUR_WRITE=1 writes it)";
+        << "no kept table at " << path.toStdString() << " (TW_BEHAVIOUR_WRITE=1 writes it)";
     const QString kept = QString::fromUtf8(file.readAll());
     int count = 0;
     const QStringList lines = TWBehaviourTable::differences(kept, text, table.keys(), &count);
