@@ -113,16 +113,60 @@ bool bookedCredit(const TWPaymentEntryList &entries, TWPaymentSide side)
 }
 
 // The record's charge charges whatever its sign. Anything else linked to an
-// invoice that books against money is money received or given back (a
-// payment, a bounced payment, a refund of what was paid over), whatever its
-// sign. The rest charges when it books the same way as the record's charge
-// (a late fee) and pays when it books the other way (a write-off, a
-// discount, a refund of a credit).
+// invoice that books against money is money received or given back, whatever
+// its sign, as far as this line alone can tell (`chargeFlags` tells a further
+// charge through money from a bounce or a refund). The rest charges when it books the same way as
+// the record's charge (a late fee) and pays when it books the other way (a write-off, a discount, a
+// refund of a credit).
 bool isChargeLine(const TWPaymentEntry &entry, const CountedLine &line, bool credit)
 {
     if (entry.charge)
         return true;
     return !line.againstMoney && line.amount != 0 && (line.amount < 0) == credit;
+}
+
+// For each entry, for each of its counted lines, whether it charges. Money
+// raising what is owed gives back money the record took in only when it is
+// a bounce (the reversal of an earlier payment of that amount) or a refund
+// of what was paid beyond the total charged; any other raise through money
+// (money paid out for the client and billed on) is a further charge. On a
+// credit, money raising what is owed pays it back.
+QList<QList<bool>> chargeFlags(const TWPaymentEntryList &entries, TWPaymentSide side, bool credit)
+{
+    QList<QList<CountedLine>> counted;
+    counted.reserve(entries.size());
+    qint64 charged = 0;
+    for (const TWPaymentEntry &entry : entries) {
+        counted.append(countedLines(entry, side));
+        for (const CountedLine &line : counted.constLast())
+            if (isChargeLine(entry, line, credit))
+                charged = add(charged, line.amount);
+    }
+    QList<QList<bool>> flags;
+    flags.reserve(entries.size());
+    QList<qint64> received; // payments through money not yet bounced
+    qint64 paid = 0;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const TWPaymentEntry &entry = entries.at(i);
+        QList<bool> lineFlags;
+        for (const CountedLine &line : std::as_const(counted.at(i))) {
+            bool charge = isChargeLine(entry, line, credit);
+            if (!charge && !credit && line.againstMoney && line.amount > 0) {
+                const qsizetype bounced = received.indexOf(line.amount);
+                if (bounced >= 0)
+                    received.removeAt(bounced);
+                else if (subtract(paid, charged) < line.amount)
+                    charge = true;
+            } else if (!charge && line.againstMoney && line.amount < 0) {
+                received.append(negated(line.amount));
+            }
+            if (!charge)
+                paid = subtract(paid, line.amount);
+            lineFlags.append(charge);
+        }
+        flags.append(lineFlags);
+    }
+    return flags;
 }
 
 qint64 converted(qint64 amount, const TWUnitPtr &from, const TWUnitPtr &to,
@@ -147,14 +191,18 @@ TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
     qint64 stretchPayments = 0;
     qint64 net = 0;
 
-    for (const TWPaymentEntry &entry : entries) {
-        for (const CountedLine &line : countedLines(entry, side)) {
+    const QList<QList<bool>> flags = chargeFlags(entries, side, credit);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const TWPaymentEntry &entry = entries.at(i);
+        const QList<CountedLine> lines = countedLines(entry, side);
+        for (qsizetype j = 0; j < lines.size(); ++j) {
+            const CountedLine &line = lines.at(j);
             net = add(net, line.amount);
             result.homeOwe = add(result.homeOwe, line.homeAmount);
             const qint64 amount =
                 receivable ? converted(line.amount, line.unit, recordUnit, convert) : line.amount;
             result.owe = add(result.owe, amount);
-            if (isChargeLine(entry, line, credit)) {
+            if (flags.at(i).value(j)) {
                 result.charges = add(result.charges, amount);
                 stretchCharges = add(stretchCharges, amount);
             } else if (line.amount != 0) {
@@ -190,10 +238,14 @@ QList<qint64> charges(const TWPaymentEntryList &entries, TWPaymentSide side,
     const bool credit = bookedCredit(entries, side);
     QList<qint64> result;
     result.reserve(entries.size());
-    for (const TWPaymentEntry &entry : entries) {
+    const QList<QList<bool>> flags = chargeFlags(entries, side, credit);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const TWPaymentEntry &entry = entries.at(i);
         qint64 charged = 0;
-        for (const CountedLine &line : countedLines(entry, side)) {
-            if (isChargeLine(entry, line, credit))
+        const QList<CountedLine> lines = countedLines(entry, side);
+        for (qsizetype j = 0; j < lines.size(); ++j) {
+            const CountedLine &line = lines.at(j);
+            if (flags.at(i).value(j))
                 charged =
                     add(charged, receivable ? converted(line.amount, line.unit, recordUnit, convert)
                                             : line.amount);

@@ -45,8 +45,11 @@ struct TWPaymentEntry {
     // The record's own entry, as the business keeps it: its lines count as
     // charges whatever their sign (a credit note charges less than nothing).
     // Every other entry of an invoice that books against a bank, cash, card
-    // or other current-asset account pays, whatever its sign (a payment, a
-    // bounced payment, a refund of what was paid over). Every other entry
+    // or other current-asset account is money: it pays when it lowers what
+    // is owed, and, raising it, is money given back (a negative payment)
+    // only as a bounce of an earlier payment of that amount or a refund of
+    // what was paid beyond the total; any other raise through money (money
+    // paid out for the client and billed on) charges. Every other entry
     // charges when it books the way the record's entry does (a late fee
     // linked to an invoice) and pays when it books the other way (a
     // write-off, a discount, a refund of a credit).
@@ -80,8 +83,10 @@ namespace TWPayments
 // (see TWPaymentEntry::charge); without a marked charge (or one of nothing),
 // an amount that raises what is owed is a charge and one that lowers it a
 // payment. On the receivable side, an entry other than the marked charge
-// that books against money always pays (a negative payment when it raises
-// what is owed). Money paid before anything was charged counts toward what is
+// that books against money pays when it lowers what is owed; raising it, it
+// is a negative payment only as a bounce or a refund of an overpayment, and
+// otherwise a charge (see TWPaymentEntry::charge); on a credit it pays
+// back. Money paid before anything was charged counts toward what is
 // charged next. Receivable amounts are the
 // lines' own totals, converted into `recordUnit` one by one; payable amounts
 // are the home totals as they stand (`recordUnit` and `convert` unused).

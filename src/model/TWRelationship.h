@@ -36,15 +36,20 @@ enum TWDocumentLinkRole : int {
     TWDocumentLinkUnsaid = 0,
     TWDocumentLinkEntry = 1,
     TWDocumentLinkOther = 2,
+    // A duplicate's copy of its source's entry: its entry, booked by the
+    // duplicate's own lines at its first save.
+    TWDocumentLinkCopy = 3,
 };
 
-// The role a link's value says; any value but the two kept is unsaid.
+// The role a link's value says; any value but the three kept is unsaid.
 inline TWDocumentLinkRole twDocumentLinkRole(double value)
 {
     if (value == double(TWDocumentLinkEntry))
         return TWDocumentLinkEntry;
     if (value == double(TWDocumentLinkOther))
         return TWDocumentLinkOther;
+    if (value == double(TWDocumentLinkCopy))
+        return TWDocumentLinkCopy;
     return TWDocumentLinkUnsaid;
 }
 

@@ -125,6 +125,12 @@ TWBusiness::InvoiceBilling TWBusiness::invoiceBilling(const TWInvoice &invoice)
     return billing;
 }
 
+bool TWBusiness::invoiceSaveRebooks(const TWInvoice &invoice, const InvoiceBilling *billedBefore)
+{
+    return !billedBefore || *billedBefore != invoiceBilling(invoice) || !invoiceEntry(invoice) ||
+           invoiceEntryAstray(invoice);
+}
+
 bool TWBusiness::invoiceEntryAstray(const TWInvoice &invoice)
 {
     const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
@@ -133,6 +139,11 @@ bool TWBusiness::invoiceEntryAstray(const TWInvoice &invoice)
         entry->state() == TWTransactionStateClosed || entry->state() == TWTransactionStateLocked ||
         (entry->date().isValid() && accountingPeriodForDate(entry->date())->closed()))
         return false;
+    // A duplicate's copy of its source's entry is booked by the duplicate's
+    // own lines at its first save, whatever they bill.
+    if (documentEntryIsCopy(invoice.projectIdentifier(), invoice.identifier(),
+                            TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable))
+        return true;
     // What the entry books on the receivable account, and in which units.
     const auto isReceivable = [this](qint32 identifier) {
         const TWAccountPtr account = accountWithIdentifier(identifier);
@@ -157,12 +168,16 @@ bool TWBusiness::invoiceEntryAstray(const TWInvoice &invoice)
     }
     if (booked == 0)
         return false;
+    // Any payment, write-off or discount keeps the entry as it was booked:
+    // converting it would bill the client an exchange difference on money
+    // already settled.
+    for (const TWTransactionPtr &view : transactionsWithInvoice(invoice)) {
+        const TWTransactionPtr linked =
+            view ? transactionWithIdentifier(view->identifier()) : nullptr;
+        if (linked && linked != entry && owedChange(*linked, TWAccountTypeAccountsReceivable) < 0)
+            return false;
+    }
     const InvoiceBilling billing = invoiceBilling(invoice);
-    const bool billsNothing = std::all_of(
-        billing.lines.cbegin(), billing.lines.cend(),
-        [](const InvoiceBilling::Line &line) { return line.subtotal == 0 && line.tax == 0; });
-    if (billsNothing)
-        return true;
     // Booked in another unit for just what the lines bill: the project's unit
     // changed under an entry nobody cut.
     const bool otherUnit =
@@ -171,31 +186,58 @@ bool TWBusiness::invoiceEntryAstray(const TWInvoice &invoice)
                                                           twInvoiceExpenseCopies(invoice, *this));
 }
 
-TWAccountPtr TWBusiness::invoiceEntryMovedAccount(const TWInvoice &invoice) const
+TWBusiness::InvoiceEntryLines TWBusiness::invoiceEntryLines(const TWInvoice &invoice) const
 {
     // One just made books nothing yet: its other account is a placeholder,
     // never the user's choice.
+    InvoiceEntryLines lines;
     const TWTransactionPtr entry = invoiceEntry(invoice);
     if (!entry || (!entry->hasSplit() && entry->total() == 0))
-        return nullptr;
-    const auto liability = [this](qint32 identifier) -> TWAccountPtr {
+        return lines;
+    const auto typeOf = [this](qint32 identifier) {
         const TWAccountPtr account = accountWithIdentifier(identifier);
-        return account && (account->accountType() == TWAccountTypeCurrentLiability ||
-                           account->accountType() == TWAccountTypeLongTermLiability)
-                   ? account
-                   : nullptr;
+        return account ? std::uint32_t(account->accountType()) : 0U;
+    };
+    // Where the user moved a line: anywhere but the receivable, the line's
+    // own kind of account and money (a bank is never where income is kept).
+    const auto moved = [this, &typeOf](qint32 identifier, std::uint32_t own) -> TWAccountPtr {
+        const std::uint32_t type = typeOf(identifier);
+        if (type == 0 || type == own || type == TWAccountTypeAccountsReceivable ||
+            type == TWAccountTypeIncome || type == TWAccountTypeTax || type == TWAccountTypeBank ||
+            type == TWAccountTypeCash || type == TWAccountTypeCreditCard ||
+            type == TWAccountTypeCurrentAsset)
+            return nullptr;
+        return accountWithIdentifier(identifier);
     };
     if (!entry->hasSplit()) {
-        const TWAccountPtr first = accountWithIdentifier(entry->account1Identifier());
-        return first && first->accountType() == TWAccountTypeAccountsReceivable
-                   ? liability(entry->account2Identifier())
-                   : liability(entry->account1Identifier());
+        const qint32 other = typeOf(entry->account1Identifier()) == TWAccountTypeAccountsReceivable
+                                 ? entry->account2Identifier()
+                                 : entry->account1Identifier();
+        lines.income = moved(other, TWAccountTypeIncome);
+        return lines;
     }
-    // Of a taxed entry, the line that took the subtotal off income.
+    // A taxed entry books, after the receivable line, the tax line, then the
+    // income line; a line still on its own kind of account says which it is.
+    QList<TWSplitPtr> others;
     for (const TWSplitPtr &split : entry->splits()) {
-        if (split && split->total() != 0)
-            if (TWAccountPtr account = liability(split->accountIdentifier()))
-                return account;
+        if (split && split->total() != 0 &&
+            typeOf(split->accountIdentifier()) != TWAccountTypeAccountsReceivable)
+            others.append(split);
     }
-    return nullptr;
+    if (others.size() == 1) {
+        lines.income = moved(others.first()->accountIdentifier(), TWAccountTypeIncome);
+        return lines;
+    }
+    if (others.size() != 2)
+        return lines;
+    qsizetype income = 1;
+    if (typeOf(others.at(0)->accountIdentifier()) == TWAccountTypeIncome ||
+        typeOf(others.at(1)->accountIdentifier()) == TWAccountTypeTax)
+        income = 0;
+    if (typeOf(others.at(1)->accountIdentifier()) == TWAccountTypeIncome ||
+        typeOf(others.at(0)->accountIdentifier()) == TWAccountTypeTax)
+        income = 1;
+    lines.income = moved(others.at(income)->accountIdentifier(), TWAccountTypeIncome);
+    lines.tax = moved(others.at(1 - income)->accountIdentifier(), TWAccountTypeTax);
+    return lines;
 }

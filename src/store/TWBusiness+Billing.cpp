@@ -100,14 +100,20 @@ TWErrorResult TWBusiness::rebookBilledInvoices(const TWInvoiceList &invoices)
         if (!project || project->type() != TWProjectTypeProject)
             continue;
         TWTransactionPtr entry = rebookableInvoiceEntry(*invoice);
-        // An entry the user moved to a liability (billed in advance) is
-        // booked again there, never back on income.
-        const TWAccountPtr moved = entry ? invoiceEntryMovedAccount(*invoice) : nullptr;
+        // An entry the user moved (billed in advance, a tax line kept on a
+        // liability) is booked again where each line is.
+        const InvoiceEntryLines moved = entry ? invoiceEntryLines(*invoice) : InvoiceEntryLines();
         const TWAccountPtr receivable =
             lastInvoiceAccountIdentifier(*invoice, TWAccountTypeAccountsReceivable);
         // A payment kept as the entry is never written over: the work is
-        // booked on a new entry beside it.
-        if (!entry && invoiceEntry(*invoice)) {
+        // booked on a new entry beside it. An invoice whose entry is gone
+        // gets none here.
+        const DocumentLinks links =
+            entry
+                ? DocumentLinks()
+                : documentLinks(invoice->projectIdentifier(), invoice->identifier(),
+                                TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
+        if (!entry && (links.entry || links.untrusted)) {
             if (TWErrorResult error =
                     createInvoiceTransaction({invoice}, receivable, nullptr, &entry, true))
                 return error;
@@ -116,10 +122,11 @@ TWErrorResult TWBusiness::rebookBilledInvoices(const TWInvoiceList &invoices)
         if (!entry)
             continue;
         const TWAccountPtr income =
-            moved ? moved : lastInvoiceAccountIdentifier(*invoice, TWAccountTypeIncome);
-        const TWAccountPtr tax = invoiceTaxed(*invoice)
-                                     ? lastInvoiceAccountIdentifier(*invoice, TWAccountTypeTax)
-                                     : TWAccountPtr();
+            moved.income ? moved.income
+                         : lastInvoiceAccountIdentifier(*invoice, TWAccountTypeIncome);
+        TWAccountPtr tax;
+        if (invoiceTaxed(*invoice))
+            tax = moved.tax ? moved.tax : lastInvoiceAccountIdentifier(*invoice, TWAccountTypeTax);
         if (TWErrorResult error = bookInvoiceEntry(*invoice, entry, receivable, income, tax, true))
             return error;
     }

@@ -568,6 +568,27 @@ TWErrorResult TWBusiness::updateInvoiceItems(const TWInvoicePtr &invoice, const 
     if (!invoice || invoice->identifier() == 0)
         return databaseError(SQLITE_MISUSE);
     const qint32 identifier = invoice->identifier();
+    // The lines as they are linked now: a save that bills the same items at
+    // the same quantities writes no link.
+    {
+        QList<std::tuple<std::uint32_t, qint32, double>> linked;
+        QList<std::tuple<std::uint32_t, qint32, double>> wanted;
+        for (const std::uint32_t type : {std::uint32_t(TWRelationshipTypeInvoiceTask),
+                                         std::uint32_t(TWRelationshipTypeInvoiceExpense)})
+            for (const TWRelationshipPtr &link :
+                 relationshipsWithParentIdentifier(identifier, type))
+                linked.append({type, link->childIdentifier(), link->value()});
+        for (const TWTaskPtr &task : tasks)
+            if (task)
+                wanted.append(
+                    {TWRelationshipTypeInvoiceTask, task->identifier(), task->invoiceQuantity()});
+        for (const TWExpensePtr &expense : expenses)
+            if (expense)
+                wanted.append({TWRelationshipTypeInvoiceExpense, expense->identifier(),
+                               expense->invoiceQuantity()});
+        if (linked == wanted)
+            return std::nullopt;
+    }
     // Relinked in one write: a failure leaves the old links, never half of
     // the new ones.
     WriteScope scope(*this);
@@ -730,7 +751,24 @@ TWErrorResult TWBusiness::bookInvoiceEntry(const TWInvoice &invoice, const TWTra
         entry->setTotal(TWInvoice::invoiceTotal(tasks, expenses));
         entry->setUnit(unit);
     }
+    qint64 debitsHome = 0;
+    if (taxed) {
+        // A split transaction's total is its size, as the register and the
+        // import store it: what its debit lines come to (the receivable's
+        // subtotal and tax). Filters, reports and exports read it.
+        qint64 debits = 0;
+        for (const TWSplitPtr &split : entry->splits()) {
+            if (split && split->total() > 0)
+                debits = TWWorkArithmetic::add(debits, split->total());
+            if (split && split->totalBusiness() > 0)
+                debitsHome = TWWorkArithmetic::add(debitsHome, split->totalBusiness());
+        }
+        entry->setTotal(debits);
+        entry->setUnit(unit);
+    }
     twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, *this);
+    if (taxed)
+        entry->setTotalBusiness(debitsHome);
     // An entry that books the same as before is not written again, also
     // when the user moved it to other accounts (income billed in advance
     // kept on a deferred-revenue account): what the lines bill has not
@@ -748,7 +786,11 @@ TWErrorResult TWBusiness::bookInvoiceEntry(const TWInvoice &invoice, const TWTra
             TWError(TWDatabaseErrorDomain, -1, TWLocalized("closedEntryChangeMessage")));
     // Saved from the editor, the entry is the user's; made by a repeat, the
     // generation announces and closes the books once for the whole run.
-    return scope.finish(updateTransaction(entry, fromUser, fromUser, fromUser, fromUser));
+    if (TWErrorResult error = updateTransaction(entry, fromUser, fromUser, fromUser, fromUser))
+        return scope.finish(error);
+    // The marks follow what was written: this is the entry.
+    return scope.finish(settleDocumentMarks(invoice.projectIdentifier(), invoice.identifier(),
+                                            TWRelationshipTypeInvoicePayment, entry->identifier()));
 }
 
 void TWBusiness::rebookRepeatInvoiceEntry(const TWInvoice &invoice)

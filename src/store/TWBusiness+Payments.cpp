@@ -202,12 +202,61 @@ qint64 TWBusiness::owedChange(const TWTransaction &transaction, std::uint32_t ac
     return receivable ? change : TWWorkArithmetic::subtract(0, change);
 }
 
-bool TWBusiness::lowersOwed(const TWTransaction &transaction, std::uint32_t accountType) const
+int TWBusiness::documentBillsSign(qint32 childIdentifier, std::uint32_t linkType) const
 {
-    // A credit note's own entry books less than nothing against income (an
-    // expense): that is its charge, not a payment of it.
-    return owedChange(transaction, accountType) < 0 &&
-           !booksDocumentCharge(transaction, accountType);
+    // A bill carries no lines: what it bills is its charge.
+    if (linkType != TWRelationshipTypeInvoicePayment)
+        return 0;
+    qint64 billed = 0;
+    for (const TWRelationshipPtr &link :
+         relationshipsWithParentIdentifier(childIdentifier, TWRelationshipTypeInvoiceTask)) {
+        if (const TWTaskPtr task = taskWithIdentifier(link->childIdentifier())) {
+            // A copy: the listed task's quantity billed is the editor's.
+            const TWTaskPtr line = task->copy();
+            line->setInvoiceQuantity(link->value());
+            billed = TWWorkArithmetic::add(billed, line->invoiceTotal());
+        }
+    }
+    for (const TWRelationshipPtr &link :
+         relationshipsWithParentIdentifier(childIdentifier, TWRelationshipTypeInvoiceExpense)) {
+        if (const TWExpensePtr expense = expenseWithIdentifier(link->childIdentifier())) {
+            const TWExpensePtr line = expense->copy();
+            line->setInvoiceQuantity(link->value());
+            billed = TWWorkArithmetic::add(billed, line->invoiceTotal());
+        }
+    }
+    return billed > 0 ? 1 : (billed < 0 ? -1 : 0);
+}
+
+bool TWBusiness::standsAsEntry(const TWTransaction &transaction, std::uint32_t accountType,
+                               int sign) const
+{
+    // An invoice's charge raises what is owed wherever the user moved its
+    // other side; a credit note's lowers it wherever moved. Where the lines
+    // say nothing (a bill, an invoice without lines), a transaction lowering
+    // what is owed stands only when it books against what lines bill (a
+    // bill credit's own charge, a credit typed against income).
+    const qint64 change = owedChange(transaction, accountType);
+    if (sign > 0)
+        return change >= 0;
+    if (sign < 0)
+        return change <= 0 || booksDocumentCharge(transaction, accountType);
+    return change >= 0 || booksDocumentCharge(transaction, accountType);
+}
+
+bool TWBusiness::throughMoney(const TWTransaction &transaction) const
+{
+    const auto money = [this](qint32 identifier) {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return isMoneyAccount(identifier) ||
+               (account && account->accountType() == TWAccountTypeCurrentAsset);
+    };
+    if (!transaction.hasSplit())
+        return money(transaction.account1Identifier()) || money(transaction.account2Identifier());
+    for (const TWSplitPtr &split : transaction.splits())
+        if (split && money(split->accountIdentifier()))
+            return true;
+    return false;
 }
 
 TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
@@ -215,30 +264,20 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
 {
     // Earlier builds kept no mark and took, each time, the first transaction
     // (made first) that books the record's own account against what its
-    // lines bill. Of those, one that lowers what is owed (a discount booked
-    // against income) is the entry only where nothing else charges (a
-    // credit note's own entry). Where none books so, the first that raises
-    // what is owed: a bill charged to a prepaid asset, a loan or the bank.
-    // A payment, a write-off or a credit through any other account never is,
-    // nor, for an invoice, money given back (a refund of a credit note, a
-    // bounced payment): it raises what is owed, but through money.
-    const auto throughMoney = [this](const TWTransaction &transaction) {
-        const auto money = [this](qint32 identifier) {
-            const TWAccountPtr account = accountWithIdentifier(identifier);
-            return isMoneyAccount(identifier) ||
-                   (account && account->accountType() == TWAccountTypeCurrentAsset);
-        };
-        if (!transaction.hasSplit())
-            return money(transaction.account1Identifier()) ||
-                   money(transaction.account2Identifier());
-        for (const TWSplitPtr &split : transaction.splits())
-            if (split && money(split->accountIdentifier()))
-                return true;
-        return false;
-    };
+    // lines bill, whatever its sign (a credit note's own entry, a discount
+    // booked against income before the entry was made again). One that books
+    // nothing yet (0.00) is taken only where nothing else books so or raises
+    // what is owed. Where none books so, the first that raises what is owed
+    // through another account: a bill charged to a loan. Money received or
+    // given back (a merchant's refund, a bill charged to the bank or a
+    // prepaid asset) comes last, and for an invoice never: a refund of a
+    // credit note or a bounced payment is money, not its entry. A payment, a
+    // write-off or a credit through any other account never is.
+    const bool invoice = accountType == TWAccountTypeAccountsReceivable;
     TWTransactionPtr charge;
     TWTransactionPtr raising;
-    TWTransactionPtr credit;
+    TWTransactionPtr empty;
+    TWTransactionPtr money;
     const auto first = [](TWTransactionPtr &kept, const TWTransactionPtr &candidate) {
         if (!kept || candidate->identifier() < kept->identifier())
             kept = candidate;
@@ -248,24 +287,57 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
             continue;
         const qint64 change = owedChange(*transaction, accountType);
         if (booksDocumentCharge(*transaction, accountType))
-            first(change >= 0 ? charge : credit, transaction);
-        else if (change > 0 &&
-                 (accountType != TWAccountTypeAccountsReceivable || !throughMoney(*transaction)))
+            first(change != 0 ? charge : empty, transaction);
+        else if (change > 0 && !throughMoney(*transaction))
             first(raising, transaction);
+        else if (change > 0 && !invoice)
+            first(money, transaction);
     }
     if (charge)
         return charge;
-    return raising ? raising : credit;
+    if (raising)
+        return raising;
+    return empty ? empty : money;
 }
 
-TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 childIdentifier,
-                                           std::uint32_t linkType, std::uint32_t accountType) const
+TWTransactionPtr TWBusiness::linesEntry(const TWTransactionList &candidates,
+                                        std::uint32_t accountType, int sign) const
 {
-    // The entry is the transaction kept as such. Links stored before it was
-    // kept say nothing: of those, the one the earlier build's own rule took.
-    // A transaction kept as anything else never is.
+    // The first that books what the lines bill as the record's charge does,
+    // else the first that raises (for a credit note: lowers) what is owed
+    // through an account that is not money: an entry the user moved.
+    TWTransactionPtr charge;
+    TWTransactionPtr moved;
+    const auto first = [](TWTransactionPtr &kept, const TWTransactionPtr &candidate) {
+        if (!kept || candidate->identifier() < kept->identifier())
+            kept = candidate;
+    };
+    for (const TWTransactionPtr &transaction : candidates) {
+        if (!transaction || !standsAsEntry(*transaction, accountType, sign))
+            continue;
+        const qint64 change = owedChange(*transaction, accountType);
+        if (change == 0)
+            continue;
+        if (booksDocumentCharge(*transaction, accountType))
+            first(charge, transaction);
+        else if (!throughMoney(*transaction) && (sign < 0 ? change < 0 : change > 0))
+            first(moved, transaction);
+    }
+    return charge ? charge : moved;
+}
+
+TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qint32 childIdentifier,
+                                                    std::uint32_t linkType,
+                                                    std::uint32_t accountType) const
+{
+    // The entry is the transaction kept as such, where what it books agrees
+    // with a record's charge. Links stored before marks were kept say
+    // nothing: of those, the one the earlier build's own rule took. A mark
+    // that disagrees (an earlier build's opening put it on a payment or a
+    // write-off) gives way to the transaction that books what the lines
+    // bill. A transaction kept as anything else never is.
+    DocumentLinks links;
     TWTransactionPtr kept;
-    TWTransactionList unsaid;
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
         if (link->splitIdentifier() != 0)
@@ -274,30 +346,125 @@ TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 child
             transactionWithIdentifier(link->transactionIdentifier());
         if (!transaction)
             continue;
+        links.linked.append(transaction);
         switch (twDocumentLinkRole(link->value())) {
         case TWDocumentLinkEntry:
-            if (!kept || transaction->identifier() < kept->identifier())
+        case TWDocumentLinkCopy:
+            if (!kept || transaction->identifier() < kept->identifier()) {
                 kept = transaction;
+                links.copy = twDocumentLinkRole(link->value()) == TWDocumentLinkCopy;
+            }
             break;
         case TWDocumentLinkUnsaid:
-            unsaid.append(transaction);
+            links.unsaid.append(transaction);
             break;
         case TWDocumentLinkOther:
             break;
         }
     }
-    if (kept)
-        return kept;
-    return unsaid.isEmpty() ? nullptr : earlierBuildEntry(unsaid, accountType);
+    if (kept) {
+        links.marked = true;
+        // Most marks name what the record's own save booked: no need to
+        // read its lines for those.
+        if (booksDocumentCharge(*kept, accountType) ||
+            standsAsEntry(*kept, accountType, documentBillsSign(childIdentifier, linkType))) {
+            links.entry = kept;
+            links.standing = true;
+            return links;
+        }
+        links.untrusted = kept;
+        links.copy = false;
+        TWTransactionList others = links.linked;
+        others.removeIf([&kept](const TWTransactionPtr &t) { return t == kept; });
+        links.entry = linesEntry(others, accountType, documentBillsSign(childIdentifier, linkType));
+        links.standing = links.entry != nullptr;
+        return links;
+    }
+    if (links.unsaid.isEmpty())
+        return links;
+    links.entry = earlierBuildEntry(links.unsaid, accountType);
+    if (!links.entry)
+        return links;
+    // The usual pick, a charge that raises what is owed, stands whatever
+    // the lines bill: no need to read them.
+    if (owedChange(*links.entry, accountType) >= 0 &&
+        booksDocumentCharge(*links.entry, accountType)) {
+        links.standing = true;
+        return links;
+    }
+    const int sign = documentBillsSign(childIdentifier, linkType);
+    links.standing = standsAsEntry(*links.entry, accountType, sign);
+    if (!links.standing) {
+        // The earlier build took a discount for the entry: a rebook writes
+        // the transaction beside it that books what the lines bill, and
+        // never rewrites the discount.
+        TWTransactionList others = links.unsaid;
+        const TWTransactionPtr pick = links.entry;
+        others.removeIf([&pick](const TWTransactionPtr &t) { return t == pick; });
+        links.rebookable = linesEntry(others, accountType, sign);
+    }
+    return links;
+}
+
+TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 childIdentifier,
+                                           std::uint32_t linkType, std::uint32_t accountType) const
+{
+    return documentLinks(parentIdentifier, childIdentifier, linkType, accountType).entry;
 }
 
 TWTransactionPtr TWBusiness::rebookableEntry(qint32 parentIdentifier, qint32 childIdentifier,
                                              std::uint32_t linkType,
                                              std::uint32_t accountType) const
 {
-    const TWTransactionPtr entry =
-        documentEntry(parentIdentifier, childIdentifier, linkType, accountType);
-    return entry && !lowersOwed(*entry, accountType) ? entry : nullptr;
+    const DocumentLinks links =
+        documentLinks(parentIdentifier, childIdentifier, linkType, accountType);
+    return links.standing ? links.entry : links.rebookable;
+}
+
+bool TWBusiness::documentEntryIsCopy(qint32 parentIdentifier, qint32 childIdentifier,
+                                     std::uint32_t linkType, std::uint32_t accountType) const
+{
+    return documentLinks(parentIdentifier, childIdentifier, linkType, accountType).copy;
+}
+
+TWErrorResult TWBusiness::settleDocumentMarks(qint32 parentIdentifier, qint32 childIdentifier,
+                                              std::uint32_t linkType, qint32 entryIdentifier)
+{
+    const TWRelationshipList links =
+        relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType);
+    bool marked = false;
+    for (const TWRelationshipPtr &link : links) {
+        const TWDocumentLinkRole role = twDocumentLinkRole(link->value());
+        marked = marked || role == TWDocumentLinkEntry || role == TWDocumentLinkCopy;
+    }
+    if (!marked) {
+        // Links an earlier build stored keep saying nothing while its own
+        // rule still takes the transaction written.
+        const std::uint32_t accountType = linkType == TWRelationshipTypeInvoicePayment
+                                              ? TWAccountTypeAccountsReceivable
+                                              : TWAccountTypeAccountsPayable;
+        const TWTransactionPtr entry =
+            documentEntry(parentIdentifier, childIdentifier, linkType, accountType);
+        if (!entry || entry->identifier() == entryIdentifier)
+            return std::nullopt;
+    }
+    WriteScope scope(*this);
+    for (const TWRelationshipPtr &link : links) {
+        const TWDocumentLinkRole role = twDocumentLinkRole(link->value());
+        TWDocumentLinkRole wanted = TWDocumentLinkOther;
+        if (link->splitIdentifier() == 0 && link->transactionIdentifier() == entryIdentifier)
+            wanted = TWDocumentLinkEntry;
+        else if (role == TWDocumentLinkUnsaid && marked)
+            wanted = TWDocumentLinkUnsaid;
+        if (role == wanted && link->value() == double(wanted))
+            continue;
+        // Only the value is written: every transaction stays as it was booked.
+        const TWRelationshipPtr settled = link->copy();
+        settled->setValue(wanted);
+        if (TWErrorResult error = updateRelationship(settled, false))
+            return scope.finish(error);
+    }
+    return scope.commit();
 }
 
 TWErrorResult TWBusiness::setAsideLoweringEntry(qint32 parentIdentifier, qint32 childIdentifier,
@@ -306,14 +473,16 @@ TWErrorResult TWBusiness::setAsideLoweringEntry(qint32 parentIdentifier, qint32 
     const std::uint32_t accountType = linkType == TWRelationshipTypeInvoicePayment
                                           ? TWAccountTypeAccountsReceivable
                                           : TWAccountTypeAccountsPayable;
+    const DocumentLinks found =
+        documentLinks(parentIdentifier, childIdentifier, linkType, accountType);
+    if (!found.untrusted)
+        return std::nullopt;
     WriteScope scope(*this);
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
-        if (twDocumentLinkRole(link->value()) != TWDocumentLinkEntry)
-            continue;
-        const TWTransactionPtr transaction =
-            transactionWithIdentifier(link->transactionIdentifier());
-        if (!transaction || !lowersOwed(*transaction, accountType))
+        const TWDocumentLinkRole role = twDocumentLinkRole(link->value());
+        if ((role != TWDocumentLinkEntry && role != TWDocumentLinkCopy) ||
+            link->transactionIdentifier() != found.untrusted->identifier())
             continue;
         // Only the value is written: the payment stays as it was booked.
         const TWRelationshipPtr marked = link->copy();

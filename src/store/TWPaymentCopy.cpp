@@ -39,9 +39,14 @@ TWErrorResult twCopyLinkedPayment(TWBusiness &business, const TWTransaction &sou
     const qint32 relationshipIdentifier = business.nextRelationshipIdentifier();
     if (relationshipIdentifier == 0)
         return storeError();
-    return business.addRelationship(TWRelationship::relationshipWithType(
-                                        type, entry ? TWDocumentLinkEntry : TWDocumentLinkOther,
-                                        parentIdentifier, childIdentifier, identifier, 0,
-                                        relationshipIdentifier),
-                                    false);
+    // An invoice's copied entry is booked by the duplicate's own lines at
+    // its first save; a bill's charge is what the bill bills.
+    const TWDocumentLinkRole role = !entry ? TWDocumentLinkOther
+                                    : type == TWRelationshipTypeInvoicePayment
+                                        ? TWDocumentLinkCopy
+                                        : TWDocumentLinkEntry;
+    return business.addRelationship(
+        TWRelationship::relationshipWithType(type, role, parentIdentifier, childIdentifier,
+                                             identifier, 0, relationshipIdentifier),
+        false);
 }

@@ -872,6 +872,12 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         UnitChanged,
         UnitChangedCutByHand,
         DuplicateWithoutLines,
+        CreditMoved,
+        CreditMovedRateChanged,
+        TypedWithoutLines,
+        PaidThenUnitChanged,
+        MarkedOnWriteOff,
+        MarkedOnDeposit,
     };
     const struct {
         const char *name;
@@ -894,6 +900,29 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         {"the project's unit changed from dollars to euros", UnitChanged, 1, 50000, 50000},
         {"cut by hand, then the project's unit changed", UnitChangedCutByHand, 1, 22500, -1},
         {"duplicated, saved with no lines", DuplicateWithoutLines, 1, 0, 0},
+        // A credit note (lines below 0) whose entry the user moved off
+        // income: its own charge wherever it is, never credited twice.
+        {"credit note moved to customer credits", CreditMoved, 1, -50000, -1},
+        {"credit note moved to an expense, then its task's rate changed", CreditMovedRateChanged, 1,
+         -60000, -60000},
+        // What the user typed into the entry of an invoice without lines.
+        {"without lines, 750.00 typed into its entry", TypedWithoutLines, 1, 75000, -1},
+        // Paid 200.00, then the unit changed: the settled amount stays.
+        {"paid, then the project's unit changed", PaidThenUnitChanged, 2, 15000, -1},
+        // The previous build's opening put the entry's mark on a write-off,
+        // on a payment into undeposited funds: the entry stays the entry.
+        {"the previous build marked a write-off as its entry", MarkedOnWriteOff, 2, 0, -1},
+        {"the previous build marked a deposit as its entry", MarkedOnDeposit, 2, 0, -1},
+    };
+    // Keeps the link of `transaction` to the invoice as `role`, as an
+    // earlier build's opening wrote it.
+    const auto mark = [&b](const TWTransaction &transaction, TWDocumentLinkRole role) {
+        for (const TWRelationshipPtr &link :
+             b.relationshipsWithTransaction(transaction, TWRelationshipTypeInvoicePayment)) {
+            const TWRelationshipPtr marked = link->copy();
+            marked->setValue(role);
+            ASSERT_OK(b.updateRelationship(marked, false));
+        }
     };
     for (const auto &c : rows) {
         SCOPED_TRACE(c.name);
@@ -904,8 +933,9 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
         const bool unitChanged = c.shape == UnitChanged || c.shape == UnitChangedCutByHand;
         const bool deferred =
             c.shape == Deferred || c.shape == DeferredBilledAgain || c.shape == DeferredRateRaised;
+        const bool credit = c.shape == CreditMoved || c.shape == CreditMovedRateChanged;
         TWProjectPtr project = book.project;
-        if (euros || unitChanged) {
+        if (euros || unitChanged || c.shape == PaidThenUnitChanged) {
             euro->setRate(0.5);
             project =
                 TWProject::projectWithDate(twLocal(2024, 1, 1), false, task, TWProjectTypeProject,
@@ -913,9 +943,11 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
                                            book.client->identifier(), b.nextProjectIdentifier());
             ASSERT_OK(b.addProject(project, false));
         }
-        const TWTaskPtr work = book.addTask(project, task, TWTaskTypeHour, 5, 10000);
+        const TWTaskPtr work =
+            book.addTask(project, task, TWTaskTypeHour, 5, credit ? -10000 : 10000);
         open(book.newInvoice(project, task), 0);
-        tick(editor->tasksModel(), row(editor->tasksModel(), task), true);
+        if (c.shape != TypedWithoutLines)
+            tick(editor->tasksModel(), row(editor->tasksModel(), task), true);
         editor->saveButton()->click();
         ASSERT_EQ(codes, QList<int>{-1002});
         TWInvoicePtr stored = b.invoiceWithIdentifier(editor->editInvoice()->identifier());
@@ -953,6 +985,41 @@ TEST_F(InvoiceEditorTest, AnInvoicesEntryIsTheOneItsEditorMade)
                 addAccountOfType(b, TWAccountTypeIncome, QStringLiteral("Discounts"))->identifier(),
                 -5000);
             ASSERT_OK(b.deleteTransaction(entry, false, true, true));
+        } else if (credit) {
+            const bool expense = c.shape == CreditMovedRateChanged;
+            income = addAccountOfType(
+                         b, expense ? TWAccountTypeExpense : TWAccountTypeCurrentLiability,
+                         expense ? QStringLiteral("Refunds") : QStringLiteral("Customer credits"))
+                         ->identifier();
+            entry->setAccount2Identifier(income);
+            twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, b);
+            ASSERT_OK(b.updateTransaction(entry, true, true, true, true));
+            if (expense) {
+                const TWTaskPtr changed = b.taskWithIdentifier(work->identifier())->copy();
+                changed->setRate(-12000);
+                ASSERT_OK(b.updateTask(changed, true));
+            }
+        } else if (c.shape == TypedWithoutLines) {
+            entry->setTotal(75000);
+            twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, b);
+            ASSERT_OK(b.updateTransaction(entry, true, true, true, true));
+        } else if (c.shape == PaidThenUnitChanged) {
+            linkTransaction(b, *stored, QDate(2024, 6, 25),
+                            accountsOfType(TWAccountTypeBank).value(0)->identifier(), receivable,
+                            20000);
+            project->setUnit(euro);
+            ASSERT_OK(b.updateProject(project, false));
+        } else if (c.shape == MarkedOnWriteOff || c.shape == MarkedOnDeposit) {
+            const TWTransactionPtr paid = linkTransaction(
+                b, *stored, QDate(2024, 6, 25),
+                c.shape == MarkedOnWriteOff
+                    ? addAccountOfType(b, TWAccountTypeExpense, QStringLiteral("Bad debts"))
+                          ->identifier()
+                    : addAccountOfType(b, TWAccountTypeCurrentAsset, QStringLiteral("Undeposited"))
+                          ->identifier(),
+                receivable, 50000);
+            mark(*entry, TWDocumentLinkOther);
+            mark(*paid, TWDocumentLinkEntry);
         } else if (c.shape == DuplicateWithoutLines) {
             // As the invoice list duplicates: the fields and a copy of the
             // entry, no lines.
@@ -1032,7 +1099,7 @@ TEST_F(InvoiceEditorTest, ChargesAndPaymentsReadTheSameInTheListsAndInPrint)
         addAccountOfType(b, TWAccountTypeExpense, QStringLiteral("Bad debts"))->identifier();
     const qint32 discounts =
         addAccountOfType(b, TWAccountTypeIncome, QStringLiteral("Discounts"))->identifier();
-    enum Later { Nothing, LateFee, Bounced, Refunded, WrittenOff, Discount };
+    enum Later { Nothing, LateFee, Bounced, Refunded, PaidOut, WrittenOff, Discount };
     const struct {
         const char *name;
         double hours; // at 100.00
@@ -1056,6 +1123,13 @@ TEST_F(InvoiceEditorTest, ChargesAndPaymentsReadTheSameInTheListsAndInPrint)
          50000, undeposited, 100000, 0, 100000, 0},
         {"overpaid, refunded to a card", 10, QDate(2024, 6, 25), 120000, bank, Refunded, 20000,
          card, 100000, 100000, 0, 100},
+        // Paid in full, then money paid out for the client (a fee through
+        // the bank or a card) billed on: a further charge, not money back,
+        // owed afresh.
+        {"paid out from the bank", 10, QDate(2024, 6, 25), 100000, bank, PaidOut, 15000, bank,
+         115000, 100000, 15000, 0},
+        {"paid out by card", 10, QDate(2024, 6, 25), 100000, bank, PaidOut, 15000, card, 115000,
+         100000, 15000, 0},
         {"written off", 10, QDate(2024, 6, 25), 50000, bank, WrittenOff, 10000, badDebts, 100000,
          60000, 40000, 60},
         {"discount", 10, QDate(2024, 6, 25), 50000, bank, Discount, 5000, discounts, 100000, 55000,
@@ -1087,6 +1161,7 @@ TEST_F(InvoiceEditorTest, ChargesAndPaymentsReadTheSameInTheListsAndInPrint)
         case LateFee: // the receivable raised against income
         case Bounced: // ... against the money the payment went into
         case Refunded:
+        case PaidOut:
             linkTransaction(b, *stored, later, receivable, c.through, c.amount, laterText);
             break;
         case WrittenOff: // the receivable lowered against an expense
@@ -1120,8 +1195,9 @@ TEST_F(InvoiceEditorTest, ChargesAndPaymentsReadTheSameInTheListsAndInPrint)
         ASSERT_TRUE(page.ok());
         const QString text = page.text(0);
         EXPECT_TRUE(text.contains(task)) << text.toStdString();
-        EXPECT_EQ(text.contains(laterText), c.later == LateFee) << text.toStdString();
-        EXPECT_EQ(text.contains(TWLocalized("charge")), c.later == LateFee) << text.toStdString();
+        const bool charged = c.later == LateFee || c.later == PaidOut;
+        EXPECT_EQ(text.contains(laterText), charged) << text.toStdString();
+        EXPECT_EQ(text.contains(TWLocalized("charge")), charged) << text.toStdString();
         EXPECT_FALSE(text.contains(TWLocalized("expense"))) << text.toStdString();
         const auto shows = [&text, &money](const QString &label, qint64 amount) {
             return QRegularExpression(QRegularExpression::escape(label) + QStringLiteral("\\s*") +

@@ -66,6 +66,10 @@ TEST(Invoices, TaxedReceivableEntryBalancesAndBecomesPlainWhenUntaxed)
     EXPECT_EQ(lines, (QList<std::pair<qint32, qint64>>{
                          {kReceivable, 540}, {kSalesTax, -40}, {kSales, -500}}));
     EXPECT_EQ(home, 0);
+    // Its total is its size, as every split transaction's: what the
+    // receivable line debits.
+    EXPECT_EQ(std::pair(entry->total(), entry->totalBusiness()),
+              std::pair(qint64(540), qint64(540)));
     twUpdateTransactions(*invoice, b);
     EXPECT_EQ(twOwe(*invoice, b), 540);
 
@@ -465,4 +469,192 @@ TEST(Invoices, AnEarlierBuildsEntriesAreDecidedByItsRuleWithNothingWrittenAtOpen
     EXPECT_FALSE(again->invoiceEntry(*again->invoiceWithIdentifier(invoice->identifier())));
     EXPECT_FALSE(again->billCharge(*again->billWithIdentifier(insurance->identifier())));
     EXPECT_TRUE(again->transactionWithIdentifier(rows[1].payment->identifier()));
+}
+
+// Which linked transaction is a record's entry, and what a rebook of its
+// lines writes, for the links earlier builds left: unmarked links read as
+// the earlier build read them (the oldest that books against what the lines
+// bill, whatever its sign; one of 0.00 or money raising what is owed only
+// where nothing else would do), and a mark the previous build's opening put
+// on a payment or a write-off gives way to the transaction that books the
+// lines. A rebook that bills the same writes nothing, never rewrites a
+// payment, a write-off or a discount into an entry, and never makes a second
+// entry beside one that books the lines.
+TEST(Invoices, AnEntryIsTheTransactionThatBooksTheLinesWhoeverStoredIt)
+{
+    TWFixedClock clock(2024, 6, 15);
+    const auto mark = [](TWBusiness &b, const TWTransactionPtr &t, TWDocumentLinkRole role) {
+        for (const TWRelationshipPtr &link : b.relationshipsWithTransaction(*t)) {
+            const TWRelationshipPtr marked = link->copy();
+            marked->setValue(role);
+            EXPECT_OK(b.updateRelationship(marked, false));
+        }
+    };
+    enum Links { Unmarked, PreviousOpening };
+    const struct {
+        const char *name;
+        qint64 rate; // of the invoice's one line; 0: a bill
+        Links links;
+        // Stores the linked transactions; hands back the entry, and the
+        // transaction a rebook writes (nullptr: a new one).
+        std::function<std::pair<TWTransactionPtr, TWTransactionPtr>(
+            TWInvoiceBook &, const TWInvoicePtr &, const TWBillPtr &)>
+            store;
+        qsizetype made; // transactions the rebook adds
+    } rows[] = {
+        {"credit note, a 0.00 bank transaction linked after it", -10000, Unmarked,
+         [](TWInvoiceBook &book, const TWInvoicePtr &invoice, const TWBillPtr &) {
+             const TWTransactionPtr credit =
+                 book.addEntry(invoice, twLocal(2024, 6, 1), kReceivable, kSales, -10000);
+             book.addEntry(invoice, twLocal(2024, 6, 5), kBank, kReceivable, 0);
+             return std::pair(credit, credit);
+         },
+         0},
+        {"discount through income, then the entry made again", 100000, Unmarked,
+         [](TWInvoiceBook &book, const TWInvoicePtr &invoice, const TWBillPtr &) {
+             const TWTransactionPtr discount =
+                 book.addEntry(invoice, twLocal(2024, 6, 1), kReceivable, kSales, -5000);
+             const TWTransactionPtr remade =
+                 book.addEntry(invoice, twLocal(2024, 6, 2), kReceivable, kSales, 100000);
+             return std::pair(discount, remade);
+         },
+         0},
+        {"discount through income, the entry deleted", 100000, Unmarked,
+         [](TWInvoiceBook &book, const TWInvoicePtr &invoice, const TWBillPtr &) {
+             const TWTransactionPtr discount =
+                 book.addEntry(invoice, twLocal(2024, 6, 1), kReceivable, kSales, -5000);
+             return std::pair(discount, TWTransactionPtr());
+         },
+         1},
+        {"bill credit refunded by its merchant", 0, Unmarked,
+         [](TWInvoiceBook &book, const TWInvoicePtr &, const TWBillPtr &bill) {
+             const TWTransactionPtr credit =
+                 book.addEntry(bill, twLocal(2024, 6, 1), kPayable, kAdvertising, 5000);
+             book.addEntry(bill, twLocal(2024, 6, 8), kBank, kPayable, 5000);
+             return std::pair(credit, credit);
+         },
+         0},
+        {"the previous build's opening marked the write-off", 100000, PreviousOpening,
+         [](TWInvoiceBook &book, const TWInvoicePtr &invoice, const TWBillPtr &) {
+             const TWTransactionPtr entry =
+                 book.addEntry(invoice, twLocal(2024, 6, 1), kReceivable, kSales, 100000);
+             book.addEntry(invoice, twLocal(2024, 6, 9), kAdvertising, kReceivable, 100000);
+             return std::pair(entry, entry);
+         },
+         0},
+        {"the previous build's opening marked the bill's bank payment", 0, PreviousOpening,
+         [](TWInvoiceBook &book, const TWInvoicePtr &, const TWBillPtr &bill) {
+             const TWTransactionPtr charge =
+                 book.addEntry(bill, twLocal(2024, 6, 1), kAdvertising, kPayable, 30000);
+             book.addEntry(bill, twLocal(2024, 6, 9), kPayable, kBank, 30000);
+             return std::pair(charge, charge);
+         },
+         0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TWInvoiceBook book = twInvoiceBook();
+        TWBusiness &b = book.b();
+        const TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+        const TWBillPtr bill = book.addBill(QStringLiteral("Paper"));
+        if (row.rate != 0) {
+            ASSERT_OK(b.updateInvoiceItems(invoice, {addTask(book, row.rate, 1.0, 0.0)}, {}));
+        }
+        const auto [entry, rebooked] = row.store(book, invoice, bill);
+        if (row.links == PreviousOpening) {
+            // Its rule took the later transaction; every other link it kept
+            // as "other".
+            for (const TWTransactionPtr &t : b.transactions())
+                mark(b, t, TWDocumentLinkOther);
+            mark(b, b.transactions().constLast(), TWDocumentLinkEntry);
+        }
+        if (row.rate == 0) {
+            EXPECT_EQ(b.billCharge(*bill), entry);
+            EXPECT_EQ(b.rebookableBillCharge(*bill), rebooked);
+            continue;
+        }
+        EXPECT_EQ(b.invoiceEntry(*invoice), entry);
+        const QMap<qint32, QString> before = bookings(b);
+        const qsizetype count = b.transactions().size();
+        ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                             book.account(kSales), nullptr));
+        EXPECT_EQ(b.transactions().size(), count + row.made);
+        QMap<qint32, QString> after = bookings(b);
+        if (row.made == 0) {
+            EXPECT_EQ(after, before);
+            EXPECT_EQ(b.invoiceEntry(*invoice), entry);
+            EXPECT_EQ(b.rebookableInvoiceEntry(*invoice), rebooked);
+            continue;
+        }
+        // A new entry of what the lines bill; everything before stays.
+        const TWTransactionPtr made = b.invoiceEntry(*invoice);
+        ASSERT_TRUE(made);
+        EXPECT_FALSE(before.contains(made->identifier()));
+        EXPECT_EQ(made->total(), row.rate);
+        after.remove(made->identifier());
+        EXPECT_EQ(after, before);
+    }
+}
+
+// A taxed entry whose lines the user moved is booked again line by line when
+// its work changes: the income line where it is (a deferred-revenue
+// liability), else on income; the tax line where it is (a "VAT payable"
+// liability), else on the tax account. Nothing of the subtotal goes to the
+// tax line's account.
+TEST(Invoices, AMovedEntryIsRebookedWhereEachOfItsLinesIs)
+{
+    TWFixedClock clock(2024, 6, 15);
+    const struct {
+        const char *name;
+        bool incomeMoved, taxMoved;
+    } rows[] = {
+        {"tax line moved to VAT payable", false, true},
+        {"income line moved to deferred revenue", true, false},
+        {"both moved", true, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TWInvoiceBook book = twInvoiceBook();
+        TWBusiness &b = book.b();
+        const auto liability = [&b](const char *name) {
+            const TWAccountPtr account = TWAccount::accountWithIdentifier(
+                b.nextAccountIdentifier(), QString::fromLatin1(name), 0, 0,
+                TWAccountTypeCurrentLiability, QString(), QImage(), b.homeUnit(), QString());
+            EXPECT_OK(b.addAccount(account, false));
+            return account->identifier();
+        };
+        const qint32 vat = liability("VAT payable");
+        const qint32 deferred = liability("Deferred revenue");
+        const TWTaskPtr task = addTask(book, 100000, 1.0, 10.0);
+        const TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+        ASSERT_OK(b.updateInvoiceItems(invoice, {task}, {}));
+        ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                             book.account(kSales), book.account(kSalesTax)));
+        const TWTransactionPtr entry = b.invoiceEntry(*invoice);
+        ASSERT_TRUE(entry && entry->hasSplit());
+        for (const TWSplitPtr &split : entry->splits()) {
+            if (row.taxMoved && split->accountIdentifier() == kSalesTax)
+                split->setAccountIdentifier(vat);
+            if (row.incomeMoved && split->accountIdentifier() == kSales)
+                split->setAccountIdentifier(deferred);
+        }
+        twUpdateSplitTotals(*entry, b);
+        ASSERT_OK(b.updateTransaction(entry, true, true, true, true));
+
+        // The task sheet's edit: the rate raised.
+        const TWTaskPtr raised = b.taskWithIdentifier(task->identifier())->copy();
+        raised->setRate(120000);
+        ASSERT_OK(b.updateTask(raised, true));
+
+        ASSERT_EQ(b.invoiceEntry(*invoice), entry);
+        QList<std::pair<qint32, qint64>> lines;
+        for (const TWSplitPtr &split : entry->splits())
+            lines.append({split->accountIdentifier(), split->total()});
+        EXPECT_EQ(lines, (QList<std::pair<qint32, qint64>>{
+                             {kReceivable, 132000},
+                             {row.taxMoved ? vat : kSalesTax, -12000},
+                             {row.incomeMoved ? deferred : kSales, -120000}}));
+        EXPECT_EQ(b.transactionTotalWithAccount(*book.account(kSales)),
+                  row.incomeMoved ? 0 : 120000);
+    }
 }

@@ -75,11 +75,8 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     for (const TWExpensePtr &expense : selectedExpenses())
         expenses.append(expense->copy());
 
-    // What the invoice billed before this save. Its entry is booked again
-    // only when that changes, when it has none, or when it no longer follows
-    // the lines though nobody cut it (see `invoiceEntryAstray`): an entry the
-    // user cut by hand (a discount), or one converted at an earlier exchange
-    // rate, stays as it is through a save that bills the same.
+    // What the invoice billed before this save: the store decides from it
+    // whether the entry is booked again (`invoiceSaveRebooks`).
     std::optional<TWBusiness::InvoiceBilling> billedBefore;
     if (m_mode == TWEditorMode::Existing) {
         if (const TWInvoicePtr stored = business.invoiceWithIdentifier(edit->identifier()))
@@ -148,12 +145,14 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
         return std::nullopt;
     }
     if (m_project && m_project->type() == TWProjectTypeProject &&
-        (!billedBefore || *billedBefore != business.invoiceBilling(*edit) ||
-         !business.rebookableInvoiceEntry(*edit) || business.invoiceEntryAstray(*edit))) {
-        // An entry the user moved to a liability (billed in advance) is
-        // booked again there, never back on income.
-        if (const TWAccountPtr moved = business.invoiceEntryMovedAccount(*edit))
-            income = moved;
+        business.invoiceSaveRebooks(*edit, billedBefore ? &*billedBefore : nullptr)) {
+        // An entry the user moved (billed in advance, a tax line kept on a
+        // liability) is booked again where each line is.
+        const TWBusiness::InvoiceEntryLines moved = business.invoiceEntryLines(*edit);
+        if (moved.income)
+            income = moved.income;
+        if (moved.tax && tax)
+            tax = moved.tax;
         if (TWErrorResult error = business.updateInvoiceTransaction(edit, receivable, income, tax))
             return error;
     }
