@@ -259,8 +259,19 @@ bool TWBusiness::throughMoney(const TWTransaction &transaction) const
     return false;
 }
 
+bool TWBusiness::keptBillCredit(const TWTransaction &transaction, std::uint32_t accountType) const
+{
+    // A bill carries no lines to tell a credit from a payment: a kept charge
+    // that lowers what is owed is the bill credit's own, wherever the user
+    // moved it, unless it moves money (the bank payment an earlier build's
+    // opening marked).
+    return accountType == TWAccountTypeAccountsPayable &&
+           owedChange(transaction, accountType) < 0 && !throughMoney(transaction);
+}
+
 TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
-                                               std::uint32_t accountType) const
+                                               std::uint32_t accountType,
+                                               const std::function<bool()> &linesBillNothing) const
 {
     // Earlier builds kept no mark and took, each time, the first transaction
     // (made first) that books the record's own account against what its
@@ -293,8 +304,18 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
         else if (change > 0 && !invoice)
             first(money, transaction);
     }
+    // An invoice without lines bills nothing: its own 0.00 entry, made
+    // before a charge was linked beside it, is the entry that books its
+    // lines.
+    if (charge && empty && empty->identifier() < charge->identifier() && linesBillNothing())
+        return empty;
     if (charge)
         return charge;
+    // Of an entry the user moved and one that books nothing, the first made:
+    // an invoice without lines books 0.00 before anything else is linked,
+    // and a 0.00 transaction linked after a moved entry is not its entry.
+    if (raising && empty)
+        return empty->identifier() < raising->identifier() ? empty : raising;
     if (raising)
         return raising;
     return empty ? empty : money;
@@ -308,6 +329,7 @@ TWTransactionPtr TWBusiness::linesEntry(const TWTransactionList &candidates,
     // through an account that is not money: an entry the user moved.
     TWTransactionPtr charge;
     TWTransactionPtr moved;
+    TWTransactionPtr empty;
     const auto first = [](TWTransactionPtr &kept, const TWTransactionPtr &candidate) {
         if (!kept || candidate->identifier() < kept->identifier())
             kept = candidate;
@@ -316,14 +338,19 @@ TWTransactionPtr TWBusiness::linesEntry(const TWTransactionList &candidates,
         if (!transaction || !standsAsEntry(*transaction, accountType, sign))
             continue;
         const qint64 change = owedChange(*transaction, accountType);
-        if (change == 0)
+        if (change == 0) {
+            // Lines that bill nothing are booked by an entry of 0.00.
+            if (sign == 0 && accountType == TWAccountTypeAccountsReceivable &&
+                booksDocumentCharge(*transaction, accountType))
+                first(empty, transaction);
             continue;
+        }
         if (booksDocumentCharge(*transaction, accountType))
             first(charge, transaction);
         else if (!throughMoney(*transaction) && (sign < 0 ? change < 0 : change > 0))
             first(moved, transaction);
     }
-    return charge ? charge : moved;
+    return charge ? charge : (moved ? moved : empty);
 }
 
 TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qint32 childIdentifier,
@@ -367,7 +394,8 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
         // Most marks name what the record's own save booked: no need to
         // read its lines for those.
         if (booksDocumentCharge(*kept, accountType) ||
-            standsAsEntry(*kept, accountType, documentBillsSign(childIdentifier, linkType))) {
+            standsAsEntry(*kept, accountType, documentBillsSign(childIdentifier, linkType)) ||
+            keptBillCredit(*kept, accountType)) {
             links.entry = kept;
             links.standing = true;
             return links;
@@ -382,7 +410,10 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
     }
     if (links.unsaid.isEmpty())
         return links;
-    links.entry = earlierBuildEntry(links.unsaid, accountType);
+    links.entry = earlierBuildEntry(links.unsaid, accountType, [&] {
+        return linkType == TWRelationshipTypeInvoicePayment &&
+               documentBillsSign(childIdentifier, linkType) == 0;
+    });
     if (!links.entry)
         return links;
     // The usual pick, a charge that raises what is owed, stands whatever
