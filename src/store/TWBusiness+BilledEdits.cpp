@@ -168,13 +168,16 @@ bool TWBusiness::invoiceEntryAstray(const TWInvoice &invoice)
     }
     if (booked == 0)
         return false;
-    // Any payment, write-off or discount keeps the entry as it was booked:
-    // converting it would bill the client an exchange difference on money
-    // already settled.
+    // Any payment, write-off or discount keeps the entry as it was booked
+    // (for a credit note: money given back to the client): converting it
+    // would bill the client an exchange difference on money already settled.
     for (const TWTransactionPtr &view : transactionsWithInvoice(invoice)) {
         const TWTransactionPtr linked =
             view ? transactionWithIdentifier(view->identifier()) : nullptr;
-        if (linked && linked != entry && owedChange(*linked, TWAccountTypeAccountsReceivable) < 0)
+        if (!linked || linked == entry)
+            continue;
+        const qint64 change = owedChange(*linked, TWAccountTypeAccountsReceivable);
+        if (booked > 0 ? change < 0 : change > 0)
             return false;
     }
     const InvoiceBilling billing = invoiceBilling(invoice);

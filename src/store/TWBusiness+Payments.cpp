@@ -149,6 +149,18 @@ bool chargesAgainst(std::uint32_t ownType, std::uint32_t type)
 
 } // namespace
 
+namespace
+{
+
+// Keeps the candidate where it was made before the one kept.
+void keepFirstMade(TWTransactionPtr &kept, const TWTransactionPtr &candidate)
+{
+    if (!kept || candidate->identifier() < kept->identifier())
+        kept = candidate;
+}
+
+} // namespace
+
 bool TWBusiness::booksDocumentCharge(const TWTransaction &transaction,
                                      std::uint32_t accountType) const
 {
@@ -289,10 +301,7 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
     TWTransactionPtr raising;
     TWTransactionPtr empty;
     TWTransactionPtr money;
-    const auto first = [](TWTransactionPtr &kept, const TWTransactionPtr &candidate) {
-        if (!kept || candidate->identifier() < kept->identifier())
-            kept = candidate;
-    };
+    const auto first = keepFirstMade;
     for (const TWTransactionPtr &transaction : unsaid) {
         if (!transaction)
             continue;
@@ -330,10 +339,7 @@ TWTransactionPtr TWBusiness::linesEntry(const TWTransactionList &candidates,
     TWTransactionPtr charge;
     TWTransactionPtr moved;
     TWTransactionPtr empty;
-    const auto first = [](TWTransactionPtr &kept, const TWTransactionPtr &candidate) {
-        if (!kept || candidate->identifier() < kept->identifier())
-            kept = candidate;
-    };
+    const auto first = keepFirstMade;
     for (const TWTransactionPtr &transaction : candidates) {
         if (!transaction || !standsAsEntry(*transaction, accountType, sign))
             continue;

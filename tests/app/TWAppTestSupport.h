@@ -3,6 +3,7 @@
 // preference set and registry per test, businesses saved as packages, and
 // waiting for the event loop.
 
+#include "app/TWAlert.h"
 #include "app/TWAppRegistry.h"
 #include "app/TWBusinessController.h"
 #include "app/TWDocumentPrompts.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -182,4 +184,21 @@ protected:
 
     TWTestPrompts prompts;
     TWTestTempDir dir;
+};
+
+// Alerts answered with the first button, their messages kept, for the
+// object's life.
+struct TWTestAlertAnswers {
+    QStringList messages;
+    TWTestAlertAnswers()
+    {
+        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+            messages.append(alert.message);
+            if (completion)
+                completion(1000);
+        });
+    }
+    ~TWTestAlertAnswers() { twSetAlertPresenter({}); }
+    TWTestAlertAnswers(const TWTestAlertAnswers &) = delete;
+    TWTestAlertAnswers &operator=(const TWTestAlertAnswers &) = delete;
 };

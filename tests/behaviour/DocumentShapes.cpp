@@ -137,19 +137,7 @@ TWTestPrompts &prompts()
     return shared;
 }
 
-// Alerts answered with the first button, their messages kept.
-struct AlertAnswers {
-    QStringList messages;
-    AlertAnswers()
-    {
-        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
-            messages.append(alert.message);
-            if (completion)
-                completion(1000);
-        });
-    }
-    ~AlertAnswers() { twSetAlertPresenter({}); }
-};
+using AlertAnswers = TWTestAlertAnswers;
 
 QString money(qint64 minor, int decimals = 2)
 {

@@ -349,19 +349,7 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-// Alerts answered with the first button, their messages recorded.
-struct AlertAnswers {
-    QStringList messages;
-    AlertAnswers()
-    {
-        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
-            messages.append(alert.message);
-            if (completion)
-                completion(1000);
-        });
-    }
-    ~AlertAnswers() { twSetAlertPresenter({}); }
-};
+using AlertAnswers = TWTestAlertAnswers;
 
 // The bill sheet's Save, with `type` filling its fields; true when it saved.
 bool saveBillSheet(BusinessRun &run, const TWBillPtr &bill, TWEditorMode mode,
