@@ -1012,18 +1012,29 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A link at the structure folder or at any folder above it, down from the cache folder, leads
 // nowhere: what it points at (a folder laid out as the tree, with a record of settled reports)
-// is left exactly as it was, and the launch makes its own folders and records itself.
+// is left exactly as it was, and the launch makes its own folders and records itself. A link in a
+// folder that takes no change stays: the log says so once, with its cause, and reports are off.
+struct LinkAbove {
+    int level;           // the level made a link, counted up from the structure folder
+    bool folderReadOnly; // the folder holding the link takes no change
+};
+
+void PrintTo(const LinkAbove &row, std::ostream *out)
+{
+    *out << "level " << row.level << (row.folderReadOnly ? " in a read-only folder" : "");
+}
+
 class CrashReportingLinkAbove : public CrashReportingEndToEnd,
-                                public ::testing::WithParamInterface<int>
+                                public ::testing::WithParamInterface<LinkAbove>
 {
 };
 
 TEST_P(CrashReportingLinkAbove, NothingWhereItLeadsIsReadMadeOrRemoved)
 {
-    // The level made a link, counted up from the structure folder.
+    const LinkAbove &row = GetParam();
     QString level = root();
     QString below;
-    for (int up = 0; up < GetParam(); ++up) {
+    for (int up = 0; up < row.level; ++up) {
         below.prepend(QLatin1Char('/') + QFileInfo(level).fileName());
         level = QFileInfo(level).path();
     }
@@ -1034,17 +1045,32 @@ TEST_P(CrashReportingLinkAbove, NothingWhereItLeadsIsReadMadeOrRemoved)
     ASSERT_TRUE(QDir().mkpath(QFileInfo(level).path()));
     ASSERT_TRUE(QFile::link(victim, level));
     const QStringList before = treeOf(victim);
+    // Root may change any folder: the start runs as a user the mode stops.
+    unprivileged = row.folderReadOnly;
+    if (row.folderReadOnly)
+        twCrashTestChmod(QFileInfo(level).path(), 0555);
 
     launch(1500);
+    if (row.folderReadOnly)
+        twCrashTestChmod(QFileInfo(level).path(), 0755);
     EXPECT_EQ(treeOf(victim), before);
     EXPECT_EQ(twCrashTestReadFile(victim + below + QStringLiteral("/settled")),
               QByteArray("kept for years\n"));
     EXPECT_TRUE(uploads().isEmpty());
-    EXPECT_FALSE(QFileInfo(level).isSymLink());
-    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << launchLog.constData();
+    EXPECT_EQ(QFileInfo(level).isSymLink(), row.folderReadOnly);
+    if (row.folderReadOnly) {
+        EXPECT_EQ(launchLog.count("Unable to remove"), 1) << launchLog.constData();
+        EXPECT_FALSE(launchLog.contains("Removing")) << launchLog.constData();
+        EXPECT_TRUE(launchLog.contains("crash reports are off (Permission denied)"))
+            << launchLog.constData();
+    } else {
+        EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << launchLog.constData();
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingLinkAbove, ::testing::Values(0, 1, 2));
+INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingLinkAbove,
+                         ::testing::Values(LinkAbove{0, false}, LinkAbove{1, false},
+                                           LinkAbove{2, false}, LinkAbove{0, true}));
 
 // A folder of root's at a level above the stage folders (a tree a run under sudo left in a user's
 // cache, with a report waiting in it): it is set aside whole, the start makes its own folders and

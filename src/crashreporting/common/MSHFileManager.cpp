@@ -396,12 +396,22 @@ int openLevels(int base, const QList<QByteArray> &names, qsizetype ownLevels, qs
             // made through it.
             if (!made && ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
                 S_ISLNK(status.st_mode)) {
+                const QString target = linkTarget(folder, name.constData());
+                // A link that stays (its folder takes no change) is said once with its cause;
+                // looking again would meet it again.
+                if (::unlinkat(folder, name.constData(), 0) != 0 && errno != ENOENT) {
+                    MSHLog("[FileManager]",
+                           QStringLiteral("Unable to remove %1: a link (to %2) in place of a "
+                                          "folder of the report tree (%3)")
+                               .arg(describe(level), target, errorText()));
+                    closeKeepingError(folder);
+                    return -1;
+                }
                 MSHLog("[FileManager]",
                        QStringLiteral("Removing %1: a link (to %2) in place of a folder of the "
                                       "report tree")
-                           .arg(describe(level), linkTarget(folder, name.constData())));
-                made = ::unlinkat(folder, name.constData(), 0) == 0 &&
-                       ::mkdirat(folder, name.constData(), 0755) == 0;
+                           .arg(describe(level), target));
+                made = ::mkdirat(folder, name.constData(), 0755) == 0;
             }
         }
         int next = -1;
