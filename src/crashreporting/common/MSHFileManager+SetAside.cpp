@@ -661,14 +661,17 @@ void MSHFileManager::noteReportsInStages()
 void MSHFileManager::takeFolderMarkedByEarlierBuild(int structure, const SetAside &aside,
                                                     TakenReports &taken)
 {
-    MSHLog(
-        "[FileManager]",
-        aside.earlierMark == SetAside::EarlierMark::AllArrived
-            ? QStringLiteral("Marking %1/%2 as taken: an earlier version took every report in it")
-                  .arg(aside.homePath, QFile::decodeName(aside.name))
-            : QStringLiteral("Taking the reports in %1/%2 an earlier version marked taken "
-                             "that did not arrive in %3")
-                  .arg(aside.homePath, QFile::decodeName(aside.name), structurePath()));
+    // Another user's folder is left as it is, whatever its mark: the take says so, and nothing
+    // here tells of taking from it.
+    if (!isOtherUsersAt(aside.home, aside.name.constData()))
+        MSHLog("[FileManager]",
+               aside.earlierMark == SetAside::EarlierMark::AllArrived
+                   ? QStringLiteral(
+                         "Marking %1/%2 as taken: an earlier version took every report in it")
+                         .arg(aside.homePath, QFile::decodeName(aside.name))
+                   : QStringLiteral("Taking the reports in %1/%2 an earlier version marked taken "
+                                    "that did not arrive in %3")
+                         .arg(aside.homePath, QFile::decodeName(aside.name), structurePath()));
     takeFolderSetAside(structure, aside, taken);
 }
 
