@@ -1047,8 +1047,11 @@ TEST_P(CrashReportingLinkAbove, NothingWhereItLeadsIsReadMadeOrRemoved)
     const QStringList before = treeOf(victim);
     // Root may change any folder: the start runs as a user the mode stops.
     unprivileged = row.folderReadOnly;
-    if (row.folderReadOnly)
+    if (row.folderReadOnly) {
         twCrashTestChmod(QFileInfo(level).path(), 0555);
+        // The cause as the C library words it untranslated.
+        extraEnvironment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    }
 
     launch(1500);
     if (row.folderReadOnly)
