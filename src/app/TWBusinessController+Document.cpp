@@ -28,6 +28,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -501,6 +502,20 @@ bool TWBusinessController::replacePackage(const QUrl &url)
                    return false;
                });
     };
+    // What the user chose to replace is the package read when the replace
+    // began: another running copy's replace may have put its own business at
+    // the name meanwhile (the lock taken is then the old package's), and that
+    // business is never removed in its place without a word.
+    const auto sameTarget = [&] {
+        struct stat held;
+        struct stat named;
+        if (targetLock.get() < 0 || (::fstat(targetLock.get(), &held) == 0 &&
+                                     ::stat(QFile::encodeName(target).constData(), &named) == 0 &&
+                                     held.st_dev == named.st_dev && held.st_ino == named.st_ino))
+            return true;
+        error = documentError("saveReplacedMeanwhileError", target);
+        return false;
+    };
     {
         TWPackageWorkFolder work(target, QStringLiteral("save"));
         TWPackageWorkFolder aside(target, QStringLiteral("replaced"));
@@ -511,7 +526,8 @@ bool TWBusinessController::replacePackage(const QUrl &url)
         if (!work.isLocked())
             error = replaceFolderError(target, work.failure());
         else if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error) &&
-                 lockTarget() && !(error = m_business->takeMissingAttachments(target))) {
+                 lockTarget() && sameTarget() &&
+                 !(error = m_business->takeMissingAttachments(target))) {
             // Should the replace be cut off with nothing at the name, the
             // opening puts back this very package, and no other folder.
             // The old package, once moved aside, is known by the same record

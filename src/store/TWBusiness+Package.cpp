@@ -1188,6 +1188,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         if (TWErrorResult error = refuseTarget(path, own))
             return error;
     }
+    // Nothing at the name when it was checked: the save makes the package.
+    const bool madeAnew = !inPlace && !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
     if (TWErrorResult error = refuseLinks(path))
         return error;
     const QString dataPath = package.filePath(TWPackageDataFileName);
@@ -1255,7 +1257,27 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
             QDir().rmdir(*it);
         madeFolders.clear();
     };
-    if (!inPlace && !makeFolder(path)) {
+    // A package this save makes anew is claimed by making its folder, never
+    // by finding one there: another running copy saving as the same new name
+    // at the same moment (nothing locks a name not yet made) would otherwise
+    // write into the same folder, and the two saves would leave one's
+    // database beside the other's settings, both told they saved.
+    if (madeAnew) {
+        if (!makeFolder(QFileInfo(path).absolutePath())) {
+            removeMadeFolders();
+            return packageError(TWPackageFolderError,
+                                TWLocalized("packageFolderDescription").arg(path));
+        }
+        if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
+            const bool taken = errno == EEXIST;
+            removeMadeFolders();
+            return taken ? packageError(TWPackageElsewhereError,
+                                        TWLocalized("packageTakenDescription").arg(path))
+                         : packageError(TWPackageFolderError,
+                                        TWLocalized("packageFolderDescription").arg(path));
+        }
+        madeFolders.append(path);
+    } else if (!inPlace && !makeFolder(path)) {
         removeMadeFolders();
         return packageError(TWPackageFolderError,
                             TWLocalized("packageFolderDescription").arg(path));

@@ -1639,6 +1639,38 @@ TEST_F(DocumentReplaceTest, AReplaceOntoAPackageAnotherCopyIsSavingWaitsOrIsRefu
         << prompts.packageBusyAsked.first().toStdString();
 }
 
+// Two running copies replace one name at once: the other copy's replace
+// puts its business at the name while this one writes its copy. This one
+// replaces nothing and says so; the other's business stays at the name.
+TEST_F(DocumentReplaceTest, AReplaceNeverRemovesWhatAnotherCopysReplacePutAtTheNameMeanwhile)
+{
+    const QString target = dir.filePath("Target.tallyworth");
+    const QString others = dir.filePath("Others.tallyworth");
+    saveBusiness(target, "Target", 3);
+    saveBusiness(others, "Others", 2);
+    bool swapped = false;
+    TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
+        if (step == TWPackageFiles::SaveStep::PackageChecked && !swapped) {
+            swapped = QDir().rename(target, dir.filePath("Target old.tallyworth")) &&
+                      QDir().rename(others, target);
+        }
+        return false;
+    });
+    auto document = newDocument("Replacing");
+    const bool replaced = document->saveDocumentToURL(QUrl::fromLocalFile(target));
+    TWPackageFiles::setSaveStepHook(nullptr);
+    ASSERT_TRUE(swapped);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(businessName(target), "Others");
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors.first().localizedDescription().contains(
+        TWLocalized("saveReplacedMeanwhileError").section("%1", 1, 1).section(':', 0, 0)))
+        << prompts.errors.first().localizedDescription().toStdString();
+    // Nothing of this save is left beside the name.
+    EXPECT_EQ(QDir(dir.path()).entryList({".Target.tallyworth.*"}, QDir::AllEntries | QDir::Hidden),
+              QStringList{});
+}
+
 // Another process keeps the package's folder locked (another copy's slow
 // save, a backup tool): an opening and a save are told at once that the
 // business is in use, and may try again; an autosave leaves it to its next

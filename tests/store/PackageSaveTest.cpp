@@ -7,8 +7,10 @@
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
 #include "foundation/TWLocalized.h"
+#include "foundation/TWPropertyList.h"
 #include "model/TWTransaction.h"
 #include "store/TWBusiness.h"
+#include "store/TWPackageAnchor.h"
 #include "store/TWPackageFiles.h"
 #include "store/TWTransactionEditing.h"
 
@@ -683,6 +685,55 @@ TEST(PackageSave, ASaveWaitsForAnotherStoresSaveToEndAndIsThenRefused)
                   .entryList(QDir::Files | QDir::Hidden)
                   .size(),
               1);
+}
+
+// Two stores saving as one new name at the same moment: the first makes
+// the package while the second is between its check and its writing. The
+// second writes nothing into it and is told, so that the package holds the
+// first's database with the first's settings and receipts, never a mix.
+TEST(PackageSave, TwoSavesAsOneNewNameAtOnceLeaveOneWholePackage)
+{
+    for (const TWSaveOperation operation : {TWSaveOperationSaveAs, TWSaveOperationSaveTo}) {
+        SCOPED_TRACE(int(operation));
+        TWTestTempDir dir;
+        const QUrl url = twPackageURL(dir, QStringLiteral("New"));
+        auto first = twNewBusiness();
+        auto second = twNewBusiness();
+        addWithAttachment(*first, dir, QStringLiteral("first.txt"), "first",
+                          QStringLiteral("First"));
+        addWithAttachment(*second, dir, QStringLiteral("second.txt"), "second",
+                          QStringLiteral("Second"));
+        second->setSearchFieldType(2);
+
+        TWErrorResult firstSaved = TWError(QStringLiteral("test"), 0, QStringLiteral("not run"));
+        bool firstRan = false;
+        TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
+            if (step == TWPackageFiles::SaveStep::PackageChecked && !firstRan) {
+                firstRan = true;
+                firstSaved = first->writeToURL(url, TWSaveOperationSaveAs);
+            }
+            return false;
+        });
+        const TWErrorResult secondSaved = second->writeToURL(url, operation);
+        TWPackageFiles::setSaveStepHook({});
+
+        EXPECT_OK(firstSaved);
+        ASSERT_TRUE(secondSaved);
+        EXPECT_EQ(secondSaved->code(), TWPackageElsewhereError);
+        EXPECT_EQ(savedPayees(url), QStringList{QStringLiteral("First")});
+        const std::optional<TWPackageMark> mark =
+            TWPackageMark::of(twPackageFile(url, QStringLiteral("Data.sql")));
+        const TWResult<QVariant> settings =
+            TWPropertyList::readFile(twPackageFile(url, QStringLiteral("Settings.plist")));
+        ASSERT_TRUE(mark && settings.ok());
+        EXPECT_EQ(settings.value.toMap().value(TWPackageFiles::tokenKey).toLongLong(), mark->token);
+        EXPECT_NE(settings.value.toMap().value(QStringLiteral("searchFieldType")).toInt(), 2);
+        EXPECT_FALSE(QFileInfo::exists(twPackageFile(url, QStringLiteral("Settings.plist.new"))));
+        EXPECT_EQ(QDir(url.toLocalFile() + QStringLiteral("/Attachments"))
+                      .entryList(QDir::Files | QDir::Hidden)
+                      .size(),
+                  1);
+    }
 }
 
 // Another program (a database browser, a sync tool, an earlier build's save
