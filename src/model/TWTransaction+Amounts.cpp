@@ -144,6 +144,33 @@ void TWTransaction::settleSplitResidue(const TWSplitList &splits,
             [](TWSplit &line, qint64 v) { line.setTotalAccount(v); });
 }
 
+bool TWTransaction::settleSplitSize()
+{
+    if (!m_hasSplit || !m_unit)
+        return false;
+    qint64 debits = 0;
+    qint64 debitsHome = 0;
+    bool ownUnit = false;
+    for (const TWSplitPtr &split : splitList()) {
+        if (!split)
+            continue;
+        if (sameUnit(split->unit(), m_unit)) {
+            ownUnit = true;
+            if (split->total() > 0 && __builtin_add_overflow(debits, split->total(), &debits))
+                return false;
+        }
+        if (split->totalBusiness() > 0 &&
+            __builtin_add_overflow(debitsHome, split->totalBusiness(), &debitsHome))
+            return false;
+    }
+    if (!ownUnit || magnitude(m_total) == quint64(debits))
+        return false;
+    const bool credit = m_total < 0;
+    m_total = credit ? -debits : debits;
+    m_totalBusiness = credit ? -debitsHome : debitsHome;
+    return true;
+}
+
 void TWTransaction::updatePercentTotals(const TWFieldList &fields)
 {
     detachParts();

@@ -387,6 +387,15 @@ public:
     // lines ends with this. Nothing changes for lines in several units, lines
     // that do not balance, or sums that leave 64 bits.
     static void settleSplitResidue(const TWSplitList &lines, const QList<TWUnitPtr> &accountUnits);
+    // A split transaction's total is its size: what its debit lines come to
+    // in its own unit (and, for `totalBusiness`, in the home unit). A stored
+    // total is trusted where its size is the lines' (whatever its sign);
+    // one that disagrees (an earlier build stored a taxed invoice's entry
+    // with 0) is set to the lines' size, keeping the direction of a stored
+    // total that is not 0. Nothing changes without a line in the
+    // transaction's unit or where a sum leaves 64 bits. Answers whether the
+    // total changed.
+    bool settleSplitSize();
     // The amounts of every percent-of-total field (the share of the positive
     // base, or the share on top of it), truncated toward zero. An amount that
     // cannot be represented (the percent makes it infinite, or it overflows)

@@ -50,6 +50,25 @@ QVariantMap transactionInfo(const TWTransactionPtr &transaction)
 
 // ---- Rows ----
 
+namespace
+{
+
+// A split transaction's total is stored as its lines say: one an earlier
+// build stored against them (a taxed invoice's entry with 0) is corrected at
+// its next write. A failed write puts the amounts back.
+void settleStoredSplitSize(TWBusiness::WriteScope &scope, const TWTransactionPtr &transaction)
+{
+    const qint64 total = transaction->total();
+    const qint64 totalBusiness = transaction->totalBusiness();
+    if (transaction->settleSplitSize())
+        scope.onRollback([transaction, total, totalBusiness] {
+            transaction->setTotal(total);
+            transaction->setTotalBusiness(totalBusiness);
+        });
+}
+
+} // namespace
+
 TWErrorResult TWBusiness::readStoredTransactionDate(qint32 identifier, bool *exists,
                                                     QDateTime *date)
 {
@@ -197,6 +216,7 @@ TWErrorResult TWBusiness::addTransaction(const TWTransactionPtr &transaction, bo
         transaction->setDateModified(oldModified);
     });
 
+    settleStoredSplitSize(scope, transaction);
     if (TWErrorResult error = writeTransactionRow(*transaction, true))
         return scope.finish(error);
     if (TWErrorResult error = saveTransactionSplits(*transaction))
@@ -247,6 +267,7 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
 
     // Every custom column is written, so that values the user removed are
     // removed here too.
+    settleStoredSplitSize(scope, transaction);
     if (TWErrorResult error = writeTransactionRow(*transaction, false))
         return scope.finish(error);
     if (TWErrorResult error = updateTransactionSplits(*transaction))

@@ -607,6 +607,9 @@ public:
                 // A list of its own, exactly as long as the lines (the
                 // gathering one keeps its room for the next transaction).
                 transaction->setSplits(TWSplitList(m_lines.cbegin(), m_lines.cend()));
+                // A total an earlier build stored against its own lines is
+                // read as they say; the next write stores it.
+                transaction->settleSplitSize();
                 if (!nominal)
                     m_sums.count(*transaction, 1);
                 m_lines.clear();
@@ -1228,6 +1231,7 @@ TWErrorResult TWBusiness::readUnorderedParts(TWTransactionList &list, qsizetype 
                 TWTransaction *owner = owning(runTransaction);
                 if (owner && owner->hasSplit()) {
                     owner->setSplits(run);
+                    owner->settleSplitSize();
                     if (owner->type() != TWTransactionTypeNominal)
                         sums.count(*owner, 1);
                 }
