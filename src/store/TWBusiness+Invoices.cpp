@@ -177,17 +177,6 @@ qint64 twInvoiceTotal(const TWInvoice &invoice, TWBusiness &business)
                                    business.expensesWithInvoice(invoice));
 }
 
-TWPaymentEntryList twInvoicePaymentEntries(const TWInvoice &invoice, TWBusiness &business)
-{
-    TWPaymentEntryList entries = twPaymentEntries(invoice.transactions(), business);
-    // What the invoice booked charges, whatever its sign.
-    if (const TWTransactionPtr entry = business.invoiceEntry(invoice)) {
-        for (TWPaymentEntry &paymentEntry : entries)
-            paymentEntry.charge = paymentEntry.identifier == entry->identifier();
-    }
-    return entries;
-}
-
 TWPaymentTotals twPaymentTotals(const TWInvoice &invoice, TWBusiness &business)
 {
     const TWProjectPtr project = business.projectWithIdentifier(invoice.projectIdentifier());
