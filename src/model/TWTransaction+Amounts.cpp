@@ -163,11 +163,10 @@ bool TWTransaction::settleSplitSize()
             __builtin_add_overflow(debitsHome, split->totalBusiness(), &debitsHome))
             return false;
     }
-    if (!ownUnit || magnitude(m_total) == quint64(debits))
+    if (!ownUnit || m_total != 0 || debits == 0)
         return false;
-    const bool credit = m_total < 0;
-    m_total = credit ? -debits : debits;
-    m_totalBusiness = credit ? -debitsHome : debitsHome;
+    m_total = debits;
+    m_totalBusiness = debitsHome;
     return true;
 }
 

@@ -53,9 +53,9 @@ QVariantMap transactionInfo(const TWTransactionPtr &transaction)
 namespace
 {
 
-// A split transaction's total is stored as its lines say: one an earlier
-// build stored against them (a taxed invoice's entry with 0) is corrected at
-// its next write. A failed write puts the amounts back.
+// A split transaction's total of 0 on lines that book something is stored as
+// their size (an earlier build stored a taxed invoice's entry so): corrected
+// at its next write. A failed write puts the amounts back.
 void settleStoredSplitSize(TWBusiness::WriteScope &scope, const TWTransactionPtr &transaction)
 {
     const qint64 total = transaction->total();

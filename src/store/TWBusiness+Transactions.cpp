@@ -607,8 +607,8 @@ public:
                 // A list of its own, exactly as long as the lines (the
                 // gathering one keeps its room for the next transaction).
                 transaction->setSplits(TWSplitList(m_lines.cbegin(), m_lines.cend()));
-                // A total an earlier build stored against its own lines is
-                // read as they say; the next write stores it.
+                // A total of 0 an earlier build stored on lines that book
+                // something is read as their size; the next write stores it.
                 transaction->settleSplitSize();
                 if (!nominal)
                     m_sums.count(*transaction, 1);
