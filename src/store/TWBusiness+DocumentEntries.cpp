@@ -417,6 +417,18 @@ bool TWBusiness::documentEntryIsCopy(qint32 parentIdentifier, qint32 childIdenti
     return documentLinks(parentIdentifier, childIdentifier, linkType, accountType).copy;
 }
 
+TWErrorResult TWBusiness::settleInvoiceEntrySizes()
+{
+    // Most split transactions state their size: only those stored with 0
+    // are asked whether they are an invoice's entry.
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        if (transaction && transaction->hasSplit() && transaction->total() == 0 &&
+            isDocumentEntry(*transaction, TWRelationshipTypeInvoicePayment))
+            transaction->settleSplitSize();
+    }
+    return std::nullopt;
+}
+
 // ---- Whether an invoice's save books its entry again ----
 
 bool TWBusiness::invoiceSaveRebooks(const TWInvoice &invoice, const InvoiceBilling *billedBefore)

@@ -50,25 +50,6 @@ QVariantMap transactionInfo(const TWTransactionPtr &transaction)
 
 // ---- Rows ----
 
-namespace
-{
-
-// A split transaction's total of 0 on lines that book something is stored as
-// their size (an earlier build stored a taxed invoice's entry so): corrected
-// at its next write. A failed write puts the amounts back.
-void settleStoredSplitSize(TWBusiness::WriteScope &scope, const TWTransactionPtr &transaction)
-{
-    const qint64 total = transaction->total();
-    const qint64 totalBusiness = transaction->totalBusiness();
-    if (transaction->settleSplitSize())
-        scope.onRollback([transaction, total, totalBusiness] {
-            transaction->setTotal(total);
-            transaction->setTotalBusiness(totalBusiness);
-        });
-}
-
-} // namespace
-
 TWErrorResult TWBusiness::readStoredTransactionDate(qint32 identifier, bool *exists,
                                                     QDateTime *date)
 {
@@ -216,7 +197,6 @@ TWErrorResult TWBusiness::addTransaction(const TWTransactionPtr &transaction, bo
         transaction->setDateModified(oldModified);
     });
 
-    settleStoredSplitSize(scope, transaction);
     if (TWErrorResult error = writeTransactionRow(*transaction, true))
         return scope.finish(error);
     if (TWErrorResult error = saveTransactionSplits(*transaction))
@@ -267,7 +247,6 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
 
     // Every custom column is written, so that values the user removed are
     // removed here too.
-    settleStoredSplitSize(scope, transaction);
     if (TWErrorResult error = writeTransactionRow(*transaction, false))
         return scope.finish(error);
     if (TWErrorResult error = updateTransactionSplits(*transaction))

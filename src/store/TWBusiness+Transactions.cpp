@@ -607,9 +607,6 @@ public:
                 // A list of its own, exactly as long as the lines (the
                 // gathering one keeps its room for the next transaction).
                 transaction->setSplits(TWSplitList(m_lines.cbegin(), m_lines.cend()));
-                // A total of 0 an earlier build stored on lines that book
-                // something is read as their size; the next write stores it.
-                transaction->settleSplitSize();
                 if (!nominal)
                     m_sums.count(*transaction, 1);
                 m_lines.clear();
@@ -1231,7 +1228,6 @@ TWErrorResult TWBusiness::readUnorderedParts(TWTransactionList &list, qsizetype 
                 TWTransaction *owner = owning(runTransaction);
                 if (owner && owner->hasSplit()) {
                     owner->setSplits(run);
-                    owner->settleSplitSize();
                     if (owner->type() != TWTransactionTypeNominal)
                         sums.count(*owner, 1);
                 }

@@ -106,10 +106,11 @@ TEST(Invoices, TaxedReceivableEntryBalancesAndBecomesPlainWhenUntaxed)
                                            nullptr));
 }
 
-// A split transaction's total is its size. One an earlier build stored as 0
-// against lines that book something (a taxed invoice's entry, so that a
-// filter on the total never found it) is read as its lines say from the open
-// on; the open stores nothing, and its next write stores it.
+// A taxed invoice's entry an earlier build stored with a total of 0 (so that
+// a filter on the total never found it) is read with its size from the open
+// on; the open stores nothing, and its next write stores it. A split
+// transaction that is no invoice's entry keeps the total it was stored with,
+// 0 included.
 TEST(Invoices, ASplitTotalStoredAgainstItsLinesIsReadAsTheySay)
 {
     TWFixedClock clock(2024, 6, 15);
@@ -140,6 +141,16 @@ TEST(Invoices, ASplitTotalStoredAgainstItsLinesIsReadAsTheySay)
                                  "identifier=%2;")
                       .arg(row.stored)
                       .arg(identifier));
+        // The same lines in a transaction of the register, linked to nothing.
+        const qint32 loose = identifier + 1000;
+        twExec(b, QStringLiteral("CREATE TEMP TABLE t AS SELECT * FROM transactions WHERE "
+                                 "identifier=%1; UPDATE t SET identifier=%2; INSERT INTO "
+                                 "transactions SELECT * FROM t; DROP TABLE t; CREATE TEMP TABLE "
+                                 "s AS SELECT * FROM splits WHERE transactionIdentifier=%1; UPDATE "
+                                 "s SET identifier=identifier+1000, transactionIdentifier=%2; "
+                                 "INSERT INTO splits SELECT * FROM s; DROP TABLE s;")
+                      .arg(identifier)
+                      .arg(loose));
         const QUrl url = twPackageURL(dir, QStringLiteral("Firm.tallyworth"));
         ASSERT_OK(b.writeToURL(url, TWSaveOperationSaveAs));
 
@@ -148,6 +159,10 @@ TEST(Invoices, ASplitTotalStoredAgainstItsLinesIsReadAsTheySay)
         const TWTransactionPtr entry = reopened->transactionWithIdentifier(identifier);
         ASSERT_TRUE(entry);
         EXPECT_EQ(std::pair(entry->total(), entry->totalBusiness()), std::pair(row.read, row.read));
+        const TWTransactionPtr register_ = reopened->transactionWithIdentifier(loose);
+        ASSERT_TRUE(register_);
+        ASSERT_EQ(register_->splits().size(), 3);
+        EXPECT_EQ(register_->total(), row.stored);
         const QString stored =
             QStringLiteral("SELECT total FROM transactions WHERE identifier=%1").arg(identifier);
         EXPECT_EQ(twCount(*reopened, stored), row.stored);
