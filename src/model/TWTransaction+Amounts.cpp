@@ -144,6 +144,32 @@ void TWTransaction::settleSplitResidue(const TWSplitList &splits,
             [](TWSplit &line, qint64 v) { line.setTotalAccount(v); });
 }
 
+bool TWTransaction::settleSplitSize()
+{
+    if (!m_hasSplit || !m_unit)
+        return false;
+    qint64 debits = 0;
+    qint64 debitsHome = 0;
+    bool ownUnit = false;
+    for (const TWSplitPtr &split : splitList()) {
+        if (!split)
+            continue;
+        if (sameUnit(split->unit(), m_unit)) {
+            ownUnit = true;
+            if (split->total() > 0 && __builtin_add_overflow(debits, split->total(), &debits))
+                return false;
+        }
+        if (split->totalBusiness() > 0 &&
+            __builtin_add_overflow(debitsHome, split->totalBusiness(), &debitsHome))
+            return false;
+    }
+    if (!ownUnit || m_total != 0 || debits == 0)
+        return false;
+    m_total = debits;
+    m_totalBusiness = debitsHome;
+    return true;
+}
+
 void TWTransaction::updatePercentTotals(const TWFieldList &fields)
 {
     detachParts();

@@ -387,6 +387,16 @@ public:
     // lines ends with this. Nothing changes for lines in several units, lines
     // that do not balance, or sums that leave 64 bits.
     static void settleSplitResidue(const TWSplitList &lines, const QList<TWUnitPtr> &accountUnits);
+    // A split transaction's total is its size: what its debit lines come to
+    // in its own unit (and, for `totalBusiness`, in the home unit). A total
+    // of 0 on lines that book something says nothing of them (an earlier
+    // build stored a taxed invoice's entry so, and a filter on the total
+    // never found it): it is set to the lines' size. Any other stored total
+    // stays as it is: an imported row's total is its bank amount, whatever
+    // its lines add up to, and a register's split keeps the amount it was
+    // split from. Nothing changes without a line in the transaction's unit
+    // or where a sum leaves 64 bits. Answers whether the total changed.
+    bool settleSplitSize();
     // The amounts of every percent-of-total field (the share of the positive
     // base, or the share on top of it), truncated toward zero. An amount that
     // cannot be represented (the percent makes it infinite, or it overflows)

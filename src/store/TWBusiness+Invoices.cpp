@@ -177,17 +177,6 @@ qint64 twInvoiceTotal(const TWInvoice &invoice, TWBusiness &business)
                                    business.expensesWithInvoice(invoice));
 }
 
-TWPaymentEntryList twInvoicePaymentEntries(const TWInvoice &invoice, TWBusiness &business)
-{
-    TWPaymentEntryList entries = twPaymentEntries(invoice.transactions(), business);
-    // What the invoice booked charges, whatever its sign.
-    if (const TWTransactionPtr entry = business.invoiceEntry(invoice)) {
-        for (TWPaymentEntry &paymentEntry : entries)
-            paymentEntry.charge = paymentEntry.identifier == entry->identifier();
-    }
-    return entries;
-}
-
 TWPaymentTotals twPaymentTotals(const TWInvoice &invoice, TWBusiness &business)
 {
     const TWProjectPtr project = business.projectWithIdentifier(invoice.projectIdentifier());
@@ -824,8 +813,13 @@ void TWBusiness::rebookRepeatInvoiceEntry(const TWInvoice &invoice)
         }
         return found ? found : lastInvoiceAccountIdentifier(invoice, type);
     };
+    // A line the user moved on the source's entry (income billed in
+    // advance, a tax line kept on a liability) is booked again where it is,
+    // line by line, as the editor books it.
+    const InvoiceEntryLines moved = invoiceEntryLines(invoice);
     // A failure leaves the copied amounts, as the run goes on with its
     // other records.
     (void)bookInvoiceEntry(invoice, entry, account(TWAccountTypeAccountsReceivable),
-                           account(TWAccountTypeIncome), account(TWAccountTypeTax), false);
+                           moved.income ? moved.income : account(TWAccountTypeIncome),
+                           moved.tax ? moved.tax : account(TWAccountTypeTax), false);
 }

@@ -1096,6 +1096,7 @@ TWErrorResult TWBusiness::loadDatabase()
         &TWBusiness::loadInvoices,
         &TWBusiness::loadMerchants,
         &TWBusiness::loadBills,
+        &TWBusiness::settleInvoiceEntrySizes,
         &TWBusiness::loadReports,
         &TWBusiness::loadBudgetItems,
         &TWBusiness::loadTransactionValueNames,

@@ -1,6 +1,7 @@
 #include "TWInvoiceTestSupport.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWRepeat.h"
 #include "model/TWValue.h"
 #include "store/TWOwing.h"
 #include "store/TWWorkTotals.h"
@@ -103,6 +104,71 @@ TEST(Invoices, TaxedReceivableEntryBalancesAndBecomesPlainWhenUntaxed)
     task->setTaxRate(5.0);
     EXPECT_TRUE(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
                                            nullptr));
+}
+
+// A taxed invoice's entry an earlier build stored with a total of 0 (so that
+// a filter on the total never found it) is read with its size from the open
+// on; the open stores nothing, and its next write stores it. A split
+// transaction that is no invoice's entry keeps the total it was stored with,
+// 0 included.
+TEST(Invoices, ASplitTotalStoredAgainstItsLinesIsReadAsTheySay)
+{
+    TWFixedClock clock(2024, 6, 15);
+    const struct {
+        const char *name;
+        qint64 stored; // total and home total in the row
+        qint64 read;
+    } rows[] = {
+        {"taxed entry stored with 0", 0, 107000},
+        {"stored with its size", 107000, 107000},
+        {"stored as a credit of its size", -107000, -107000},
+        // A total that is not 0 is kept: an imported row's is its bank
+        // amount, a register's split keeps the amount it was split from.
+        {"stored with another size", 50000, 50000},
+        {"a credit stored with another size", -50000, -50000},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TWTestTempDir dir;
+        TWInvoiceBook book = twInvoiceBook();
+        TWBusiness &b = book.b();
+        const TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+        ASSERT_OK(b.updateInvoiceItems(invoice, {addTask(book, 100000, 1.0, 7.0)}, {}));
+        ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                             book.account(kSales), book.account(kSalesTax)));
+        const qint32 identifier = b.invoiceEntry(*invoice)->identifier();
+        twExec(b, QStringLiteral("UPDATE transactions SET total=%1, totalBusiness=%1 WHERE "
+                                 "identifier=%2;")
+                      .arg(row.stored)
+                      .arg(identifier));
+        // The same lines in a transaction of the register, linked to nothing.
+        const qint32 loose = identifier + 1000;
+        twExec(b, QStringLiteral("CREATE TEMP TABLE t AS SELECT * FROM transactions WHERE "
+                                 "identifier=%1; UPDATE t SET identifier=%2; INSERT INTO "
+                                 "transactions SELECT * FROM t; DROP TABLE t; CREATE TEMP TABLE "
+                                 "s AS SELECT * FROM splits WHERE transactionIdentifier=%1; UPDATE "
+                                 "s SET identifier=identifier+1000, transactionIdentifier=%2; "
+                                 "INSERT INTO splits SELECT * FROM s; DROP TABLE s;")
+                      .arg(identifier)
+                      .arg(loose));
+        const QUrl url = twPackageURL(dir, QStringLiteral("Firm.tallyworth"));
+        ASSERT_OK(b.writeToURL(url, TWSaveOperationSaveAs));
+
+        auto reopened = twOpenPackage(url);
+        ASSERT_TRUE(reopened);
+        const TWTransactionPtr entry = reopened->transactionWithIdentifier(identifier);
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(std::pair(entry->total(), entry->totalBusiness()), std::pair(row.read, row.read));
+        const TWTransactionPtr register_ = reopened->transactionWithIdentifier(loose);
+        ASSERT_TRUE(register_);
+        ASSERT_EQ(register_->splits().size(), 3);
+        EXPECT_EQ(register_->total(), row.stored);
+        const QString stored =
+            QStringLiteral("SELECT total FROM transactions WHERE identifier=%1").arg(identifier);
+        EXPECT_EQ(twCount(*reopened, stored), row.stored);
+        ASSERT_OK(reopened->updateTransaction(entry, false, false, false, false));
+        EXPECT_EQ(twCount(*reopened, stored), row.read);
+    }
 }
 
 TEST(Invoices, DeletesTakeSharedPaymentsWholeAndFollowTheProject)
@@ -600,17 +666,23 @@ TEST(Invoices, AnEntryIsTheTransactionThatBooksTheLinesWhoeverStoredIt)
 // its work changes: the income line where it is (a deferred-revenue
 // liability), else on income; the tax line where it is (a "VAT payable"
 // liability), else on the tax account. Nothing of the subtotal goes to the
-// tax line's account.
+// tax line's account. A month's occurrence of a repeated invoice copies its
+// source's entry and books it on its own lines the same way.
 TEST(Invoices, AMovedEntryIsRebookedWhereEachOfItsLinesIs)
 {
     TWFixedClock clock(2024, 6, 15);
     const struct {
         const char *name;
         bool incomeMoved, taxMoved;
+        bool repeated; // rebooked as the next month's occurrence
     } rows[] = {
-        {"tax line moved to VAT payable", false, true},
-        {"income line moved to deferred revenue", true, false},
-        {"both moved", true, true},
+        {"tax line moved to VAT payable", false, true, false},
+        {"income line moved to deferred revenue", true, false, false},
+        {"both moved", true, true, false},
+        {"occurrence, tax line moved", false, true, true},
+        {"occurrence, income line moved", true, false, true},
+        {"occurrence, both moved", true, true, true},
+        {"occurrence, nothing moved", false, false, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -625,8 +697,31 @@ TEST(Invoices, AMovedEntryIsRebookedWhereEachOfItsLinesIs)
         };
         const qint32 vat = liability("VAT payable");
         const qint32 deferred = liability("Deferred revenue");
-        const TWTaskPtr task = addTask(book, 100000, 1.0, 10.0);
+        // An occurrence bills the hours still to bill: 4 of the 10 recorded
+        // where its source billed 6.
+        const TWTaskPtr task =
+            row.repeated ? TWTask::taskWithDate(twLocal(2024, 5, 1), false, QStringLiteral("Work"),
+                                                TWTaskTypeTimed, 0.0, 1.0, 100000, 10.0, {},
+                                                book.project->identifier(), b.nextTaskIdentifier())
+                         : addTask(book, 100000, 1.0, 10.0);
+        TWRepeatPtr monthly;
+        if (row.repeated) {
+            ASSERT_OK(b.addTask(task, false));
+            ASSERT_OK(b.addTaskItem(TWTaskItem::taskItemWithStartDateTime(
+                                        twLocal(2024, 5, 1, 8), twLocal(2024, 5, 1, 18), QString(),
+                                        task->identifier(), b.nextTaskItemIdentifier()),
+                                    false));
+            task->setInvoiceQuantity(6 * 3600.0);
+            monthly = TWRepeat::repeatWithType(TWRepeatTypeInvoice, 1, TWRepeatIntervalUnitMonth,
+                                               {}, true, b.nextRepeatIdentifier());
+            ASSERT_OK(b.addRepeat(monthly, false));
+        }
         const TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+        if (row.repeated) {
+            invoice->setDate(twLocal(2024, 5, 10));
+            invoice->setRepeatIdentifier(monthly->identifier());
+            ASSERT_OK(b.updateInvoice(invoice, false));
+        }
         ASSERT_OK(b.updateInvoiceItems(invoice, {task}, {}));
         ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
                                              book.account(kSales), book.account(kSalesTax)));
@@ -640,6 +735,23 @@ TEST(Invoices, AMovedEntryIsRebookedWhereEachOfItsLinesIs)
         }
         twUpdateSplitTotals(*entry, b);
         ASSERT_OK(b.updateTransaction(entry, true, true, true, true));
+
+        if (row.repeated) {
+            ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, true, false));
+            const QList<TWRepeatItem> items = b.itemsWithRepeatIdentifier(monthly->identifier());
+            ASSERT_EQ(items.size(), 2);
+            const TWTransactionPtr made = b.invoiceEntry(*items.last().record<TWInvoice>());
+            ASSERT_TRUE(made && made != entry && made->hasSplit());
+            QList<std::pair<qint32, qint64>> lines;
+            for (const TWSplitPtr &split : made->splits())
+                lines.append({split->accountIdentifier(), split->total()});
+            EXPECT_EQ(lines, (QList<std::pair<qint32, qint64>>{
+                                 {kReceivable, 440000},
+                                 {row.taxMoved ? vat : kSalesTax, -40000},
+                                 {row.incomeMoved ? deferred : kSales, -400000}}));
+            EXPECT_EQ(made->total(), 440000);
+            continue;
+        }
 
         // The task sheet's edit: the rate raised.
         const TWTaskPtr raised = b.taskWithIdentifier(task->identifier())->copy();
