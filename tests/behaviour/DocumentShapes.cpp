@@ -5,6 +5,7 @@
 #include "DocumentShapes.h"
 
 #include "TWAppTestSupport.h"
+#include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 
 #include "app/TWAlert.h"
@@ -63,7 +64,11 @@ enum Entry {
     EntryUnmarked,      // the links as the build before the marks stored them
     EntryEarlierMarked, // marked by the previous build's opening: a payment may carry the mark
     EntryMarkedNow,     // the unmarked links marked by this build's rule
+    EntryTaxedTotal0,   // taxed, its entry's total stored as 0 as older builds did
 };
+// The entry shapes that turn over along every row; the later ones are met in
+// the rows added for them, so that the rows before them keep their keys.
+constexpr int kTurningEntries = EntryMarkedNow + 1;
 enum Operation {
     OpOpen,
     OpSave,
@@ -274,15 +279,20 @@ struct ShapeRun {
     }
 
     TWUnitPtr documentUnit() const { return shape.unit == OtherUnit ? other : home; }
+    // Whether the lines carry tax (a tenth of what they bill).
+    bool taxed() const
+    {
+        return shape.entry == EntryTaxToLiability || shape.entry == EntryTaxedTotal0;
+    }
 
     // The amount the document's lines bill, in its unit (a bill: its charge).
     qint64 billed() const
     {
         switch (document) {
         case TWShapeDocument::Invoice:
-            return shape.entry == EntryTaxToLiability ? 55000 : 50000;
+            return taxed() ? 55000 : 50000;
         case TWShapeDocument::CreditNote:
-            return shape.entry == EntryTaxToLiability ? -55000 : -50000;
+            return taxed() ? -55000 : -50000;
         case TWShapeDocument::NoLines:
             return 0;
         case TWShapeDocument::Bill:
@@ -295,6 +305,7 @@ struct ShapeRun {
 
     bool build();
     bool buildInvoice(bool marks);
+    bool storeTotal0();
     bool buildBill(bool marks);
     bool addLinked(bool marks);
     bool addPayment(bool marks);
@@ -367,6 +378,30 @@ bool ShapeRun::build()
         return false;
     if (shape.period == ClosedPeriod && !closeThePeriod())
         return false;
+    if (shape.entry == EntryTaxedTotal0 && !storeTotal0())
+        return false;
+    return true;
+}
+
+bool ShapeRun::storeTotal0()
+{
+    // Older builds stored a taxed entry's total as 0: the business is saved
+    // so and opened again, as a user's business from then is.
+    const TWTransactionPtr stored = b().transactionWithIdentifier(entry);
+    if (!stored || !stored->hasSplit())
+        return true;
+    twExec(b(), QStringLiteral("UPDATE transactions SET total=0, totalBusiness=0 WHERE "
+                               "identifier=%1;")
+                    .arg(entry));
+    const QString path = QDir(dir.path()).filePath(QStringLiteral("Earlier.tallyworth"));
+    if (failed(b().writeToURL(QUrl::fromLocalFile(path), TWSaveOperationSaveAs), "writeToURL"))
+        return false;
+    TWErrorResult error;
+    auto opened = TWBusiness::businessWithURL(QUrl::fromLocalFile(path), false, &error);
+    if (!opened || failed(error, "businessWithURL"))
+        return false;
+    controller.reset();
+    business = std::move(opened);
     return true;
 }
 
@@ -386,7 +421,7 @@ bool ShapeRun::buildInvoice(bool marks)
     TWTaskList tasks;
     if (document != TWShapeDocument::NoLines) {
         const qint64 rate = document == TWShapeDocument::CreditNote ? -50000 : 50000;
-        const double tax = shape.entry == EntryTaxToLiability ? 10.0 : 0.0;
+        const double tax = taxed() ? 10.0 : 0.0;
         task = TWTask::taskWithDate(at(day().addDays(-3)), true, QStringLiteral("Design"),
                                     TWTaskTypeFlat, 1.0, 1.0, rate, tax, QString(),
                                     project->identifier(), b().nextTaskIdentifier());
@@ -416,8 +451,7 @@ bool ShapeRun::buildInvoice(bool marks)
     }
     if (marks) {
         // As the editor's save books it.
-        const TWAccountPtr tax =
-            shape.entry == EntryTaxToLiability ? b().accountWithIdentifier(a.salesTax) : nullptr;
+        const TWAccountPtr tax = taxed() ? b().accountWithIdentifier(a.salesTax) : nullptr;
         if (failed(b().updateInvoiceTransaction(made, b().accountWithIdentifier(a.receivable),
                                                 b().accountWithIdentifier(a.sales), tax),
                    "updateInvoiceTransaction"))
@@ -1193,7 +1227,8 @@ const QList<QStringList> &twDocumentShapeDimensions()
             {QStringLiteral("editor"), QStringLiteral("to liability"), QStringLiteral("to expense"),
              QStringLiteral("to other income"), QStringLiteral("tax to liability"),
              QStringLiteral("typed"), QStringLiteral("deleted"), QStringLiteral("unmarked"),
-             QStringLiteral("earlier marked"), QStringLiteral("marked now")},
+             QStringLiteral("earlier marked"), QStringLiteral("marked now"),
+             QStringLiteral("taxed total 0")},
             linked,
             {QStringLiteral("open"), QStringLiteral("save"), QStringLiteral("line added"),
              QStringLiteral("rate raised"), QStringLiteral("date moved"),
@@ -1239,7 +1274,7 @@ const QList<TWDocumentShape> &twDocumentShapes()
     static const QList<TWDocumentShape> shapes = [] {
         const QList<QStringList> &dims = twDocumentShapeDimensions();
         const int documents = int(dims[0].size()), linkeds = int(dims[5].size()),
-                  operations = int(dims[6].size()), entries = int(dims[4].size());
+                  operations = int(dims[6].size());
         QList<TWDocumentShape> all;
         // Documents x linked transaction x operation in full; the other
         // dimensions turn over along them.
@@ -1250,12 +1285,25 @@ const QList<TWDocumentShape> &twDocumentShapes()
                     s.document = d;
                     s.linked = l;
                     s.operation = o;
-                    s.entry = (d + l + o) % entries;
+                    s.entry = (d + l + o) % kTurningEntries;
                     s.unit = (l / 2 + o + d) % 2;
                     s.paid = (l + 2 * o + d) % 3;
                     s.period = ((l + o) / 3 + d) % 2;
                     all.append(s);
                 }
+        // A taxed entry stored with a total of 0 under every operation, for
+        // the documents whose lines carry tax.
+        for (const TWShapeDocument d : {TWShapeDocument::Invoice, TWShapeDocument::CreditNote})
+            for (int o = 0; o < operations; ++o) {
+                TWDocumentShape s;
+                s.document = int(d);
+                s.operation = o;
+                s.entry = EntryTaxedTotal0;
+                s.unit = (o + s.document) % 2;
+                s.paid = (2 * o + s.document) % 3;
+                s.period = (o / 3 + s.document) % 2;
+                all.append(s);
+            }
         // Each pair of values of any two dimensions at least once: a row
         // more for each pair not met yet.
         const int count = int(dims.size());

@@ -668,6 +668,20 @@ TEST(Invoices, AnEntryIsTheTransactionThatBooksTheLinesWhoeverStoredIt)
 // liability), else on the tax account. Nothing of the subtotal goes to the
 // tax line's account. A month's occurrence of a repeated invoice copies its
 // source's entry and books it on its own lines the same way.
+namespace
+{
+
+// Each line of a split transaction: its account and amount, in order.
+QList<std::pair<qint32, qint64>> accountLines(const TWTransaction &transaction)
+{
+    QList<std::pair<qint32, qint64>> lines;
+    for (const TWSplitPtr &split : transaction.splits())
+        lines.append({split->accountIdentifier(), split->total()});
+    return lines;
+}
+
+} // namespace
+
 TEST(Invoices, AMovedEntryIsRebookedWhereEachOfItsLinesIs)
 {
     TWFixedClock clock(2024, 6, 15);
@@ -742,13 +756,10 @@ TEST(Invoices, AMovedEntryIsRebookedWhereEachOfItsLinesIs)
             ASSERT_EQ(items.size(), 2);
             const TWTransactionPtr made = b.invoiceEntry(*items.last().record<TWInvoice>());
             ASSERT_TRUE(made && made != entry && made->hasSplit());
-            QList<std::pair<qint32, qint64>> lines;
-            for (const TWSplitPtr &split : made->splits())
-                lines.append({split->accountIdentifier(), split->total()});
-            EXPECT_EQ(lines, (QList<std::pair<qint32, qint64>>{
-                                 {kReceivable, 440000},
-                                 {row.taxMoved ? vat : kSalesTax, -40000},
-                                 {row.incomeMoved ? deferred : kSales, -400000}}));
+            EXPECT_EQ(accountLines(*made), (QList<std::pair<qint32, qint64>>{
+                                               {kReceivable, 440000},
+                                               {row.taxMoved ? vat : kSalesTax, -40000},
+                                               {row.incomeMoved ? deferred : kSales, -400000}}));
             EXPECT_EQ(made->total(), 440000);
             continue;
         }
@@ -759,13 +770,10 @@ TEST(Invoices, AMovedEntryIsRebookedWhereEachOfItsLinesIs)
         ASSERT_OK(b.updateTask(raised, true));
 
         ASSERT_EQ(b.invoiceEntry(*invoice), entry);
-        QList<std::pair<qint32, qint64>> lines;
-        for (const TWSplitPtr &split : entry->splits())
-            lines.append({split->accountIdentifier(), split->total()});
-        EXPECT_EQ(lines, (QList<std::pair<qint32, qint64>>{
-                             {kReceivable, 132000},
-                             {row.taxMoved ? vat : kSalesTax, -12000},
-                             {row.incomeMoved ? deferred : kSales, -120000}}));
+        EXPECT_EQ(accountLines(*entry), (QList<std::pair<qint32, qint64>>{
+                                            {kReceivable, 132000},
+                                            {row.taxMoved ? vat : kSalesTax, -12000},
+                                            {row.incomeMoved ? deferred : kSales, -120000}}));
         EXPECT_EQ(b.transactionTotalWithAccount(*book.account(kSales)),
                   row.incomeMoved ? 0 : 120000);
     }
