@@ -27,11 +27,14 @@ TWRegisterDebitCredit twRegisterDebitCredit(const TWTransaction &t)
         return result;
     }
     // The lines on the shown account net to one amount, shown in the column
-    // of its sign.
+    // of its sign. A row shown for no account in particular (a document's
+    // linked transaction whose first account is none) shows the lines the
+    // balance column adds: those of its first line's account.
+    const qint32 shown = t.balanceAccountIdentifier();
     const qint32 activeSplit = t.activeSplitIdentifier();
     qint64 sum = 0;
     for (const TWSplitPtr &split : t.splits()) {
-        if (!split || split->accountIdentifier() != active)
+        if (!split || split->accountIdentifier() != shown)
             continue;
         if (activeSplit != 0 && split->identifier() != activeSplit)
             continue;

@@ -134,7 +134,7 @@ QString TWTransactionsModel::cellText(const TWTransaction &t, const TWField &fie
         const TWRegisterDebitCredit amounts = twRegisterDebitCredit(t);
         const qint64 value =
             field.identifier() == TWFieldIdentifierDebit ? amounts.debit : amounts.credit;
-        return value ? amount(value, accountUnit(t.activeAccountIdentifier()), false) : QString();
+        return value ? amount(value, accountUnit(t.balanceAccountIdentifier()), false) : QString();
     }
     case TWFieldIdentifierRepeat: {
         const TWRepeatPtr repeat = m_business && t.repeatIdentifier()

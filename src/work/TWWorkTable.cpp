@@ -328,6 +328,13 @@ void TWWorkTable::fitColumns()
     QScopedValueRollback<bool> guard(m_updatingColumns, true);
     QHeaderView *header = m_table->horizontalHeader();
     const QList<TWWorkColumn> &shown = m_model->columns();
+    // Other rows than those measured (the first load, a project chosen):
+    // their amounts are measured again.
+    const int rows = m_source->workRowCount(this);
+    if (rows != m_amountRows) {
+        m_amountFits.clear();
+        m_amountRows = rows;
+    }
     QList<TWColumnFit> fits;
     for (int i = 0; i < shown.size() && i < m_storedWidths.size(); ++i) {
         const TWWorkColumn &column = shown.at(i);
@@ -337,9 +344,18 @@ void TWWorkTable::fitColumns()
         const TWColumnFit::Kind kind = column.kind != TWWorkColumn::Text ? TWColumnFit::Fixed
                                        : column.rightAligned             ? TWColumnFit::Amount
                                                                          : TWColumnFit::Text;
-        fits.append({m_storedWidths.at(i), std::max(kMinimumColumnWidth, title), kind,
+        // An amount column keeps room for its widest amount (an amount cut
+        // short reads as another), measured once per load of the rows.
+        int widest = 0;
+        if (kind == TWColumnFit::Amount) {
+            auto known = m_amountFits.constFind(column.tag);
+            if (known == m_amountFits.constEnd())
+                known = m_amountFits.insert(column.tag, sizeToFitWidth(column.tag));
+            widest = *known;
+        }
+        fits.append({m_storedWidths.at(i), std::max({kMinimumColumnWidth, title, widest}), kind,
                      kind == TWColumnFit::Fixed ? sizeToFitWidth(column.tag) : 0,
-                     m_draggedWidths.at(i)});
+                     m_draggedWidths.at(i), widest});
     }
     twFitColumns(m_table, fits);
 }
@@ -390,6 +406,9 @@ void TWWorkTable::sort()
         m_source->workSort(this, sortTag(), ascending());
     m_table->clearSelection();
     m_model->reload();
+    // The same rows in another order need no measuring again; other rows do.
+    if (m_source->workRowCount(this) != m_amountRows)
+        fitColumns();
 }
 
 void TWWorkTable::updateSortBy(int tag, bool apply)
@@ -614,6 +633,9 @@ void TWWorkTable::refreshCell(int row, int tag)
 void TWWorkTable::reload()
 {
     m_model->reload();
+    // The rows' amounts may have changed: they are measured again.
+    m_amountFits.clear();
+    fitColumns();
 }
 
 bool TWWorkTable::hasFirstResponder() const

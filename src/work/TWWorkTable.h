@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -202,6 +203,11 @@ private:
     // Per shown column, the stored width and whether the user set it.
     QList<int> m_storedWidths;
     QList<bool> m_draggedWidths;
+    // The widest amount of each amount column by tag, measured once per load
+    // of the rows rather than at every change of the list's width.
+    QHash<int, int> m_amountFits;
+    // How many rows the list had when they were measured.
+    int m_amountRows = -1;
 };
 
 // Three-way comparisons of the lists' sort rules.

@@ -730,3 +730,44 @@ TEST_F(InvoiceListTest, BothListsKeepTheirHeaderAndThreeRowsAtA1024By700Window)
     // The squeeze is not remembered: the user's position stays for a taller window.
     EXPECT_EQ(book.b().invoiceDividerPosition(), 400.0);
 }
+
+TEST_F(InvoiceListTest, AmountsOnScreenShowWholeInANarrowList)
+{
+    // Large amounts in a list as narrow as a 1024 x 700 window leaves it: each
+    // amount column on screen is wide enough for its widest amount, the text
+    // columns giving way first (before, the amounts kept only their titles'
+    // width and read "$543...." for $543.90).
+    TWBusiness &b = book.b();
+    TWTaskPtr task =
+        book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 1, 123456789, 10);
+    TWInvoicePtr invoice =
+        book.storedInvoice(book.project, QStringLiteral("June"), twLocal(2024, 6, 20));
+    task->setInvoiceQuantity(1);
+    ASSERT_OK(b.updateInvoiceItems(invoice, {task}, {}));
+    charge(invoice, 135802467);
+    pay(invoice, 10000);
+    open({book.project});
+    list->view()->resize(750, 320);
+    list->view()->show();
+    QCoreApplication::processEvents();
+    const QTableView *table = list->invoicesTableView();
+    const QFontMetrics metrics = table->fontMetrics();
+    const int r = rowOf(QStringLiteral("June"));
+    ASSERT_GE(r, 0);
+    int checked = 0;
+    for (const int tag : {TWInvoiceColumnTasks, TWInvoiceColumnExpenses, TWInvoiceColumnTotal,
+                          TWInvoiceColumnOwe}) {
+        const int column = list->fieldColumn(tag);
+        if (column < 0)
+            continue;
+        const QHeaderView *header = table->horizontalHeader();
+        // Only what the list brings on screen: the scroll bar takes the rest.
+        if (header->sectionViewportPosition(column) + header->sectionSize(column) >
+            table->viewport()->width())
+            continue;
+        ++checked;
+        EXPECT_GE(header->sectionSize(column), metrics.horizontalAdvance(cell(r, tag)) + 8)
+            << cell(r, tag).toStdString();
+    }
+    EXPECT_GE(checked, 2);
+}

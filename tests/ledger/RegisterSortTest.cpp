@@ -192,6 +192,12 @@ TEST(RegisterSort, DebitAndCreditFollowTheActiveAccountAndItsLines)
                  TWSplit::splitWithIdentifier(3, {}, 4, 50, 60, 50, 0, 0, nullptr)});
     EXPECT_EQ(twRegisterDebitCredit(t).debit, 0);
     EXPECT_EQ(twRegisterDebitCredit(t).credit, 60);
+    // Shown for no account in particular, the row shows what its balance
+    // adds: the lines of its first line's account.
+    t.setActiveAccountIdentifier(0);
+    EXPECT_EQ(twRegisterDebitCredit(t).credit, 60);
+    EXPECT_EQ(t.activeAccountTotal(), -60);
+    t.setActiveAccountIdentifier(3);
     // Lines that cancel out show nothing in either column.
     t.setSplits({TWSplit::splitWithIdentifier(1, {}, 3, 200, 200, 200, 0, 0, nullptr),
                  TWSplit::splitWithIdentifier(2, {}, 3, -200, -200, -200, 0, 0, nullptr)});

@@ -569,6 +569,36 @@ TEST_F(TasksView, AtTheWidthALargeWindowLeavesTheMoneyColumnsShowWhole)
               table->table()->viewport()->width());
 }
 
+TEST_F(TasksView, InANarrowListTheMoneyOnScreenShowsWhole)
+{
+    // Large amounts in the list a 1024 x 700 window leaves: each money
+    // column on screen is as wide as its widest amount, the texts giving way
+    // first (before, a column kept only its title's width and cut the amount).
+    const TWTaskPtr task = addTask(project, QStringLiteral("Design"), TWTaskTypeHour, 1000);
+    const TWTaskPtr large = task->copy();
+    large->setRate(987654321);
+    ASSERT_OK(business->updateTask(large, false));
+    open(TWProjectList{project});
+    tasks->view()->resize(600, 300);
+    tasks->restoreFrame();
+    QCoreApplication::processEvents();
+    TWWorkTable *table = tasks->tasksTable();
+    const QTableView *view = table->table();
+    const QHeaderView *header = view->horizontalHeader();
+    int checked = 0;
+    for (const int tag : {TWTaskColumnRate, TWTaskColumnSubtotal, TWTaskColumnTotal}) {
+        const int column = table->fieldColumn(tag);
+        if (column < 0 || header->sectionViewportPosition(column) + header->sectionSize(column) >
+                              view->viewport()->width())
+            continue;
+        ++checked;
+        const QString text = table->model()->index(0, column).data().toString();
+        EXPECT_GE(header->sectionSize(column), view->fontMetrics().horizontalAdvance(text) + 8)
+            << text.toStdString();
+    }
+    EXPECT_GE(checked, 1);
+}
+
 // Editing billed work in the task sheet books it on its invoices at once; an
 // invoice of closed books keeps what it billed: the save is refused, naming
 // it. A task of an estimate (which books nothing) in a closed year deletes

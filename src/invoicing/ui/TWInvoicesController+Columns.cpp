@@ -127,15 +127,19 @@ void TWInvoicesController::fitColumns()
         const int title =
             twHeaderTitleWidth(header, TWLocalized(TWInvoiceColumns::columnIdentifier(tag)),
                                header->sortIndicatorSection() == i);
-        int fitted = 0;
-        if (fixed) {
+        // What the cells need whole: a fixed column's content, and an
+        // amount column's widest amount, which never gives way (an amount
+        // cut short reads as another).
+        int needed = 0;
+        if (fixed || amount) {
             auto known = m_fixedFits.constFind(tag);
             if (known == m_fixedFits.constEnd())
                 known = m_fixedFits.insert(tag, sizeToFitWidth(tag));
-            fitted = *known;
+            needed = *known;
         }
-        fits.append({m_storedWidths.at(i), std::max(kMinimumColumnWidth, title), kind, fitted,
-                     m_draggedWidths.at(i)});
+        const int minimum = std::max({kMinimumColumnWidth, title, amount ? needed : 0});
+        fits.append({m_storedWidths.at(i), minimum, kind, fixed ? needed : 0, m_draggedWidths.at(i),
+                     amount ? needed : 0});
     }
     twFitColumns(m_table, fits);
 }

@@ -219,8 +219,9 @@ private:
     // Per shown column, the stored width and whether the user set it.
     QList<int> m_storedWidths;
     QList<bool> m_draggedWidths;
-    // Fitted widths of the fixed-content columns by tag, measured once per
-    // load of the rows rather than at every change of the list's width.
+    // What the cells of the fixed-content and amount columns need, by tag,
+    // measured once per load of the rows rather than at every change of the
+    // list's width.
     QHash<int, int> m_fixedFits;
     TWSplitDivider *m_divider = nullptr;
 
