@@ -50,7 +50,7 @@ namespace
 
 // ---- The dimensions ----
 
-enum Unit { HomeUnit, OtherUnit };
+enum Unit { HomeUnit, OtherUnit, YenUnit };
 enum Paid { Unpaid, PartlyPaid, FullyPaid };
 enum Period { OpenPeriod, ClosedPeriod };
 enum Entry {
@@ -61,10 +61,13 @@ enum Entry {
     EntryTaxToLiability,
     EntryTyped,
     EntryDeleted,
-    EntryUnmarked,      // the links as the build before the marks stored them
-    EntryEarlierMarked, // marked by the previous build's opening: a payment may carry the mark
-    EntryMarkedNow,     // the unmarked links marked by this build's rule
-    EntryTaxedTotal0,   // taxed, its entry's total stored as 0 as older builds did
+    EntryUnmarked,         // the links as the build before the marks stored them
+    EntryEarlierMarked,    // marked by the previous build's opening: a payment may carry the mark
+    EntryMarkedNow,        // the unmarked links marked by this build's rule
+    EntryTaxedTotal0,      // taxed, its entry's total stored as 0 as older builds did
+    EntryRemadeUnmarked,   // made again after what is linked, the links saying nothing
+    EntryTaxedIncomeMoved, // taxed, its income line moved to another income account
+    EntryTaxedTaxMoved,    // taxed, its tax line moved to another tax account
 };
 // The entry shapes that turn over along every row; the later ones are met in
 // the rows added for them, so that the rows before them keep their keys.
@@ -79,6 +82,7 @@ enum Operation {
     OpDuplicate,
     OpRepeat,
     OpDeleteLinked,
+    OpDuplicateSaved, // duplicated, then the copy saved as it stands
 };
 
 // What a linked transaction books against, raising or lowering what is owed.
@@ -108,6 +112,16 @@ bool linkedZero(int linked)
 {
     return linked == kLinkedCount - 1;
 }
+// Linked values past the crossed ones, each in rows of its own.
+enum LinkedExtra {
+    // Paid a tenth beyond what is owed, then the tenth refunded from the bank.
+    LinkedRefundAfter = kLinkedCount,
+    // Paid in full, then money paid out for the client and billed on.
+    LinkedChargeAfter,
+    // A credit note of the same project applied to an invoice: one split
+    // transaction, a line for each of the two documents.
+    LinkedCreditApplied,
+};
 Against linkedAgainst(int linked)
 {
     return Against((linked - 1) / 2);
@@ -127,7 +141,7 @@ const QDate kClosedDay(2025, 11, 3);
 struct Accounts {
     qint32 bank = 100, receivable = 105, payable = 108, sales = 109, equity = 138;
     qint32 cash = 0, card = 0, undeposited = 0, credits = 0, loan = 0, otherIncome = 0,
-           supplies = 0, fees = 0, salesTax = 0, vat = 0, capital = 0;
+           supplies = 0, fees = 0, salesTax = 0, vat = 0, capital = 0, stateTax = 0;
 };
 
 void settle()
@@ -164,7 +178,7 @@ struct ShapeRun {
     std::unique_ptr<TWBusinessController> controller;
     QTemporaryDir dir;
     Accounts a;
-    TWUnitPtr home, other;
+    TWUnitPtr home, other, yen;
     TWClientPtr client;
     TWProjectPtr project;
     TWMerchantPtr merchant;
@@ -278,11 +292,20 @@ struct ShapeRun {
         return t;
     }
 
-    TWUnitPtr documentUnit() const { return shape.unit == OtherUnit ? other : home; }
+    TWUnitPtr documentUnit() const
+    {
+        return shape.unit == YenUnit ? yen : (shape.unit == OtherUnit ? other : home);
+    }
     // Whether the lines carry tax (a tenth of what they bill).
     bool taxed() const
     {
-        return shape.entry == EntryTaxToLiability || shape.entry == EntryTaxedTotal0;
+        return shape.entry == EntryTaxToLiability || shape.entry == EntryTaxedTotal0 ||
+               shape.entry == EntryTaxedIncomeMoved || shape.entry == EntryTaxedTaxMoved;
+    }
+    // Whether the entry is made again after the linked transactions.
+    bool remade() const
+    {
+        return shape.entry == EntryEarlierMarked || shape.entry == EntryRemadeUnmarked;
     }
 
     // The amount the document's lines bill, in its unit (a bill: its charge).
@@ -309,6 +332,7 @@ struct ShapeRun {
     bool buildBill(bool marks);
     bool addLinked(bool marks);
     bool addPayment(bool marks);
+    bool applyCredit();
     bool reshapeEntry();
     bool closeThePeriod();
     void operate();
@@ -333,6 +357,14 @@ bool ShapeRun::build()
     other->setRate(0.9);
     if (failed(b().updateUnitRate(other, false), "updateUnitRate"))
         return false;
+    if (shape.unit == YenUnit) {
+        yen = b().unitWithCode(QStringLiteral("JPY"));
+        if (!yen)
+            return failed(TWError(QStringLiteral("Shapes"), -1, QStringLiteral("no JPY")), "unit");
+        yen->setRate(125.0);
+        if (failed(b().updateUnitRate(yen, false), "updateUnitRate"))
+            return false;
+    }
     a.cash = newAccount(QStringLiteral("Cash box"), TWAccountTypeCash);
     a.card = newAccount(QStringLiteral("Visa"), TWAccountTypeCreditCard);
     a.undeposited = newAccount(QStringLiteral("Undeposited"), TWAccountTypeCurrentAsset);
@@ -344,6 +376,8 @@ bool ShapeRun::build()
     a.salesTax = newAccount(QStringLiteral("Sales tax"), TWAccountTypeTax);
     a.vat = newAccount(QStringLiteral("VAT payable"), TWAccountTypeCurrentLiability);
     a.capital = newAccount(QStringLiteral("Capital"), TWAccountTypeEquity);
+    if (shape.entry == EntryTaxedTaxMoved)
+        a.stateTax = newAccount(QStringLiteral("State tax"), TWAccountTypeTax);
     if (!failure.isEmpty())
         return false;
     // Periods of 2025 and 2026, none closed yet.
@@ -369,7 +403,7 @@ bool ShapeRun::build()
             return false;
     }
     const bool marks = shape.entry != EntryUnmarked && shape.entry != EntryEarlierMarked &&
-                       shape.entry != EntryMarkedNow;
+                       shape.entry != EntryMarkedNow && shape.entry != EntryRemadeUnmarked;
     if (isBill() ? !buildBill(marks) : !buildInvoice(marks))
         return false;
     if (!addLinked(marks) || !addPayment(marks) || !reshapeEntry())
@@ -444,7 +478,7 @@ bool ShapeRun::buildInvoice(bool marks)
         failed(b().updateInvoiceItems(made, tasks, {}), "updateInvoiceItems"))
         return false;
     invoice = made->identifier();
-    if (shape.entry == EntryEarlierMarked) {
+    if (remade()) {
         // The previous build's opening put the entry's mark on a payment
         // made before the entry was made again: the entry comes last.
         return true;
@@ -485,7 +519,7 @@ bool ShapeRun::buildBill(bool marks)
     if (failed(b().addBill(made, false), "addBill"))
         return false;
     bill = made->identifier();
-    if (shape.entry == EntryEarlierMarked)
+    if (remade())
         return true;
     if (marks) {
         // As the bill sheet charges it, its amount then typed in the register.
@@ -524,6 +558,11 @@ bool ShapeRun::addLinked(bool marks)
 {
     if (linkedNone(shape.linked))
         return true;
+    if (shape.linked == LinkedCreditApplied)
+        return applyCredit();
+    // Linked after the payment.
+    if (shape.linked >= kLinkedCount)
+        return true;
     const double mark = marks ? 2.0 : 0.0;
     TWTransactionPtr t;
     if (linkedZero(shape.linked)) {
@@ -561,18 +600,92 @@ qint64 owedNow(TWBusiness &b, qint32 account, std::uint32_t type, qint32 child)
     return sum;
 }
 
+bool ShapeRun::applyCredit()
+{
+    // The other document of the project, with an entry of its own: a credit
+    // note of 200.00 beside an invoice, an invoice of 200.00 beside a credit
+    // note.
+    const qint64 other = document == TWShapeDocument::CreditNote ? 20000 : -20000;
+    auto line = TWTask::taskWithDate(at(day().addDays(-3)), true, QStringLiteral("Credit"),
+                                     TWTaskTypeFlat, 1.0, 1.0, other, 0.0, QString(),
+                                     project->identifier(), b().nextTaskIdentifier());
+    line->setInvoiceQuantity(1.0);
+    if (failed(b().addTask(line, false), "addTask"))
+        return false;
+    auto made = TWInvoice::invoiceWithDate(
+        at(day()), QStringLiteral("1002"), QStringLiteral("Credit"), true, false,
+        at(day().addDays(30)), 0, QString(), project->identifier(), b().nextInvoiceIdentifier());
+    if (failed(b().addInvoice(made, false), "addInvoice") ||
+        failed(b().updateInvoiceItems(made, {line}, {}), "updateInvoiceItems") ||
+        failed(b().updateInvoiceTransaction(made, b().accountWithIdentifier(a.receivable),
+                                            b().accountWithIdentifier(a.sales), nullptr),
+               "updateInvoiceTransaction"))
+        return false;
+    if (const TWTransactionPtr booked = b().invoiceEntry(*made))
+        labels.insert(booked->identifier(), QStringLiteral("E2"));
+    // Applied in one transaction: a line off each document's receivable.
+    TWTransactionPtr t = std::make_shared<TWTransaction>();
+    t->setIdentifier(b().nextTransactionIdentifier());
+    t->setDate(at(day().addDays(5)));
+    t->setPayee(client->company());
+    t->setDescription(QStringLiteral("C"));
+    const qint32 first = b().nextSplitIdentifier();
+    const TWUnitPtr unit = documentUnit();
+    t->setHasSplit(true);
+    t->setSplits(
+        {TWSplit::splitWithIdentifier(first, QString(), a.receivable, other, 0, 0, 0, 0, unit),
+         TWSplit::splitWithIdentifier(first + 1, QString(), a.receivable, -other, 0, 0, 0, 0,
+                                      unit)});
+    t->setUnit(unit);
+    twUpdateSplitTotals(*t, b());
+    t->setTotal(20000);
+    twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b());
+    for (const TWSplitPtr &split : t->splits())
+        if (split->totalBusiness() > 0)
+            t->setTotalBusiness(split->totalBusiness());
+    if (failed(b().addTransaction(t, false, false, false, false), "addTransaction"))
+        return false;
+    const std::array<std::pair<qint32, qint32>, 2> applied = {
+        std::pair{invoice, first}, std::pair{made->identifier(), first + 1}};
+    for (const auto &[document, split] : applied)
+        if (failed(b().addRelationship(TWRelationship::relationshipWithType(
+                                           linkType(), 2.0, parent(), document, t->identifier(),
+                                           split, b().nextRelationshipIdentifier()),
+                                       false),
+                   "addRelationship"))
+            return false;
+    labels.insert(t->identifier(), QStringLiteral("C"));
+    linkedTransaction = t->identifier();
+    return true;
+}
+
 bool ShapeRun::addPayment(bool marks)
 {
-    if (shape.paid == Unpaid)
+    const bool after = shape.linked == LinkedRefundAfter || shape.linked == LinkedChargeAfter;
+    if (shape.paid == Unpaid && !after)
         return true;
     // What the entry and the linked transaction leave owed (at least the
     // lines' amount, for an entry not booked yet).
     qint64 owed = owedNow(b(), ownAccount(), linkType(), child());
-    if (shape.entry == EntryEarlierMarked)
+    if (remade())
         owed += isBill() ? -billed() : billed();
     if (shape.unit == OtherUnit && shape.entry == EntryEarlierMarked)
         owed = isBill() ? -billed() : billed();
     qint64 pay = isBill() ? -owed : owed;
+    if (after) {
+        // Paid in full in the home unit (a tenth more, to be refunded), then
+        // the bank's money moves the other way.
+        const qint64 beyond = shape.linked == LinkedRefundAfter ? pay / 10 : 0;
+        if (!linkedEntry(ownAccount(), a.bank, lowering(isBill(), pay + beyond), home, 10,
+                         marks ? 2.0 : 0.0, QStringLiteral("P")))
+            return false;
+        const qint64 back = shape.linked == LinkedRefundAfter ? beyond : 5000;
+        const TWTransactionPtr t = linkedEntry(ownAccount(), a.bank, -lowering(isBill(), back),
+                                               home, 12, marks ? 2.0 : 0.0, QStringLiteral("L"));
+        if (t)
+            linkedTransaction = t->identifier();
+        return bool(t);
+    }
     if (shape.paid == PartlyPaid)
         pay = pay * 2 / 5;
     if (pay == 0)
@@ -584,7 +697,7 @@ bool ShapeRun::addPayment(bool marks)
 
 bool ShapeRun::reshapeEntry()
 {
-    if (shape.entry == EntryEarlierMarked) {
+    if (remade()) {
         // The entry made again after the payments; the previous build's
         // opening marked the first transaction that lowers what is owed as
         // the entry, the rest as others.
@@ -596,6 +709,9 @@ bool ShapeRun::reshapeEntry()
         if (!t)
             return false;
         entry = t->identifier();
+        // Links an earlier build stored say nothing.
+        if (shape.entry == EntryRemadeUnmarked)
+            return true;
         qint32 marked = 0;
         for (const TWRelationshipPtr &link :
              b().relationshipsWithChildIdentifier(child(), linkType())) {
@@ -660,6 +776,15 @@ bool ShapeRun::reshapeEntry()
                     split->setAccountIdentifier(a.vat);
         }
         break;
+    case EntryTaxedIncomeMoved:
+    case EntryTaxedTaxMoved: {
+        const qint32 from = shape.entry == EntryTaxedIncomeMoved ? a.sales : a.salesTax;
+        const qint32 to = shape.entry == EntryTaxedIncomeMoved ? a.otherIncome : a.stateTax;
+        for (const TWSplitPtr &split : edit->splits())
+            if (split->accountIdentifier() == from)
+                split->setAccountIdentifier(to);
+        break;
+    }
     case EntryTyped:
         if (!edit->splits().isEmpty())
             return true;
@@ -716,6 +841,17 @@ bool ShapeRun::closeThePeriod()
 
 // ---- The operations ----
 
+// The documents of the business: invoices by identifier, bills negated.
+QSet<qint32> documentSet(TWBusiness &b)
+{
+    QSet<qint32> set;
+    for (const TWInvoicePtr &invoice : b.invoices())
+        set.insert(invoice->identifier());
+    for (const TWBillPtr &bill : b.bills())
+        set.insert(-bill->identifier());
+    return set;
+}
+
 QString firstLine(const QString &text)
 {
     QString line = text.section(u'\n', 0, 0).simplified();
@@ -735,36 +871,39 @@ void ShapeRun::operate()
             result = QStringLiteral("asked: ") + firstLine(alerts.first());
         prompts().errors.clear();
     };
-    const auto invoiceEditor = [this,
-                                &note](const std::function<void(TWInvoiceController &)> &edit) {
-        AlertAnswers alerts;
-        TWInvoiceController editor;
-        TWErrorResult shown;
-        QObject::connect(&editor, &TWInvoiceController::errorPresented,
-                         [&shown](const TWError &error) {
-                             if (!shown)
-                                 shown = error;
-                         });
-        editor.setInvoice(b().invoiceWithIdentifier(invoice));
-        editor.setMode(TWEditorMode::Existing);
-        editor.setBusinessController(&doc());
-        editor.setBusiness(&b());
-        editor.update();
-        if (edit)
-            edit(editor);
-        editor.saveButton()->click();
-        settle();
-        note(shown, alerts.messages);
-        if (result.isEmpty() && !editor.saved())
-            result = QStringLiteral("not saved");
-    };
-    const auto billSheet = [this, &note](const std::function<void(TWBillController &)> &edit) {
+    // The document the sheets edit: the row's own, or the copy a duplicate made.
+    qint32 editedInvoice = invoice, editedBill = bill;
+    const auto invoiceEditor =
+        [this, &note, &editedInvoice](const std::function<void(TWInvoiceController &)> &edit) {
+            AlertAnswers alerts;
+            TWInvoiceController editor;
+            TWErrorResult shown;
+            QObject::connect(&editor, &TWInvoiceController::errorPresented,
+                             [&shown](const TWError &error) {
+                                 if (!shown)
+                                     shown = error;
+                             });
+            editor.setInvoice(b().invoiceWithIdentifier(editedInvoice));
+            editor.setMode(TWEditorMode::Existing);
+            editor.setBusinessController(&doc());
+            editor.setBusiness(&b());
+            editor.update();
+            if (edit)
+                edit(editor);
+            editor.saveButton()->click();
+            settle();
+            note(shown, alerts.messages);
+            if (result.isEmpty() && !editor.saved())
+                result = QStringLiteral("not saved");
+        };
+    const auto billSheet = [this, &note,
+                            &editedBill](const std::function<void(TWBillController &)> &edit) {
         AlertAnswers alerts;
         TWBillController sheet;
         sheet.setBusinessController(&doc());
         sheet.setBusiness(&b());
         sheet.setMode(TWEditorMode::Existing);
-        sheet.setBill(b().billWithIdentifier(bill));
+        sheet.setBill(b().billWithIdentifier(editedBill));
         sheet.update();
         if (edit)
             edit(sheet);
@@ -859,7 +998,9 @@ void ShapeRun::operate()
         invoiceEditor({});
         return;
     }
-    case OpDuplicate: {
+    case OpDuplicate:
+    case OpDuplicateSaved: {
+        const QSet<qint32> documentsBefore = documentSet(b());
         AlertAnswers alerts;
         if (isBill()) {
             TWMerchantController view(nullptr, TWMerchantController::ModeMerchants);
@@ -895,6 +1036,18 @@ void ShapeRun::operate()
         }
         settle();
         note(std::nullopt, alerts.messages);
+        if (shape.operation != OpDuplicateSaved)
+            return;
+        // The copy opened in its sheet and saved as it stands.
+        for (const qint32 made : documentSet(b()) - documentsBefore) {
+            if (made < 0 && isBill()) {
+                editedBill = -made;
+                billSheet({});
+            } else if (made > 0 && !isBill()) {
+                editedInvoice = made;
+                invoiceEditor({});
+            }
+        }
         return;
     }
     case OpRepeat: {
@@ -948,23 +1101,30 @@ QString accountName(TWBusiness &b, qint32 identifier)
 
 // A transaction's rows: each account with its amount (debit-positive), in
 // the transaction's unit when it is not the home unit.
+int placesOf(const TWUnitPtr &unit)
+{
+    return unit ? int(unit->decimalPlaces()) : 2;
+}
+
 QString rowsOf(TWBusiness &b, const TWTransaction &t)
 {
     QStringList rows;
+    const int places = placesOf(t.unit());
     if (t.splits().isEmpty()) {
-        rows.append(
-            QStringLiteral("%1 %2").arg(accountName(b, t.account1Identifier()), money(t.total())));
-        rows.append(
-            QStringLiteral("%1 %2").arg(accountName(b, t.account2Identifier()), money(-t.total())));
+        rows.append(QStringLiteral("%1 %2").arg(accountName(b, t.account1Identifier()),
+                                                money(t.total(), places)));
+        rows.append(QStringLiteral("%1 %2").arg(accountName(b, t.account2Identifier()),
+                                                money(-t.total(), places)));
     } else {
         for (const TWSplitPtr &split : t.splits())
-            rows.append(QStringLiteral("%1 %2").arg(accountName(b, split->accountIdentifier()),
-                                                    money(split->total())));
+            rows.append(
+                QStringLiteral("%1 %2").arg(accountName(b, split->accountIdentifier()),
+                                            money(split->total(), placesOf(split->unit()))));
     }
     QString text = rows.join(QStringLiteral(", "));
     // A split transaction's own total, which filters and reports read.
     if (!t.splits().isEmpty())
-        text += QStringLiteral(" (total %1)").arg(money(t.total()));
+        text += QStringLiteral(" (total %1)").arg(money(t.total(), places));
     if (t.unit() && b.homeUnit() && !t.unit()->isEqual(*b.homeUnit()))
         text += QLatin1Char(' ') + t.unit()->code();
     return text;
@@ -998,16 +1158,6 @@ QStringList linkDump(TWBusiness &b)
                         .arg(link->splitIdentifier()));
     dump.sort();
     return dump;
-}
-
-QSet<qint32> documentSet(TWBusiness &b)
-{
-    QSet<qint32> set;
-    for (const TWInvoicePtr &invoice : b.invoices())
-        set.insert(invoice->identifier());
-    for (const TWBillPtr &bill : b.bills())
-        set.insert(-bill->identifier());
-    return set;
 }
 
 QString percent(float share)
@@ -1093,6 +1243,10 @@ QStringList ShapeRun::readings(const QHash<qint32, QString> &before, const QStri
         printed = QStringLiteral("-");
     } else {
         if (const TWInvoicePtr record = bz.invoiceWithIdentifier(invoice)) {
+            // The list and the page show the project's unit.
+            const TWProjectPtr owner = bz.projectWithIdentifier(project->identifier());
+            const int places = placesOf(owner ? owner->unit() : nullptr);
+            const auto money = [places](qint64 minor) { return ::money(minor, places); };
             twUpdateTransactions(*record, bz);
             const TWPaymentTotals totals = twPaymentTotals(*record, bz);
             list = QStringLiteral("%1 / %2 / %3 / %4")
@@ -1217,23 +1371,27 @@ const QList<QStringList> &twDocumentShapeDimensions()
             linked.append(QStringLiteral("%1 raising").arg(QLatin1String(name)));
         }
         linked.append(QStringLiteral("0.00"));
+        linked.append(QStringLiteral("bank refund after overpayment"));
+        linked.append(QStringLiteral("bank charge after payment"));
+        linked.append(QStringLiteral("credit applied"));
         return QList<QStringList>{
             {QStringLiteral("invoice"), QStringLiteral("credit note"),
              QStringLiteral("invoice without lines"), QStringLiteral("bill"),
              QStringLiteral("bill credit")},
-            {QStringLiteral("home"), QStringLiteral("EUR")},
+            {QStringLiteral("home"), QStringLiteral("EUR"), QStringLiteral("JPY")},
             {QStringLiteral("unpaid"), QStringLiteral("part paid"), QStringLiteral("paid")},
             {QStringLiteral("open"), QStringLiteral("closed")},
             {QStringLiteral("editor"), QStringLiteral("to liability"), QStringLiteral("to expense"),
              QStringLiteral("to other income"), QStringLiteral("tax to liability"),
              QStringLiteral("typed"), QStringLiteral("deleted"), QStringLiteral("unmarked"),
              QStringLiteral("earlier marked"), QStringLiteral("marked now"),
-             QStringLiteral("taxed total 0")},
+             QStringLiteral("taxed total 0"), QStringLiteral("remade unmarked"),
+             QStringLiteral("taxed income moved"), QStringLiteral("taxed tax moved")},
             linked,
             {QStringLiteral("open"), QStringLiteral("save"), QStringLiteral("line added"),
              QStringLiteral("rate raised"), QStringLiteral("date moved"),
              QStringLiteral("unit changed"), QStringLiteral("duplicate"), QStringLiteral("repeat"),
-             QStringLiteral("linked deleted")},
+             QStringLiteral("linked deleted"), QStringLiteral("duplicate saved")},
         };
     }();
     return dimensions;
@@ -1267,14 +1425,87 @@ int fieldOf(const TWDocumentShape &s, int dimension)
     return field(const_cast<TWDocumentShape &>(s), dimension);
 }
 
+// The values of each dimension the crossed and paired rows meet; the values
+// after them are met only in the rows added for them, so that the rows before
+// keep their keys.
+constexpr std::array<int, 7> kCrossedValues = {
+    5, 2, 3, 2, EntryTaxedTotal0 + 1, kLinkedCount, OpDeleteLinked + 1};
+
+TWDocumentShape shapeOf(TWShapeDocument document, Unit unit, Paid paid, Entry entry, int linked,
+                        Operation operation)
+{
+    TWDocumentShape s;
+    s.document = int(document);
+    s.unit = unit;
+    s.paid = paid;
+    s.period = OpenPeriod;
+    s.entry = entry;
+    s.linked = linked;
+    s.operation = operation;
+    return s;
+}
+
+// Rows for shapes met later: each named by what it holds.
+QList<TWDocumentShape> laterShapes()
+{
+    QList<TWDocumentShape> all;
+    const auto everyOperation = [](const std::function<void(Operation)> &add) {
+        for (int o = 0; o <= OpDuplicateSaved; ++o)
+            add(Operation(o));
+    };
+    // Money given back or paid out after an invoice was paid, in its own
+    // unit and another.
+    for (const Unit unit : {HomeUnit, OtherUnit, YenUnit})
+        for (const int linked : {int(LinkedRefundAfter), int(LinkedChargeAfter)})
+            everyOperation([&](Operation o) {
+                all.append(
+                    shapeOf(TWShapeDocument::Invoice, unit, FullyPaid, EntryEditor, linked, o));
+            });
+    // A credit applied to an invoice, read from either document.
+    for (const TWShapeDocument d : {TWShapeDocument::Invoice, TWShapeDocument::CreditNote})
+        for (const Unit unit : {HomeUnit, OtherUnit})
+            for (const Operation o : {OpOpen, OpSave, OpUnitChange})
+                all.append(shapeOf(d, unit, Unpaid, EntryEditor, LinkedCreditApplied, o));
+    // A taxed entry with one of its lines moved to another account of its kind.
+    for (const TWShapeDocument d : {TWShapeDocument::Invoice, TWShapeDocument::CreditNote})
+        for (const Entry e : {EntryTaxedIncomeMoved, EntryTaxedTaxMoved})
+            everyOperation([&](Operation o) { all.append(shapeOf(d, HomeUnit, Unpaid, e, 0, o)); });
+    // A duplicate of an entry moved off income, saved as it stands.
+    for (const TWShapeDocument d : {TWShapeDocument::Invoice, TWShapeDocument::CreditNote})
+        for (const Entry e : {EntryToExpense, EntryToLiability})
+            for (const Operation o : {OpDuplicate, OpDuplicateSaved})
+                all.append(shapeOf(d, HomeUnit, Unpaid, e, 0, o));
+    // An entry made again after a discount, a late fee or a further charge,
+    // the links unmarked or marked by an earlier build's opening.
+    const auto linkedThrough = [](Against against, bool raising) {
+        return 1 + 2 * int(against) + (raising ? 1 : 0);
+    };
+    for (const Entry e : {EntryRemadeUnmarked, EntryEarlierMarked})
+        for (const int linked :
+             {linkedThrough(AgainstIncome, false), linkedThrough(AgainstIncome, true),
+              linkedThrough(AgainstTax, true), linkedThrough(AgainstExpense, true),
+              linkedThrough(AgainstBank, true)})
+            everyOperation([&](Operation o) {
+                all.append(shapeOf(TWShapeDocument::Invoice, HomeUnit, PartlyPaid, e, linked, o));
+            });
+    // A bill paid from a loan, by the owner or from a liability, the payment
+    // marked as its charge by an earlier build's opening.
+    for (const Against against : {AgainstLongTermLiability, AgainstEquity, AgainstCurrentLiability})
+        everyOperation([&](Operation o) {
+            all.append(shapeOf(TWShapeDocument::Bill, HomeUnit, Unpaid, EntryEarlierMarked,
+                               linkedThrough(against, false), o));
+        });
+    return all;
+}
+
 } // namespace
 
 const QList<TWDocumentShape> &twDocumentShapes()
 {
     static const QList<TWDocumentShape> shapes = [] {
         const QList<QStringList> &dims = twDocumentShapeDimensions();
-        const int documents = int(dims[0].size()), linkeds = int(dims[5].size()),
-                  operations = int(dims[6].size());
+        const int documents = kCrossedValues[0], linkeds = kCrossedValues[5],
+                  operations = kCrossedValues[6];
         QList<TWDocumentShape> all;
         // Documents x linked transaction x operation in full; the other
         // dimensions turn over along them.
@@ -1310,8 +1541,8 @@ const QList<TWDocumentShape> &twDocumentShapes()
         int turn = 0;
         for (int i = 0; i < count; ++i)
             for (int j = i + 1; j < count; ++j)
-                for (int vi = 0; vi < dims[i].size(); ++vi)
-                    for (int vj = 0; vj < dims[j].size(); ++vj) {
+                for (int vi = 0; vi < kCrossedValues[i]; ++vi)
+                    for (int vj = 0; vj < kCrossedValues[j]; ++vj) {
                         bool met = false;
                         for (const TWDocumentShape &s : std::as_const(all))
                             if (fieldOf(s, i) == vi && fieldOf(s, j) == vj) {
@@ -1323,12 +1554,13 @@ const QList<TWDocumentShape> &twDocumentShapes()
                         // The first row of the pair's values, its others turned.
                         TWDocumentShape s;
                         for (int k = 0; k < count; ++k)
-                            field(s, k) = (turn + k) % int(dims[k].size());
+                            field(s, k) = (turn + k) % kCrossedValues[k];
                         ++turn;
                         field(s, i) = vi;
                         field(s, j) = vj;
                         all.append(s);
                     }
+        all += laterShapes();
         // One row a key: a row met twice keeps its first.
         QSet<QString> keys;
         QList<TWDocumentShape> unique;
