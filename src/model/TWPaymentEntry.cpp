@@ -6,6 +6,8 @@
 
 #include <QMultiHash>
 
+#include <algorithm>
+
 using TWWorkArithmetic::add;
 using TWWorkArithmetic::subtract;
 
@@ -125,14 +127,38 @@ bool isChargeLine(const TWPaymentEntry &entry, const CountedLine &line, bool cre
     return !line.againstMoney && line.amount != 0 && (line.amount < 0) == credit;
 }
 
+qint64 converted(qint64 amount, const TWUnitPtr &from, const TWUnitPtr &to,
+                 const TWUnitConverter &convert)
+{
+    if (!convert || !from || !to || from->isEqual(*to))
+        return amount;
+    return convert(amount, *from, *to);
+}
+
+// Whether two lines are in one unit (a line without a unit is in any).
+bool sameUnit(const TWUnitPtr &one, const TWUnitPtr &other)
+{
+    return !one || !other || one->isEqual(*other);
+}
+
 // For each entry, for each of its counted lines, whether it charges. Money
 // raising what is owed gives back money the record took in only when it is
-// a bounce (the reversal of an earlier payment of that amount) or a refund
-// of what was paid beyond the total charged; any other raise through money
-// (money paid out for the client and billed on) is a further charge. On a
-// credit, money raising what is owed pays it back.
-QList<QList<bool>> chargeFlags(const TWPaymentEntryList &entries, TWPaymentSide side, bool credit)
+// a bounce (the reversal of an earlier payment of that unit and amount) or a
+// refund of what was paid beyond the total charged; any other raise through
+// money (money paid out for the client and billed on) is a further charge. On
+// a credit, money raising what is owed pays it back. What was charged and
+// paid is compared in the record's unit: a payment in dollars of an invoice
+// in yen is worth its yen, never its cents.
+QList<QList<bool>> chargeFlags(const TWPaymentEntryList &entries, TWPaymentSide side, bool credit,
+                               const TWUnitPtr &recordUnit, const TWUnitConverter &convert)
 {
+    const bool receivable = side == TWPaymentSide::Receivable;
+    const auto inRecordUnit = [&](const CountedLine &line) {
+        return receivable ? converted(line.amount, line.unit, recordUnit, convert) : line.amount;
+    };
+    const auto convertsLine = [&](const CountedLine &line) {
+        return receivable && convert && !sameUnit(line.unit, recordUnit);
+    };
     QList<QList<CountedLine>> counted;
     counted.reserve(entries.size());
     qint64 charged = 0;
@@ -140,41 +166,44 @@ QList<QList<bool>> chargeFlags(const TWPaymentEntryList &entries, TWPaymentSide 
         counted.append(countedLines(entry, side));
         for (const CountedLine &line : counted.constLast())
             if (isChargeLine(entry, line, credit))
-                charged = add(charged, line.amount);
+                charged = add(charged, inRecordUnit(line));
     }
     QList<QList<bool>> flags;
     flags.reserve(entries.size());
-    QList<qint64> received; // payments through money not yet bounced
+    // Payments through money not yet bounced, each in its own unit.
+    QList<std::pair<TWUnitPtr, qint64>> received;
     qint64 paid = 0;
+    qint64 rounded = 0; // lines converted so far
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const TWPaymentEntry &entry = entries.at(i);
         QList<bool> lineFlags;
         for (const CountedLine &line : std::as_const(counted.at(i))) {
             bool charge = isChargeLine(entry, line, credit);
             if (!charge && !credit && line.againstMoney && line.amount > 0) {
-                const qsizetype bounced = received.indexOf(line.amount);
-                if (bounced >= 0)
-                    received.removeAt(bounced);
-                else if (subtract(paid, charged) < line.amount)
+                const auto bounced =
+                    std::find_if(received.begin(), received.end(), [&line](const auto &payment) {
+                        return payment.second == line.amount && sameUnit(payment.first, line.unit);
+                    });
+                // Each line converted from another unit was rounded to the
+                // record's minor unit: a refund of just what was paid beyond
+                // may read a minor unit above it.
+                const qint64 slack = (rounded + (convertsLine(line) ? 1 : 0) + 1) / 2;
+                if (bounced != received.end())
+                    received.erase(bounced);
+                else if (add(subtract(paid, charged), slack) < inRecordUnit(line))
                     charge = true;
             } else if (!charge && line.againstMoney && line.amount < 0) {
-                received.append(negated(line.amount));
+                received.append({line.unit, negated(line.amount)});
             }
             if (!charge)
-                paid = subtract(paid, line.amount);
+                paid = subtract(paid, inRecordUnit(line));
+            if (convertsLine(line))
+                ++rounded;
             lineFlags.append(charge);
         }
         flags.append(lineFlags);
     }
     return flags;
-}
-
-qint64 converted(qint64 amount, const TWUnitPtr &from, const TWUnitPtr &to,
-                 const TWUnitConverter &convert)
-{
-    if (!convert || !from || !to || from->isEqual(*to))
-        return amount;
-    return convert(amount, *from, *to);
 }
 
 } // namespace
@@ -191,7 +220,7 @@ TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
     qint64 stretchPayments = 0;
     qint64 net = 0;
 
-    const QList<QList<bool>> flags = chargeFlags(entries, side, credit);
+    const QList<QList<bool>> flags = chargeFlags(entries, side, credit, recordUnit, convert);
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const TWPaymentEntry &entry = entries.at(i);
         const QList<CountedLine> lines = countedLines(entry, side);
@@ -238,7 +267,7 @@ QList<qint64> charges(const TWPaymentEntryList &entries, TWPaymentSide side,
     const bool credit = bookedCredit(entries, side);
     QList<qint64> result;
     result.reserve(entries.size());
-    const QList<QList<bool>> flags = chargeFlags(entries, side, credit);
+    const QList<QList<bool>> flags = chargeFlags(entries, side, credit, recordUnit, convert);
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const TWPaymentEntry &entry = entries.at(i);
         qint64 charged = 0;

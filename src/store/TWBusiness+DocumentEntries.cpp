@@ -12,6 +12,7 @@
 #include "store/TWOwing.h"
 #include "store/TWWorkTotals.h"
 
+#include "model/TWUnitConversion.h"
 #include "model/TWWorkArithmetic.h"
 
 #include <QHash>
@@ -169,6 +170,12 @@ qint64 TWBusiness::owedChange(const TWTransaction &transaction, std::uint32_t ac
 
 int TWBusiness::documentBillsSign(qint32 childIdentifier, std::uint32_t linkType) const
 {
+    const qint64 billed = linesBilled(childIdentifier, linkType);
+    return billed > 0 ? 1 : (billed < 0 ? -1 : 0);
+}
+
+qint64 TWBusiness::linesBilled(qint32 childIdentifier, std::uint32_t linkType) const
+{
     // A bill carries no lines: what it bills is its charge.
     if (linkType != TWRelationshipTypeInvoicePayment)
         return 0;
@@ -190,7 +197,59 @@ int TWBusiness::documentBillsSign(qint32 childIdentifier, std::uint32_t linkType
             billed = TWWorkArithmetic::add(billed, line->invoiceTotal());
         }
     }
-    return billed > 0 ? 1 : (billed < 0 ? -1 : 0);
+    return billed;
+}
+
+bool TWBusiness::booksBilledAmount(const TWTransaction &transaction, std::uint32_t accountType,
+                                   const TWUnitPtr &documentUnit,
+                                   const QList<qint64> &amounts) const
+{
+    const qint64 change = owedChange(transaction, accountType);
+    if (change == 0)
+        return false;
+    // The transaction's unit where it books the record's own account.
+    TWUnitPtr unit = transaction.unit();
+    if (transaction.hasSplit()) {
+        for (const TWSplitPtr &split : transaction.splits()) {
+            const TWAccountPtr account =
+                split ? accountWithIdentifier(split->accountIdentifier()) : nullptr;
+            if (account && std::uint32_t(account->accountType()) == accountType && split->unit()) {
+                unit = split->unit();
+                break;
+            }
+        }
+    }
+    const bool converts = unit && documentUnit && !unit->isEqual(*documentUnit);
+    for (const qint64 amount : amounts) {
+        // The same numbers: in the document's unit, or in the unit the
+        // project had before it changed (its lines bill the same numbers).
+        if (amount == 0)
+            continue;
+        if (change == amount)
+            return true;
+        if (converts && TWUnitConversion::convertTotal(change, *unit, *documentUnit) == amount)
+            return true;
+    }
+    return false;
+}
+
+TWBusiness::BilledBeforeEdit::BilledBeforeEdit(TWBusiness &business, const TWInvoiceList &invoices)
+    : m_business(business)
+{
+    for (const TWInvoicePtr &invoice : invoices) {
+        if (!invoice || m_business.m_billedBeforeEdit.contains(invoice->identifier()))
+            continue;
+        m_business.m_billedBeforeEdit.insert(
+            invoice->identifier(),
+            m_business.linesBilled(invoice->identifier(), TWRelationshipTypeInvoicePayment));
+        m_pinned.append(invoice->identifier());
+    }
+}
+
+TWBusiness::BilledBeforeEdit::~BilledBeforeEdit()
+{
+    for (const qint32 identifier : std::as_const(m_pinned))
+        m_business.m_billedBeforeEdit.remove(identifier);
 }
 
 bool TWBusiness::standsAsEntry(const TWTransaction &transaction, std::uint32_t accountType,
@@ -234,9 +293,66 @@ bool TWBusiness::keptBillCredit(const TWTransaction &transaction, std::uint32_t 
            owedChange(transaction, accountType) < 0 && !throughMoney(transaction);
 }
 
-TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
-                                               std::uint32_t accountType,
-                                               const std::function<bool()> &linesBillNothing) const
+bool TWBusiness::markGivesWay(const TWTransaction &kept, const TWTransactionList &linked,
+                              qint32 childIdentifier, std::uint32_t linkType,
+                              std::uint32_t accountType,
+                              const std::function<bool(const TWTransaction &)> &booksLines) const
+{
+    const qint64 change = owedChange(kept, accountType);
+    const auto charging = [&](const TWTransactionPtr &other) {
+        return other && other->identifier() != kept.identifier() &&
+               booksDocumentCharge(*other, accountType) && owedChange(*other, accountType) != 0;
+    };
+    if (accountType == TWAccountTypeAccountsPayable) {
+        // A bill carries no lines: a kept transaction lowering what is owed
+        // through a loan, the owner or a liability (a payment an earlier
+        // build's opening marked) is a payment of a charge dated on or
+        // before it. A bill credit's own credit comes before anything it
+        // is charged later.
+        if (change >= 0 || booksDocumentCharge(kept, accountType) || booksIncome(kept))
+            return false;
+        for (const TWTransactionPtr &other : linked) {
+            if (charging(other) && owedChange(*other, accountType) > 0 &&
+                other->date() <= kept.date())
+                return true;
+        }
+        return false;
+    }
+    // An invoice's: a transaction lowering what its lines bill (a discount,
+    // a write-off, a payment an earlier build's opening marked) is not its
+    // entry, nor is one beside another booking against income or tax that
+    // books what the lines bill while it does not.
+    const bool others = std::any_of(linked.cbegin(), linked.cend(), charging);
+    if (change >= 0 && !others)
+        return false;
+    if (documentBillsSign(childIdentifier, linkType) <= 0)
+        return false;
+    if (change < 0)
+        return true;
+    if (booksLines(kept))
+        return false;
+    return std::any_of(linked.cbegin(), linked.cend(), [&](const TWTransactionPtr &other) {
+        return charging(other) && booksLines(*other);
+    });
+}
+
+bool TWBusiness::booksIncome(const TWTransaction &transaction) const
+{
+    const auto income = [this](qint32 identifier) {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account && account->accountType() == TWAccountTypeIncome;
+    };
+    if (!transaction.hasSplit())
+        return income(transaction.account1Identifier()) || income(transaction.account2Identifier());
+    return std::any_of(
+        transaction.splits().cbegin(), transaction.splits().cend(),
+        [&income](const TWSplitPtr &split) { return split && income(split->accountIdentifier()); });
+}
+
+TWTransactionPtr
+TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid, std::uint32_t accountType,
+                              const std::function<bool()> &linesBillNothing,
+                              const std::function<bool(const TWTransaction &)> &booksLines) const
 {
     // Earlier builds kept no mark and took, each time, the first transaction
     // (made first) that books the record's own account against what its
@@ -254,11 +370,14 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
     TWTransactionPtr raising;
     TWTransactionPtr empty;
     TWTransactionPtr money;
+    TWTransactionList charges;
     const auto first = keepFirstMade;
     for (const TWTransactionPtr &transaction : unsaid) {
         if (!transaction)
             continue;
         const qint64 change = owedChange(*transaction, accountType);
+        if (booksDocumentCharge(*transaction, accountType) && change != 0)
+            charges.append(transaction);
         if (booksDocumentCharge(*transaction, accountType))
             first(change != 0 ? charge : empty, transaction);
         else if (change > 0 && !throughMoney(*transaction))
@@ -271,6 +390,11 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
     // lines.
     if (charge && empty && empty->identifier() < charge->identifier() && linesBillNothing())
         return empty;
+    // Several book against income or tax (the entry made again after a
+    // discount, a late fee or a further charge through income): the one that
+    // books what the lines bill is the entry.
+    if (charges.size() > 1)
+        return firstBookingLines(charges, booksLines, charge);
     if (charge)
         return charge;
     // Of an entry the user moved and one that books nothing, the first made:
@@ -283,8 +407,22 @@ TWTransactionPtr TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid,
     return empty ? empty : money;
 }
 
-TWTransactionPtr TWBusiness::linesEntry(const TWTransactionList &candidates,
-                                        std::uint32_t accountType, int sign) const
+TWTransactionPtr
+TWBusiness::firstBookingLines(const TWTransactionList &candidates,
+                              const std::function<bool(const TWTransaction &)> &booksLines,
+                              const TWTransactionPtr &oldest)
+{
+    TWTransactionPtr found;
+    for (const TWTransactionPtr &candidate : candidates) {
+        if (candidate && booksLines && booksLines(*candidate))
+            keepFirstMade(found, candidate);
+    }
+    return found ? found : oldest;
+}
+
+TWTransactionPtr
+TWBusiness::linesEntry(const TWTransactionList &candidates, std::uint32_t accountType, int sign,
+                       const std::function<bool(const TWTransaction &)> &booksLines) const
 {
     // The first that books what the lines bill as the record's charge does,
     // else the first that raises (for a credit note: lowers) what is owed
@@ -292,6 +430,7 @@ TWTransactionPtr TWBusiness::linesEntry(const TWTransactionList &candidates,
     TWTransactionPtr charge;
     TWTransactionPtr moved;
     TWTransactionPtr empty;
+    TWTransactionList charges;
     const auto first = keepFirstMade;
     for (const TWTransactionPtr &transaction : candidates) {
         if (!transaction || !standsAsEntry(*transaction, accountType, sign))
@@ -304,11 +443,15 @@ TWTransactionPtr TWBusiness::linesEntry(const TWTransactionList &candidates,
                 first(empty, transaction);
             continue;
         }
-        if (booksDocumentCharge(*transaction, accountType))
+        if (booksDocumentCharge(*transaction, accountType)) {
             first(charge, transaction);
-        else if (!throughMoney(*transaction) && (sign < 0 ? change < 0 : change > 0))
+            charges.append(transaction);
+        } else if (!throughMoney(*transaction) && (sign < 0 ? change < 0 : change > 0)) {
             first(moved, transaction);
+        }
     }
+    if (charges.size() > 1)
+        return firstBookingLines(charges, booksLines, charge);
     return charge ? charge : (moved ? moved : empty);
 }
 
@@ -324,6 +467,22 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
     // bill. A transaction kept as anything else never is.
     DocumentLinks links;
     TWTransactionPtr kept;
+    // What the lines bill, read only where it decides: now and, while an edit
+    // of them is under way, before it.
+    std::optional<QList<qint64>> billed;
+    const auto booksLines = [&](const TWTransaction &transaction) {
+        if (linkType != TWRelationshipTypeInvoicePayment)
+            return false;
+        if (!billed) {
+            billed = QList<qint64>{linesBilled(childIdentifier, linkType)};
+            const auto before = m_billedBeforeEdit.constFind(childIdentifier);
+            if (before != m_billedBeforeEdit.constEnd())
+                billed->append(*before);
+        }
+        const TWProjectPtr project = projectWithIdentifier(parentIdentifier);
+        return booksBilledAmount(transaction, accountType, project ? project->unit() : nullptr,
+                                 *billed);
+    };
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
         if (link->splitIdentifier() != 0)
@@ -351,10 +510,16 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
     if (kept) {
         links.marked = true;
         // Most marks name what the record's own save booked: no need to
-        // read its lines for those.
-        if (booksDocumentCharge(*kept, accountType) ||
-            standsAsEntry(*kept, accountType, documentBillsSign(childIdentifier, linkType)) ||
-            keptBillCredit(*kept, accountType)) {
+        // read its lines for those. A duplicate's copy on the receivable is
+        // the copy's entry whatever its sign (a credit note's moved to an
+        // expense): its own lines book it at its first save.
+        if ((booksDocumentCharge(*kept, accountType) ||
+             standsAsEntry(*kept, accountType, documentBillsSign(childIdentifier, linkType)) ||
+             keptBillCredit(*kept, accountType) ||
+             (links.copy && accountType == TWAccountTypeAccountsReceivable &&
+              !throughMoney(*kept))) &&
+            (links.copy || !markGivesWay(*kept, links.linked, childIdentifier, linkType,
+                                         accountType, booksLines))) {
             links.entry = kept;
             links.standing = true;
             return links;
@@ -363,16 +528,20 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
         links.copy = false;
         TWTransactionList others = links.linked;
         others.removeIf([&kept](const TWTransactionPtr &t) { return t == kept; });
-        links.entry = linesEntry(others, accountType, documentBillsSign(childIdentifier, linkType));
+        links.entry = linesEntry(others, accountType, documentBillsSign(childIdentifier, linkType),
+                                 booksLines);
         links.standing = links.entry != nullptr;
         return links;
     }
     if (links.unsaid.isEmpty())
         return links;
-    links.entry = earlierBuildEntry(links.unsaid, accountType, [&] {
-        return linkType == TWRelationshipTypeInvoicePayment &&
-               documentBillsSign(childIdentifier, linkType) == 0;
-    });
+    links.entry = earlierBuildEntry(
+        links.unsaid, accountType,
+        [&] {
+            return linkType == TWRelationshipTypeInvoicePayment &&
+                   documentBillsSign(childIdentifier, linkType) == 0;
+        },
+        booksLines);
     if (!links.entry)
         return links;
     // The usual pick, a charge that raises what is owed, stands whatever
@@ -391,7 +560,7 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
         TWTransactionList others = links.unsaid;
         const TWTransactionPtr pick = links.entry;
         others.removeIf([&pick](const TWTransactionPtr &t) { return t == pick; });
-        links.rebookable = linesEntry(others, accountType, sign);
+        links.rebookable = linesEntry(others, accountType, sign, booksLines);
     }
     return links;
 }
@@ -482,7 +651,17 @@ bool TWBusiness::invoiceEntryAstray(const TWInvoice &invoice)
             view ? transactionWithIdentifier(view->identifier()) : nullptr;
         if (!linked || linked == entry)
             continue;
-        const qint64 change = owedChange(*linked, TWAccountTypeAccountsReceivable);
+        // A line of a transaction that settles several documents (a credit
+        // note applied to an invoice) counts alone: its other lines settle
+        // the others.
+        qint64 change = 0;
+        if (view->activeSplitIdentifier() != 0) {
+            const TWSplitPtr split = linked->splitWithIdentifier(view->activeSplitIdentifier());
+            if (split && isReceivable(split->accountIdentifier()))
+                change = split->total();
+        } else {
+            change = owedChange(*linked, TWAccountTypeAccountsReceivable);
+        }
         if (booked > 0 ? change < 0 : change > 0)
             return false;
     }
@@ -546,7 +725,14 @@ TWBusiness::InvoiceEntryLines TWBusiness::invoiceEntryLines(const TWInvoice &inv
     if (typeOf(others.at(1)->accountIdentifier()) == TWAccountTypeIncome ||
         typeOf(others.at(0)->accountIdentifier()) == TWAccountTypeTax)
         income = 1;
-    lines.income = moved(others.at(income)->accountIdentifier(), TWAccountTypeIncome);
-    lines.tax = moved(others.at(1 - income)->accountIdentifier(), TWAccountTypeTax);
+    // Each line stays where it is, also on another account of its own kind
+    // (a second income account, another tax authority's account).
+    const auto stays = [this, &typeOf, &moved](qint32 identifier,
+                                               std::uint32_t own) -> TWAccountPtr {
+        return typeOf(identifier) == own ? accountWithIdentifier(identifier)
+                                         : moved(identifier, own);
+    };
+    lines.income = stays(others.at(income)->accountIdentifier(), TWAccountTypeIncome);
+    lines.tax = stays(others.at(1 - income)->accountIdentifier(), TWAccountTypeTax);
     return lines;
 }

@@ -146,6 +146,7 @@ TWErrorResult TWBusiness::updateExpense(const TWExpensePtr &expense, bool notify
         return databaseError(SQLITE_MISUSE);
     // Compared with the row as stored, before it is written.
     const TWInvoiceList rebilled = invoicesRebilledByExpense(*expense);
+    const BilledBeforeEdit billedBefore(*this, rebilled);
     WriteScope scope(*this);
     {
         TWStatement update = statement(kExpensesUpdateSQL);
@@ -182,6 +183,7 @@ TWErrorResult TWBusiness::deleteExpense(const TWExpensePtr &expense, bool notify
     if (!expense)
         return databaseError(SQLITE_MISUSE);
     const TWInvoiceList billed = invoicesBillingExpense(*expense);
+    const BilledBeforeEdit billedBefore(*this, billed);
     if (TWErrorResult error = refuseClosedBilling(billed))
         return error;
     WriteScope scope(*this);

@@ -177,6 +177,7 @@ TWErrorResult TWBusiness::updateTask(const TWTaskPtr &task, bool notify)
         return databaseError(SQLITE_MISUSE);
     // Compared with the row as stored, before it is written.
     const TWInvoiceList rebilled = invoicesRebilledByTask(*task);
+    const BilledBeforeEdit billedBefore(*this, rebilled);
     WriteScope scope(*this);
     {
         TWStatement update = statement(kTasksUpdateSQL);
@@ -224,6 +225,7 @@ TWErrorResult TWBusiness::deleteTask(const TWTaskPtr &task, bool notify)
         return databaseError(SQLITE_MISUSE);
     // An invoice of closed books keeps what it billed: refused before any write.
     const TWInvoiceList billed = invoicesBillingTask(*task);
+    const BilledBeforeEdit billedBefore(*this, billed);
     if (TWErrorResult error = refuseClosedBilling(billed))
         return error;
     // One write: a failure in the middle leaves the task, its time items, its

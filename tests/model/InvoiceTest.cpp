@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace
 {
 
@@ -142,4 +144,64 @@ TEST(Invoice, RepeatCopies)
     EXPECT_NE(heldCopy, source);
     EXPECT_EQ(heldCopy->identifier(), 200);
     EXPECT_TRUE(heldCopy->tasks().isEmpty()); // copies carry no lines
+}
+
+// Money moving through the bank after an invoice in another unit was paid:
+// what was charged and paid is compared in the invoice's unit, so a refund
+// of an overpayment gives money back and money paid out beyond what was
+// paid is billed on. Each row: the invoice's entry, then each later line
+// through the bank (the store's sign: a payment lowers the receivable),
+// and the charges and payments read in the invoice's unit.
+TEST(InvoiceTest, LinkedMoneyIsComparedInTheInvoicesUnit)
+{
+    const auto currency = [](const char *code, double rate, std::uint8_t places) {
+        return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
+                                    QString(), rate, places, QDateTime(), false,
+                                    TWUnitTypeCurrency);
+    };
+    const TWUnitPtr usd = currency("USD", 1.0, 2), jpy = currency("JPY", 150.0, 0),
+                    eur = currency("EUR", 0.9, 2);
+    // Rates per dollar, as the units database keeps them, halves away from zero.
+    const TWUnitConverter convert = [](qint64 total, const TWUnit &from, const TWUnit &to) {
+        const double major = double(total) / std::pow(10.0, from.decimalPlaces()) / from.rate();
+        return qint64(std::llround(major * to.rate() * std::pow(10.0, to.decimalPlaces())));
+    };
+    struct Row {
+        const char *shape;
+        TWUnitPtr unit;
+        qint64 entry;                // in the invoice's unit
+        QList<qint64> bankInDollars; // each later line, in cents
+        qint64 charges, payments;
+    };
+    const QList<Row> rows = {
+        // 150,000 yen paid 1,100.00 dollars (165,000 yen), 100.00 refunded.
+        {"yen overpaid, refund", jpy, 150000, {-110000, 10000}, 150000, 150000},
+        // 1,000.00 euros paid in full in dollars, 50.00 paid out and billed on.
+        {"euros paid, paid out after", eur, 100000, {-111111, 5000}, 104500, 100000},
+        // A payment that bounces: the same unit and amount, money given back.
+        {"euros, bounced", eur, 100000, {-50000, 50000}, 100000, 0},
+        // In the invoice's own unit nothing changes.
+        {"dollars overpaid, refund", usd, 100000, {-110000, 10000}, 100000, 100000},
+        {"dollars paid, paid out after", usd, 100000, {-100000, 5000}, 105000, 100000},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.shape);
+        TWPaymentEntryList entries;
+        TWPaymentEntry own = entry(1, AR, Income, row.entry, 0, row.unit);
+        own.charge = true;
+        entries.append(own);
+        qint32 identifier = 2;
+        for (const qint64 cents : row.bankInDollars)
+            entries.append(entry(identifier++, AR, Bank, cents, cents, usd));
+        const TWPaymentTotals totals =
+            TWPayments::totals(entries, TWPaymentSide::Receivable, row.unit, convert);
+        EXPECT_EQ(totals.charges, row.charges);
+        EXPECT_EQ(totals.payments, row.payments);
+        const QList<qint64> charged =
+            TWPayments::charges(entries, TWPaymentSide::Receivable, row.unit, convert);
+        qint64 sum = 0;
+        for (const qint64 amount : charged)
+            sum += amount;
+        EXPECT_EQ(sum, row.charges);
+    }
 }

@@ -78,9 +78,13 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     // What the invoice billed before this save: the store decides from it
     // whether the entry is booked again (`invoiceSaveRebooks`).
     std::optional<TWBusiness::InvoiceBilling> billedBefore;
+    // Its entry is told by what it billed before, also once the lines change.
+    std::optional<TWBusiness::BilledBeforeEdit> entryBefore;
     if (m_mode == TWEditorMode::Existing) {
-        if (const TWInvoicePtr stored = business.invoiceWithIdentifier(edit->identifier()))
+        if (const TWInvoicePtr stored = business.invoiceWithIdentifier(edit->identifier())) {
             billedBefore = business.invoiceBilling(*stored);
+            entryBefore.emplace(business, TWInvoiceList{stored});
+        }
     }
 
     // The schedule.
