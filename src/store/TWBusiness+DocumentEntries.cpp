@@ -469,19 +469,21 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
     TWTransactionPtr kept;
     // What the lines bill, read only where it decides: now and, while an edit
     // of them is under way, before it.
-    std::optional<QList<qint64>> billed;
+    QList<qint64> billed;
+    bool billedRead = false;
     const auto booksLines = [&](const TWTransaction &transaction) {
         if (linkType != TWRelationshipTypeInvoicePayment)
             return false;
-        if (!billed) {
-            billed = QList<qint64>{linesBilled(childIdentifier, linkType)};
+        if (!billedRead) {
+            billedRead = true;
+            billed.append(linesBilled(childIdentifier, linkType));
             const auto before = m_billedBeforeEdit.constFind(childIdentifier);
             if (before != m_billedBeforeEdit.constEnd())
-                billed->append(*before);
+                billed.append(*before);
         }
         const TWProjectPtr project = projectWithIdentifier(parentIdentifier);
         return booksBilledAmount(transaction, accountType, project ? project->unit() : nullptr,
-                                 *billed);
+                                 billed);
     };
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
