@@ -4,7 +4,8 @@
 // statement goes, the warnings, every row's accounts and amounts and whether
 // it starts ticked). The shapes are crossed with the holders and the locales
 // in full and with the places by turns, so that every value of each meets
-// every value of every other.
+// every value of every other; a shape of one unit (a dinar column) keeps its
+// own places.
 
 #include "BankFileShapes.h"
 #include "BehaviourTable.h"

@@ -1,4 +1,5 @@
 #include "ImportProcessTestSupport.h"
+#include "foundation/TWPropertyList.h"
 #include "import/core/TWImportExpensesSettings.h"
 #include "import/core/TWImportTasksSettings.h"
 #include "model/TWBuiltInFields.h"
@@ -160,6 +161,59 @@ TEST_F(ImportMappingTest, EachKindOfFileReadsOnlyTheLinesItStored)
     EXPECT_EQ(made(fee, false)->type(), TWImportFieldTypeNone);
     EXPECT_EQ(made(fee, false)->builtInIdentifier(), 0);
     EXPECT_EQ(made(fee, true)->builtInIdentifier(), TWFieldIdentifierNotes);
+}
+
+// A bank file's column the user set aside stays aside at the next file of
+// that column, a running balance's "(end)" or "(start)" too, also once the
+// document is saved and opened again; only "set aside" an earlier build
+// stored for such a column is guessed again. Storing keeps the mileage log's
+// line of the column, and the keys earlier builds read stay as they were.
+TEST_F(ImportMappingTest, ABankFilesColumnSetAsideIsRestoredAsStored)
+{
+    const QString end = QStringLiteral("Amount (end)");
+    const QString start = QStringLiteral("Debit (start)");
+    const QStringList columns{QStringLiteral("Date"), QStringLiteral("Amount"), end, start};
+    const QVariantMap logLine{{TWImportKeyType, 1u}, {TWImportKeyField, -15}};
+    QVariantMap stored{{end, QVariantMap{{TWImportKeyMileage, logLine}}}};
+    business->setImportTransactionsSettings(stored);
+    const auto first = twImportSettings(*business, columns, bank);
+    for (const int column : {2, 3}) {
+        TWImportTransactionField &line = *first->importFields().at(column);
+        ASSERT_NE(line.builtInIdentifier(), 0) << column; // guessed as an amount
+        first->updateField(line, TWImportFieldTypeNone, nullptr, nullptr, *business);
+    }
+    first->storeInto(stored);
+    // As the document keeps its settings between sessions.
+    const TWResult<QByteArray> xml = TWPropertyList::xmlData(stored);
+    ASSERT_TRUE(xml.ok());
+    const TWResult<QVariant> kept = TWPropertyList::readData(xml.value);
+    ASSERT_TRUE(kept.ok());
+    stored = kept.value.toMap();
+    business->setImportTransactionsSettings(stored);
+
+    // Read again, and stored again from what was read.
+    for (int read = 0; read < 2; ++read) {
+        SCOPED_TRACE(read);
+        const auto again = twImportSettings(*business, columns, bank);
+        EXPECT_EQ(again->importFields().at(1)->builtInIdentifier(), TWFieldIdentifierTotal);
+        EXPECT_EQ(again->importFields().at(2)->type(), TWImportFieldTypeNone);
+        EXPECT_EQ(again->importFields().at(3)->type(), TWImportFieldTypeNone);
+        again->storeInto(stored);
+        business->setImportTransactionsSettings(stored);
+    }
+    QVariantMap entry = stored.value(end).toMap();
+    EXPECT_EQ(entry.take(TWImportKeyMileage).toMap(), logLine);
+    EXPECT_EQ(TWPropertyList::unsignedIntValue(entry.value(TWImportKeyType), 9), 0u);
+    EXPECT_FALSE(entry.contains(TWImportKeyField));
+    EXPECT_FALSE(entry.contains(TWImportKeyUnit));
+
+    // "Set aside" as an earlier build stored it: the amount its name says.
+    for (const QString &column : {end, start})
+        stored.insert(column, QVariantMap{{TWImportKeyType, 0u}});
+    business->setImportTransactionsSettings(stored);
+    const auto earlier = twImportSettings(*business, columns, bank);
+    EXPECT_EQ(earlier->importFields().at(2)->builtInIdentifier(), TWFieldIdentifierTotal);
+    EXPECT_EQ(earlier->importFields().at(3)->builtInIdentifier(), TWFieldIdentifierDebit);
 }
 
 } // namespace

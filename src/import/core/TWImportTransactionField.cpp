@@ -66,8 +66,10 @@ TWImportTransactionField::TWImportTransactionField(const QString &sourceName,
     }
     // Earlier builds stored a bank file's "Amount (end)" as set aside when
     // they took it for an odometer reading: in a bank file such a column is
-    // the amount its name says.
+    // the amount its name says. What this build stored (marked) is the
+    // user's own choice, a running balance set aside, and stays.
     if (!mileageFile && isMileageReadingColumn(sourceName) &&
+        !TWPropertyList::boolValue(entry->value(TWImportKeyBankFile), false) &&
         TWPropertyList::unsignedIntValue(entry->value(TWImportKeyType), 0) ==
             TWImportFieldTypeNone) {
         guess(defaultAccount, business, mileageFile);
@@ -112,6 +114,7 @@ void TWImportTransactionField::storeEntry(QVariantMap &stored, const QString &so
         after.insert(TWImportKeyMileage, entry);
     } else {
         after = entry;
+        after.insert(TWImportKeyBankFile, true);
         if (before.contains(TWImportKeyMileage))
             after.insert(TWImportKeyMileage, before.value(TWImportKeyMileage));
     }

@@ -56,6 +56,8 @@ public:
     static std::optional<QVariantMap> storedEntry(const QVariantMap &stored,
                                                   const QString &sourceName, bool mileageFile);
     // Stores a line's entry for a file of this kind, keeping the other kind's.
+    // A bank file's entry is marked as this build's ("bankFile"), beside the
+    // keys every build reads.
     static void storeEntry(QVariantMap &stored, const QString &sourceName, const QVariantMap &entry,
                            bool mileageFile);
     // Whether the guess set the line aside as an odometer reading and the
@@ -125,3 +127,6 @@ inline const QString TWImportKeyCreateIfNeeded = QStringLiteral("createIfNeeded"
 inline const QString TWImportKeyFolderURL = QStringLiteral("folderURL");
 // Within a column's entry: the line a mileage log keeps for that column.
 inline const QString TWImportKeyMileage = QStringLiteral("mileage");
+// Within a column's entry: true where this build stored the bank file's line,
+// which is then restored as stored; an entry without it is an earlier build's.
+inline const QString TWImportKeyBankFile = QStringLiteral("bankFile");

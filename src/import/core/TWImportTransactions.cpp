@@ -160,9 +160,10 @@ private:
                                    bool *tooPrecise = nullptr) const;
     // A spreadsheet's amount columns: the decimal mark of each settled from
     // all its values, else by the locale's marks; a column neither settles is
-    // named in the warnings and read by the locale. A column whose lone marks
-    // before three digits would be read some as grouping and some as the
-    // decimal mark (amounts a thousand apart) is named and refused.
+    // named in the warnings and read by the locale. A column where one mark,
+    // standing lone before three digits, would be read as grouping in some
+    // values and as the decimal mark in others (amounts a thousand apart) is
+    // named and refused.
     void settleColumnMarks(const QList<QStringList> &rows);
     static bool readsAmounts(const TWImportTransactionField &line);
     void unreadable(const TWImportTransactionField &line, const QString &value);
@@ -509,13 +510,14 @@ void Processor::settleColumnMarks(const QList<QStringList> &rows)
         }
         if (!undecided)
             continue;
-        // A lone mark before three digits read as grouping in one value and
-        // as the decimal mark in another puts the column's amounts a
-        // thousand apart. A decimal reading with more places than the unit
-        // keeps is refused by itself (too precise) and reads at no scale.
+        // One lone mark before three digits read as grouping in one value
+        // and as the decimal mark in another puts the column's amounts a
+        // thousand apart. Two marks, one grouping and the other the decimal
+        // mark ("1,250" beside "2.500"), are one reading: each value reads
+        // one way. A decimal reading with more places than the unit keeps is
+        // refused by itself (too precise) and reads at no scale.
         const auto settled = m_columnDecimal.constFind(name);
-        bool asGrouping = false, asDecimal = false;
-        QString groupingExample, decimalExample;
+        QHash<QChar, QString> asGrouping, asDecimal; // mark -> a value read so
         for (const QString &value : column) {
             const std::optional<QChar> mark = TWImportValues::undecidedMark(value);
             if (!mark)
@@ -524,20 +526,23 @@ void Processor::settleColumnMarks(const QList<QStringList> &rows)
                 settled != m_columnDecimal.constEnd()
                     ? *mark == *settled
                     : places == 3 && !TWImportValues::isLocaleGrouping(*mark, locale);
-            if (!decimal) {
-                asGrouping = true;
-                groupingExample = value;
-            } else if (decimalFits(value, *mark, places)) {
-                asDecimal = true;
-                decimalExample = value;
-            }
+            if (!decimal)
+                asGrouping.insert(*mark, value);
+            else if (decimalFits(value, *mark, places))
+                asDecimal.insert(*mark, value);
         }
-        if (asGrouping && asDecimal) {
+        bool twoScales = false;
+        for (auto it = asGrouping.cbegin(); it != asGrouping.cend() && !twoScales; ++it) {
+            const auto decimal = asDecimal.constFind(it.key());
+            if (decimal == asDecimal.cend())
+                continue;
+            twoScales = true;
             m_refusedColumns.insert(name);
             m_twoScaleColumns.add(
-                TWLocalized("importColumnTwoScales").arg(name, groupingExample, decimalExample));
-            continue;
+                TWLocalized("importColumnTwoScales").arg(name, it.value(), decimal.value()));
         }
+        if (twoScales)
+            continue;
         // Values that tell nothing alone but differ between them are read
         // alike, so one of them is not what it seems.
         open = open || undecidedBothWays;
