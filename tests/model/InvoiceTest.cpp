@@ -178,6 +178,9 @@ TEST(InvoiceTest, LinkedMoneyIsComparedInTheInvoicesUnit)
         {"yen overpaid, refund", jpy, 150000, {-110000, 10000}, 150000, 150000},
         // 1,000.00 euros paid in full in dollars, 50.00 paid out and billed on.
         {"euros paid, paid out after", eur, 100000, {-111111, 5000}, 104500, 100000},
+        // Dollars that do not divide into yen: each line rounds to a yen, so
+        // a refund of just the overpayment reads a yen above it.
+        {"yen overpaid, refund rounded", jpy, 50000, {-36666, 3333}, 50000, 49999},
         // A payment that bounces: the same unit and amount, money given back.
         {"euros, bounced", eur, 100000, {-50000, 50000}, 100000, 0},
         // In the invoice's own unit nothing changes.
