@@ -376,11 +376,11 @@ TWBusiness::earlierBuildEntry(const TWTransactionList &unsaid, std::uint32_t acc
         if (!transaction)
             continue;
         const qint64 change = owedChange(*transaction, accountType);
-        if (booksDocumentCharge(*transaction, accountType) && change != 0)
-            charges.append(transaction);
-        if (booksDocumentCharge(*transaction, accountType))
+        if (booksDocumentCharge(*transaction, accountType)) {
+            if (change != 0)
+                charges.append(transaction);
             first(change != 0 ? charge : empty, transaction);
-        else if (change > 0 && !throughMoney(*transaction))
+        } else if (change > 0 && !throughMoney(*transaction))
             first(raising, transaction);
         else if (change > 0 && !invoice)
             first(money, transaction);
@@ -470,6 +470,7 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
     // What the lines bill, read only where it decides: now and, while an edit
     // of them is under way, before it.
     QList<qint64> billed;
+    TWUnitPtr billedUnit;
     bool billedRead = false;
     const auto booksLines = [&](const TWTransaction &transaction) {
         if (linkType != TWRelationshipTypeInvoicePayment)
@@ -480,10 +481,10 @@ TWBusiness::DocumentLinks TWBusiness::documentLinks(qint32 parentIdentifier, qin
             const auto before = m_billedBeforeEdit.constFind(childIdentifier);
             if (before != m_billedBeforeEdit.constEnd())
                 billed.append(*before);
+            if (const TWProjectPtr project = projectWithIdentifier(parentIdentifier))
+                billedUnit = project->unit();
         }
-        const TWProjectPtr project = projectWithIdentifier(parentIdentifier);
-        return booksBilledAmount(transaction, accountType, project ? project->unit() : nullptr,
-                                 billed);
+        return booksBilledAmount(transaction, accountType, billedUnit, billed);
     };
     for (const TWRelationshipPtr &link :
          relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
