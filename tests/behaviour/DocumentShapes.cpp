@@ -83,6 +83,14 @@ enum Operation {
     OpRepeat,
     OpDeleteLinked,
     OpDuplicateSaved, // duplicated, then the copy saved as it stands
+    // What the lines bill turned to the other sign: a line ticked in the
+    // editor, or the only line's rate typed in the task sheet.
+    OpSignTurnedEditor,
+    OpSignTurnedTask,
+    // The document's unit dearer or cheaper against the home unit, as a rate
+    // download sets it.
+    OpRatesDearer,
+    OpRatesCheaper,
 };
 
 // What a linked transaction books against, raising or lowering what is owed.
@@ -121,6 +129,18 @@ enum LinkedExtra {
     // A credit note of the same project applied to an invoice: one split
     // transaction, a line for each of the two documents.
     LinkedCreditApplied,
+    // A fee of 20.00 charged on a bill credit through an expense: on the
+    // credit's day, the day before, two days after.
+    LinkedFeeSameDay,
+    LinkedFeeDayBefore,
+    LinkedFeeTwoDaysAfter,
+    // Money through the bank dated before the document: a deposit on an
+    // invoice, money given back on a credit note, a bill paid before its
+    // charge (or a bill moved past its payment).
+    LinkedMoneyBefore,
+    // A discount through income dated before the invoice, as after the
+    // invoice's date was moved past it.
+    LinkedDiscountBefore,
 };
 Against linkedAgainst(int linked)
 {
@@ -464,9 +484,14 @@ bool ShapeRun::buildInvoice(bool marks)
             return false;
         tasks.append(task);
     }
-    if (shape.operation == OpAddLine) {
+    if (shape.operation == OpAddLine || shape.operation == OpSignTurnedEditor) {
+        // A line that turns what the lines bill to the other sign, or one
+        // that adds to it.
+        const qint64 rate = shape.operation == OpAddLine                     ? 10000
+                            : document == TWShapeDocument::CreditNote ? 80000
+                                                                      : -80000;
         spareTask = TWTask::taskWithDate(at(day().addDays(-2)), true, QStringLiteral("Printing"),
-                                         TWTaskTypeFlat, 1.0, 1.0, 10000, 0.0, QString(),
+                                         TWTaskTypeFlat, 1.0, 1.0, rate, 0.0, QString(),
                                          project->identifier(), b().nextTaskIdentifier());
         if (failed(b().addTask(spareTask, false), "addTask"))
             return false;
@@ -560,6 +585,39 @@ bool ShapeRun::addLinked(bool marks)
         return true;
     if (shape.linked == LinkedCreditApplied)
         return applyCredit();
+    const double other = marks ? 2.0 : 0.0;
+    TWTransactionPtr before;
+    switch (shape.linked) {
+    case LinkedFeeSameDay:
+    case LinkedFeeDayBefore:
+    case LinkedFeeTwoDaysAfter: {
+        const int days = shape.linked == LinkedFeeSameDay     ? 0
+                         : shape.linked == LinkedFeeDayBefore ? -1
+                                                              : 2;
+        before = linkedEntry(ownAccount(), againstAccount(AgainstExpense),
+                             -lowering(isBill(), 2000), home, days, other, QStringLiteral("F"));
+        break;
+    }
+    case LinkedMoneyBefore: {
+        // A credit note's money goes back to the client; the rest is paid.
+        const qint64 amount = lowering(isBill(), 20000) *
+                              (document == TWShapeDocument::CreditNote ? -1 : 1);
+        before = linkedEntry(ownAccount(), a.bank, amount, home, -7, other, QStringLiteral("L"));
+        break;
+    }
+    case LinkedDiscountBefore:
+        before = linkedEntry(ownAccount(), againstAccount(AgainstIncome),
+                             lowering(isBill(), 20000), home, -2, other, QStringLiteral("L"));
+        break;
+    default:
+        break;
+    }
+    if (before) {
+        linkedTransaction = before->identifier();
+        return true;
+    }
+    if (!failure.isEmpty())
+        return false;
     // Linked after the payment.
     if (shape.linked >= kLinkedCount)
         return true;
@@ -952,7 +1010,23 @@ void ShapeRun::operate()
                     model->setOnInvoice(row, true);
         });
         return;
-    case OpRaiseRate: {
+    case OpSignTurnedEditor:
+    case OpRaiseRate:
+    case OpSignTurnedTask: {
+        if (shape.operation == OpSignTurnedEditor) {
+            if (isBill() || !spareTask) {
+                result = noSuch;
+                return;
+            }
+            invoiceEditor([this](TWInvoiceController &editor) {
+                TWInvoiceItemsModel *model = editor.tasksModel();
+                for (int row = 0; row < model->rowCount(); ++row)
+                    if (const TWInvoiceItemPtr item = model->itemAt(row);
+                        item && item->identifier() == spareTask->identifier())
+                        model->setOnInvoice(row, true);
+            });
+            return;
+        }
         if (isBill() || !task) {
             result = noSuch;
             return;
@@ -964,9 +1038,13 @@ void ShapeRun::operate()
         sheet.setMode(TWEditorMode::Existing);
         sheet.setTask(b().taskWithIdentifier(task->identifier()));
         sheet.update();
-        sheet.rateField()->setText(document == TWShapeDocument::CreditNote
-                                       ? QStringLiteral("-600.00")
-                                       : QStringLiteral("600.00"));
+        const bool credit = document == TWShapeDocument::CreditNote;
+        if (shape.operation == OpSignTurnedTask)
+            sheet.rateField()->setText(credit ? QStringLiteral("100.00")
+                                              : QStringLiteral("-100.00"));
+        else
+            sheet.rateField()->setText(credit ? QStringLiteral("-600.00")
+                                              : QStringLiteral("600.00"));
         sheet.saveButton()->click();
         settle();
         note(std::nullopt, alerts.messages);
@@ -1071,6 +1149,20 @@ void ShapeRun::operate()
         if (!error)
             error = b().updateRepeatItems(true, true);
         note(error, {});
+        return;
+    }
+    case OpRatesDearer:
+    case OpRatesCheaper: {
+        const TWUnitPtr unit = b().unitWithCode(documentUnit()->code());
+        if (!unit || unit->isEqual(*home)) {
+            result = noSuch;
+            return;
+        }
+        // Units per home unit: a dearer unit takes fewer of it.
+        const double factor = shape.operation == OpRatesDearer ? 1.07 : 0.95;
+        unit->setRate(unit->rate() / factor);
+        unit->setLastUpdatedDate(TWClock::now());
+        note(b().updateUnitRate(unit, true), {});
         return;
     }
     case OpDeleteLinked: {
@@ -1374,6 +1466,11 @@ const QList<QStringList> &twDocumentShapeDimensions()
         linked.append(QStringLiteral("bank refund after overpayment"));
         linked.append(QStringLiteral("bank charge after payment"));
         linked.append(QStringLiteral("credit applied"));
+        linked.append(QStringLiteral("fee same day"));
+        linked.append(QStringLiteral("fee the day before"));
+        linked.append(QStringLiteral("fee two days after"));
+        linked.append(QStringLiteral("bank before the document"));
+        linked.append(QStringLiteral("discount before the document"));
         return QList<QStringList>{
             {QStringLiteral("invoice"), QStringLiteral("credit note"),
              QStringLiteral("invoice without lines"), QStringLiteral("bill"),
@@ -1391,7 +1488,9 @@ const QList<QStringList> &twDocumentShapeDimensions()
             {QStringLiteral("open"), QStringLiteral("save"), QStringLiteral("line added"),
              QStringLiteral("rate raised"), QStringLiteral("date moved"),
              QStringLiteral("unit changed"), QStringLiteral("duplicate"), QStringLiteral("repeat"),
-             QStringLiteral("linked deleted"), QStringLiteral("duplicate saved")},
+             QStringLiteral("linked deleted"), QStringLiteral("duplicate saved"),
+             QStringLiteral("sign turned in editor"), QStringLiteral("sign turned in task sheet"),
+             QStringLiteral("rates moved 7% dearer"), QStringLiteral("rates moved 5% cheaper")},
         };
     }();
     return dimensions;
@@ -1495,6 +1594,36 @@ QList<TWDocumentShape> laterShapes()
             all.append(shapeOf(TWShapeDocument::Bill, HomeUnit, Unpaid, EntryEarlierMarked,
                                linkedThrough(against, false), o));
         });
+    // What the lines bill turned to the other sign after the editor booked
+    // the entry.
+    for (const TWShapeDocument d : {TWShapeDocument::Invoice, TWShapeDocument::CreditNote})
+        for (const Unit unit : {HomeUnit, OtherUnit})
+            for (const Operation o : {OpSignTurnedEditor, OpSignTurnedTask})
+                all.append(shapeOf(d, unit, Unpaid, EntryEditor, 0, o));
+    // A bill credit's credit moved to a liability, a fee charged on it.
+    for (const int linked :
+         {int(LinkedFeeSameDay), int(LinkedFeeDayBefore), int(LinkedFeeTwoDaysAfter)})
+        everyOperation([&](Operation o) {
+            all.append(shapeOf(TWShapeDocument::BillCredit, HomeUnit, Unpaid, EntryToLiability,
+                               linked, o));
+        });
+    // Money or a discount dated before the document, duplicated.
+    const QList<std::pair<TWShapeDocument, int>> before = {
+        {TWShapeDocument::Invoice, LinkedMoneyBefore},
+        {TWShapeDocument::Invoice, LinkedDiscountBefore},
+        {TWShapeDocument::CreditNote, LinkedMoneyBefore},
+        {TWShapeDocument::Bill, LinkedMoneyBefore}};
+    for (const auto &[d, linked] : before)
+        for (const Entry e : {EntryEditor, EntryUnmarked})
+            for (const Operation o : {OpDuplicate, OpDuplicateSaved})
+                all.append(shapeOf(d, HomeUnit, Unpaid, e, linked, o));
+    // Money given back or paid out after an invoice in another unit was
+    // paid, read after the unit's rate moved.
+    for (const Unit unit : {OtherUnit, YenUnit})
+        for (const int linked : {int(LinkedRefundAfter), int(LinkedChargeAfter)})
+            for (const Operation o : {OpRatesDearer, OpRatesCheaper})
+                all.append(
+                    shapeOf(TWShapeDocument::Invoice, unit, FullyPaid, EntryEditor, linked, o));
     return all;
 }
 
