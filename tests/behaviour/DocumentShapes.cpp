@@ -487,7 +487,7 @@ bool ShapeRun::buildInvoice(bool marks)
     if (shape.operation == OpAddLine || shape.operation == OpSignTurnedEditor) {
         // A line that turns what the lines bill to the other sign, or one
         // that adds to it.
-        const qint64 rate = shape.operation == OpAddLine                     ? 10000
+        const qint64 rate = shape.operation == OpAddLine              ? 10000
                             : document == TWShapeDocument::CreditNote ? 80000
                                                                       : -80000;
         spareTask = TWTask::taskWithDate(at(day().addDays(-2)), true, QStringLiteral("Printing"),
@@ -600,14 +600,14 @@ bool ShapeRun::addLinked(bool marks)
     }
     case LinkedMoneyBefore: {
         // A credit note's money goes back to the client; the rest is paid.
-        const qint64 amount = lowering(isBill(), 20000) *
-                              (document == TWShapeDocument::CreditNote ? -1 : 1);
+        const qint64 amount =
+            lowering(isBill(), 20000) * (document == TWShapeDocument::CreditNote ? -1 : 1);
         before = linkedEntry(ownAccount(), a.bank, amount, home, -7, other, QStringLiteral("L"));
         break;
     }
     case LinkedDiscountBefore:
-        before = linkedEntry(ownAccount(), againstAccount(AgainstIncome),
-                             lowering(isBill(), 20000), home, -2, other, QStringLiteral("L"));
+        before = linkedEntry(ownAccount(), againstAccount(AgainstIncome), lowering(isBill(), 20000),
+                             home, -2, other, QStringLiteral("L"));
         break;
     default:
         break;
