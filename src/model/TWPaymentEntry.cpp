@@ -147,33 +147,49 @@ bool sameUnit(const TWUnitPtr &one, const TWUnitPtr &other)
 // refund of what was paid beyond the total charged; any other raise through
 // money (money paid out for the client and billed on) is a further charge. On
 // a credit, money raising what is owed pays it back. What was charged and
-// paid is compared in the record's unit: a payment in dollars of an invoice
-// in yen is worth its yen, never its cents.
+// paid is compared as it was booked: in the record's unit while every line
+// is in it, else by the home amount each line was booked with, so that a
+// payment in dollars of an invoice in yen is worth what it was worth on its
+// day, whatever today's rate makes of it.
 QList<QList<bool>> chargeFlags(const TWPaymentEntryList &entries, TWPaymentSide side, bool credit,
                                const TWUnitPtr &recordUnit, const TWUnitConverter &convert)
 {
     const bool receivable = side == TWPaymentSide::Receivable;
-    const auto inRecordUnit = [&](const CountedLine &line) {
-        return receivable ? converted(line.amount, line.unit, recordUnit, convert) : line.amount;
-    };
-    const auto convertsLine = [&](const CountedLine &line) {
-        return receivable && convert && !sameUnit(line.unit, recordUnit);
-    };
     QList<QList<CountedLine>> counted;
     counted.reserve(entries.size());
-    qint64 charged = 0;
+    bool mixed = false;
+    bool booked = true;
     for (const TWPaymentEntry &entry : entries) {
         counted.append(countedLines(entry, side));
-        for (const CountedLine &line : counted.constLast())
-            if (isChargeLine(entry, line, credit))
-                charged = add(charged, inRecordUnit(line));
+        for (const CountedLine &line : counted.constLast()) {
+            mixed = mixed || (receivable && !sameUnit(line.unit, recordUnit));
+            // A line stored without its home amount leaves only today's rate.
+            booked = booked && (line.amount == 0 || line.homeAmount != 0);
+        }
     }
+    const bool byHome = mixed && booked;
+    const auto measured = [&](const CountedLine &line) {
+        if (byHome)
+            return line.homeAmount;
+        return receivable ? converted(line.amount, line.unit, recordUnit, convert) : line.amount;
+    };
+    // Whether a line's measure was rounded from another unit's amount.
+    const auto rounds = [&](const CountedLine &line) {
+        if (byHome)
+            return line.amount != line.homeAmount;
+        return receivable && convert && !sameUnit(line.unit, recordUnit);
+    };
+    qint64 charged = 0;
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        for (const CountedLine &line : std::as_const(counted.at(i)))
+            if (isChargeLine(entries.at(i), line, credit))
+                charged = add(charged, measured(line));
     QList<QList<bool>> flags;
     flags.reserve(entries.size());
     // Payments through money not yet bounced, each in its own unit.
     QList<std::pair<TWUnitPtr, qint64>> received;
     qint64 paid = 0;
-    qint64 rounded = 0; // lines converted so far
+    qint64 rounded = 0; // lines rounded so far
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const TWPaymentEntry &entry = entries.at(i);
         QList<bool> lineFlags;
@@ -184,20 +200,20 @@ QList<QList<bool>> chargeFlags(const TWPaymentEntryList &entries, TWPaymentSide 
                     std::find_if(received.begin(), received.end(), [&line](const auto &payment) {
                         return payment.second == line.amount && sameUnit(payment.first, line.unit);
                     });
-                // Each line converted from another unit was rounded to the
-                // record's minor unit: a refund of just what was paid beyond
-                // may read a minor unit above it.
-                const qint64 slack = (rounded + (convertsLine(line) ? 1 : 0) + 1) / 2;
+                // Each line rounded from another unit is off by half a minor
+                // unit at most: a refund of just what was paid beyond may
+                // read a minor unit above it.
+                const qint64 slack = (rounded + (rounds(line) ? 1 : 0) + 1) / 2;
                 if (bounced != received.end())
                     received.erase(bounced);
-                else if (add(subtract(paid, charged), slack) < inRecordUnit(line))
+                else if (add(subtract(paid, charged), slack) < measured(line))
                     charge = true;
             } else if (!charge && line.againstMoney && line.amount < 0) {
                 received.append({line.unit, negated(line.amount)});
             }
             if (!charge)
-                paid = subtract(paid, inRecordUnit(line));
-            if (convertsLine(line))
+                paid = subtract(paid, measured(line));
+            if (rounds(line))
                 ++rounded;
             lineFlags.append(charge);
         }

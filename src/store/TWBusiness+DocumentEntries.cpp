@@ -106,6 +106,31 @@ bool chargesAgainst(std::uint32_t ownType, std::uint32_t type)
 namespace
 {
 
+// What a transaction changes on the record's own account, by the home
+// amounts it was booked with: amounts in several units compare as booked.
+qint64 homeOwedChange(const TWBusiness &business, const TWTransaction &transaction,
+                      std::uint32_t accountType)
+{
+    const auto ofType = [&business, accountType](qint32 identifier) {
+        const TWAccountPtr account = business.accountWithIdentifier(identifier);
+        return account && std::uint32_t(account->accountType()) == accountType;
+    };
+    qint64 change = 0;
+    if (!transaction.hasSplit()) {
+        if (ofType(transaction.account1Identifier()))
+            change = transaction.totalBusiness();
+        else if (ofType(transaction.account2Identifier()))
+            change = TWWorkArithmetic::subtract(0, transaction.totalBusiness());
+    } else {
+        for (const TWSplitPtr &split : transaction.splits()) {
+            if (split && ofType(split->accountIdentifier()))
+                change = TWWorkArithmetic::add(change, split->totalBusiness());
+        }
+    }
+    return accountType == TWAccountTypeAccountsReceivable ? change
+                                                          : TWWorkArithmetic::subtract(0, change);
+}
+
 // Keeps the candidate where it was made before the one kept.
 void keepFirstMade(TWTransactionPtr &kept, const TWTransactionPtr &candidate)
 {
@@ -306,17 +331,23 @@ bool TWBusiness::markGivesWay(const TWTransaction &kept, const TWTransactionList
     if (accountType == TWAccountTypeAccountsPayable) {
         // A bill carries no lines: a kept transaction lowering what is owed
         // through a loan, the owner or a liability (a payment an earlier
-        // build's opening marked) is a payment of a charge dated on or
-        // before it. A bill credit's own credit comes before anything it
-        // is charged later.
+        // build's opening marked) is a payment of the charges dated on or
+        // before it, and pays no more than they charge. A bill credit's own
+        // credit, wherever the user moved it, lowers what is owed by more
+        // than a fee or a charge linked to it: it stays its entry, whatever
+        // their dates.
         if (change >= 0 || booksDocumentCharge(kept, accountType) || booksIncome(kept))
             return false;
+        qint64 chargedBefore = 0;
         for (const TWTransactionPtr &other : linked) {
             if (charging(other) && owedChange(*other, accountType) > 0 &&
                 other->date() <= kept.date())
-                return true;
+                chargedBefore = TWWorkArithmetic::add(chargedBefore,
+                                                      homeOwedChange(*this, *other, accountType));
         }
-        return false;
+        return chargedBefore > 0 &&
+               chargedBefore >=
+                   TWWorkArithmetic::subtract(0, homeOwedChange(*this, kept, accountType));
     }
     // An invoice's: a transaction lowering what its lines bill (a discount,
     // a write-off, a payment an earlier build's opening marked) is not its
@@ -327,8 +358,11 @@ bool TWBusiness::markGivesWay(const TWTransaction &kept, const TWTransactionList
         return false;
     if (documentBillsSign(childIdentifier, linkType) <= 0)
         return false;
+    // A credit's own entry stays while an edit turns what its lines bill
+    // above 0: it books what they billed before the edit, and the save books
+    // it again for what they bill now.
     if (change < 0)
-        return true;
+        return !booksLines(kept);
     if (booksLines(kept))
         return false;
     return std::any_of(linked.cbegin(), linked.cend(), [&](const TWTransactionPtr &other) {

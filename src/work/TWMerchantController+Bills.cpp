@@ -242,15 +242,11 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
         if ((failure = m_business->addBill(copy, false)))
             break;
         addedBill = true;
-        twUpdateTransactions(*bill, *m_business);
-        if (bill->transactions().isEmpty())
-            continue;
-        // Only the first linked transaction is copied, and only when it may
-        // be edited; the copy carries no attachments and no schedule.
-        const TWTransactionPtr first = bill->transactions().constFirst();
-        const TWTransactionPtr stored = m_business->transactionWithIdentifier(first->identifier());
-        const TWTransactionPtr source = stored ? stored : first;
-        if (!source->canEdit())
+        // Only the charge is copied, never a payment linked beside it, and
+        // only when it may be edited; the copy carries no attachments and
+        // no schedule.
+        const TWTransactionPtr source = m_business->rebookableBillCharge(*bill);
+        if (!source || !source->canEdit())
             continue;
         if ((failure = twCopyLinkedPayment(
                  *m_business, *source, TWRelationshipTypeBillPayment, copy->merchantIdentifier(),

@@ -1042,6 +1042,8 @@ void ShapeRun::operate()
         if (shape.operation == OpSignTurnedTask)
             sheet.rateField()->setText(credit ? QStringLiteral("100.00")
                                               : QStringLiteral("-100.00"));
+        else if (shape.unit == YenUnit) // above the 50,000 billed, in yen
+            sheet.rateField()->setText(credit ? QStringLiteral("-60000") : QStringLiteral("60000"));
         else
             sheet.rateField()->setText(credit ? QStringLiteral("-600.00")
                                               : QStringLiteral("600.00"));

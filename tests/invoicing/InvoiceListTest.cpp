@@ -17,6 +17,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
+#include "store/TWOwing.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -770,4 +771,57 @@ TEST_F(InvoiceListTest, AmountsOnScreenShowWholeInANarrowList)
             << cell(r, tag).toStdString();
     }
     EXPECT_GE(checked, 2);
+}
+
+// Duplicate copies the invoice's entry only: a deposit paid before the
+// invoice's day or a discount dated before it is the client's money, never
+// the copy's. The copy owes what its source's entry books.
+TEST_F(InvoiceListTest, DuplicateCopiesTheEntryNeverMoneyOrADiscountDatedBeforeIt)
+{
+    TWBusiness &b = book.b();
+    const TWInvoicePtr a = book.storedInvoice(book.project, QStringLiteral("A"));
+    const TWTaskPtr task =
+        book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 1, 5000);
+    task->setInvoiceQuantity(1);
+    ASSERT_OK(b.updateInvoiceItems(a, {task}, {}));
+    const TWTransactionPtr entry = charge(a, 5000);
+    entry->setDate(a->date());
+    ASSERT_OK(b.updateTransaction(entry, false, false, false, false));
+    pay(a, 2000);                     // a deposit, ten days before the invoice
+    link(a, income, receivable, 500); // a discount, dated before it too
+    const qint64 bankBefore = b.accountBalances(twLocal(2099, 1, 1)).value(bank->identifier());
+    open({book.project});
+    list->selectRows({rowOf(QStringLiteral("A"))});
+    list->duplicateSelectedInvoice(false);
+
+    TWInvoicePtr copy;
+    for (const TWInvoicePtr &invoice : b.invoices())
+        if (invoice->identifier() != a->identifier())
+            copy = invoice;
+    ASSERT_TRUE(copy);
+    const TWTransactionList copied = b.transactionsWithInvoice(*copy);
+    ASSERT_EQ(copied.size(), 1);
+    const TWTransactionPtr made = b.transactionWithIdentifier(copied.first()->identifier());
+    ASSERT_TRUE(made);
+    EXPECT_NE(made->identifier(), entry->identifier());
+    EXPECT_EQ(made->account1Identifier(), receivable->identifier());
+    EXPECT_EQ(made->account2Identifier(), income->identifier());
+    EXPECT_EQ(made->total(), 5000);
+    EXPECT_EQ(b.accountBalances(twLocal(2099, 1, 1)).value(bank->identifier()), bankBefore);
+    twUpdateTransactions(*copy, b);
+    EXPECT_EQ(twOwe(*copy, b), 5000);
+
+    // Without an entry (a deposit alone), the copy has nothing linked.
+    const TWInvoicePtr deposit = book.storedInvoice(book.project, QStringLiteral("D"));
+    pay(deposit, 3000);
+    open({book.project});
+    list->selectRows({rowOf(QStringLiteral("D"))});
+    list->duplicateSelectedInvoice(false);
+    for (const TWInvoicePtr &invoice : b.invoices()) {
+        if (invoice->name() == QLatin1String("D") &&
+            invoice->identifier() != deposit->identifier()) {
+            EXPECT_TRUE(b.transactionsWithInvoice(*invoice).isEmpty());
+        }
+    }
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices WHERE name = 'D'"), 2);
 }

@@ -190,7 +190,8 @@ TEST(InvoiceTest, LinkedMoneyIsComparedInTheInvoicesUnit)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.shape);
         TWPaymentEntryList entries;
-        TWPaymentEntry own = entry(1, AR, Income, row.entry, 0, row.unit);
+        TWPaymentEntry own =
+            entry(1, AR, Income, row.entry, convert(row.entry, *row.unit, *usd), row.unit);
         own.charge = true;
         entries.append(own);
         qint32 identifier = 2;
@@ -206,5 +207,64 @@ TEST(InvoiceTest, LinkedMoneyIsComparedInTheInvoicesUnit)
         for (const qint64 amount : charged)
             sum += amount;
         EXPECT_EQ(sum, row.charges);
+    }
+}
+
+// The same money after the invoice's unit moved against the dollar: a
+// payment, a refund and money paid out are told apart by what each line was
+// worth when it was booked, while the totals read at today's rate.
+TEST(InvoiceTest, LinkedMoneyIsClassedAsBookedWhateverTodaysRate)
+{
+    const auto currency = [](const char *code, double rate, std::uint8_t places) {
+        return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
+                                    QString(), rate, places, QDateTime(), false,
+                                    TWUnitTypeCurrency);
+    };
+    const TWUnitPtr usd = currency("USD", 1.0, 2);
+    const TWUnitConverter convert = [](qint64 total, const TWUnit &from, const TWUnit &to) {
+        const double major = double(total) / std::pow(10.0, from.decimalPlaces()) / from.rate();
+        return qint64(std::llround(major * to.rate() * std::pow(10.0, to.decimalPlaces())));
+    };
+    struct Row {
+        const char *shape;
+        TWUnitPtr unit;               // at today's rate
+        qint64 entry, entryInDollars; // as booked
+        QList<qint64> bankInDollars;
+        qint64 charges, payments;
+    };
+    const QList<Row> rows = {
+        // 150,000 yen booked at 150 (1,000.00 dollars), paid 1,100.00,
+        // 100.00 refunded; at 140 the refund is 14,000 yen, still money
+        // given back: nothing is charged further.
+        {"yen dearer, refund",
+         currency("JPY", 140.0, 0),
+         150000,
+         100000,
+         {-110000, 10000},
+         150000,
+         140000},
+        // 1,000.00 euros booked at 0.90, paid in full in dollars, 50.00
+        // paid out: at 0.95 the payment reads 55.56 euros beyond, but what
+        // was paid out is billed on as it was that day.
+        {"euros cheaper, paid out after",
+         currency("EUR", 0.95, 2),
+         100000,
+         111111,
+         {-111111, 5000},
+         104750,
+         105555},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.shape);
+        TWPaymentEntry own = entry(1, AR, Income, row.entry, row.entryInDollars, row.unit);
+        own.charge = true;
+        TWPaymentEntryList entries{own};
+        qint32 identifier = 2;
+        for (const qint64 cents : row.bankInDollars)
+            entries.append(entry(identifier++, AR, Bank, cents, cents, usd));
+        const TWPaymentTotals totals =
+            TWPayments::totals(entries, TWPaymentSide::Receivable, row.unit, convert);
+        EXPECT_EQ(totals.charges, row.charges);
+        EXPECT_EQ(totals.payments, row.payments);
     }
 }

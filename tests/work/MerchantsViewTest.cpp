@@ -1336,3 +1336,34 @@ TEST_F(MerchantsView, ASupplierCreditStaysACreditWhenTheChargeIsGone)
         EXPECT_EQ(business->transactionsWithBill(*stored).size(), 2);
     }
 }
+
+// A bill paid before its charge's day (or moved past its payment): the
+// duplicate copies the charge alone, never the payment, so the bank pays
+// nothing twice.
+TEST_F(MerchantsView, ADuplicateOfABillPaidBeforeItsChargeCopiesTheChargeOnly)
+{
+    const TWBillPtr bill = addBill(QStringLiteral("Storage unit"));
+    const TWTransactionPtr charge = addEntry(bill, -22000, expense);
+    const TWTransactionPtr payment = addEntry(bill, 22000, bank);
+    payment->setDate(twLocal(2026, 2, 20));
+    ASSERT_OK(business->updateTransaction(payment, false, false, false, false));
+    const qint64 bankBefore =
+        business->accountBalances(twLocal(2099, 1, 1)).value(bank->identifier());
+    open({merchant});
+    select({bill});
+    view->duplicateSelectedBill(false);
+    TWBillPtr copy;
+    for (const TWBillPtr &listed : business->bills())
+        if (listed->identifier() != bill->identifier())
+            copy = listed;
+    ASSERT_TRUE(copy);
+    const TWTransactionList copied = business->transactionsWithBill(*copy);
+    ASSERT_EQ(copied.size(), 1);
+    const TWTransactionPtr made = business->transactionWithIdentifier(copied.first()->identifier());
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->account2Identifier(), expense->identifier());
+    EXPECT_EQ(made->total(), -22000);
+    EXPECT_EQ(business->accountBalances(twLocal(2099, 1, 1)).value(bank->identifier()), bankBefore);
+    twUpdateTransactions(*copy, *business);
+    EXPECT_EQ(twOwe(*copy, *business), 22000);
+}

@@ -265,15 +265,14 @@ TWErrorResult TWInvoicesController::duplicateInvoices(const TWInvoiceList &invoi
         if ((failure = business.addInvoice(copy, false)))
             break;
         added = true;
-        twUpdateTransactions(*invoice, business);
-        if (invoice->transactions().isEmpty())
+        // Only the entry is copied, never money or a discount linked beside
+        // it: the copy is owed what its lines bill, nothing was paid on it.
+        const TWTransactionPtr entry = business.rebookableInvoiceEntry(*invoice);
+        if (!entry || !entry->canEdit())
             continue;
-        const TWTransactionPtr first =
-            business.transactionWithIdentifier(invoice->transactions().first()->identifier());
-        if (!first || !first->canEdit())
-            continue;
-        if ((failure = twCopyLinkedPayment(business, *first, 0, copy->projectIdentifier(),
-                                           copy->identifier(), storeError, copied, beforePeriod)))
+        if ((failure = twCopyLinkedPayment(business, *entry, TWRelationshipTypeInvoicePayment,
+                                           copy->projectIdentifier(), copy->identifier(),
+                                           storeError, copied, beforePeriod)))
             break;
     }
     // Also after a stop: what was added is announced and the list read again.
