@@ -13,6 +13,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -265,13 +266,17 @@ void TWClientController::updateClient()
     if (!m_table)
         return;
     m_table->clearSelection();
-    if (m_business && !m_clients.isEmpty())
-        m_rows.setProjects(m_business->projectsWithClients(m_clients));
-    else
-        m_rows.clear();
-    // The set of rows changed: sorting ends with a reload.
-    m_table->sort();
-    updateClientCountTotal();
+    {
+        // The rows and the count line read each invoice's transactions once.
+        const TWDocumentReadScope reads(m_business);
+        if (m_business && !m_clients.isEmpty())
+            m_rows.setProjects(m_business->projectsWithClients(m_clients));
+        else
+            m_rows.clear();
+        // The set of rows changed: sorting ends with a reload.
+        m_table->sort();
+        updateClientCountTotal();
+    }
     m_table->table()->scrollToTop();
     updateAddDeleteButtonsEnabled();
     updateDetail();
@@ -306,6 +311,7 @@ void TWClientController::projectUpdated()
 {
     if (!m_table)
         return;
+    m_rows.forgetFigures();
     // One change over every cell: the rows stay, and so does the selection.
     TWWorkTableModel *model = m_table->model();
     const int rows = model->rowCount();
@@ -317,8 +323,11 @@ void TWClientController::projectUpdated()
 
 void TWClientController::transactionsUpdated()
 {
-    m_rows.updateInvoices();
-    projectUpdated();
+    {
+        const TWDocumentReadScope reads(m_business);
+        m_rows.updateInvoices();
+        projectUpdated();
+    }
     if (m_invoices)
         m_invoices->transactionsUpdated();
 }
