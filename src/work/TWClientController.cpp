@@ -218,8 +218,13 @@ void TWClientController::observe()
         const bool invoice = QByteArray(name).startsWith("invoice");
         m_observers.push_back(center.addObserver(QLatin1String(name), nullptr,
                                                  [this, invoice](const TWNotification &) {
-                                                     if (invoice)
-                                                         m_rows.updateInvoices();
+                                                     if (!invoice) {
+                                                         // Work owes nothing until invoiced:
+                                                         // the count line stays.
+                                                         redrawProjects();
+                                                         return;
+                                                     }
+                                                     m_rows.updateInvoices();
                                                      projectUpdated();
                                                  }));
     }
@@ -311,6 +316,14 @@ void TWClientController::projectUpdated()
 {
     if (!m_table)
         return;
+    redrawProjects();
+    updateClientCountTotal();
+}
+
+void TWClientController::redrawProjects()
+{
+    if (!m_table)
+        return;
     m_rows.forgetFigures();
     // One change over every cell: the rows stay, and so does the selection.
     TWWorkTableModel *model = m_table->model();
@@ -318,7 +331,6 @@ void TWClientController::projectUpdated()
     const int columns = model->columnCount();
     if (rows > 0 && columns > 0)
         emit model->dataChanged(model->index(0, 0), model->index(rows - 1, columns - 1));
-    updateClientCountTotal();
 }
 
 void TWClientController::transactionsUpdated()
