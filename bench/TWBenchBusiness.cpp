@@ -258,7 +258,7 @@ struct Generator {
     // Clients with projects, tasks, time items, expenses and invoices paid by
     // transactions; merchants with bills paid the same way. Answers the
     // number of transactions it added.
-    int addWork(int budget, int invoices)
+    int addWork(int budget, int invoices, int bills)
     {
         int added = 0;
         // Each client's three projects bill three invoices each.
@@ -346,8 +346,9 @@ struct Generator {
                 }
             }
         }
-        const int merchants = std::max(4, budget / 4000);
-        for (int m = 0; m < merchants && added < budget; ++m) {
+        // Each merchant's four bills.
+        const int merchants = std::max({4, budget / 4000, (bills + 3) / 4});
+        for (int m = 0; m < merchants && (added < budget || bills > 0); ++m) {
             auto merchant = TWMerchant::merchantWithIdentifier(
                 b.nextMerchantIdentifier(), QStringLiteral("Merchant %1").arg(m),
                 QStringLiteral("Supplier %1").arg(m), 0, quint32(m), QImage(), {}, {}, {}, QUrl(),
@@ -484,6 +485,8 @@ std::unique_ptr<TWBusiness> twBenchBusinessFromArguments(int argc, char **argv, 
             options.transactions = std::max(1, std::atoi(argv[i + 1]));
         else if (std::strcmp(argv[i], "--invoices") == 0)
             options.invoices = std::max(0, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--bills") == 0)
+            options.bills = std::max(0, std::atoi(argv[i + 1]));
     }
     return twBenchMakeBusiness(options);
 }
@@ -510,7 +513,8 @@ std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &op
     bool ok = generator.setUp();
     int added = 0;
     if (ok) {
-        const int work = generator.addWork(options.transactions / 5, options.invoices);
+        const int work =
+            generator.addWork(options.transactions / 5, options.invoices, options.bills);
         const int repeats = work < 0 ? -1 : generator.addRepeats();
         ok = work >= 0 && repeats >= 0;
         added = work + repeats;

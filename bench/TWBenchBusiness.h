@@ -17,6 +17,9 @@ struct TWBenchBusinessOptions {
     // gives (0: as the size gives). Their links say nothing of which
     // transaction is each invoice's entry, as earlier builds stored them.
     int invoices = 0;
+    // About this many bills (four a merchant) where more than the size gives (0: as the
+    // size gives).
+    int bills = 0;
 };
 
 // The business, or null with a message on stderr.
@@ -25,8 +28,9 @@ bool twBenchFailed(const TWErrorResult &error, const char *what);
 
 std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &options);
 
-// The business of a bench program's "--transactions N" among argv[first..] (100,000 when
-// absent), its attachment files in `folder`; null with a message on stderr.
+// The business of a bench program's "--transactions N" (100,000 when absent), "--invoices N"
+// and "--bills N" among argv[first..], its attachment files in `folder`; null with a message
+// on stderr.
 std::unique_ptr<TWBusiness> twBenchBusinessFromArguments(int argc, char **argv, int first,
                                                          const QString &folder);
 

@@ -1,14 +1,43 @@
 #pragma once
 // The start every benchmark of a view shares: an application on the offscreen
-// platform (unless QT_QPA_PLATFORM names another) and the generated business of
-// "--transactions N", its attachment files in a folder removed at exit.
+// platform (unless QT_QPA_PLATFORM names another), the local zone read as the
+// program reads it, and the generated business of "--transactions N" (and
+// "--invoices N", "--bills N"), its attachment files in a folder removed at exit;
+// and the timing of a phase as a user waits for it.
 
 #include "TWBenchBusiness.h"
 
-#include <QApplication>
-#include <QTemporaryDir>
+#include "foundation/TWLocalZone.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <vector>
+
+// Runs `step` `rounds` times, each with `paint` painted after it, and prints the median and
+// the slowest in milliseconds.
+inline void twBenchPhase(const char *what, const std::function<void()> &step, QWidget *paint,
+                         int rounds = 20)
+{
+    std::vector<double> times;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        paint->repaint();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("%-34s median %8.2f ms   slowest %8.2f ms\n", what, times[times.size() / 2],
+                times.back());
+    std::fflush(stdout);
+}
 
 class TWBenchWidgetsMain
 {
@@ -26,11 +55,13 @@ public:
     const QTemporaryDir &folder() const { return m_folder; }
 
 private:
-    // Set before the application is made, so it is read.
+    // Set before the application is made, so it is read; the zone as the program's own
+    // start sets it, before any thread runs.
     static int &offscreenByDefault(int &argc)
     {
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        TWLocalZone::install();
         return argc;
     }
 

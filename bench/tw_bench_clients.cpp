@@ -2,7 +2,7 @@
 // listing the projects (their invoices attached), sorting by the computed
 // columns, the redraw after a task changed and after transactions changed,
 // each with the table painted:
-//   tw-bench-clients [--transactions N]
+//   tw-bench-clients [--transactions N] [--invoices N]
 // Measure a Release build.
 
 #include "TWBenchBusiness.h"
@@ -13,36 +13,9 @@
 
 #include "store/TWBusiness.h"
 
-#include <QElapsedTimer>
 #include <QTableView>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
-
-namespace
-{
-
-constexpr int kRounds = 20;
-
-// Median and slowest of the rounds, in milliseconds.
-void measure(const char *what, const std::function<void()> &step, QWidget *paint)
-{
-    std::vector<double> times;
-    for (int round = 0; round < kRounds; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        step();
-        paint->repaint();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    std::printf("%-34s median %8.2f ms   slowest %8.2f ms\n", what, times[times.size() / 2],
-                times.back());
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -60,7 +33,7 @@ int main(int argc, char **argv)
                 qlonglong(business->clients().size()), qlonglong(clients.projects().size()),
                 qlonglong(business->invoices().size()), qlonglong(business->tasks().size()));
     QWidget *table = clients.projectsTable()->table();
-    measure(
+    twBenchPhase(
         "list the projects (update)", [&] { clients.updateClient(); }, table);
     for (int tag : {TWProjectColumnTotalUninvoiced, TWProjectColumnOwe, TWProjectColumnOverdue,
                     TWProjectColumnPercentPaid}) {
@@ -68,7 +41,7 @@ int main(int argc, char **argv)
             "sort by " +
             clients.projectsTable()->columnIdentifier(TWClientController::workTag(tag)).toLatin1();
         bool ascending = true;
-        measure(
+        twBenchPhase(
             label.constData(),
             [&] {
                 clients.projectsTable()->updateSortBy(TWClientController::workTag(tag), false);
@@ -79,9 +52,9 @@ int main(int argc, char **argv)
     }
     const TWTaskPtr task = business->tasks().isEmpty() ? nullptr : business->tasks().first();
     if (task)
-        measure(
+        twBenchPhase(
             "a task changed (rows redrawn)", [&] { business->updateTask(task, true); }, table);
-    measure(
+    twBenchPhase(
         "transactions changed", [&] { clients.transactionsUpdated(); }, table);
     return 0;
 }

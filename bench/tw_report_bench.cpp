@@ -1,10 +1,11 @@
 // Times every report type on a generated business, graphs on (no renderer)
 // and a comparison period, and prints one line per type named by its key:
-//   tw-report-bench run [--transactions N]
+//   tw-report-bench run [--transactions N] [--invoices N]
 // Each figure is the median of three runs. Measure a Release build.
 
 #include "TWBenchBusiness.h"
 #include "foundation/TWClock.h"
+#include "foundation/TWLocalZone.h"
 #include "reports/engine/TWExportReport.h"
 
 #include <QCoreApplication>
@@ -17,9 +18,11 @@
 
 int main(int argc, char **argv)
 {
+    // The zone read as the program's own start reads it.
+    TWLocalZone::install();
     QCoreApplication app(argc, argv);
     if (argc < 2 || std::strcmp(argv[1], "run") != 0) {
-        std::fprintf(stderr, "usage: tw-report-bench run [--transactions N]\n");
+        std::fprintf(stderr, "usage: tw-report-bench run [--transactions N] [--invoices N]\n");
         return 2;
     }
     QTemporaryDir folder;

@@ -14,6 +14,7 @@
 #include "crashreporting/reports/MSHCrashReportingController.h"
 #include "export/core/TWExportPrint.h"
 #include "export/ui/TWExportUI.h"
+#include "foundation/TWLocalZone.h"
 #include "foundation/TWSQLitePageCache.h"
 #include "import/ui/TWImportUI.h"
 #include "invoicing/ui/TWInvoicing.h"
@@ -34,6 +35,9 @@ int main(int argc, char **argv)
 {
     // Before anything starts SQLite.
     TWSQLitePageCache::install();
+    // Before any thread runs: each conversion to local time then costs what it costs with TZ
+    // set, and a change of the system's zone is seen from the next event on.
+    TWLocalZone::install();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tallyworth"));
     QCoreApplication::setApplicationName(QStringLiteral("Tallyworth"));

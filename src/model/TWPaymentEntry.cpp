@@ -302,10 +302,21 @@ QList<qint64> charges(const TWPaymentEntryList &entries, TWPaymentSide side,
 
 TWPaymentEntryList entriesAmong(const TWPaymentEntryList &own, const TWPaymentEntryList &given)
 {
-    QMultiHash<qint32, const TWPaymentEntry *> byIdentifier;
+    return entriesAmong(own, entriesByIdentifier(given));
+}
+
+EntriesByIdentifier entriesByIdentifier(const TWPaymentEntryList &given)
+{
+    EntriesByIdentifier byIdentifier;
+    byIdentifier.reserve(given.size());
     for (const TWPaymentEntry &entry : given)
         byIdentifier.insert(entry.identifier, &entry);
+    return byIdentifier;
+}
 
+TWPaymentEntryList entriesAmong(const TWPaymentEntryList &own,
+                                const EntriesByIdentifier &byIdentifier)
+{
     TWPaymentEntryList among;
     for (const TWPaymentEntry &entry : own) {
         const auto range = byIdentifier.equal_range(entry.identifier);

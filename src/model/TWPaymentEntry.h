@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMultiHash>
 
 #include <cstdint>
 #include <memory>
@@ -100,6 +101,11 @@ QList<qint64> charges(const TWPaymentEntryList &entries, TWPaymentSide side,
 
 // The entries of `own` that equal one of `given`, in the order of `own`.
 TWPaymentEntryList entriesAmong(const TWPaymentEntryList &own, const TWPaymentEntryList &given);
+// `given` by identifier (pointing into it, which must outlive it), made once for the
+// entries of many records to be looked up among.
+using EntriesByIdentifier = QMultiHash<qint32, const TWPaymentEntry *>;
+EntriesByIdentifier entriesByIdentifier(const TWPaymentEntryList &given);
+TWPaymentEntryList entriesAmong(const TWPaymentEntryList &own, const EntriesByIdentifier &given);
 
 // A record with `dueDate` (invalid: none) and `owe` owing is overdue when at
 // least one minor unit is owed and the due date lies before the end of today

@@ -4,6 +4,7 @@
 // several bills; and what a bill computes with the business's help.
 
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 #include "store/TWRecordWrites.h"
 #include "store/TWRepeatCopies.h"
@@ -39,7 +40,8 @@ const char *const kBillsStoredSQL =
 
 void twUpdateTransactions(TWBill &bill, TWBusiness &business)
 {
-    bill.setTransactions(business.transactionsWithBill(bill));
+    if (!TWDocumentReadScope::readBefore(business, &bill))
+        bill.setTransactions(business.transactionsWithBill(bill));
 }
 
 TWBillPtr twRepeatBill(const TWBill &bill, const QDateTime &date, TWBusiness &business)

@@ -4,6 +4,7 @@
 // and what the invoice and work records compute with the business's help.
 
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 #include "store/TWRepeatCopies.h"
 #include "store/TWWorkTotals.h"
@@ -119,7 +120,8 @@ bool booksSomething(const TWTransaction &entry)
 
 void twUpdateTransactions(TWInvoice &invoice, TWBusiness &business)
 {
-    invoice.setTransactions(business.transactionsWithInvoice(invoice));
+    if (!TWDocumentReadScope::readBefore(business, &invoice))
+        invoice.setTransactions(business.transactionsWithInvoice(invoice));
 }
 
 TWTaskList twInvoiceTaskCopies(const TWInvoice &invoice, TWBusiness &business)

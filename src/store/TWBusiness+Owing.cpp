@@ -88,15 +88,16 @@ qint64 TWBusiness::transactionHomeOwingWithInvoices(const TWInvoiceList &invoice
 qint64 TWBusiness::transactionHomeOwingWithInvoices(const TWInvoiceList &invoices,
                                                     const TWTransactionList &transactions)
 {
-    // The given transactions are described once, not once per invoice.
+    // The given transactions are described and indexed once, not once per invoice.
     const TWPaymentEntryList given = twPaymentEntries(transactions, *this);
+    const TWPayments::EntriesByIdentifier byIdentifier = TWPayments::entriesByIdentifier(given);
     qint64 total = 0;
     for (const TWInvoicePtr &invoice : invoices) {
         if (!invoice)
             continue;
         twUpdateTransactions(*invoice, *this);
-        total = add(total, invoice->homeOweWithEntries(
-                               twPaymentEntries(invoice->transactions(), *this), given));
+        total = add(total, invoice->homeOweWithEntries(TWPayments::entriesAmong(
+                               twPaymentEntries(invoice->transactions(), *this), byIdentifier)));
     }
     return total;
 }
@@ -142,13 +143,14 @@ qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills,
                                                  const TWTransactionList &transactions)
 {
     const TWPaymentEntryList given = twPaymentEntries(transactions, *this);
+    const TWPayments::EntriesByIdentifier byIdentifier = TWPayments::entriesByIdentifier(given);
     qint64 total = 0;
     for (const TWBillPtr &bill : bills) {
         if (!bill)
             continue;
         twUpdateTransactions(*bill, *this);
-        total =
-            add(total, bill->oweWithEntries(twPaymentEntries(bill->transactions(), *this), given));
+        total = add(total, bill->oweWithEntries(TWPayments::entriesAmong(
+                               twPaymentEntries(bill->transactions(), *this), byIdentifier)));
     }
     return total;
 }

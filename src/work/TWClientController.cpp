@@ -13,6 +13,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -217,8 +218,13 @@ void TWClientController::observe()
         const bool invoice = QByteArray(name).startsWith("invoice");
         m_observers.push_back(center.addObserver(QLatin1String(name), nullptr,
                                                  [this, invoice](const TWNotification &) {
-                                                     if (invoice)
-                                                         m_rows.updateInvoices();
+                                                     if (!invoice) {
+                                                         // Work owes nothing until invoiced:
+                                                         // the count line stays.
+                                                         redrawProjects();
+                                                         return;
+                                                     }
+                                                     m_rows.updateInvoices();
                                                      projectUpdated();
                                                  }));
     }
@@ -265,13 +271,17 @@ void TWClientController::updateClient()
     if (!m_table)
         return;
     m_table->clearSelection();
-    if (m_business && !m_clients.isEmpty())
-        m_rows.setProjects(m_business->projectsWithClients(m_clients));
-    else
-        m_rows.clear();
-    // The set of rows changed: sorting ends with a reload.
-    m_table->sort();
-    updateClientCountTotal();
+    {
+        // The rows and the count line read each invoice's transactions once.
+        const TWDocumentReadScope reads(m_business);
+        if (m_business && !m_clients.isEmpty())
+            m_rows.setProjects(m_business->projectsWithClients(m_clients));
+        else
+            m_rows.clear();
+        // The set of rows changed: sorting ends with a reload.
+        m_table->sort();
+        updateClientCountTotal();
+    }
     m_table->table()->scrollToTop();
     updateAddDeleteButtonsEnabled();
     updateDetail();
@@ -306,19 +316,30 @@ void TWClientController::projectUpdated()
 {
     if (!m_table)
         return;
+    redrawProjects();
+    updateClientCountTotal();
+}
+
+void TWClientController::redrawProjects()
+{
+    if (!m_table)
+        return;
+    m_rows.forgetFigures();
     // One change over every cell: the rows stay, and so does the selection.
     TWWorkTableModel *model = m_table->model();
     const int rows = model->rowCount();
     const int columns = model->columnCount();
     if (rows > 0 && columns > 0)
         emit model->dataChanged(model->index(0, 0), model->index(rows - 1, columns - 1));
-    updateClientCountTotal();
 }
 
 void TWClientController::transactionsUpdated()
 {
-    m_rows.updateInvoices();
-    projectUpdated();
+    {
+        const TWDocumentReadScope reads(m_business);
+        m_rows.updateInvoices();
+        projectUpdated();
+    }
     if (m_invoices)
         m_invoices->transactionsUpdated();
 }

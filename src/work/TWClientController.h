@@ -149,6 +149,9 @@ private:
     void connectTimer();
     // Every row redrawn in place (the totals changed), selection kept.
     void projectUpdated();
+    // The rows' cells drawn again (a task, an item or an expense changed; the count line's
+    // sums of what is owed stay).
+    void redrawProjects();
     void selectRowAlone(int row, bool scroll);
     void presentError(const TWError &error) const;
     void changed() const;

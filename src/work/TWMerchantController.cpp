@@ -13,6 +13,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 
 #include <QApplication>
@@ -324,6 +325,8 @@ void TWMerchantController::updateMerchant()
     if (!m_table)
         return;
     m_table->clearSelection();
+    // The figures, the count line and the payments pane read each bill's transactions once.
+    const TWDocumentReadScope reads(m_business);
     m_bills.clear();
     if (m_business) {
         if (m_mode == ModeRepeat) {
@@ -337,10 +340,8 @@ void TWMerchantController::updateMerchant()
         }
     }
     refreshFigures();
-    m_figuresFresh = true;
     updateMerchantCountTotal();
     m_table->updateSortDescriptors();
-    m_figuresFresh = false;
     rebuildRowIndex();
     m_table->table()->scrollToTop();
     updateTransactions();
@@ -378,6 +379,7 @@ void TWMerchantController::updateTransactions()
 {
     if (!m_register)
         return;
+    const TWDocumentReadScope reads(m_business);
     TWBillList chosen = selectedBills();
     if (chosen.isEmpty())
         chosen = m_bills;
@@ -395,6 +397,7 @@ void TWMerchantController::transactionsUpdated()
     // The same bills stay listed: their figures and rows are refreshed in
     // place, keeping the selection. A payment may have marked a bill paid:
     // each row shows the bill as the store now keeps it.
+    const TWDocumentReadScope reads(m_business);
     if (m_business)
         for (TWBillPtr &bill : m_bills)
             if (const TWBillPtr current = m_business->billWithIdentifier(bill->identifier()))
@@ -516,8 +519,8 @@ int TWMerchantController::compareBills(const TWBill &a, const TWBill &b, int tag
 
 void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
 {
-    if (!m_figuresFresh)
-        refreshFigures();
+    // The figures the rows show, read when the bills were listed or their transactions
+    // changed: a sort only puts them in another order.
     // Each bill's keys once, then a stable sort of the keys.
     QList<SortKey> keys;
     keys.reserve(m_bills.size());

@@ -201,6 +201,4 @@ private:
     TWSplitDivider *m_divider = nullptr;
     // The register was set up once.
     bool m_registerShown = false;
-    // The figures were just read for this listing; the sort reuses them.
-    bool m_figuresFresh = false;
 };

@@ -48,6 +48,7 @@ void TWProjectRows::clear()
 {
     m_projects.clear();
     m_rowIndex.clear();
+    forgetFigures();
 }
 
 void TWProjectRows::rebuildRowIndex()
@@ -60,6 +61,7 @@ void TWProjectRows::rebuildRowIndex()
 
 void TWProjectRows::updateInvoices()
 {
+    forgetFigures();
     if (!m_business)
         return;
     for (const TWProjectPtr &project : m_projects)
@@ -293,13 +295,35 @@ int TWProjectRows::compareKeys(const SortKey &a, const SortKey &b, int tag)
     }
 }
 
+bool TWProjectRows::isFigure(int tag)
+{
+    return tag == TWProjectColumnTotalUninvoiced || tag == TWProjectColumnTotalInvoiced ||
+           tag == TWProjectColumnOwe || tag == TWProjectColumnPercentPaid ||
+           tag == TWProjectColumnOverdue;
+}
+
 void TWProjectRows::sort(int tag, bool ascending)
 {
-    // Each key is computed once: the money columns walk the invoices.
+    // Each key is computed once: the money columns walk the invoices, and keep their keys
+    // until the figures change.
+    const bool figure = isFigure(tag);
     std::vector<std::pair<SortKey, TWProjectPtr>> keyed;
     keyed.reserve(size_t(m_projects.size()));
-    for (const TWProjectPtr &project : m_projects)
-        keyed.emplace_back(project ? sortKey(*project, tag) : SortKey(), project);
+    for (const TWProjectPtr &project : m_projects) {
+        if (!project) {
+            keyed.emplace_back(SortKey(), project);
+            continue;
+        }
+        if (!figure) {
+            keyed.emplace_back(sortKey(*project, tag), project);
+            continue;
+        }
+        const quint64 slot = (quint64(quint32(tag)) << 32) | quint32(project->identifier());
+        auto known = m_figureKeys.constFind(slot);
+        if (known == m_figureKeys.constEnd())
+            known = m_figureKeys.insert(slot, sortKey(*project, tag));
+        keyed.emplace_back(*known, project);
+    }
     std::stable_sort(keyed.begin(), keyed.end(), [tag, ascending](const auto &a, const auto &b) {
         const int order = compareKeys(a.first, b.first, tag);
         return ascending ? order < 0 : order > 0;

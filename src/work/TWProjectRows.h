@@ -59,6 +59,9 @@ public:
     int row(const TWProject &project) const;
     // Each project attaches its invoices again (their payments changed).
     void updateInvoices();
+    // The figures the rows show changed (a task, an expense or a payment): the next sort
+    // reads them again.
+    void forgetFigures() { m_figureKeys.clear(); }
 
     // ---- Cells ----
     QString text(const TWProject &project, int tag) const;
@@ -76,15 +79,19 @@ public:
     {
         return compareKeys(sortKey(a, tag), sortKey(b, tag), tag);
     }
-    // Reorders the rows (stable; equal rows keep their order).
+    // Reorders the rows (stable; equal rows keep their order). The money columns' keys are
+    // read once after each change of the figures, not at every sort.
     void sort(int tag, bool ascending);
 
 private:
     QString money(qint64 value, const TWUnit *unit) const;
     void rebuildRowIndex();
+    static bool isFigure(int tag);
 
     TWBusiness *m_business = nullptr;
     TWProjectList m_projects;
     // Identifier -> row (the first, should a project be listed twice).
     QHash<qint32, int> m_rowIndex;
+    // The keys of the money columns by column and project identifier, as last read.
+    QHash<quint64, SortKey> m_figureKeys;
 };

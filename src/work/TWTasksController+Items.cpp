@@ -169,9 +169,9 @@ int TWTasksController::compareTaskItems(const TWTaskItem &a, const TWTaskItem &b
         return text(ta ? ta->name() : QString(), tb ? tb->name() : QString(), !ta, !tb);
     }
     case TWTaskItemColumnStart:
-        return date(a.startDateTime(), b.startDateTime());
+        return value(sortMoment(&a, a.startDateTime()), sortMoment(&b, b.startDateTime()));
     case TWTaskItemColumnEnd:
-        return date(a.endDateTime(), b.endDateTime());
+        return value(sortMoment(&a, a.endDateTime()), sortMoment(&b, b.endDateTime()));
     case TWTaskItemColumnDuration:
         return value(a.duration(), b.duration());
     case TWTaskItemColumnNotes:

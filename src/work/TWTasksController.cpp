@@ -373,7 +373,7 @@ int TWTasksController::compareTasks(const TWTask &a, const TWTask &b, int tag) c
         order = value(m_sortTicked.contains(&a), m_sortTicked.contains(&b));
         break;
     case TWTaskColumnDate:
-        order = date(a.date(), b.date());
+        order = value(sortMoment(&a, a.date()), sortMoment(&b, b.date()));
         break;
     case TWTaskColumnClient: {
         const TWClientPtr ca = clientOf(a), cb = clientOf(b);
@@ -426,9 +426,21 @@ int TWTasksController::compareTasks(const TWTask &a, const TWTask &b, int tag) c
     return order != 0 ? order : value(a.identifier(), b.identifier());
 }
 
+qint64 TWTasksController::sortMoment(const void *record, const QDateTime &date) const
+{
+    const auto found = m_sortMoments.constFind(record);
+    return found != m_sortMoments.cend() ? *found : TWWorkCompare::moment(date);
+}
+
 void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
 {
+    // A date becomes a moment through the local zone: once per record, not per comparison.
     if (table == m_itemsTable) {
+        if (tag == TWTaskItemColumnStart || tag == TWTaskItemColumnEnd)
+            for (const TWTaskItemPtr &item : std::as_const(m_taskItems))
+                m_sortMoments.insert(item.get(), TWWorkCompare::moment(tag == TWTaskItemColumnStart
+                                                                           ? item->startDateTime()
+                                                                           : item->endDateTime()));
         std::stable_sort(m_taskItems.begin(), m_taskItems.end(),
                          [this, tag, ascending](const TWTaskItemPtr &a, const TWTaskItemPtr &b) {
                              const int order = compareTaskItems(*a, *b, tag);
@@ -441,6 +453,9 @@ void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
         if (tag == TWTaskColumnImport)
             for (const TWTaskPtr &task : std::as_const(m_importSelectedTasks))
                 m_sortTicked.insert(task.get());
+        if (tag == TWTaskColumnDate)
+            for (const TWTaskPtr &task : std::as_const(m_tasks))
+                m_sortMoments.insert(task.get(), TWWorkCompare::moment(task->date()));
         std::stable_sort(m_tasks.begin(), m_tasks.end(),
                          [this, tag, ascending](const TWTaskPtr &a, const TWTaskPtr &b) {
                              const int order = compareTasks(*a, *b, tag);
@@ -449,6 +464,7 @@ void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
         m_sortQuantities.clear();
         m_sortTicked.clear();
     }
+    m_sortMoments.clear();
     rebuildRowIndexes();
 }
 

@@ -163,6 +163,8 @@ public:
     // The three-way comparison of two tasks by a column (identifier tie-break).
     int compareTasks(const TWTask &a, const TWTask &b, int tag) const;
     int compareTaskItems(const TWTaskItem &a, const TWTaskItem &b, int tag) const;
+    // TWWorkCompare::moment of the record's date, as read for the sort under way.
+    qint64 sortMoment(const void *record, const QDateTime &date) const;
 
 signals:
     // Mode 1: the records were edited or ticked (the import sheet listens).
@@ -207,6 +209,8 @@ private:
     // items, and the import column asks the ticked list, so both are read
     // once per task rather than once per comparison.
     QHash<const TWTask *, double> m_sortQuantities;
+    // Each task's or item's moment of the date sorted by, read once for the sort.
+    QHash<const void *, qint64> m_sortMoments;
     QSet<const TWTask *> m_sortTicked;
     QHash<qint32, int> m_taskItemRows;
 

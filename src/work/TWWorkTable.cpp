@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -52,11 +53,14 @@ int TWWorkCompare::text(const QString &a, const QString &b, bool aMissing, bool 
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
+qint64 TWWorkCompare::moment(const QDateTime &date)
+{
+    return date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+}
+
 int TWWorkCompare::date(const QDateTime &a, const QDateTime &b)
 {
-    if (!a.isValid() || !b.isValid())
-        return a.isValid() == b.isValid() ? 0 : (a.isValid() ? 1 : -1);
-    return value(a.toMSecsSinceEpoch(), b.toMSecsSinceEpoch());
+    return value(moment(a), moment(b));
 }
 
 // ---- Model ----

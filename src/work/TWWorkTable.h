@@ -219,5 +219,8 @@ template <typename T> int value(const T &a, const T &b)
 {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
+// What `date` compares: the moment in milliseconds, the lowest value when there is none
+// (which sorts first). A list sorting by a date reads each record's moment once with it.
+qint64 moment(const QDateTime &date);
 int date(const QDateTime &a, const QDateTime &b);
 } // namespace TWWorkCompare

@@ -21,6 +21,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMap>
 #include <QMenu>
 #include <QToolButton>
 
@@ -221,6 +222,66 @@ TEST_F(InvoiceListTest, CellsShowHandComputedAmountsPercentAndDaysOverdue)
     EXPECT_EQ(list->invoiceTotalLabel()->text(),
               QStringLiteral("%1 / %2").arg(money(0, b), money(14500, b)));
     EXPECT_EQ(list->transactionCountLabel()->text(), QStringLiteral("2 transactions"));
+}
+
+TEST_F(InvoiceListTest, SortingReordersTheRowsAndLeavesEverySumAndThePaymentsAsTheyWere)
+{
+    TWFixedClock now(2024, 7, 1);
+    // Invoices owing different amounts, one of them overpaid, one overdue.
+    const QList<std::pair<qint64, qint64>> amounts = {
+        {12000, 2000}, {5000, 5000}, {30000, 0}, {800, 1000}, {7000, 6999}};
+    for (int i = 0; i < amounts.size(); ++i) {
+        const TWInvoicePtr invoice = book.storedInvoice(book.project, QStringLiteral("I%1").arg(i),
+                                                        i == 2 ? twLocal(2024, 6, 1) : QDateTime());
+        charge(invoice, amounts.at(i).first);
+        pay(invoice, amounts.at(i).second);
+    }
+    open({book.project});
+    showAllColumns();
+    const auto lines = [this] {
+        return QStringList{list->invoiceCountLabel()->text(), list->invoiceTotalLabel()->text(),
+                           list->transactionCountLabel()->text(),
+                           list->transactionTotalLabel()->text()};
+    };
+    // Each invoice's cells, by invoice, whatever its row.
+    const auto cells = [this] {
+        QMap<QString, QStringList> byName;
+        for (int row = 0; row < list->invoices().size(); ++row)
+            for (const int tag : {TWInvoiceColumnTotal, TWInvoiceColumnOwe,
+                                  TWInvoiceColumnPercentPaid, TWInvoiceColumnOverdue})
+                byName[list->invoices().at(row)->name()].append(cell(row, tag));
+        return byName;
+    };
+    const QStringList listed = lines();
+    const QMap<QString, QStringList> shown = cells();
+    const int payments = list->paymentsController()->transactions().size();
+    ASSERT_EQ(payments, 10);
+
+    for (const int tag : {TWInvoiceColumnOwe, TWInvoiceColumnOverdue, TWInvoiceColumnTotal}) {
+        for (const bool ascending : {true, false}) {
+            list->updateSortBy(tag, false);
+            list->updateSortDirection(ascending, true);
+            EXPECT_EQ(lines(), listed) << tag << ascending;
+            EXPECT_EQ(cells(), shown) << tag << ascending;
+            EXPECT_EQ(list->paymentsController()->transactions().size(), payments);
+        }
+    }
+    // Descending by what is owed: 300.00, 100.00, 0.01, 0.00, then the overpaid -2.00.
+    list->updateSortBy(TWInvoiceColumnOwe, false);
+    list->updateSortDirection(false, true);
+    QStringList order;
+    for (const TWInvoicePtr &invoice : list->invoices())
+        order.append(invoice->name());
+    EXPECT_EQ(order, QStringList({"I2", "I0", "I4", "I1", "I3"}));
+
+    // A sort ends a selection: the pane and the lines show every invoice again.
+    list->selectRows({0, 1});
+    ASSERT_NE(lines(), listed);
+    ASSERT_EQ(list->paymentsController()->transactions().size(), 4);
+    list->updateSortDirection(true, true);
+    EXPECT_TRUE(list->selectedRows().isEmpty());
+    EXPECT_EQ(lines(), listed);
+    EXPECT_EQ(list->paymentsController()->transactions().size(), payments);
 }
 
 TEST_F(InvoiceListTest, EveryColumnSortsAsAStrictWeakOrdering)

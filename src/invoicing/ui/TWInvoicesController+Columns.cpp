@@ -179,25 +179,41 @@ void TWInvoicesController::sort()
     TWInvoiceRowList rows;
     rows.reserve(m_invoices.size());
     if (m_business) {
-        // Payment totals and each row's values once per sort.
+        // Payment totals and each row's values once per listing.
         for (const TWInvoicePtr &invoice : std::as_const(m_invoices)) {
             twUpdateTransactions(*invoice, *m_business);
             rows.append(twInvoiceRow(invoice, *m_business));
         }
     }
+    showSorted(rows);
+    m_fixedFits.clear();
+}
+
+void TWInvoicesController::showSorted(TWInvoiceRowList rows)
+{
     const int tag = sortTag();
     if (tag >= 0)
         twSortInvoiceRows(rows, tag, sortAscending());
     m_invoices.clear();
     for (const TWInvoiceRow &row : std::as_const(rows))
         m_invoices.append(row.invoice);
-    {
-        const QScopedValueRollback guard(m_selectionIsChanging, true);
-        m_table->clearSelection();
-        m_selectedRows.clear();
-        m_model->setRows(rows);
-    }
-    m_fixedFits.clear();
+    const QScopedValueRollback guard(m_selectionIsChanging, true);
+    m_table->clearSelection();
+    m_selectedRows.clear();
+    m_model->setRows(rows);
+}
+
+void TWInvoicesController::resort()
+{
+    if (!m_table)
+        return;
+    // The rows shown, in another order: no value, sum or payment changes. Only a selection
+    // the sort ends gives the payments pane and the count lines other invoices.
+    const bool hadSelection = !selectedRows().isEmpty();
+    showSorted(m_model->rows());
+    if (hadSelection)
+        updateTransactions();
+    updateInvoiceButtonsEnabled();
 }
 
 void TWInvoicesController::sortIndicatorChanged(int logical, Qt::SortOrder order)
@@ -209,9 +225,7 @@ void TWInvoicesController::sortIndicatorChanged(int logical, Qt::SortOrder order
         updateSortBy(tag, false);
         updateSortDirection(order == Qt::AscendingOrder, false);
     }
-    sort();
-    updateTransactions();
-    updateInvoiceButtonsEnabled();
+    resort();
 }
 
 void TWInvoicesController::updateSortBy(int tag, bool update)
@@ -223,9 +237,7 @@ void TWInvoicesController::updateSortBy(int tag, bool update)
     saveSettings();
     if (update) {
         updateSortDescriptors();
-        sort();
-        updateTransactions();
-        updateInvoiceButtonsEnabled();
+        resort();
     }
 }
 
@@ -237,9 +249,7 @@ void TWInvoicesController::updateSortDirection(bool ascending, bool update)
     saveSettings();
     if (update) {
         updateSortDescriptors();
-        sort();
-        updateTransactions();
-        updateInvoiceButtonsEnabled();
+        resort();
     }
 }
 

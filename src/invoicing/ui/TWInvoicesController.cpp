@@ -12,6 +12,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 #include "store/TWWorkTotals.h"
 
@@ -313,6 +314,7 @@ void TWInvoicesController::updateInvoices()
         m_table->clearSelection();
         m_selectedRows.clear();
     }
+    const TWDocumentReadScope reads(m_business);
     TWInvoiceList found;
     if (m_business) {
         if (m_mode == ModeRepeat) {
@@ -328,7 +330,6 @@ void TWInvoicesController::updateInvoices()
             twUpdateTasksExpenses(*invoice, *m_business);
     }
     m_invoices = found;
-    updateProjectCountTotal();
     sort();
     m_table->scrollToTop();
     updateTransactions();
@@ -339,6 +340,8 @@ void TWInvoicesController::updateTransactions()
 {
     if (!m_transactionsController)
         return;
+    // The pane's sums and the projects' read each invoice's transactions once.
+    const TWDocumentReadScope reads(m_business);
     TWInvoiceList relevant = selectedInvoices();
     if (relevant.isEmpty())
         relevant = m_invoices;
@@ -364,10 +367,11 @@ void TWInvoicesController::transactionsUpdated()
 {
     if (!m_view || !m_business)
         return;
+    const TWDocumentReadScope reads(m_business);
     for (const TWInvoicePtr &invoice : std::as_const(m_invoices))
         twUpdateTransactions(*invoice, *m_business);
     m_model->refreshRows();
-    updateProjectCountTotal();
+    // The count lines follow with the payments pane.
     updateTransactions();
 }
 

@@ -134,7 +134,10 @@ public:
     int fieldColumn(int tag) const;
     int sortTag() const;
     bool sortAscending() const;
+    // Reads each listed invoice's values from the store and shows the rows sorted.
     void sort();
+    // Shows the rows shown in the order the sort settings give, reading nothing again.
+    void resort();
     // The width a double click on the column's divider gives it.
     int sizeToFitWidth(int tag) const;
     // The sent (5) or paid (6) check box of a row was clicked.
@@ -193,6 +196,8 @@ protected:
 private:
     void build() override;
     void applyMode();
+    // Sorts the rows and shows them (the invoices in their order), the selection cleared.
+    void showSorted(TWInvoiceRowList rows);
     void selectionChanged();
     void sectionMoved();
     void sectionResized(int logical, int size);
