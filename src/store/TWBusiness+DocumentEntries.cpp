@@ -106,10 +106,12 @@ bool chargesAgainst(std::uint32_t ownType, std::uint32_t type)
 namespace
 {
 
-// What a transaction changes on the record's own account, by the home
-// amounts it was booked with: amounts in several units compare as booked.
-qint64 homeOwedChange(const TWBusiness &business, const TWTransaction &transaction,
-                      std::uint32_t accountType)
+// What a transaction changes on the record's own account: in its amounts, or
+// (`home`) by the home amounts it was booked with, so that amounts in several
+// units compare as booked. A receivable is owed more by a debit (a positive
+// amount on its own side), a payable by a credit.
+qint64 changeOnOwnAccount(const TWBusiness &business, const TWTransaction &transaction,
+                          std::uint32_t accountType, bool home)
 {
     const auto ofType = [&business, accountType](qint32 identifier) {
         const TWAccountPtr account = business.accountWithIdentifier(identifier);
@@ -117,18 +119,26 @@ qint64 homeOwedChange(const TWBusiness &business, const TWTransaction &transacti
     };
     qint64 change = 0;
     if (!transaction.hasSplit()) {
+        const qint64 total = home ? transaction.totalBusiness() : transaction.total();
         if (ofType(transaction.account1Identifier()))
-            change = transaction.totalBusiness();
+            change = total;
         else if (ofType(transaction.account2Identifier()))
-            change = TWWorkArithmetic::subtract(0, transaction.totalBusiness());
+            change = TWWorkArithmetic::subtract(0, total);
     } else {
         for (const TWSplitPtr &split : transaction.splits()) {
             if (split && ofType(split->accountIdentifier()))
-                change = TWWorkArithmetic::add(change, split->totalBusiness());
+                change =
+                    TWWorkArithmetic::add(change, home ? split->totalBusiness() : split->total());
         }
     }
     return accountType == TWAccountTypeAccountsReceivable ? change
                                                           : TWWorkArithmetic::subtract(0, change);
+}
+
+qint64 homeOwedChange(const TWBusiness &business, const TWTransaction &transaction,
+                      std::uint32_t accountType)
+{
+    return changeOnOwnAccount(business, transaction, accountType, true);
 }
 
 // Keeps the candidate where it was made before the one kept.
@@ -171,26 +181,7 @@ bool TWBusiness::booksDocumentCharge(const TWTransaction &transaction,
 
 qint64 TWBusiness::owedChange(const TWTransaction &transaction, std::uint32_t accountType) const
 {
-    // A receivable is owed more by a debit (a positive amount on its own
-    // side), a payable by a credit.
-    const bool receivable = accountType == TWAccountTypeAccountsReceivable;
-    const auto ofType = [this, accountType](qint32 identifier) {
-        const TWAccountPtr account = accountWithIdentifier(identifier);
-        return account && std::uint32_t(account->accountType()) == accountType;
-    };
-    qint64 change = 0;
-    if (!transaction.hasSplit()) {
-        if (ofType(transaction.account1Identifier()))
-            change = transaction.total();
-        else if (ofType(transaction.account2Identifier()))
-            change = TWWorkArithmetic::subtract(0, transaction.total());
-    } else {
-        for (const TWSplitPtr &split : transaction.splits()) {
-            if (split && ofType(split->accountIdentifier()))
-                change = TWWorkArithmetic::add(change, split->total());
-        }
-    }
-    return receivable ? change : TWWorkArithmetic::subtract(0, change);
+    return changeOnOwnAccount(*this, transaction, accountType, false);
 }
 
 int TWBusiness::documentBillsSign(qint32 childIdentifier, std::uint32_t linkType) const

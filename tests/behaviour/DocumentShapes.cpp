@@ -998,6 +998,7 @@ void ShapeRun::operate()
             invoiceEditor({});
         return;
     case OpAddLine:
+    case OpSignTurnedEditor: // the spare line's sign is the other one there
         if (isBill() || !spareTask) {
             result = noSuch;
             return;
@@ -1010,23 +1011,8 @@ void ShapeRun::operate()
                     model->setOnInvoice(row, true);
         });
         return;
-    case OpSignTurnedEditor:
     case OpRaiseRate:
     case OpSignTurnedTask: {
-        if (shape.operation == OpSignTurnedEditor) {
-            if (isBill() || !spareTask) {
-                result = noSuch;
-                return;
-            }
-            invoiceEditor([this](TWInvoiceController &editor) {
-                TWInvoiceItemsModel *model = editor.tasksModel();
-                for (int row = 0; row < model->rowCount(); ++row)
-                    if (const TWInvoiceItemPtr item = model->itemAt(row);
-                        item && item->identifier() == spareTask->identifier())
-                        model->setOnInvoice(row, true);
-            });
-            return;
-        }
         if (isBill() || !task) {
             result = noSuch;
             return;
