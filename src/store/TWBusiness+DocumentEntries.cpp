@@ -135,12 +135,6 @@ qint64 changeOnOwnAccount(const TWBusiness &business, const TWTransaction &trans
                                                           : TWWorkArithmetic::subtract(0, change);
 }
 
-qint64 homeOwedChange(const TWBusiness &business, const TWTransaction &transaction,
-                      std::uint32_t accountType)
-{
-    return changeOnOwnAccount(business, transaction, accountType, true);
-}
-
 // Keeps the candidate where it was made before the one kept.
 void keepFirstMade(TWTransactionPtr &kept, const TWTransactionPtr &candidate)
 {
@@ -333,12 +327,12 @@ bool TWBusiness::markGivesWay(const TWTransaction &kept, const TWTransactionList
         for (const TWTransactionPtr &other : linked) {
             if (charging(other) && owedChange(*other, accountType) > 0 &&
                 other->date() <= kept.date())
-                chargedBefore = TWWorkArithmetic::add(chargedBefore,
-                                                      homeOwedChange(*this, *other, accountType));
+                chargedBefore = TWWorkArithmetic::add(
+                    chargedBefore, changeOnOwnAccount(*this, *other, accountType, true));
         }
         return chargedBefore > 0 &&
-               chargedBefore >=
-                   TWWorkArithmetic::subtract(0, homeOwedChange(*this, kept, accountType));
+               chargedBefore >= TWWorkArithmetic::subtract(
+                                    0, changeOnOwnAccount(*this, kept, accountType, true));
     }
     // An invoice's: a transaction lowering what its lines bill (a discount,
     // a write-off, a payment an earlier build's opening marked) is not its
