@@ -35,6 +35,18 @@ const int Bank = TWAccountTypeBank;
 const int Income = TWAccountTypeIncome;
 const int Expense = TWAccountTypeExpense;
 
+TWUnitPtr currency(const char *code, double rate, std::uint8_t places)
+{
+    return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
+                                QString(), rate, places, QDateTime(), false, TWUnitTypeCurrency);
+}
+
+// Rates per dollar, as the units database keeps them, halves away from zero.
+const TWUnitConverter convert = [](qint64 total, const TWUnit &from, const TWUnit &to) {
+    const double major = double(total) / std::pow(10.0, from.decimalPlaces()) / from.rate();
+    return qint64(std::llround(major * to.rate() * std::pow(10.0, to.decimalPlaces())));
+};
+
 TWInvoicePtr invoice(const QDateTime &due = QDateTime())
 {
     return TWInvoice::invoiceWithDate(twLocal(2024, 3, 1), QStringLiteral("2024-007"),
@@ -154,18 +166,8 @@ TEST(Invoice, RepeatCopies)
 // and the charges and payments read in the invoice's unit.
 TEST(InvoiceTest, LinkedMoneyIsComparedInTheInvoicesUnit)
 {
-    const auto currency = [](const char *code, double rate, std::uint8_t places) {
-        return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
-                                    QString(), rate, places, QDateTime(), false,
-                                    TWUnitTypeCurrency);
-    };
     const TWUnitPtr usd = currency("USD", 1.0, 2), jpy = currency("JPY", 150.0, 0),
                     eur = currency("EUR", 0.9, 2);
-    // Rates per dollar, as the units database keeps them, halves away from zero.
-    const TWUnitConverter convert = [](qint64 total, const TWUnit &from, const TWUnit &to) {
-        const double major = double(total) / std::pow(10.0, from.decimalPlaces()) / from.rate();
-        return qint64(std::llround(major * to.rate() * std::pow(10.0, to.decimalPlaces())));
-    };
     struct Row {
         const char *shape;
         TWUnitPtr unit;
@@ -215,16 +217,7 @@ TEST(InvoiceTest, LinkedMoneyIsComparedInTheInvoicesUnit)
 // worth when it was booked, while the totals read at today's rate.
 TEST(InvoiceTest, LinkedMoneyIsClassedAsBookedWhateverTodaysRate)
 {
-    const auto currency = [](const char *code, double rate, std::uint8_t places) {
-        return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
-                                    QString(), rate, places, QDateTime(), false,
-                                    TWUnitTypeCurrency);
-    };
     const TWUnitPtr usd = currency("USD", 1.0, 2);
-    const TWUnitConverter convert = [](qint64 total, const TWUnit &from, const TWUnit &to) {
-        const double major = double(total) / std::pow(10.0, from.decimalPlaces()) / from.rate();
-        return qint64(std::llround(major * to.rate() * std::pow(10.0, to.decimalPlaces())));
-    };
     struct Row {
         const char *shape;
         TWUnitPtr unit;               // at today's rate

@@ -166,6 +166,18 @@ protected:
     }
     QString cell(int row, int tag) const { return view->workText(view->table(), row, tag); }
     int rowOf(const TWBillPtr &bill) const { return view->billRow(*bill); }
+    // Duplicates the merchant's one bill through the view; the copy, or nullptr.
+    TWBillPtr duplicateOfOnlyBill(const TWBillPtr &bill)
+    {
+        open({merchant});
+        select({bill});
+        view->duplicateSelectedBill(false);
+        TWBillPtr copy;
+        for (const TWBillPtr &listed : business->bills())
+            if (listed->identifier() != bill->identifier())
+                copy = listed;
+        return copy;
+    }
     void select(const TWBillList &bills)
     {
         view->table()->clearSelection();
@@ -497,13 +509,7 @@ TEST_F(MerchantsView, ADuplicateOfABillChargedAfterItsPaymentIsChargedOnce)
     payment->setDate(twLocal(2026, 3, 9));
     ASSERT_OK(business->updateTransaction(payment, false, false, false, false));
     const TWTransactionPtr charge = addEntry(bill, -1000, expense);
-    open({merchant});
-    select({bill});
-    view->duplicateSelectedBill(false);
-    TWBillPtr copy;
-    for (const TWBillPtr &listed : business->bills())
-        if (listed->identifier() != bill->identifier())
-            copy = listed;
+    const TWBillPtr copy = duplicateOfOnlyBill(bill);
     ASSERT_TRUE(copy);
     const TWTransactionList copied = business->transactionsWithBill(*copy);
     ASSERT_EQ(copied.size(), 1);
@@ -1349,13 +1355,7 @@ TEST_F(MerchantsView, ADuplicateOfABillPaidBeforeItsChargeCopiesTheChargeOnly)
     ASSERT_OK(business->updateTransaction(payment, false, false, false, false));
     const qint64 bankBefore =
         business->accountBalances(twLocal(2099, 1, 1)).value(bank->identifier());
-    open({merchant});
-    select({bill});
-    view->duplicateSelectedBill(false);
-    TWBillPtr copy;
-    for (const TWBillPtr &listed : business->bills())
-        if (listed->identifier() != bill->identifier())
-            copy = listed;
+    const TWBillPtr copy = duplicateOfOnlyBill(bill);
     ASSERT_TRUE(copy);
     const TWTransactionList copied = business->transactionsWithBill(*copy);
     ASSERT_EQ(copied.size(), 1);
