@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -381,4 +382,40 @@ void TWCollectionView::contextMenuEvent(QContextMenuEvent *event)
             return;
         }
     QListView::contextMenuEvent(event);
+}
+
+QList<int> twSelectedRows(const QItemSelectionModel *selectionModel)
+{
+    QList<int> rows;
+    const QAbstractItemModel *model = selectionModel ? selectionModel->model() : nullptr;
+    const int columns = model ? model->columnCount() : 0;
+    if (columns <= 0)
+        return rows;
+    // Rows chosen whole by one range; the others collect the columns each range covers.
+    QHash<int, QList<std::pair<int, int>>> partial;
+    for (const QItemSelectionRange &range : selectionModel->selection()) {
+        if (!range.isValid() || range.parent().isValid())
+            continue;
+        const bool whole = range.left() <= 0 && range.right() >= columns - 1;
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (whole)
+                rows.append(row);
+            else
+                partial[row].append({range.left(), range.right()});
+        }
+    }
+    for (auto it = partial.begin(); it != partial.end(); ++it) {
+        std::sort(it->begin(), it->end());
+        int covered = 0;
+        for (const auto &[left, right] : std::as_const(*it)) {
+            if (left > covered)
+                break;
+            covered = std::max(covered, right + 1);
+        }
+        if (covered >= columns)
+            rows.append(it.key());
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }

@@ -53,7 +53,13 @@ public:
     // The transactions that charge or pay the bill, each shown for the account
     // (and split) linked, in date order, as last filled in (updateTransactions).
     const TWTransactionList &transactions() const { return m_transactions; }
-    void setTransactions(const TWTransactionList &v) { m_transactions = v; }
+    void setTransactions(const TWTransactionList &v)
+    {
+        m_transactions = v;
+        m_readings.dropMade();
+    }
+    // What an update's reading kept of the document with its transactions.
+    TWDocumentReadings &readings() const { return m_readings; }
 
     bool isEqual(const TWBill &other) const { return m_identifier == other.m_identifier; }
     // By date, then identifier ascending: -1, 0 or 1.
@@ -87,4 +93,5 @@ private:
     qint32 m_merchantIdentifier = 0;
     qint32 m_identifier = 0;
     TWTransactionList m_transactions;
+    mutable TWDocumentReadings m_readings;
 };

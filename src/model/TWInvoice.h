@@ -68,7 +68,13 @@ public:
     // account (and split) linked, in date order, as last filled in
     // (updateTransactions).
     const TWTransactionList &transactions() const { return m_transactions; }
-    void setTransactions(const TWTransactionList &v) { m_transactions = v; }
+    void setTransactions(const TWTransactionList &v)
+    {
+        m_transactions = v;
+        m_readings.dropMade();
+    }
+    // What an update's reading kept of the document with its transactions.
+    TWDocumentReadings &readings() const { return m_readings; }
 
     bool isEqual(const TWInvoice &other) const { return m_identifier == other.m_identifier; }
     // By date, then identifier ascending: -1, 0 or 1.
@@ -142,4 +148,5 @@ private:
     TWTaskList m_tasks;
     TWExpenseList m_expenses;
     TWTransactionList m_transactions;
+    mutable TWDocumentReadings m_readings;
 };

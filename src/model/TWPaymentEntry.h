@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMultiHash>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -62,6 +63,24 @@ struct TWPaymentEntry {
 };
 
 using TWPaymentEntryList = QList<TWPaymentEntry>;
+
+// What an update's reading of a document kept on it (the store's TWDocumentReadScope numbers
+// each update's reading; 0 is none): the reading that read its transactions, and the entries
+// and the home amount owed made of its transactions in a reading. New transactions drop what
+// was made of the old ones.
+struct TWDocumentReadings {
+    quint64 transactionsReadIn = 0;
+    std::array<quint64, 2> entriesMadeIn{};
+    std::array<TWPaymentEntryList, 2> entries;
+    quint64 homeOweMadeIn = 0;
+    qint64 homeOwe = 0;
+
+    void dropMade()
+    {
+        entriesMadeIn = {};
+        homeOweMadeIn = 0;
+    }
+};
 
 // Which side of the ledger a record is charged on: an invoice on accounts
 // receivable, in the project's unit; a bill on accounts payable, in the home unit.

@@ -235,7 +235,7 @@ TWBusiness::SettledBills TWBusiness::settleBillsPaidBy(const TWTransaction &paym
             continue;
         const TWBillPtr bill = stored->copy();
         twUpdateTransactions(*bill, *this);
-        const TWPaymentEntryList entries = twPaymentEntries(bill->transactions(), *this);
+        const TWPaymentEntryList entries = twPaymentEntries(*bill, *this);
         // A bill of nothing yet is not paid by a payment of nothing.
         if (bill->totalWithEntries(entries) <= 0)
             continue;

@@ -40,7 +40,7 @@ const char *const kBillsStoredSQL =
 
 void twUpdateTransactions(TWBill &bill, TWBusiness &business)
 {
-    if (!TWDocumentReadScope::readBefore(business, &bill))
+    if (!TWDocumentReadScope::readBefore(business, bill.readings()))
         bill.setTransactions(business.transactionsWithBill(bill));
 }
 
@@ -86,7 +86,11 @@ TWTransactionList TWBusiness::transactionsWithBills(const TWBillList &bills) con
 {
     TWTransactionList views;
     for (const TWBillPtr &bill : bills) {
-        if (bill)
+        if (!bill)
+            continue;
+        if (TWDocumentReadScope::wasRead(*this, bill->readings()))
+            appendViewCopies(views, bill->transactions());
+        else
             appendPaymentTransactions(views, bill->merchantIdentifier(), bill->identifier(),
                                       TWRelationshipTypeBillPayment);
     }

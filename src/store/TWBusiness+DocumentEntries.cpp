@@ -9,6 +9,7 @@
 // `twPaymentEntries` and reads it nowhere else.
 
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 #include "store/TWWorkTotals.h"
 
@@ -19,6 +20,32 @@
 #include <QSet>
 
 // ---- The model's view of linked transactions ----
+
+namespace
+{
+
+// Which transaction an entry is, seen from which account and line.
+TWPaymentEntry entryKey(const TWTransaction &transaction)
+{
+    TWPaymentEntry entry;
+    entry.identifier = transaction.identifier();
+    entry.activeAccountIdentifier = transaction.activeAccountIdentifier();
+    entry.activeSplitIdentifier = transaction.activeSplitIdentifier();
+    return entry;
+}
+
+} // namespace
+
+TWPaymentEntryList twPaymentEntryKeys(const TWTransactionList &transactions)
+{
+    TWPaymentEntryList entries;
+    entries.reserve(transactions.size());
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (transaction)
+            entries.append(entryKey(*transaction));
+    }
+    return entries;
+}
 
 QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions, TWBusiness &business)
 {
@@ -39,10 +66,7 @@ QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions, TW
     for (const TWTransactionPtr &transaction : transactions) {
         if (!transaction)
             continue;
-        TWPaymentEntry entry;
-        entry.identifier = transaction->identifier();
-        entry.activeAccountIdentifier = transaction->activeAccountIdentifier();
-        entry.activeSplitIdentifier = transaction->activeSplitIdentifier();
+        TWPaymentEntry entry = entryKey(*transaction);
         entry.state = transaction->state();
         entry.repeatIdentifier = transaction->repeatIdentifier();
         entry.hasSplit = transaction->hasSplit();
@@ -64,15 +88,46 @@ QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions, TW
     return entries;
 }
 
+namespace
+{
+
+// The readings of a document's transactions an update's read scope keeps.
+enum EntriesReading { PlainEntries, ChargeMarkedEntries };
+
+} // namespace
+
+TWPaymentEntryList twPaymentEntries(const TWInvoice &invoice, TWBusiness &business)
+{
+    return TWDocumentReadScope::entries(business, invoice.readings(), PlainEntries, [&] {
+        return twPaymentEntries(invoice.transactions(), business);
+    });
+}
+
+TWPaymentEntryList twPaymentEntries(const TWBill &bill, TWBusiness &business)
+{
+    return TWDocumentReadScope::entries(business, bill.readings(), PlainEntries, [&] {
+        return twPaymentEntries(bill.transactions(), business);
+    });
+}
+
+qint64 twHomeOwe(const TWInvoice &invoice, TWBusiness &business)
+{
+    return TWDocumentReadScope::homeOwe(business, invoice.readings(), [&] {
+        return invoice.homeOweWithEntries(twPaymentEntries(invoice, business));
+    });
+}
+
 TWPaymentEntryList twInvoicePaymentEntries(const TWInvoice &invoice, TWBusiness &business)
 {
-    TWPaymentEntryList entries = twPaymentEntries(invoice.transactions(), business);
-    // What the invoice booked charges, whatever its sign.
-    if (const TWTransactionPtr entry = business.invoiceEntry(invoice)) {
-        for (TWPaymentEntry &paymentEntry : entries)
-            paymentEntry.charge = paymentEntry.identifier == entry->identifier();
-    }
-    return entries;
+    return TWDocumentReadScope::entries(business, invoice.readings(), ChargeMarkedEntries, [&] {
+        TWPaymentEntryList entries = twPaymentEntries(invoice, business);
+        // What the invoice booked charges, whatever its sign.
+        if (const TWTransactionPtr entry = business.invoiceEntry(invoice)) {
+            for (TWPaymentEntry &paymentEntry : entries)
+                paymentEntry.charge = paymentEntry.identifier == entry->identifier();
+        }
+        return entries;
+    });
 }
 
 // ---- A record's own entry ----

@@ -120,7 +120,7 @@ bool booksSomething(const TWTransaction &entry)
 
 void twUpdateTransactions(TWInvoice &invoice, TWBusiness &business)
 {
-    if (!TWDocumentReadScope::readBefore(business, &invoice))
+    if (!TWDocumentReadScope::readBefore(business, invoice.readings()))
         invoice.setTransactions(business.transactionsWithInvoice(invoice));
 }
 
@@ -345,7 +345,11 @@ TWTransactionList TWBusiness::transactionsWithInvoices(const TWInvoiceList &invo
 {
     TWTransactionList views;
     for (const TWInvoicePtr &invoice : invoices) {
-        if (invoice)
+        if (!invoice)
+            continue;
+        if (TWDocumentReadScope::wasRead(*this, invoice->readings()))
+            appendViewCopies(views, invoice->transactions());
+        else
             appendPaymentTransactions(views, invoice->projectIdentifier(), invoice->identifier(),
                                       TWRelationshipTypeInvoicePayment);
     }

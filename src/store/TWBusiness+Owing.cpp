@@ -89,15 +89,18 @@ qint64 TWBusiness::transactionHomeOwingWithInvoices(const TWInvoiceList &invoice
                                                     const TWTransactionList &transactions)
 {
     // The given transactions are described and indexed once, not once per invoice.
-    const TWPaymentEntryList given = twPaymentEntries(transactions, *this);
+    const TWPaymentEntryList given = twPaymentEntryKeys(transactions);
     const TWPayments::EntriesByIdentifier byIdentifier = TWPayments::entriesByIdentifier(given);
     qint64 total = 0;
     for (const TWInvoicePtr &invoice : invoices) {
         if (!invoice)
             continue;
         twUpdateTransactions(*invoice, *this);
-        total = add(total, invoice->homeOweWithEntries(TWPayments::entriesAmong(
-                               twPaymentEntries(invoice->transactions(), *this), byIdentifier)));
+        const TWPaymentEntryList own = twPaymentEntries(*invoice, *this);
+        const TWPaymentEntryList among = TWPayments::entriesAmong(own, byIdentifier);
+        // With every entry given, the invoice owes what the other sums read.
+        total = add(total, among.size() == own.size() ? twHomeOwe(*invoice, *this)
+                                                      : invoice->homeOweWithEntries(among));
     }
     return total;
 }
@@ -142,7 +145,7 @@ qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills)
 qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills,
                                                  const TWTransactionList &transactions)
 {
-    const TWPaymentEntryList given = twPaymentEntries(transactions, *this);
+    const TWPaymentEntryList given = twPaymentEntryKeys(transactions);
     const TWPayments::EntriesByIdentifier byIdentifier = TWPayments::entriesByIdentifier(given);
     qint64 total = 0;
     for (const TWBillPtr &bill : bills) {
@@ -150,7 +153,7 @@ qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills,
             continue;
         twUpdateTransactions(*bill, *this);
         total = add(total, bill->oweWithEntries(TWPayments::entriesAmong(
-                               twPaymentEntries(bill->transactions(), *this), byIdentifier)));
+                               twPaymentEntries(*bill, *this), byIdentifier)));
     }
     return total;
 }

@@ -39,6 +39,15 @@ void TWBusiness::appendPaymentTransactions(TWTransactionList &views, qint32 pare
     }
 }
 
+void TWBusiness::appendViewCopies(TWTransactionList &views, const TWTransactionList &read)
+{
+    for (const TWTransactionPtr &view : read) {
+        if (view)
+            views.append(view->transactionForActiveAccount(view->activeAccountIdentifier(),
+                                                           view->activeSplitIdentifier()));
+    }
+}
+
 TWAccountPtr TWBusiness::proposedAccount(const TWTransactionList &views, std::uint32_t type,
                                          bool splitLines) const
 {

@@ -1,15 +1,15 @@
 #include "store/TWDocumentReads.h"
 
-#include <QSet>
-
 namespace
 {
 
-// The outermost open scope's business and what it read; inner scopes share them.
+// The outermost open scope's business and its number; inner scopes share them. Numbers are
+// never used twice, so what an earlier scope kept on a document is never taken for this one's.
 struct Reads {
     const TWBusiness *business = nullptr;
     int depth = 0;
-    QSet<const void *> read;
+    quint64 number = 0;
+    quint64 lastNumber = 0;
 };
 
 Reads &reads()
@@ -25,8 +25,10 @@ TWDocumentReadScope::TWDocumentReadScope(const TWBusiness *business) : m_open(bu
     Reads &r = reads();
     if (!m_open)
         return;
-    if (r.depth == 0)
+    if (r.depth == 0) {
         r.business = business;
+        r.number = ++r.lastNumber;
+    }
     ++r.depth;
 }
 
@@ -35,17 +37,51 @@ TWDocumentReadScope::~TWDocumentReadScope()
     Reads &r = reads();
     if (m_open && --r.depth == 0) {
         r.business = nullptr;
-        r.read.clear();
+        r.number = 0;
     }
 }
 
-bool TWDocumentReadScope::readBefore(const TWBusiness &business, const void *document)
+bool TWDocumentReadScope::readBefore(const TWBusiness &business, TWDocumentReadings &readings)
 {
-    Reads &r = reads();
+    const Reads &r = reads();
     if (r.business != &business)
         return false;
-    if (r.read.contains(document))
+    if (readings.transactionsReadIn == r.number)
         return true;
-    r.read.insert(document);
+    readings.transactionsReadIn = r.number;
     return false;
+}
+
+bool TWDocumentReadScope::wasRead(const TWBusiness &business, const TWDocumentReadings &readings)
+{
+    const Reads &r = reads();
+    return r.business == &business && readings.transactionsReadIn == r.number;
+}
+
+TWPaymentEntryList TWDocumentReadScope::entries(const TWBusiness &business,
+                                                TWDocumentReadings &readings, int reading,
+                                                const std::function<TWPaymentEntryList()> &make)
+{
+    const Reads &r = reads();
+    if (r.business != &business || reading < 0 || reading >= int(readings.entries.size()))
+        return make();
+    const auto at = size_t(reading);
+    if (readings.entriesMadeIn[at] != r.number) {
+        readings.entries[at] = make();
+        readings.entriesMadeIn[at] = r.number;
+    }
+    return readings.entries[at];
+}
+
+qint64 TWDocumentReadScope::homeOwe(const TWBusiness &business, TWDocumentReadings &readings,
+                                    const std::function<qint64()> &make)
+{
+    const Reads &r = reads();
+    if (r.business != &business)
+        return make();
+    if (readings.homeOweMadeIn != r.number) {
+        readings.homeOwe = make();
+        readings.homeOweMadeIn = r.number;
+    }
+    return readings.homeOwe;
 }

@@ -2,8 +2,14 @@
 // One update's reading of the transactions linked to invoices and bills. A list asks for the
 // same documents' transactions several times in one update (its rows, the payments pane's
 // sums, the projects' and clients' sums); while a scope is open on a business, each
-// document's transactions are read from the store on the first ask only. A scope spans
-// reading alone: nothing is written while one is open (the store is main-thread only).
+// document's transactions are read from the store on the first ask only, and the entries made
+// of them are made once. A scope spans reading alone: nothing is written while one is open
+// (the store is main-thread only). What a reading kept stays on the document
+// (TWDocumentReadings), so asking costs no lookup.
+
+#include "model/TWPaymentEntry.h"
+
+#include <functional>
 
 class TWBusiness;
 
@@ -18,7 +24,21 @@ public:
 
     // Whether the document's transactions were read already in a scope open on the business;
     // notes them read.
-    static bool readBefore(const TWBusiness &business, const void *document);
+    static bool readBefore(const TWBusiness &business, TWDocumentReadings &readings);
+    // Whether the document's transactions were read in a scope open on the business (so what
+    // it holds is what the store links to it now).
+    static bool wasRead(const TWBusiness &business, const TWDocumentReadings &readings);
+
+    // The document's transactions as payment entries (`reading`, 0 or 1, tells which of two
+    // readings of them), kept by a scope open on the business: `make` makes them on the first
+    // ask and again once the document holds new transactions. Without a scope on the
+    // business, what `make` makes.
+    static TWPaymentEntryList entries(const TWBusiness &business, TWDocumentReadings &readings,
+                                      int reading, const std::function<TWPaymentEntryList()> &make);
+
+    // The home amount the document owes, kept as its entries are.
+    static qint64 homeOwe(const TWBusiness &business, TWDocumentReadings &readings,
+                          const std::function<qint64()> &make);
 
 private:
     bool m_open = false;

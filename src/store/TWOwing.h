@@ -16,6 +16,13 @@ class TWBusiness;
 // The entries of the given transactions, in order (account types from the
 // business's accounts).
 QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions, TWBusiness &business);
+// The given transactions as far as telling which of a document's entries are among them asks
+// (TWPayments::entriesAmong): which transaction, seen from which account and line.
+TWPaymentEntryList twPaymentEntryKeys(const TWTransactionList &transactions);
+// The entries of the document's transactions as last refreshed; while an update's read scope
+// is open (TWDocumentReads.h), each document's are made once.
+TWPaymentEntryList twPaymentEntries(const TWInvoice &invoice, TWBusiness &business);
+TWPaymentEntryList twPaymentEntries(const TWBill &bill, TWBusiness &business);
 
 // ---- Invoices ----
 
@@ -56,14 +63,13 @@ inline bool twOverdue(const TWInvoice &invoice, TWBusiness &business)
 {
     return invoice.dueDate().isValid() && invoice.overdueWithOwe(twOwe(invoice, business));
 }
-inline qint64 twHomeOwe(const TWInvoice &invoice, TWBusiness &business)
-{
-    return invoice.homeOweWithEntries(twPaymentEntries(invoice.transactions(), business));
-}
+// What the invoice owes in the home unit by all its entries (kept, like them, by an open read
+// scope).
+qint64 twHomeOwe(const TWInvoice &invoice, TWBusiness &business);
 inline qint64 twHomeOwe(const TWInvoice &invoice, TWBusiness &business,
                         const TWTransactionList &transactions)
 {
-    return invoice.homeOweWithEntries(twPaymentEntries(invoice.transactions(), business),
+    return invoice.homeOweWithEntries(twPaymentEntries(invoice, business),
                                       twPaymentEntries(transactions, business));
 }
 // Refreshes each invoice's transactions, then reports as
@@ -77,7 +83,7 @@ inline void twValidateEditInvoices(const TWInvoiceList &invoices, bool *contains
         if (!invoice)
             continue;
         twUpdateTransactions(*invoice, business);
-        entries += twPaymentEntries(invoice->transactions(), business);
+        entries += twPaymentEntries(*invoice, business);
     }
     TWPayments::validateEdit(entries, containsRepeat, containsClosedLocked, containsNormal);
 }
@@ -89,20 +95,20 @@ void twUpdateTransactions(TWBill &bill, TWBusiness &business);
 
 inline qint64 twTotal(const TWBill &bill, TWBusiness &business)
 {
-    return bill.totalWithEntries(twPaymentEntries(bill.transactions(), business));
+    return bill.totalWithEntries(twPaymentEntries(bill, business));
 }
 inline qint64 twOwe(const TWBill &bill, TWBusiness &business)
 {
-    return bill.oweWithEntries(twPaymentEntries(bill.transactions(), business));
+    return bill.oweWithEntries(twPaymentEntries(bill, business));
 }
 inline qint64 twOwe(const TWBill &bill, TWBusiness &business, const TWTransactionList &transactions)
 {
-    return bill.oweWithEntries(twPaymentEntries(bill.transactions(), business),
+    return bill.oweWithEntries(twPaymentEntries(bill, business),
                                twPaymentEntries(transactions, business));
 }
 inline float twPercentPaid(const TWBill &bill, TWBusiness &business)
 {
-    return bill.percentPaidWithEntries(twPaymentEntries(bill.transactions(), business));
+    return bill.percentPaidWithEntries(twPaymentEntries(bill, business));
 }
 inline bool twOverdue(const TWBill &bill, TWBusiness &business)
 {
@@ -119,7 +125,7 @@ inline void twValidateEditBills(const TWBillList &bills, bool *containsRepeat,
         if (!bill)
             continue;
         twUpdateTransactions(*bill, business);
-        entries += twPaymentEntries(bill->transactions(), business);
+        entries += twPaymentEntries(*bill, business);
     }
     TWPayments::validateEdit(entries, containsRepeat, containsClosedLocked, containsNormal);
 }

@@ -148,20 +148,31 @@ void TWRelationshipIndex::restore(const Removed &removed)
     }
 }
 
-TWRelationshipList TWRelationshipIndex::bucket(Key index, quint64 key) const
+const TWRelationshipList &TWRelationshipIndex::bucket(Key index, quint64 key) const
 {
-    return m_buckets[index].value(key);
+    static const TWRelationshipList none;
+    const auto found = m_buckets[index].constFind(key);
+    return found == m_buckets[index].cend() ? none : *found;
 }
 
 template <typename Matches>
 TWRelationshipList TWRelationshipIndex::filtered(const TWRelationshipList &list,
                                                  Matches matches) const
 {
-    TWRelationshipList found;
-    for (const TWRelationshipPtr &relationship : list) {
+    const auto match = [this, &matches](const TWRelationshipPtr &relationship) {
         const auto entry = m_entries.constFind(relationship.get());
-        if (entry != m_entries.cend() && matches(entry.value()))
-            found.append(relationship);
+        return entry != m_entries.cend() && matches(entry.value());
+    };
+    // Usually every element matches: the list itself is handed out, shared.
+    qsizetype kept = 0;
+    while (kept < list.size() && match(list.at(kept)))
+        ++kept;
+    if (kept == list.size())
+        return list;
+    TWRelationshipList found = list.first(kept);
+    for (qsizetype i = kept + 1; i < list.size(); ++i) {
+        if (match(list.at(i)))
+            found.append(list.at(i));
     }
     return found;
 }

@@ -83,7 +83,8 @@ private:
     void insertOrdered(TWRelationshipList &list, const TWRelationshipPtr &relationship,
                        quint64 order);
     void insert(const TWRelationshipPtr &relationship, const Entry &entry);
-    TWRelationshipList bucket(Key index, quint64 key) const;
+    // The bucket under the key; an empty list when there is none.
+    const TWRelationshipList &bucket(Key index, quint64 key) const;
     // The elements of `list` whose entries match.
     template <typename Matches>
     TWRelationshipList filtered(const TWRelationshipList &list, Matches matches) const;

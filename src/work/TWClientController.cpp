@@ -224,6 +224,7 @@ void TWClientController::observe()
                                                          redrawProjects();
                                                          return;
                                                      }
+                                                     const TWDocumentReadScope reads(m_business);
                                                      m_rows.updateInvoices();
                                                      projectUpdated();
                                                  }));

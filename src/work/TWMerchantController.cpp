@@ -355,7 +355,7 @@ void TWMerchantController::refreshFigures()
         return;
     for (const TWBillPtr &bill : std::as_const(m_bills)) {
         twUpdateTransactions(*bill, *m_business);
-        const TWPaymentEntryList entries = twPaymentEntries(bill->transactions(), *m_business);
+        const TWPaymentEntryList entries = twPaymentEntries(*bill, *m_business);
         TWBillFigures figures;
         figures.total = bill->totalWithEntries(entries);
         figures.owe = bill->oweWithEntries(entries);
@@ -383,6 +383,10 @@ void TWMerchantController::updateTransactions()
     TWBillList chosen = selectedBills();
     if (chosen.isEmpty())
         chosen = m_bills;
+    // Each bill is read once: the pane's rows are copies of what the bills hold.
+    if (m_business)
+        for (const TWBillPtr &bill : std::as_const(chosen))
+            twUpdateTransactions(*bill, *m_business);
     m_register->setBills(chosen);
     m_register->updateTransactions();
     updateMerchantCountTotal();

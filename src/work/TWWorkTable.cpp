@@ -584,13 +584,7 @@ int TWWorkTable::sizeToFitWidth(int tag) const
 
 QList<int> TWWorkTable::selectedRows() const
 {
-    QList<int> rows;
-    if (!m_table->selectionModel())
-        return rows;
-    for (const QModelIndex &index : m_table->selectionModel()->selectedRows())
-        rows.append(index.row());
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    return twSelectedRows(m_table->selectionModel());
 }
 
 bool TWWorkTable::hasSelected(bool context, bool single, bool multiple) const

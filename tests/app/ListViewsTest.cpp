@@ -7,11 +7,14 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QStandardItemModel>
 #include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace
 {
@@ -155,3 +158,58 @@ TEST(ListViewsTest, ARightClickLeavesTheSelectionAsItWas)
 }
 
 } // namespace
+
+// The chosen rows read from the selection's ranges are the rows Qt calls selected, whatever
+// shape the selection takes: whole rows, one range or several, a single cell, cells that
+// together cover a row, rows taken away again.
+TEST(ListViewsTest, ChosenRowsAreTheRowsWhoseEveryColumnIsSelected)
+{
+    QStandardItemModel model(12, 4);
+    QItemSelectionModel selection(&model);
+    const auto qtRows = [&selection] {
+        QList<int> rows;
+        for (const QModelIndex &index : selection.selectedRows())
+            rows.append(index.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    const auto cells = [&model](int top, int left, int bottom, int right) {
+        return QItemSelection(model.index(top, left), model.index(bottom, right));
+    };
+    using Flags = QItemSelectionModel::SelectionFlags;
+    const Flags rowsFlags = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+
+    EXPECT_TRUE(twSelectedRows(&selection).isEmpty());
+    EXPECT_TRUE(twSelectedRows(nullptr).isEmpty());
+
+    selection.select(cells(2, 0, 4, 0), rowsFlags);
+    selection.select(cells(9, 0, 9, 0), rowsFlags);
+    selection.select(cells(3, 0, 6, 0), rowsFlags); // overlaps the first range
+    EXPECT_EQ(twSelectedRows(&selection), (QList<int>{2, 3, 4, 5, 6, 9}));
+    EXPECT_EQ(twSelectedRows(&selection), qtRows());
+
+    // A row taken away again, and one cell of another.
+    selection.select(cells(4, 0, 4, 3), QItemSelectionModel::Deselect);
+    selection.select(cells(6, 2, 6, 2), QItemSelectionModel::Deselect);
+    EXPECT_EQ(twSelectedRows(&selection), (QList<int>{2, 3, 5, 9}));
+    EXPECT_EQ(twSelectedRows(&selection), qtRows());
+
+    // A lone cell is no row; cells that meet across a row make one; a gap leaves it out.
+    selection.clear();
+    selection.select(cells(0, 1, 0, 1), QItemSelectionModel::Select);
+    selection.select(cells(7, 0, 7, 1), QItemSelectionModel::Select);
+    selection.select(cells(7, 2, 7, 3), QItemSelectionModel::Select);
+    selection.select(cells(8, 0, 8, 0), QItemSelectionModel::Select);
+    selection.select(cells(8, 2, 8, 3), QItemSelectionModel::Select);
+    EXPECT_EQ(twSelectedRows(&selection), QList<int>{7});
+    EXPECT_EQ(twSelectedRows(&selection), qtRows());
+
+    // Every row of a long list, as Select All leaves it.
+    QStandardItemModel many(5000, 9);
+    QItemSelectionModel all(&many);
+    all.select(QItemSelection(many.index(0, 0), many.index(4999, 8)), QItemSelectionModel::Select);
+    const QList<int> rows = twSelectedRows(&all);
+    ASSERT_EQ(rows.size(), 5000);
+    EXPECT_EQ(rows.front(), 0);
+    EXPECT_EQ(rows.back(), 4999);
+}

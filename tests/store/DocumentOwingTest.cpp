@@ -5,9 +5,12 @@
 #include "TWBenchBusiness.h"
 #include "TWTestSupport.h"
 
+#include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace
 {
@@ -21,16 +24,22 @@ TWTransactionList everySecond(const TWTransactionList &transactions)
     return chosen;
 }
 
+// A generated business of about that many invoices and bills beside 3,000 transactions.
+std::unique_ptr<TWBusiness> documentsBusiness(const TWTestTempDir &folder, int invoices, int bills)
+{
+    TWBenchBusinessOptions options{3000, folder.filePath(QStringLiteral("files"))};
+    options.invoices = invoices;
+    options.bills = bills;
+    return twBenchMakeBusiness(options);
+}
+
 } // namespace
 
 TEST(DocumentOwing, SumsOverManyDocumentsEqualEachDocumentTakenAlone)
 {
     TWFixedClock clock(2024, 6, 15);
     TWTestTempDir folder;
-    TWBenchBusinessOptions options{3000, folder.filePath(QStringLiteral("files"))};
-    options.invoices = 60;
-    options.bills = 40;
-    const std::unique_ptr<TWBusiness> made = twBenchMakeBusiness(options);
+    const std::unique_ptr<TWBusiness> made = documentsBusiness(folder, 60, 40);
     ASSERT_TRUE(made);
     TWBusiness &b = *made;
     const TWInvoiceList invoices = b.invoices();
@@ -70,4 +79,88 @@ TEST(DocumentOwing, SumsOverManyDocumentsEqualEachDocumentTakenAlone)
     }
     EXPECT_EQ(b.transactionHomeOwingWithBills(bills, billPayments),
               b.transactionHomeOwingWithBills(bills));
+}
+
+namespace
+{
+
+// Which transaction each row is, seen from which account and line, in order.
+QList<std::tuple<qint32, qint32, qint32>> rowKeys(const TWTransactionList &rows)
+{
+    QList<std::tuple<qint32, qint32, qint32>> keys;
+    for (const TWTransactionPtr &row : rows)
+        keys.append(
+            {row->identifier(), row->activeAccountIdentifier(), row->activeSplitIdentifier()});
+    return keys;
+}
+
+} // namespace
+
+// One update reads each document once and keeps what it made of it: the pane's rows, the
+// figures and the sums read inside a scope are those read without one; the pane's rows are its
+// own; new transactions on a document are never summed with what was kept of the old ones.
+TEST(DocumentOwing, AReadScopeHandsOutWhatReadingAfreshWould)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWTestTempDir folder;
+    const std::unique_ptr<TWBusiness> made = documentsBusiness(folder, 30, 20);
+    ASSERT_TRUE(made);
+    TWBusiness &b = *made;
+    const TWInvoiceList invoices = b.invoices();
+    const TWBillList bills = b.bills();
+
+    const TWTransactionList invoiceRows = b.transactionsWithInvoices(invoices);
+    const TWTransactionList billRows = b.transactionsWithBills(bills);
+    const TWTransactionList chosen = everySecond(invoiceRows);
+    const qint64 owed = b.transactionHomeOwingWithInvoices(invoices);
+    const qint64 owedChosen = b.transactionHomeOwingWithInvoices(invoices, chosen);
+    const qint64 owedBills = b.transactionHomeOwingWithBills(bills, everySecond(billRows));
+    QList<TWPaymentTotals> totals;
+    for (const TWInvoicePtr &invoice : invoices)
+        totals.append(twPaymentTotals(*invoice, b));
+
+    {
+        const TWDocumentReadScope reads(&b);
+        for (const TWInvoicePtr &invoice : invoices)
+            twUpdateTransactions(*invoice, b);
+        for (const TWBillPtr &bill : bills)
+            twUpdateTransactions(*bill, b);
+        const TWTransactionList keptRows = b.transactionsWithInvoices(invoices);
+        EXPECT_EQ(rowKeys(keptRows), rowKeys(invoiceRows));
+        EXPECT_EQ(rowKeys(b.transactionsWithBills(bills)), rowKeys(billRows));
+        // A row's balance is the pane's own: the invoice's transaction keeps its own.
+        const TWInvoicePtr &first = invoices.front();
+        ASSERT_FALSE(first->transactions().isEmpty());
+        const qint32 firstIdentifier = first->transactions().front()->identifier();
+        const qint64 before = first->transactions().front()->balance();
+        for (const TWTransactionPtr &row : keptRows)
+            if (row->identifier() == firstIdentifier)
+                row->setBalance(before + 12345);
+        EXPECT_EQ(first->transactions().front()->balance(), before);
+
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_EQ(b.transactionHomeOwingWithInvoices(invoices), owed);
+            EXPECT_EQ(b.transactionHomeOwingWithInvoices(invoices, chosen), owedChosen);
+            EXPECT_EQ(b.transactionHomeOwingWithBills(bills, everySecond(billRows)), owedBills);
+            for (qsizetype i = 0; i < invoices.size(); ++i)
+                EXPECT_EQ(twPaymentTotals(*invoices.at(i), b).owe, totals.at(i).owe) << i;
+        }
+
+        // An invoice given other transactions in the scope is summed by those.
+        const TWTransactionList held = first->transactions();
+        first->setTransactions({});
+        EXPECT_TRUE(twPaymentEntries(*first, b).isEmpty());
+        EXPECT_EQ(twHomeOwe(*first, b), 0);
+        EXPECT_EQ(twPaymentTotals(*first, b).charges, 0);
+        first->setTransactions(held);
+        EXPECT_EQ(twPaymentTotals(*first, b).owe, totals.front().owe);
+    }
+    // A later scope reads afresh: a transaction held over from before is not taken as read.
+    invoices.front()->setTransactions({});
+    {
+        const TWDocumentReadScope reads(&b);
+        twUpdateTransactions(*invoices.front(), b);
+        EXPECT_FALSE(invoices.front()->transactions().isEmpty());
+        EXPECT_EQ(b.transactionHomeOwingWithInvoices(invoices), owed);
+    }
 }

@@ -112,14 +112,14 @@ TWInvoiceRow twInvoiceRow(const TWInvoicePtr &invoice, TWBusiness &business)
     row.repeat = invoice->repeatIdentifier() != 0
                      ? business.repeatWithIdentifier(invoice->repeatIdentifier())
                      : nullptr;
-    row.tasks = twInvoiceTasksTotal(*invoice, business);
-    row.expenses = twInvoiceExpensesTotal(*invoice, business);
     // The payment totals are read once for the four values that come from them.
     const TWPaymentTotals totals = twPaymentTotals(*invoice, business);
     row.total = totals.charges;
     row.owe = totals.owe;
     row.percentPaid = totals.percentPaid;
     row.overdue = invoice->dueDate().isValid() && invoice->overdueWithOwe(totals.owe);
+    row.tasks = twInvoiceTasksTotal(*invoice, business);
+    row.expenses = twInvoiceExpensesTotal(*invoice, business);
     return row;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWColumnWidths.h"
+#include "app/TWListViews.h"
 #include "app/TWSplitPanes.h"
 #include "ledger/TWTransactionsController.h"
 
@@ -356,6 +357,13 @@ void TWInvoicesController::updateTransactions()
                 break;
             }
         }
+    // Each invoice is read once, and what it owes made for the sums below while its
+    // transactions are at hand; the pane's rows are copies of what the invoices hold.
+    if (m_business)
+        for (const TWInvoicePtr &invoice : std::as_const(relevant)) {
+            twUpdateTransactions(*invoice, *m_business);
+            twHomeOwe(*invoice, *m_business);
+        }
     m_transactionsController->setInvoices(relevant);
     m_transactionsController->update();
     m_transactionsController->setEnabled(invoiced);
@@ -368,8 +376,7 @@ void TWInvoicesController::transactionsUpdated()
     if (!m_view || !m_business)
         return;
     const TWDocumentReadScope reads(m_business);
-    for (const TWInvoicePtr &invoice : std::as_const(m_invoices))
-        twUpdateTransactions(*invoice, *m_business);
+    // The rows are the listed invoices.
     m_model->refreshRows();
     // The count lines follow with the payments pane.
     updateTransactions();
@@ -396,13 +403,7 @@ void TWInvoicesController::selectionChanged()
 
 QList<int> TWInvoicesController::selectedRows() const
 {
-    QList<int> rows;
-    if (!m_table || !m_table->selectionModel())
-        return rows;
-    for (const QModelIndex &index : m_table->selectionModel()->selectedRows())
-        rows.append(index.row());
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    return m_table ? twSelectedRows(m_table->selectionModel()) : QList<int>();
 }
 
 void TWInvoicesController::selectRows(const QList<int> &rows)

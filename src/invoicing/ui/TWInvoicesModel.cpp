@@ -3,6 +3,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -71,8 +72,13 @@ void TWInvoicesModel::refreshRow(int row)
 void TWInvoicesModel::refreshRows()
 {
     if (m_business)
-        for (TWInvoiceRow &row : m_rows)
+        for (TWInvoiceRow &row : m_rows) {
+            // Each invoice is read and summed in one go, while what it links to is at hand:
+            // on a long list, a second pass finds none of it in the processor's cache.
+            if (row.invoice)
+                twUpdateTransactions(*row.invoice, *m_business);
             row = twInvoiceRow(row.invoice, *m_business);
+        }
     redraw();
 }
 

@@ -35,8 +35,9 @@ public:
     const TWInvoiceRowList &rows() const { return m_rows; }
     TWInvoiceRowList &rows() { return m_rows; }
     const TWInvoiceRow *rowAt(int row) const;
-    // Reads one row's (every row's) values again and redraws it.
+    // Reads one row's values again and redraws it.
     void refreshRow(int row);
+    // Reads every row's invoice's transactions and values again and redraws them.
     void refreshRows();
     // Redraws every row (colours after a change of preferences).
     void redraw();
