@@ -24,26 +24,43 @@ TWTransactionList everySecond(const TWTransactionList &transactions)
     return chosen;
 }
 
-// A generated business of about that many invoices and bills beside 3,000 transactions.
-std::unique_ptr<TWBusiness> documentsBusiness(const TWTestTempDir &folder, int invoices, int bills)
+// A generated business of about that many invoices and bills beside 3,000 transactions, on a
+// fixed day.
+class DocumentsBusiness
 {
-    TWBenchBusinessOptions options{3000, folder.filePath(QStringLiteral("files"))};
-    options.invoices = invoices;
-    options.bills = bills;
-    return twBenchMakeBusiness(options);
-}
+public:
+    DocumentsBusiness(int invoices, int bills)
+    {
+        TWBenchBusinessOptions options{3000, m_folder.filePath(QStringLiteral("files"))};
+        options.invoices = invoices;
+        options.bills = bills;
+        m_business = twBenchMakeBusiness(options);
+        if (m_business) {
+            m_invoices = m_business->invoices();
+            m_bills = m_business->bills();
+        }
+    }
+    TWBusiness *business() const { return m_business.get(); }
+    const TWInvoiceList &invoices() const { return m_invoices; }
+    const TWBillList &bills() const { return m_bills; }
+
+private:
+    TWFixedClock m_clock{2024, 6, 15};
+    TWTestTempDir m_folder;
+    std::unique_ptr<TWBusiness> m_business;
+    TWInvoiceList m_invoices;
+    TWBillList m_bills;
+};
 
 } // namespace
 
 TEST(DocumentOwing, SumsOverManyDocumentsEqualEachDocumentTakenAlone)
 {
-    TWFixedClock clock(2024, 6, 15);
-    TWTestTempDir folder;
-    const std::unique_ptr<TWBusiness> made = documentsBusiness(folder, 60, 40);
-    ASSERT_TRUE(made);
-    TWBusiness &b = *made;
-    const TWInvoiceList invoices = b.invoices();
-    const TWBillList bills = b.bills();
+    const DocumentsBusiness made(60, 40);
+    ASSERT_TRUE(made.business());
+    TWBusiness &b = *made.business();
+    const TWInvoiceList &invoices = made.invoices();
+    const TWBillList &bills = made.bills();
     ASSERT_GE(invoices.size(), 60);
     ASSERT_GE(bills.size(), 40);
 
@@ -101,13 +118,11 @@ QList<std::tuple<qint32, qint32, qint32>> rowKeys(const TWTransactionList &rows)
 // own; new transactions on a document are never summed with what was kept of the old ones.
 TEST(DocumentOwing, AReadScopeHandsOutWhatReadingAfreshWould)
 {
-    TWFixedClock clock(2024, 6, 15);
-    TWTestTempDir folder;
-    const std::unique_ptr<TWBusiness> made = documentsBusiness(folder, 30, 20);
-    ASSERT_TRUE(made);
-    TWBusiness &b = *made;
-    const TWInvoiceList invoices = b.invoices();
-    const TWBillList bills = b.bills();
+    const DocumentsBusiness made(30, 20);
+    ASSERT_TRUE(made.business());
+    TWBusiness &b = *made.business();
+    const TWInvoiceList &invoices = made.invoices();
+    const TWBillList &bills = made.bills();
 
     const TWTransactionList invoiceRows = b.transactionsWithInvoices(invoices);
     const TWTransactionList billRows = b.transactionsWithBills(bills);

@@ -357,12 +357,14 @@ void TWInvoicesController::updateTransactions()
                 break;
             }
         }
-    // Each invoice is read once, and what it owes made for the sums below while its
-    // transactions are at hand; the pane's rows are copies of what the invoices hold.
+    // Each invoice is read once, and what it owes made for the count lines (the projects' list
+    // alone shows them) while its transactions are at hand; the pane's rows are copies of what
+    // the invoices hold.
     if (m_business)
         for (const TWInvoicePtr &invoice : std::as_const(relevant)) {
             twUpdateTransactions(*invoice, *m_business);
-            twHomeOwe(*invoice, *m_business);
+            if (m_mode == ModeProjects)
+                twHomeOwe(*invoice, *m_business);
         }
     m_transactionsController->setInvoices(relevant);
     m_transactionsController->update();
