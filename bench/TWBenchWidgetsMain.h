@@ -9,6 +9,8 @@
 
 #include "foundation/TWLocalZone.h"
 
+#include "store/TWBusiness.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -18,15 +20,18 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
-// Runs `step` `rounds` times, each with `paint` painted after it, and prints the median and
-// the slowest in milliseconds.
+// Runs `step` `rounds` times, each with `paint` painted after it (and `before`, untimed, before
+// it), and prints the median and the slowest in milliseconds.
 inline void twBenchPhase(const char *what, const std::function<void()> &step, QWidget *paint,
-                         int rounds = 20)
+                         int rounds = 20, const std::function<void()> &before = {})
 {
     std::vector<double> times;
     for (int round = 0; round < rounds; ++round) {
+        if (before)
+            before();
         QElapsedTimer timer;
         timer.start();
         step();
@@ -37,6 +42,38 @@ inline void twBenchPhase(const char *what, const std::function<void()> &step, QW
     std::printf("%-34s median %8.2f ms   slowest %8.2f ms\n", what, times[times.size() / 2],
                 times.back());
     std::fflush(stdout);
+}
+
+// Marks the stored transaction a view was made of cleared, or not cleared again, as the
+// register's Cleared does: one real write, so nothing a view read before it stands. For the
+// phases that time the refresh after transactions changed.
+inline void twBenchToggleCleared(TWBusiness &business, const TWTransactionPtr &view)
+{
+    const TWTransactionPtr stored =
+        view ? business.transactionWithIdentifier(view->identifier()) : nullptr;
+    if (!stored)
+        return;
+    stored->setCleared(!stored->cleared());
+    if (business.updateTransaction(stored, true, false, false, false))
+        std::fprintf(stderr, "marking a transaction cleared failed\n");
+}
+
+// The first transaction linked to one of the documents (invoices or bills); null when none is.
+template <typename Documents>
+TWTransactionPtr twBenchDocumentTransaction(TWBusiness &business, const Documents &documents)
+{
+    for (const auto &document : documents) {
+        if (!document)
+            continue;
+        TWTransactionList linked;
+        if constexpr (std::is_same_v<typename Documents::value_type, TWInvoicePtr>)
+            linked = business.transactionsWithInvoice(*document);
+        else
+            linked = business.transactionsWithBill(*document);
+        if (!linked.isEmpty())
+            return linked.first();
+    }
+    return nullptr;
 }
 
 class TWBenchWidgetsMain

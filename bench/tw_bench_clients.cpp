@@ -1,6 +1,6 @@
 // Times the clients view on a generated business with every client chosen:
 // listing the projects (their invoices attached), sorting by the computed
-// columns, the redraw after a task changed and after transactions changed,
+// columns, the redraw after a task changed and after a payment was marked cleared,
 // each with the table painted:
 //   tw-bench-clients [--transactions N] [--invoices N]
 // Measure a Release build.
@@ -54,7 +54,10 @@ int main(int argc, char **argv)
     if (task)
         twBenchPhase(
             "a task changed (rows redrawn)", [&] { business->updateTask(task, true); }, table);
+    // Each round a payment of an invoice is marked cleared or not first, as a user would.
+    const TWTransactionPtr payment = twBenchDocumentTransaction(*business, business->invoices());
     twBenchPhase(
-        "transactions changed", [&] { clients.transactionsUpdated(); }, table);
+        "transactions changed", [&] { clients.transactionsUpdated(); }, table, 20,
+        [&] { twBenchToggleCleared(*business, payment); });
     return 0;
 }

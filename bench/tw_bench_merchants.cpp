@@ -1,6 +1,6 @@
 // Times the merchants' view on a generated business with every merchant chosen: listing the
 // bills with their payments below and the count line, sorting by the computed columns, the
-// count line of every bill chosen and the redraw after transactions changed, each with the
+// count line of every bill chosen and the redraw after a payment was marked cleared, each with the
 // table painted:
 //   tw-bench-merchants [--transactions N] [--bills N]
 // Measure a Release build.
@@ -55,7 +55,10 @@ int main(int argc, char **argv)
         },
         table);
     merchants.table()->table()->clearSelection();
+    // Each round a payment of a bill is marked cleared or not first, as a user would.
+    const TWTransactionPtr payment = twBenchDocumentTransaction(*business, business->bills());
     twBenchPhase(
-        "transactions changed", [&] { merchants.transactionsUpdated(); }, table);
+        "transactions changed", [&] { merchants.transactionsUpdated(); }, table, 20,
+        [&] { twBenchToggleCleared(*business, payment); });
     return 0;
 }

@@ -2,7 +2,7 @@
 // invoices (their payments below, both count lines), a click on the header that sorts all
 // the invoices by what is owed and by how overdue they are (the rows reordered and shown),
 // every invoice chosen (the payments pane refilled, the count lines summed again) and the
-// refresh after transactions changed, each with the table painted:
+// refresh after a payment was marked cleared (transactions changed), each with the table painted:
 //   tw-invoice-list-bench [--transactions N] [--invoices N]
 // Measure a Release build.
 
@@ -58,7 +58,10 @@ int main(int argc, char **argv)
         },
         table);
     table->clearSelection();
+    // Each round a payment of an invoice is marked cleared or not first, as a user would.
+    const TWTransactionPtr payment = twBenchDocumentTransaction(*business, business->invoices());
     twBenchPhase(
-        "transactions changed", [&] { list.transactionsUpdated(); }, table);
+        "transactions changed", [&] { list.transactionsUpdated(); }, table, 20,
+        [&] { twBenchToggleCleared(*business, payment); });
     return 0;
 }

@@ -271,6 +271,7 @@ void TWTransactionsController::updateTransactions()
             }
         }
         m_transactions = list;
+        m_loadedRevision = m_business ? m_business->readingRevision() : 0;
     }
     measureAmounts();
     fitColumns();
@@ -395,6 +396,12 @@ TWTransactionsController::rowIndexesForTransactions(const TWTransactionList &tra
         if (picked[row])
             rows.append(int(row));
     return rows;
+}
+
+bool TWTransactionsController::holdsPaymentsOf(const TWInvoiceList &invoices) const
+{
+    return m_mode == TWRegisterMode::InvoicePayments && m_business && m_loadedRevision != 0 &&
+           m_business->readingRevision() == m_loadedRevision && m_invoices == invoices;
 }
 
 int TWTransactionsController::transactionRow(const TWTransactionPtr &transaction) const
@@ -575,8 +582,10 @@ void TWTransactionsController::updateTransaction(const TWTransactionPtr &old,
     if (!old || !edited)
         return;
     const qsizetype index = m_transactions.indexOf(old);
-    if (index >= 0)
+    if (index >= 0) {
         m_transactions[index] = edited;
+        m_loadedRevision = 0;
+    }
     const qsizetype ticked = m_importSelected.indexOf(old);
     if (ticked >= 0) {
         m_importSelected[ticked] = edited;

@@ -71,9 +71,16 @@ public:
     // ---- Inputs of the embedded registers ----
     void setRepeat(const TWRepeatPtr &repeat) { m_repeat = repeat; }
     void setInvoices(const TWInvoiceList &invoices) { m_invoices = invoices; }
+    // Whether the rows are every payment of exactly `invoices` as the store holds them now:
+    // loaded for them, with nothing written to the business since and no row replaced.
+    bool holdsPaymentsOf(const TWInvoiceList &invoices) const;
     void setBills(const TWBillList &bills) { m_bills = bills; }
     // ImportPreview: the previewed transactions and the ticked ones.
-    void setTransactions(const TWTransactionList &transactions) { m_transactions = transactions; }
+    void setTransactions(const TWTransactionList &transactions)
+    {
+        m_transactions = transactions;
+        m_loadedRevision = 0;
+    }
     void setImportSelectedTransactions(const TWTransactionList &transactions);
     const TWTransactionList &importSelectedTransactions() const { return m_importSelected; }
     // The ticked transactions in display order.
@@ -215,6 +222,8 @@ private:
     TWBillList m_bills;
 
     TWTransactionList m_transactions;
+    // The business's reading revision the rows were loaded at (0: not loaded, or one replaced).
+    quint64 m_loadedRevision = 0;
     TWTransactionList m_sortedTransactions;
     TWTransactionList m_importSelected;
     QSet<const TWTransaction *> m_ticks;

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 class TWTransaction;
 using TWTransactionPtr = std::shared_ptr<TWTransaction>;
@@ -66,19 +67,47 @@ using TWPaymentEntryList = QList<TWPaymentEntry>;
 
 // What an update's reading of a document kept on it (the store's TWDocumentReadScope numbers
 // each update's reading; 0 is none): the reading that read its transactions, and the entries
-// and the home amount owed made of its transactions in a reading. New transactions drop what
-// was made of the old ones.
+// and the home amount owed made of its transactions in a reading. A reading made from the store
+// also keeps the store's revision and transaction stamp it was made (or last found standing)
+// at, so a later update with nothing written since but other transactions takes it as read. New
+// transactions drop what was made of the old ones, and a copy of a document starts with what was
+// made but never takes it as read again: a copy may be changed without the store knowing.
 struct TWDocumentReadings {
     quint64 transactionsReadIn = 0;
+    quint64 readAtRevision = 0;
+    quint64 readAtStamp = 0;
     std::array<quint64, 2> entriesMadeIn{};
+    std::array<quint64, 2> entriesMadeAt{};
     std::array<TWPaymentEntryList, 2> entries;
     quint64 homeOweMadeIn = 0;
+    quint64 homeOweMadeAt = 0;
     qint64 homeOwe = 0;
+
+    TWDocumentReadings() = default;
+    TWDocumentReadings(const TWDocumentReadings &other)
+        : transactionsReadIn(other.transactionsReadIn), entriesMadeIn(other.entriesMadeIn),
+          entries(other.entries), homeOweMadeIn(other.homeOweMadeIn), homeOwe(other.homeOwe)
+    {
+    }
+    TWDocumentReadings &operator=(const TWDocumentReadings &other)
+    {
+        if (this != &other) {
+            TWDocumentReadings copied(other);
+            *this = std::move(copied);
+        }
+        return *this;
+    }
+    TWDocumentReadings(TWDocumentReadings &&) = default;
+    TWDocumentReadings &operator=(TWDocumentReadings &&) = default;
 
     void dropMade()
     {
+        readAtRevision = 0;
+        readAtStamp = 0;
         entriesMadeIn = {};
+        entriesMadeAt = {};
         homeOweMadeIn = 0;
+        homeOweMadeAt = 0;
     }
 };
 

@@ -40,8 +40,10 @@ const char *const kBillsStoredSQL =
 
 void twUpdateTransactions(TWBill &bill, TWBusiness &business)
 {
-    if (!TWDocumentReadScope::readBefore(business, bill.readings()))
+    if (!TWDocumentReadScope::readBefore(business, bill.readings(), bill.transactions())) {
         bill.setTransactions(business.transactionsWithBill(bill));
+        TWDocumentReadScope::noteReadFromStore(business, bill.readings());
+    }
 }
 
 TWBillPtr twRepeatBill(const TWBill &bill, const QDateTime &date, TWBusiness &business)

@@ -120,8 +120,10 @@ bool booksSomething(const TWTransaction &entry)
 
 void twUpdateTransactions(TWInvoice &invoice, TWBusiness &business)
 {
-    if (!TWDocumentReadScope::readBefore(business, invoice.readings()))
+    if (!TWDocumentReadScope::readBefore(business, invoice.readings(), invoice.transactions())) {
         invoice.setTransactions(business.transactionsWithInvoice(invoice));
+        TWDocumentReadScope::noteReadFromStore(business, invoice.readings());
+    }
 }
 
 TWTaskList twInvoiceTaskCopies(const TWInvoice &invoice, TWBusiness &business)

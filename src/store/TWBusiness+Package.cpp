@@ -1102,6 +1102,8 @@ TWErrorResult TWBusiness::loadDatabase()
         &TWBusiness::loadTransactionValueNames,
     };
     // clang-format on
+    // Every list is made anew: nothing read of the ones before stands.
+    bumpReadingRevision();
     for (const Load step : steps) {
         if (TWErrorResult error = (this->*step)())
             return error;

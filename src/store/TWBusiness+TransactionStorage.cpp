@@ -198,6 +198,7 @@ TWErrorResult TWBusiness::replaceTransactionTags(const TWTransaction &transactio
 
 TWErrorResult TWBusiness::writeTransactionRow(const TWTransaction &t, bool insert)
 {
+    const TransactionRows rows(*this, t.identifier());
     // The custom values are checked before anything is written, and go into
     // the row's own statement: one write of the row instead of two.
     TransactionFields fields;
@@ -357,6 +358,7 @@ TWResult<QSet<qint32>> TWBusiness::storedSplitIdentifiers(qint32 transactionIden
 TWErrorResult TWBusiness::updateTransactionSplits(const TWTransaction &transaction)
 {
     WriteScope scope(*this);
+    const TransactionRows rows(*this, transaction.identifier());
     TWResult<QSet<qint32>> read = storedSplitIdentifiers(transaction.identifier());
     if (read.error)
         return scope.finish(read.error);

@@ -64,6 +64,7 @@ TWErrorResult TWBusiness::readStoredTransactionDate(qint32 identifier, bool *exi
 TWErrorResult TWBusiness::replaceTransactionAttachments(WriteScope &scope,
                                                         const TWTransaction &transaction)
 {
+    const TransactionRows rows(*this, transaction.identifier());
     // A list never loaded was never edited: the stored rows stay.
     if (!transaction.attachments())
         return std::nullopt;
@@ -92,6 +93,7 @@ TWErrorResult TWBusiness::replaceTransactionAttachments(WriteScope &scope,
 
 TWErrorResult TWBusiness::deleteTransactionRows(const TWTransaction &transaction)
 {
+    const TransactionRows rows(*this, transaction.identifier());
     {
         TWStatement remove = statement(kTransactionsDeleteSQL);
         remove.bindInt32(transaction.identifier());
@@ -295,6 +297,7 @@ TWErrorResult TWBusiness::updateTransactionState(const TWTransactionPtr &transac
     if (!transaction)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
+    const TransactionRows rows(*this, transaction->identifier());
     TWStatement update = statement(kTransactionsUpdateStateSQL);
     update.bindInt64(qint64(transaction->state())).bindInt32(transaction->identifier());
     if (TWErrorResult error = update.executeUpdate())

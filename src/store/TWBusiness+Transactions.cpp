@@ -790,6 +790,7 @@ void TWBusiness::setTransactionList(const TWTransactionList &transactions)
     m_transactions = transactions;
     m_yearEndSums.invalidate();
     m_transactionIndex.assign(transactions);
+    bumpReadingRevision();
 }
 
 void TWBusiness::reindexTransactionIdentifier(qint32 identifier)

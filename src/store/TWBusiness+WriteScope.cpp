@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 #include <utility>
 
 namespace
@@ -47,6 +49,62 @@ TWErrorResult TWBusiness::commitTransaction()
         return std::nullopt;
     return popLevel(m_levels.size() - 1, true);
 }
+
+// ---- What a reading can take as unchanged ----
+
+quint64 TWBusiness::readingRevision() const
+{
+    if (!m_database || !m_levels.empty())
+        return 0;
+    // Rows changed unseen (a table emptied at once) may be anything.
+    const qint64 changes = sqlite3_total_changes64(m_database);
+    if (changes != m_readingChanges + m_rowsSeen) {
+        bumpReadingRevision();
+        m_readingChanges = changes - m_rowsSeen;
+    }
+    return m_readingRevision;
+}
+
+void TWBusiness::bumpReadingRevision() const
+{
+    ++m_readingRevision;
+    // Nothing read before stands: which transactions changed no longer matters.
+    m_transactionChanges.clear();
+}
+
+void TWBusiness::noteRowChanged(const char *database, const char *table)
+{
+    ++m_rowsSeen;
+    const auto ownTable = [table] {
+        for (const char *own : {"transactions", "splits", "transactionTags", "attachments"})
+            if (std::strcmp(table, own) == 0)
+                return true;
+        return false;
+    };
+    // A link, a document or an account changed (even by a transaction's write) may change
+    // what any document reads.
+    if (m_rowsOf != 0 && database && table && std::strcmp(database, "main") == 0 && ownTable())
+        m_transactionChanges.insert(m_rowsOf, ++m_transactionStamp);
+    else
+        bumpReadingRevision();
+}
+
+bool TWBusiness::transactionsChangedSince(quint64 stamp,
+                                          const TWTransactionList &transactions) const
+{
+    if (m_transactionStamp <= stamp || m_transactionChanges.isEmpty())
+        return false;
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (!transaction)
+            continue;
+        const auto found = m_transactionChanges.constFind(transaction->identifier());
+        if (found != m_transactionChanges.constEnd() && *found > stamp)
+            return true;
+    }
+    return false;
+}
+
+// ---- Levels ----
 
 TWErrorResult TWBusiness::pushLevel(bool writeScope)
 {
@@ -102,6 +160,8 @@ TWErrorResult TWBusiness::popLevel(std::size_t index, bool commit, TWErrorResult
     }
 
     if (!commit) {
+        // The undos change the lists back, unseen.
+        bumpReadingRevision();
         for (auto undo = level.undos.rbegin(); undo != level.undos.rend(); ++undo)
             (*undo)();
         if (outermost && m_inTransaction) {
@@ -131,6 +191,7 @@ TWErrorResult TWBusiness::popLevel(std::size_t index, bool commit, TWErrorResult
             // and the lists agree again.
             if (m_database && !sqlite3_get_autocommit(m_database))
                 stepOnce(kRollbackSQL);
+            bumpReadingRevision();
             for (auto undo = level.undos.rbegin(); undo != level.undos.rend(); ++undo)
                 (*undo)();
             return databaseError(rc);

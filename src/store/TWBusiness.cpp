@@ -6,6 +6,8 @@
 #include "foundation/TWNotificationCenter.h"
 #include "foundation/TWSQLitePageCache.h"
 
+#include "store/TWNotifications.h"
+
 #include <QSettings>
 #include <QThreadPool>
 
@@ -98,6 +100,15 @@ TWErrorResult TWBusiness::adoptDatabase(sqlite3 *connection)
     if (!connection)
         return databaseError(SQLITE_MISUSE);
     m_database = connection;
+    bumpReadingRevision();
+    m_readingChanges = sqlite3_total_changes64(connection);
+    m_rowsSeen = 0;
+    sqlite3_update_hook(
+        connection,
+        [](void *business, int, const char *database, const char *table, sqlite3_int64) {
+            static_cast<TWBusiness *>(business)->noteRowChanged(database, table);
+        },
+        this);
     if (TWErrorResult error = hardenConnection(connection)) {
         closeDatabase();
         return error;
@@ -114,6 +125,7 @@ void TWBusiness::closeDatabase()
     m_statements.clear();
     m_busyStatements.clear();
     ++m_generation;
+    bumpReadingRevision();
     m_levels.clear();
     m_inTransaction = false;
     // Statements still held by objects further up the stack are finalised
@@ -285,6 +297,10 @@ quint32 TWBusiness::startingTransactionIdentifier()
 
 void TWBusiness::postNotification(const QString &name, const QVariantMap &userInfo)
 {
+    // What changed unwritten may be anything; a transaction's own notice follows its writes.
+    if (name != TWTransactionNewNotification && name != TWTransactionUpdateNotification &&
+        name != TWTransactionDeleteNotification)
+        bumpReadingRevision();
     if (!m_levels.empty()) {
         m_levels.back().notifications.append({name, userInfo});
         return;

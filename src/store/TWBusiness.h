@@ -48,6 +48,7 @@
 #include <future>
 #include <memory>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -457,6 +458,19 @@ public:
     TWErrorResult commitTransaction();
     bool inTransaction() const { return m_inTransaction; }
 
+    // A number that stays the same while nothing a reading of the business can have changed,
+    // but the transactions named by `transactionsChangedSince`: it moves with every row the
+    // database changed other than a transaction's own (its row, lines, tags and attachments,
+    // written by the store's transaction writes), every write rolled back, every notification
+    // but the transactions' own and every database opened, closed or loaded into the lists.
+    // 0 (never the same) while a write is open or without a database.
+    quint64 readingRevision() const;
+    // Counts the transactions' own writes (the `stamp` a reading starts from).
+    quint64 transactionStamp() const { return m_transactionStamp; }
+    // Whether one of `transactions` was written after `stamp`, with the reading revision the
+    // same.
+    bool transactionsChangedSince(quint64 stamp, const TWTransactionList &transactions) const;
+
     // Error records: a "Tallyworth Database Error" with an SQLite result code
     // (with `message` as description when given), the same domain with code
     // -1 for an unknown schema version, and "Tallyworth Upgrade" code -2 for a
@@ -570,6 +584,34 @@ private:
     std::vector<Level> m_levels;
     std::uint64_t m_nextLevelSerial = 1;
     bool m_inTransaction = false;
+    // While one is alive, the rows the database changes in the transactions' own tables (their
+    // rows, lines, tags and attachments) are the named transaction's.
+    class TransactionRows
+    {
+    public:
+        TransactionRows(TWBusiness &business, qint32 identifier)
+            : m_business(business), m_previous(std::exchange(business.m_rowsOf, identifier))
+        {
+        }
+        ~TransactionRows() { m_business.m_rowsOf = m_previous; }
+        TransactionRows(const TransactionRows &) = delete;
+        TransactionRows &operator=(const TransactionRows &) = delete;
+
+    private:
+        TWBusiness &m_business;
+        qint32 m_previous;
+    };
+    // Called by SQLite for every row changed.
+    void noteRowChanged(const char *database, const char *table);
+    void bumpReadingRevision() const;
+    mutable quint64 m_readingRevision = 1;
+    // The rows changed that were seen one by one; fewer than the database counts means some
+    // were changed unseen.
+    mutable qint64 m_readingChanges = 0;
+    qint64 m_rowsSeen = 0;
+    qint32 m_rowsOf = 0;
+    quint64 m_transactionStamp = 0;
+    mutable QHash<qint32, quint64> m_transactionChanges;
 
     QUrl m_url;
     QString m_attachmentsFolderPath;

@@ -1,16 +1,28 @@
 #include "store/TWDocumentReads.h"
 
+#include "store/TWBusiness.h"
+
 namespace
 {
 
-// The outermost open scope's business and its number; inner scopes share them. Numbers are
-// never used twice, so what an earlier scope kept on a document is never taken for this one's.
+// The outermost open scope's business, its number and the business's reading revision when it
+// opened (0: none, never taken); inner scopes share them. Numbers are never used twice, so what
+// an earlier scope kept on a document is taken for this one's only by its revision.
 struct Reads {
     const TWBusiness *business = nullptr;
     int depth = 0;
     quint64 number = 0;
     quint64 lastNumber = 0;
+    quint64 revision = 0;
+    quint64 stamp = 0;
 };
+
+// Whether what was made at `madeAt` of the store reading found standing in this scope stands.
+bool standsSince(const Reads &r, const TWDocumentReadings &readings, quint64 madeAt)
+{
+    return r.revision != 0 && madeAt == r.revision && readings.readAtRevision == r.revision &&
+           readings.transactionsReadIn == r.number;
+}
 
 Reads &reads()
 {
@@ -28,6 +40,8 @@ TWDocumentReadScope::TWDocumentReadScope(const TWBusiness *business) : m_open(bu
     if (r.depth == 0) {
         r.business = business;
         r.number = ++r.lastNumber;
+        r.revision = business->readingRevision();
+        r.stamp = business->transactionStamp();
     }
     ++r.depth;
 }
@@ -38,10 +52,13 @@ TWDocumentReadScope::~TWDocumentReadScope()
     if (m_open && --r.depth == 0) {
         r.business = nullptr;
         r.number = 0;
+        r.revision = 0;
+        r.stamp = 0;
     }
 }
 
-bool TWDocumentReadScope::readBefore(const TWBusiness &business, TWDocumentReadings &readings)
+bool TWDocumentReadScope::readBefore(const TWBusiness &business, TWDocumentReadings &readings,
+                                     const TWTransactionList &held)
 {
     const Reads &r = reads();
     if (r.business != &business)
@@ -49,7 +66,22 @@ bool TWDocumentReadScope::readBefore(const TWBusiness &business, TWDocumentReadi
     if (readings.transactionsReadIn == r.number)
         return true;
     readings.transactionsReadIn = r.number;
-    return false;
+    if (r.revision == 0 || readings.readAtRevision != r.revision ||
+        business.transactionsChangedSince(readings.readAtStamp, held))
+        return false;
+    // Found standing now: the next update looks only at what is written after this.
+    readings.readAtStamp = r.stamp;
+    return true;
+}
+
+void TWDocumentReadScope::noteReadFromStore(const TWBusiness &business,
+                                            TWDocumentReadings &readings)
+{
+    const Reads &r = reads();
+    if (r.business == &business) {
+        readings.readAtRevision = r.revision;
+        readings.readAtStamp = r.stamp;
+    }
 }
 
 bool TWDocumentReadScope::wasRead(const TWBusiness &business, const TWDocumentReadings &readings)
@@ -66,10 +98,12 @@ TWPaymentEntryList TWDocumentReadScope::entries(const TWBusiness &business,
     if (r.business != &business || reading < 0 || reading >= int(readings.entries.size()))
         return make();
     const auto at = size_t(reading);
-    if (readings.entriesMadeIn[at] != r.number) {
+    if (readings.entriesMadeIn[at] != r.number &&
+        !standsSince(r, readings, readings.entriesMadeAt[at])) {
         readings.entries[at] = make();
-        readings.entriesMadeIn[at] = r.number;
+        readings.entriesMadeAt[at] = readings.readAtRevision;
     }
+    readings.entriesMadeIn[at] = r.number;
     return readings.entries[at];
 }
 
@@ -79,9 +113,10 @@ qint64 TWDocumentReadScope::homeOwe(const TWBusiness &business, TWDocumentReadin
     const Reads &r = reads();
     if (r.business != &business)
         return make();
-    if (readings.homeOweMadeIn != r.number) {
+    if (readings.homeOweMadeIn != r.number && !standsSince(r, readings, readings.homeOweMadeAt)) {
         readings.homeOwe = make();
-        readings.homeOweMadeIn = r.number;
+        readings.homeOweMadeAt = readings.readAtRevision;
     }
+    readings.homeOweMadeIn = r.number;
     return readings.homeOwe;
 }

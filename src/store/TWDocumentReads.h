@@ -5,7 +5,9 @@
 // document's transactions are read from the store on the first ask only, and the entries made
 // of them are made once. A scope spans reading alone: nothing is written while one is open
 // (the store is main-thread only). What a reading kept stays on the document
-// (TWDocumentReadings), so asking costs no lookup.
+// (TWDocumentReadings), so asking costs no lookup; and while nothing is written to the business
+// (its reading revision stays), a later scope takes what an earlier one read and made: choosing
+// other rows of a long list reads nothing again.
 
 #include "model/TWPaymentEntry.h"
 
@@ -22,17 +24,21 @@ public:
     TWDocumentReadScope(const TWDocumentReadScope &) = delete;
     TWDocumentReadScope &operator=(const TWDocumentReadScope &) = delete;
 
-    // Whether the document's transactions were read already in a scope open on the business;
-    // notes them read.
-    static bool readBefore(const TWBusiness &business, TWDocumentReadings &readings);
+    // Whether the document's transactions (`held`) were read already in a scope open on the
+    // business, or in an earlier one with nothing written since but other transactions; notes
+    // them read.
+    static bool readBefore(const TWBusiness &business, TWDocumentReadings &readings,
+                           const TWTransactionList &held);
+    // Notes the transactions the document was just given as read from the store now.
+    static void noteReadFromStore(const TWBusiness &business, TWDocumentReadings &readings);
     // Whether the document's transactions were read in a scope open on the business (so what
     // it holds is what the store links to it now).
     static bool wasRead(const TWBusiness &business, const TWDocumentReadings &readings);
 
     // The document's transactions as payment entries (`reading`, 0 or 1, tells which of two
     // readings of them), kept by a scope open on the business: `make` makes them on the first
-    // ask and again once the document holds new transactions. Without a scope on the
-    // business, what `make` makes.
+    // ask and again once the document holds new transactions or the business was written to.
+    // Without a scope on the business, what `make` makes.
     static TWPaymentEntryList entries(const TWBusiness &business, TWDocumentReadings &readings,
                                       int reading, const std::function<TWPaymentEntryList()> &make);
 

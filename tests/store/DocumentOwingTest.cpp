@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 namespace
@@ -178,4 +179,148 @@ TEST(DocumentOwing, AReadScopeHandsOutWhatReadingAfreshWould)
         EXPECT_FALSE(invoices.front()->transactions().isEmpty());
         EXPECT_EQ(b.transactionHomeOwingWithInvoices(invoices), owed);
     }
+}
+
+namespace
+{
+
+// What each invoice holds now, as read in a scope.
+QList<TWTransactionList> heldBy(TWBusiness &b, const TWInvoiceList &invoices)
+{
+    const TWDocumentReadScope reads(&b);
+    QList<TWTransactionList> held;
+    for (const TWInvoicePtr &invoice : invoices) {
+        twUpdateTransactions(*invoice, b);
+        held.append(invoice->transactions());
+    }
+    return held;
+}
+
+bool holds(const TWTransactionList &transactions, qint32 identifier)
+{
+    return std::any_of(
+        transactions.begin(), transactions.end(),
+        [identifier](const TWTransactionPtr &t) { return t->identifier() == identifier; });
+}
+
+// What the invoices owe read without any scope, one by one.
+QList<qint64> owedAfresh(TWBusiness &b, const TWInvoiceList &invoices)
+{
+    QList<qint64> owed;
+    for (const TWInvoicePtr &invoice : invoices) {
+        twUpdateTransactions(*invoice, b);
+        owed.append(twHomeOwe(*invoice, b));
+    }
+    return owed;
+}
+
+QList<qint64> owedInScope(TWBusiness &b, const TWInvoiceList &invoices)
+{
+    const TWDocumentReadScope reads(&b);
+    QList<qint64> owed;
+    for (const TWInvoicePtr &invoice : invoices) {
+        twUpdateTransactions(*invoice, b);
+        owed.append(twHomeOwe(*invoice, b));
+    }
+    return owed;
+}
+
+} // namespace
+
+// While nothing is written, a later update takes what an earlier one read (the very rows); a
+// transaction written sends only the documents holding it back to the store; anything else
+// written, a table changed unseen or a copy of a document reads everything again. Every figure
+// is what reading afresh gives.
+TEST(DocumentOwing, ALaterScopeTakesWhatStandsAndReadsWhatWasWritten)
+{
+    const DocumentsBusiness made(30, 20);
+    ASSERT_TRUE(made.business());
+    TWBusiness &b = *made.business();
+    const TWInvoiceList &invoices = made.invoices();
+
+    const QList<TWTransactionList> first = heldBy(b, invoices);
+    EXPECT_EQ(heldBy(b, invoices), first);
+    EXPECT_EQ(owedInScope(b, invoices), owedAfresh(b, invoices));
+    // Reading without a scope gave the invoices new rows; a scope now reads them again once and
+    // keeps them.
+    const QList<TWTransactionList> kept = heldBy(b, invoices);
+    EXPECT_EQ(heldBy(b, invoices), kept);
+
+    // A payment marked cleared: the invoices holding it read it again, and see it cleared.
+    qsizetype marked = -1;
+    for (qsizetype i = 0; i < invoices.size() && marked < 0; ++i)
+        if (kept.at(i).size() > 1)
+            marked = i;
+    ASSERT_GE(marked, 0);
+    const qint32 payment = kept.at(marked).back()->identifier();
+    const TWTransactionPtr stored = b.transactionWithIdentifier(payment);
+    ASSERT_TRUE(stored);
+    const bool cleared = stored->cleared();
+    stored->setCleared(!cleared);
+    ASSERT_FALSE(b.updateTransaction(stored, true, false, false, false));
+    const QList<TWTransactionList> afterMark = heldBy(b, invoices);
+    for (qsizetype i = 0; i < invoices.size(); ++i) {
+        if (holds(kept.at(i), payment)) {
+            EXPECT_NE(afterMark.at(i), kept.at(i)) << i;
+            for (const TWTransactionPtr &t : afterMark.at(i)) {
+                if (t->identifier() == payment) {
+                    EXPECT_EQ(t->cleared(), !cleared);
+                }
+            }
+        } else {
+            EXPECT_EQ(afterMark.at(i), kept.at(i)) << i;
+        }
+    }
+    EXPECT_EQ(owedInScope(b, invoices), owedAfresh(b, invoices));
+
+    // Its amount changed: what the invoice owes follows.
+    const QList<qint64> owedBefore = owedInScope(b, invoices);
+    const QList<TWTransactionList> settled = heldBy(b, invoices);
+    stored->setTotal(stored->total() + 100);
+    stored->setTotalAccount1(stored->totalAccount1() + 100);
+    stored->setTotalAccount2(stored->totalAccount2() - 100);
+    stored->setTotalBusiness(stored->totalBusiness() + 100);
+    ASSERT_FALSE(b.updateTransaction(stored, true, false, false, false));
+    const QList<qint64> owedAfter = owedInScope(b, invoices);
+    EXPECT_NE(owedAfter.at(marked), owedBefore.at(marked));
+    EXPECT_EQ(owedAfter, owedAfresh(b, invoices));
+
+    // Anything else written (every account's row here) reads every invoice again.
+    const QList<TWTransactionList> before = heldBy(b, invoices);
+    ASSERT_FALSE(b.executeSQL(QStringLiteral("UPDATE accounts SET name = name;")));
+    const QList<TWTransactionList> afterAccounts = heldBy(b, invoices);
+    for (qsizetype i = 0; i < invoices.size(); ++i) {
+        if (!before.at(i).isEmpty()) {
+            EXPECT_NE(afterAccounts.at(i), before.at(i)) << i;
+        }
+    }
+
+    // A table emptied at once tells nothing row by row: everything is read again as well.
+    ASSERT_FALSE(b.executeSQL(QStringLiteral("CREATE TABLE scratch (value INTEGER);")));
+    ASSERT_FALSE(b.executeSQL(QStringLiteral("INSERT INTO scratch VALUES (1), (2);")));
+    const QList<TWTransactionList> beforeEmptied = heldBy(b, invoices);
+    ASSERT_FALSE(b.executeSQL(QStringLiteral("DELETE FROM scratch;")));
+    const QList<TWTransactionList> afterEmptied = heldBy(b, invoices);
+    for (qsizetype i = 0; i < invoices.size(); ++i) {
+        if (!beforeEmptied.at(i).isEmpty()) {
+            EXPECT_NE(afterEmptied.at(i), beforeEmptied.at(i)) << i;
+        }
+    }
+
+    // A copy of an invoice may be changed unknown to the store: it is read anew.
+    TWInvoice copy(*invoices.at(marked));
+    {
+        const TWDocumentReadScope reads(&b);
+        twUpdateTransactions(*invoices.at(marked), b);
+        EXPECT_EQ(invoices.at(marked)->transactions(), afterEmptied.at(marked));
+        twUpdateTransactions(copy, b);
+        EXPECT_NE(copy.transactions(), afterEmptied.at(marked));
+        EXPECT_EQ(rowKeys(copy.transactions()), rowKeys(afterEmptied.at(marked)));
+    }
+
+    // The payment deleted: no invoice holds it any more.
+    ASSERT_FALSE(b.deleteTransaction(stored, true, false, false));
+    for (const TWTransactionList &held : heldBy(b, invoices))
+        EXPECT_FALSE(holds(held, payment));
+    EXPECT_EQ(owedInScope(b, invoices), owedAfresh(b, invoices));
 }

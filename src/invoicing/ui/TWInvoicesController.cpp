@@ -529,6 +529,7 @@ void TWInvoicesController::updateInvoiceCountTotal()
 {
     if (!m_view || m_mode != ModeProjects || !m_business || !m_transactionsController)
         return;
+    const TWDocumentReadScope reads(m_business);
     const QLocale locale;
     const TWTransactionList transactions = m_transactionsController->transactions();
     const TWTransactionList selectedTransactions = m_transactionsController->selectedTransactions();
@@ -537,8 +538,12 @@ void TWInvoicesController::updateInvoiceCountTotal()
         invoices = m_invoices;
     const QString word =
         TWLocalized(transactions.size() == 1 ? "transactionLower" : "transactionsLower");
+    // A pane holding every payment of the invoices sums what each invoice owes, as the other
+    // sums read it, without telling its rows apart.
     const QString total =
-        money(m_business->transactionHomeOwingWithInvoices(invoices, transactions));
+        money(m_transactionsController->holdsPaymentsOf(invoices)
+                  ? m_business->transactionHomeOwingWithInvoices(invoices)
+                  : m_business->transactionHomeOwingWithInvoices(invoices, transactions));
     if (!selectedTransactions.isEmpty()) {
         m_transactionCount->setText(
             QStringLiteral("%1 / %2 %3")
