@@ -76,6 +76,9 @@ struct TWDocumentReadings {
     quint64 transactionsReadIn = 0;
     quint64 readAtRevision = 0;
     quint64 readAtStamp = 0;
+    // Which reading from the store (never two alike; 0: none): what was made of one reading
+    // is told from what was made of another.
+    quint64 readSerial = 0;
     std::array<quint64, 2> entriesMadeIn{};
     std::array<quint64, 2> entriesMadeAt{};
     std::array<TWPaymentEntryList, 2> entries;
@@ -104,6 +107,7 @@ struct TWDocumentReadings {
     {
         readAtRevision = 0;
         readAtStamp = 0;
+        readSerial = 0;
         entriesMadeIn = {};
         entriesMadeAt = {};
         homeOweMadeIn = 0;

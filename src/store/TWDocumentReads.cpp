@@ -15,6 +15,7 @@ struct Reads {
     quint64 lastNumber = 0;
     quint64 revision = 0;
     quint64 stamp = 0;
+    quint64 lastReading = 0;
 };
 
 // Whether what was made at `madeAt` of the store reading found standing in this scope stands.
@@ -77,11 +78,22 @@ bool TWDocumentReadScope::readBefore(const TWBusiness &business, TWDocumentReadi
 void TWDocumentReadScope::noteReadFromStore(const TWBusiness &business,
                                             TWDocumentReadings &readings)
 {
-    const Reads &r = reads();
+    Reads &r = reads();
     if (r.business == &business) {
         readings.readAtRevision = r.revision;
         readings.readAtStamp = r.stamp;
+        readings.readSerial = r.revision != 0 ? ++r.lastReading : 0;
     }
+}
+
+quint64 TWDocumentReadScope::standingReading(const TWBusiness &business,
+                                             const TWDocumentReadings &readings)
+{
+    const Reads &r = reads();
+    const bool stands = r.business == &business && r.revision != 0 &&
+                        readings.readAtRevision == r.revision &&
+                        readings.transactionsReadIn == r.number;
+    return stands ? readings.readSerial : 0;
 }
 
 bool TWDocumentReadScope::wasRead(const TWBusiness &business, const TWDocumentReadings &readings)

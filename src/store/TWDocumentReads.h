@@ -31,6 +31,10 @@ public:
                            const TWTransactionList &held);
     // Notes the transactions the document was just given as read from the store now.
     static void noteReadFromStore(const TWBusiness &business, TWDocumentReadings &readings);
+    // The store reading the document holds, when it was read or found standing in a scope open
+    // on the business (with nothing but other transactions written since it was read); else
+    // 0. Two calls giving the same nonzero answer saw the same reading.
+    static quint64 standingReading(const TWBusiness &business, const TWDocumentReadings &readings);
     // Whether the document's transactions were read in a scope open on the business (so what
     // it holds is what the store links to it now).
     static bool wasRead(const TWBusiness &business, const TWDocumentReadings &readings);

@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 
 namespace
 {
@@ -110,7 +111,10 @@ private:
 
 // What a sort compares, read once per bill.
 struct SortKey {
-    TWBillPtr bill;
+    const TWBill *bill = nullptr;
+    // Ties go by identifier: kept here, equal figures never reach into the bills.
+    qint32 identifier = 0;
+    qsizetype index = 0;
     bool hasMerchant = false;
     QString merchantName;
     TWRepeatPtr repeat;
@@ -507,7 +511,7 @@ int TWMerchantController::compareBills(const TWBill &a, const TWBill &b, int tag
 {
     const auto keyOf = [this](const TWBill &bill) {
         SortKey key;
-        key.bill = std::make_shared<TWBill>(bill);
+        key.bill = &bill;
         const TWMerchantPtr merchant =
             m_business ? m_business->merchantWithIdentifier(bill.merchantIdentifier()) : nullptr;
         key.hasMerchant = bool(merchant);
@@ -526,11 +530,14 @@ void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
     // The figures the rows show, read when the bills were listed or their transactions
     // changed: a sort only puts them in another order.
     // Each bill's keys once, then a stable sort of the keys.
-    QList<SortKey> keys;
-    keys.reserve(m_bills.size());
-    for (const TWBillPtr &bill : std::as_const(m_bills)) {
+    std::vector<SortKey> keys;
+    keys.reserve(size_t(m_bills.size()));
+    for (qsizetype index = 0; index < m_bills.size(); ++index) {
+        const TWBillPtr &bill = m_bills.at(index);
         SortKey key;
-        key.bill = bill;
+        key.bill = bill.get();
+        key.identifier = bill->identifier();
+        key.index = index;
         if (tag == TWBillColumnMerchant) {
             const TWMerchantPtr merchant =
                 m_business ? m_business->merchantWithIdentifier(bill->merchantIdentifier())
@@ -541,19 +548,22 @@ void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
             key.repeat = m_business->repeatWithIdentifier(bill->repeatIdentifier());
         }
         key.figures = m_figures.value(bill->identifier());
-        keys.append(std::move(key));
+        keys.push_back(std::move(key));
     }
-    std::stable_sort(
-        keys.begin(), keys.end(), [tag, ascending](const SortKey &a, const SortKey &b) {
-            int order = compareKeys(a, b, tag);
-            if (!ascending)
-                order = -order;
-            if (order == 0)
-                order = TWWorkCompare::value(a.bill->identifier(), b.bill->identifier());
-            return order < 0;
-        });
-    for (int i = 0; i < keys.size(); ++i)
-        m_bills[i] = keys.at(i).bill;
+    std::stable_sort(keys.begin(), keys.end(),
+                     [tag, ascending](const SortKey &a, const SortKey &b) {
+                         int order = compareKeys(a, b, tag);
+                         if (!ascending)
+                             order = -order;
+                         if (order == 0)
+                             order = TWWorkCompare::value(a.identifier, b.identifier);
+                         return order < 0;
+                     });
+    TWBillList sorted;
+    sorted.reserve(m_bills.size());
+    for (const SortKey &key : keys)
+        sorted.append(m_bills.at(key.index));
+    m_bills = std::move(sorted);
     rebuildRowIndex();
 }
 

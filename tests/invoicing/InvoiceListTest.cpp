@@ -886,3 +886,55 @@ TEST_F(InvoiceListTest, DuplicateCopiesTheEntryNeverMoneyOrADiscountDatedBeforeI
     }
     EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices WHERE name = 'D'"), 2);
 }
+
+// After transactions changed, the rows of the invoices holding them and both count lines read
+// what is stored; the other rows stay as they were; a row made yesterday is made again (what
+// is overdue moves with the day).
+TEST_F(InvoiceListTest, TransactionsChangedRefreshesWhatTheyTouchAndWhatTheDayMoves)
+{
+    TWBusiness &b = book.b();
+    TWInvoicePtr june =
+        book.storedInvoice(book.project, QStringLiteral("June"), twLocal(2024, 6, 20));
+    charge(june, 24500);
+    const TWTransactionPtr paid = pay(june, 10000);
+    TWInvoicePtr july =
+        book.storedInvoice(book.project, QStringLiteral("July"), twLocal(2024, 7, 2));
+    charge(july, 5000);
+    pay(july, 1000);
+
+    open({book.project});
+    showAllColumns();
+    const int r = rowOf(QStringLiteral("June"));
+    const int s = rowOf(QStringLiteral("July"));
+    ASSERT_GE(r, 0);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(cell(r, TWInvoiceColumnOwe), money(14500, b));
+    EXPECT_EQ(cell(s, TWInvoiceColumnOverdue), QString());
+    EXPECT_EQ(list->invoiceTotalLabel()->text(), money(18500, b));
+    EXPECT_EQ(list->transactionTotalLabel()->text(), money(18500, b));
+
+    // The June payment grows, as an edit in a register would store it.
+    paid->setTotal(15000);
+    paid->setTotalAccount1(15000);
+    paid->setTotalAccount2(15000);
+    paid->setTotalBusiness(15000);
+    ASSERT_OK(b.updateTransaction(paid, true, false, false, false));
+    list->transactionsUpdated();
+    EXPECT_EQ(cell(r, TWInvoiceColumnOwe), money(9500, b));
+    EXPECT_EQ(cell(r, TWInvoiceColumnPercentPaid), QStringLiteral("61%")); // 150 / 245
+    EXPECT_EQ(cell(s, TWInvoiceColumnOwe), money(4000, b));
+    EXPECT_EQ(list->invoiceTotalLabel()->text(), money(13500, b));
+    EXPECT_EQ(list->transactionTotalLabel()->text(), money(13500, b));
+
+    // Nothing written, two days on: July is overdue by then.
+    clock.set(twLocal(2024, 7, 3, 12));
+    list->transactionsUpdated();
+    EXPECT_EQ(cell(s, TWInvoiceColumnOverdue), QStringLiteral("2 days"));
+    EXPECT_EQ(cell(r, TWInvoiceColumnOwe), money(9500, b));
+
+    // With one invoice chosen, the count line sums what the pane holds of it.
+    list->selectRows({s});
+    EXPECT_EQ(list->transactionTotalLabel()->text(), money(4000, b));
+    list->selectRows({});
+    EXPECT_EQ(list->transactionTotalLabel()->text(), money(13500, b));
+}

@@ -1,8 +1,10 @@
 #include "invoicing/ui/TWInvoicesColumns.h"
 
+#include "foundation/TWDateAdditions.h"
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 #include "store/TWWorkTotals.h"
 
@@ -120,6 +122,8 @@ TWInvoiceRow twInvoiceRow(const TWInvoicePtr &invoice, TWBusiness &business)
     row.overdue = invoice->dueDate().isValid() && invoice->overdueWithOwe(totals.owe);
     row.tasks = twInvoiceTasksTotal(*invoice, business);
     row.expenses = twInvoiceExpensesTotal(*invoice, business);
+    row.reading = TWDocumentReadScope::standingReading(business, invoice->readings());
+    row.dayEnd = TWDateAdditions::endOfDay();
     return row;
 }
 

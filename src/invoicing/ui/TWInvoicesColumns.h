@@ -65,6 +65,10 @@ struct TWInvoiceRow {
     qint64 owe = 0;      // charges less payments, project unit
     float percentPaid = 0;
     bool overdue = false;
+    // The store reading of the invoice's transactions the figures were made of (0: none
+    // known) and the end of the day they were made on: while both hold, they stand.
+    quint64 reading = 0;
+    QDateTime dayEnd;
 };
 using TWInvoiceRowList = QList<TWInvoiceRow>;
 

@@ -1,8 +1,10 @@
 #include "invoicing/ui/TWInvoicesModel.h"
 
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 
 #include <QAbstractItemView>
@@ -71,14 +73,22 @@ void TWInvoicesModel::refreshRow(int row)
 
 void TWInvoicesModel::refreshRows()
 {
-    if (m_business)
+    if (m_business) {
+        const QDateTime dayEnd = TWDateAdditions::endOfDay();
         for (TWInvoiceRow &row : m_rows) {
             // Each invoice is read and summed in one go, while what it links to is at hand:
             // on a long list, a second pass finds none of it in the processor's cache.
-            if (row.invoice)
+            if (row.invoice) {
                 twUpdateTransactions(*row.invoice, *m_business);
+                // Figures made of the reading that still stands, on this day, are these.
+                if (row.reading != 0 && row.dayEnd == dayEnd &&
+                    TWDocumentReadScope::standingReading(*m_business, row.invoice->readings()) ==
+                        row.reading)
+                    continue;
+            }
             row = twInvoiceRow(row.invoice, *m_business);
         }
+    }
     redraw();
 }
 
