@@ -203,9 +203,10 @@ bool holds(const TWTransactionList &transactions, qint32 identifier)
         [identifier](const TWTransactionPtr &t) { return t->identifier() == identifier; });
 }
 
-// What the invoices owe read without any scope, one by one.
-QList<qint64> owedAfresh(TWBusiness &b, const TWInvoiceList &invoices)
+// What the invoices owe, read one by one inside one scope or (`scoped` false) none.
+QList<qint64> owedBy(TWBusiness &b, const TWInvoiceList &invoices, bool scoped)
 {
+    const TWDocumentReadScope reads(scoped ? &b : nullptr);
     QList<qint64> owed;
     for (const TWInvoicePtr &invoice : invoices) {
         twUpdateTransactions(*invoice, b);
@@ -213,16 +214,13 @@ QList<qint64> owedAfresh(TWBusiness &b, const TWInvoiceList &invoices)
     }
     return owed;
 }
-
+QList<qint64> owedAfresh(TWBusiness &b, const TWInvoiceList &invoices)
+{
+    return owedBy(b, invoices, false);
+}
 QList<qint64> owedInScope(TWBusiness &b, const TWInvoiceList &invoices)
 {
-    const TWDocumentReadScope reads(&b);
-    QList<qint64> owed;
-    for (const TWInvoicePtr &invoice : invoices) {
-        twUpdateTransactions(*invoice, b);
-        owed.append(twHomeOwe(*invoice, b));
-    }
-    return owed;
+    return owedBy(b, invoices, true);
 }
 
 } // namespace
