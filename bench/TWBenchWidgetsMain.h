@@ -39,7 +39,7 @@ inline void twBenchPhase(const char *what, const std::function<void()> &step, QW
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(times.begin(), times.end());
-    std::printf("%-34s median %8.2f ms   slowest %8.2f ms\n", what, times[times.size() / 2],
+    std::printf("%-34s median %9.3f ms   slowest %8.2f ms\n", what, times[times.size() / 2],
                 times.back());
     std::fflush(stdout);
 }

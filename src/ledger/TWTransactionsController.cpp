@@ -13,8 +13,10 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
+#include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
 #include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 #include "store/TWNotifications.h"
 
 #include <QApplication>
@@ -29,6 +31,8 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <optional>
+#include <utility>
 
 namespace
 {
@@ -244,9 +248,89 @@ TWTransactionList TWTransactionsController::loadList()
     }
 }
 
+bool TWTransactionsController::loadedForTheseDocuments() const
+{
+    if (!m_business || m_loadedRevision == 0 || m_mode != m_loadedMode)
+        return false;
+    if (m_mode == TWRegisterMode::InvoicePayments)
+        return m_invoices == m_loadedInvoices;
+    if (m_mode == TWRegisterMode::BillPayments)
+        return m_bills == m_loadedBills;
+    return false;
+}
+
+bool TWTransactionsController::loadedPaymentsStand() const
+{
+    return loadedForTheseDocuments() && m_business->readingRevision() == m_loadedRevision &&
+           m_business->transactionStamp() == m_loadedStamp;
+}
+
+bool TWTransactionsController::replaceWrittenPayments()
+{
+    if (!loadedForTheseDocuments())
+        return false;
+    const std::optional<QList<qint32>> written =
+        m_business->transactionsWrittenSince(m_loadedRevision, m_loadedStamp);
+    if (!written)
+        return false;
+    // With nothing but transactions written, the documents link to the same transactions: each
+    // row of one written takes a copy of the view its document now holds, as loading makes it.
+    const bool invoices = m_mode == TWRegisterMode::InvoicePayments;
+    // A transaction seen from one account and line.
+    using ViewKey = std::pair<qint64, qint32>;
+    const auto keyOf = [](const TWTransaction &view) {
+        return ViewKey((qint64(view.identifier()) << 32) | quint32(view.activeAccountIdentifier()),
+                       view.activeSplitIdentifier());
+    };
+    const QSet<qint32> writtenSet(written->cbegin(), written->cend());
+    QHash<ViewKey, TWTransactionPtr> fresh;
+    for (const qint32 identifier : *written) {
+        const TWTransactionPtr stored = m_business->transactionWithIdentifier(identifier);
+        if (!stored)
+            return false;
+        for (const TWRelationshipPtr &link : m_business->relationshipsWithTransaction(
+                 *stored,
+                 invoices ? TWRelationshipTypeInvoicePayment : TWRelationshipTypeBillPayment)) {
+            const qint32 document = link->childIdentifier();
+            const TWInvoicePtr invoice =
+                invoices ? m_business->invoiceWithIdentifier(document) : nullptr;
+            const TWBillPtr bill = invoices ? nullptr : m_business->billWithIdentifier(document);
+            // Only a document read in this update holds what the store holds now.
+            if ((!invoice || !TWDocumentReadScope::wasRead(*m_business, invoice->readings())) &&
+                (!bill || !TWDocumentReadScope::wasRead(*m_business, bill->readings())))
+                continue;
+            for (const TWTransactionPtr &view :
+                 invoice ? invoice->transactions() : bill->transactions())
+                if (view && view->identifier() == identifier)
+                    fresh.insert(keyOf(*view), view);
+        }
+    }
+    // Every row found first: one not found leaves the rows as they were, to be loaded again.
+    QList<std::pair<qsizetype, TWTransactionPtr>> replacements;
+    for (qsizetype at = 0; at < m_transactions.size(); ++at) {
+        const TWTransactionPtr &row = m_transactions.at(at);
+        if (!row || !writtenSet.contains(row->identifier()))
+            continue;
+        const auto view = fresh.constFind(keyOf(*row));
+        if (view == fresh.cend())
+            return false;
+        replacements.append(
+            {at, (*view)->transactionForActiveAccount((*view)->activeAccountIdentifier(),
+                                                      (*view)->activeSplitIdentifier())});
+    }
+    if (!replacements.isEmpty()) {
+        for (auto &[at, copy] : replacements)
+            m_transactions[at] = std::move(copy);
+        TWTransaction::sortTransactions(m_transactions);
+        m_business->updateBalance(m_transactions);
+    }
+    return true;
+}
+
 void TWTransactionsController::updateTransactions()
 {
-    if (m_mode != TWRegisterMode::Nothing && m_mode != TWRegisterMode::ImportPreview) {
+    if (m_mode != TWRegisterMode::Nothing && m_mode != TWRegisterMode::ImportPreview &&
+        !loadedPaymentsStand() && !replaceWrittenPayments()) {
         TWTransactionList list = loadList();
         if (m_business)
             m_business->updateBalance(list);
@@ -272,7 +356,11 @@ void TWTransactionsController::updateTransactions()
         }
         m_transactions = list;
         m_loadedRevision = m_business ? m_business->readingRevision() : 0;
+        m_loadedMode = m_mode;
+        m_loadedInvoices = m_invoices;
+        m_loadedBills = m_bills;
     }
+    m_loadedStamp = m_business ? m_business->transactionStamp() : 0;
     measureAmounts();
     fitColumns();
     m_sortedTransactions.clear();

@@ -170,6 +170,14 @@ protected:
 private:
     void build() override;
     TWTransactionList loadList();
+    // Whether the rows are the payments of the documents loading would read now, as loaded:
+    // the same documents, nothing written to the business since and no row replaced.
+    bool loadedPaymentsStand() const;
+    bool loadedForTheseDocuments() const;
+    // With nothing but transactions written since the rows were loaded for the same documents,
+    // puts fresh copies in place of the rows of those written; false (nothing changed) when it
+    // cannot tell, and the rows are loaded again.
+    bool replaceWrittenPayments();
     void rebuildRowIndex();
     void selectionChanged();
     void applySelection(const QList<int> &rows);
@@ -224,6 +232,13 @@ private:
     TWTransactionList m_transactions;
     // The business's reading revision the rows were loaded at (0: not loaded, or one replaced).
     quint64 m_loadedRevision = 0;
+    // What else the rows were loaded for: the transactions' writes counted then, the mode and
+    // the documents whose payments they are. Loading the payments of the same documents again
+    // with nothing written since reads the very rows the pane holds.
+    quint64 m_loadedStamp = 0;
+    TWRegisterMode m_loadedMode = TWRegisterMode::Nothing;
+    TWInvoiceList m_loadedInvoices;
+    TWBillList m_loadedBills;
     TWTransactionList m_sortedTransactions;
     TWTransactionList m_importSelected;
     QSet<const TWTransaction *> m_ticks;

@@ -53,12 +53,59 @@ bool TWBusiness::transactionOverdueWithMerchants(const TWMerchantList &merchants
 
 qint64 TWBusiness::transactionHomeOwingWithClients(const TWClientList &clients)
 {
+    return sumOwings(projectHomeOwingsWithClients(clients));
+}
+
+QList<TWBusiness::ProjectOwing>
+TWBusiness::projectHomeOwingsWithClients(const TWClientList &clients)
+{
+    QList<ProjectOwing> owings;
+    for (int at = 0; at < clients.size(); ++at) {
+        if (!clients.at(at))
+            continue;
+        for (const TWProjectPtr &project : projectsWithClient(*clients.at(at))) {
+            if (!project)
+                continue;
+            twUpdateInvoices(*project, *this);
+            owings.append({project, at, twHomeOwe(*project, *this)});
+        }
+    }
+    return owings;
+}
+
+qint64 TWBusiness::sumOwings(const QList<ProjectOwing> &owings)
+{
+    // Each client's projects, then the clients, as the total has always been added up: a sum
+    // held at the limit is held where it always was.
     qint64 total = 0;
-    for (const TWClientPtr &client : clients) {
-        if (client)
-            total = add(total, transactionHomeOwingWithProjects(projectsWithClient(*client)));
+    for (qsizetype at = 0; at < owings.size();) {
+        qint64 client = 0;
+        const int current = owings.at(at).client;
+        for (; at < owings.size() && owings.at(at).client == current; ++at)
+            client = add(client, owings.at(at).homeOwe);
+        total = add(total, client);
     }
     return total;
+}
+
+std::optional<QSet<qint32>> TWBusiness::projectsPaidByTransactionsWrittenSince(quint64 revision,
+                                                                               quint64 stamp) const
+{
+    const std::optional<QList<qint32>> written = transactionsWrittenSince(revision, stamp);
+    if (!written)
+        return std::nullopt;
+    QSet<qint32> projects;
+    for (const qint32 identifier : *written) {
+        // Deleting a transaction deletes its links too, which moves the revision: one listed
+        // and gone is not expected, and then nothing is known.
+        const TWTransactionPtr transaction = transactionWithIdentifier(identifier);
+        if (!transaction)
+            return std::nullopt;
+        for (const TWRelationshipPtr &link :
+             relationshipsWithTransaction(*transaction, TWRelationshipTypeInvoicePayment))
+            projects.insert(link->parentIdentifier());
+    }
+    return projects;
 }
 
 qint64 TWBusiness::transactionHomeOwingWithProjects(const TWProjectList &projects)

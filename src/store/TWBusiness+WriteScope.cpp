@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstring>
 
 #include <utility>
@@ -67,7 +68,10 @@ quint64 TWBusiness::readingRevision() const
 
 void TWBusiness::bumpReadingRevision() const
 {
-    ++m_readingRevision;
+    // Never the same number twice in the process, not even for another business at the same
+    // address: what was read of one never stands for another.
+    static std::atomic<quint64> lastRevision{1};
+    m_readingRevision = ++lastRevision;
     // Nothing read before stands: which transactions changed no longer matters.
     m_transactionChanges.clear();
 }
@@ -102,6 +106,21 @@ bool TWBusiness::transactionsChangedSince(quint64 stamp,
             return true;
     }
     return false;
+}
+
+std::optional<QList<qint32>> TWBusiness::transactionsWrittenSince(quint64 revision,
+                                                                  quint64 stamp) const
+{
+    if (revision == 0 || readingRevision() != revision)
+        return std::nullopt;
+    QList<qint32> written;
+    if (m_transactionStamp <= stamp)
+        return written;
+    for (auto change = m_transactionChanges.constBegin(); change != m_transactionChanges.constEnd();
+         ++change)
+        if (change.value() > stamp)
+            written.append(change.key());
+    return written;
 }
 
 // ---- Levels ----

@@ -470,6 +470,9 @@ public:
     // Whether one of `transactions` was written after `stamp`, with the reading revision the
     // same.
     bool transactionsChangedSince(quint64 stamp, const TWTransactionList &transactions) const;
+    // The transactions written after `stamp`, each once, while the reading revision is still
+    // `revision`; none when it moved (or `revision` is 0): then anything may have changed.
+    std::optional<QList<qint32>> transactionsWrittenSince(quint64 revision, quint64 stamp) const;
 
     // Error records: a "Tallyworth Database Error" with an SQLite result code
     // (with `message` as description when given), the same domain with code

@@ -132,3 +132,14 @@ qint64 TWDocumentReadScope::homeOwe(const TWBusiness &business, TWDocumentReadin
     readings.homeOweMadeIn = r.number;
     return readings.homeOwe;
 }
+
+std::optional<QSet<qint32>> TWPaidProjectsSince::projectsToReadAgain(const TWBusiness &business)
+{
+    std::optional<QSet<qint32>> projects;
+    if (m_business == &business)
+        projects = business.projectsPaidByTransactionsWrittenSince(m_revision, m_stamp);
+    m_business = &business;
+    m_revision = business.readingRevision();
+    m_stamp = business.transactionStamp();
+    return projects;
+}

@@ -11,7 +11,10 @@
 
 #include "model/TWPaymentEntry.h"
 
+#include <QSet>
+
 #include <functional>
+#include <optional>
 
 class TWBusiness;
 
@@ -52,4 +55,22 @@ public:
 
 private:
     bool m_open = false;
+};
+
+// Where a list's last reading of its documents' payments stands, for its next update: which
+// projects' invoices a transaction written since pays, while nothing else was written. A list
+// kept between updates reads only those again.
+class TWPaidProjectsSince
+{
+public:
+    // The projects to read again since the last call on the same business; none (read every
+    // project) on the first call, after anything but transactions was written, or after
+    // `forget`. Marks the business as read now: the caller reads what it was told straight away.
+    std::optional<QSet<qint32>> projectsToReadAgain(const TWBusiness &business);
+    void forget() { m_business = nullptr; }
+
+private:
+    const TWBusiness *m_business = nullptr;
+    quint64 m_revision = 0;
+    quint64 m_stamp = 0;
 };

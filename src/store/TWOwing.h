@@ -10,6 +10,7 @@
 #include "model/TWMerchant.h"
 #include "model/TWPaymentEntry.h"
 #include "model/TWProject.h"
+#include "store/TWDocumentReads.h"
 
 class TWBusiness;
 
@@ -97,9 +98,12 @@ inline qint64 twTotal(const TWBill &bill, TWBusiness &business)
 {
     return bill.totalWithEntries(twPaymentEntries(bill, business));
 }
+// Bills are kept in the home unit: what one owes is kept as an invoice's home amount is.
 inline qint64 twOwe(const TWBill &bill, TWBusiness &business)
 {
-    return bill.oweWithEntries(twPaymentEntries(bill, business));
+    return TWDocumentReadScope::homeOwe(business, bill.readings(), [&] {
+        return bill.oweWithEntries(twPaymentEntries(bill, business));
+    });
 }
 inline qint64 twOwe(const TWBill &bill, TWBusiness &business, const TWTransactionList &transactions)
 {

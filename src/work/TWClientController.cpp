@@ -413,8 +413,7 @@ void TWClientController::updateClientCountTotal()
     const QString noun = TWLocalized(listed == 1 ? "projectLower" : "projectsLower");
     const QList<int> rows = m_table->selectedRows();
     const TWUnit *home = m_business->homeUnit().get();
-    const QString all =
-        TWWorkList::money(m_business->transactionHomeOwingWithClients(m_clients), home);
+    const QString all = TWWorkList::money(m_owing.homeOwing(*m_business, m_clients), home);
     TWWorkList::showCountTotal(m_countLabel, m_totalLabel, listed, noun, rows.size(), all, [&] {
         return TWWorkList::money(
             m_business->transactionHomeOwingWithProjects(projectsForRows(rows)), home);

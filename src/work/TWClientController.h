@@ -159,6 +159,7 @@ private:
     void runProjectSheet(const TWProjectPtr &project, TWEditorMode mode);
 
     TWProjectRows m_rows;
+    TWClientsOwing m_owing;
 
     QSplitter *m_splitter = nullptr;
     QWidget *m_projectsView = nullptr;

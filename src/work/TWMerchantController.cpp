@@ -9,6 +9,7 @@
 #include "ledger/TWTransactionsController.h"
 
 #include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSet>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -346,7 +348,7 @@ void TWMerchantController::updateMerchant()
     refreshFigures();
     updateMerchantCountTotal();
     m_table->updateSortDescriptors();
-    rebuildRowIndex();
+    forgetRowIndex();
     m_table->table()->scrollToTop();
     updateTransactions();
     updateAddDeleteEnabled();
@@ -354,29 +356,47 @@ void TWMerchantController::updateMerchant()
 
 void TWMerchantController::refreshFigures()
 {
-    m_figures.clear();
-    if (!m_business)
+    if (!m_business) {
+        m_figures.clear();
         return;
+    }
+    const QDateTime dayEnd = TWDateAdditions::endOfDay();
     for (const TWBillPtr &bill : std::as_const(m_bills)) {
         twUpdateTransactions(*bill, *m_business);
+        const quint64 reading = TWDocumentReadScope::standingReading(*m_business, bill->readings());
+        KeptFigures &kept = m_figures[bill->identifier()];
+        if (reading != 0 && kept.reading == reading && kept.dayEnd == dayEnd)
+            continue;
         const TWPaymentEntryList entries = twPaymentEntries(*bill, *m_business);
-        TWBillFigures figures;
-        figures.total = bill->totalWithEntries(entries);
-        figures.owe = bill->oweWithEntries(entries);
-        figures.percentPaid = bill->percentPaidWithEntries(entries);
-        figures.overdue = bill->overdueWithEntries(entries);
-        m_figures.insert(bill->identifier(), figures);
+        kept.figures.total = bill->totalWithEntries(entries);
+        kept.figures.owe = bill->oweWithEntries(entries);
+        kept.figures.percentPaid = bill->percentPaidWithEntries(entries);
+        kept.figures.overdue = bill->overdueWithEntries(entries);
+        kept.reading = reading;
+        kept.dayEnd = dayEnd;
+    }
+    // Bills no longer listed leave.
+    if (m_figures.size() > m_bills.size()) {
+        QSet<qint32> listed;
+        for (const TWBillPtr &bill : std::as_const(m_bills))
+            listed.insert(bill->identifier());
+        m_figures.removeIf(
+            [&listed](const auto &figures) { return !listed.contains(figures.key()); });
     }
 }
 
 TWBillFigures TWMerchantController::figures(const TWBill &bill) const
 {
-    return m_figures.value(bill.identifier());
+    return m_figures.value(bill.identifier()).figures;
 }
 
-void TWMerchantController::rebuildRowIndex()
+const QHash<qint32, int> &TWMerchantController::rowIndex() const
 {
-    m_rows = TWWorkList::rowIndex(m_bills);
+    if (!m_rowsRead) {
+        m_rows = TWWorkList::rowIndex(m_bills);
+        m_rowsRead = true;
+    }
+    return m_rows;
 }
 
 void TWMerchantController::updateTransactions()
@@ -547,7 +567,8 @@ void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
         } else if (tag == TWBillColumnRepeat && m_business && bill->repeatIdentifier() != 0) {
             key.repeat = m_business->repeatWithIdentifier(bill->repeatIdentifier());
         }
-        key.figures = m_figures.value(bill->identifier());
+        if (const auto kept = m_figures.constFind(bill->identifier()); kept != m_figures.cend())
+            key.figures = kept->figures;
         keys.push_back(std::move(key));
     }
     std::stable_sort(keys.begin(), keys.end(),
@@ -564,7 +585,7 @@ void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
     for (const SortKey &key : keys)
         sorted.append(m_bills.at(key.index));
     m_bills = std::move(sorted);
-    rebuildRowIndex();
+    forgetRowIndex();
 }
 
 // ---- Rows ----
@@ -587,7 +608,7 @@ QList<int> TWMerchantController::rowIndexesForBills(const TWBillList &bills) con
 
 int TWMerchantController::billRow(const TWBill &bill) const
 {
-    return m_rows.value(bill.identifier(), -1);
+    return rowIndex().value(bill.identifier(), -1);
 }
 
 TWBillList TWMerchantController::selectedBills() const
@@ -614,7 +635,7 @@ QList<qint32> TWMerchantController::selectedItemIdentifiers() const
 
 void TWMerchantController::selectItemWithIdentifier(qint32 identifier)
 {
-    const int row = m_rows.value(identifier, -1);
+    const int row = rowIndex().value(identifier, -1);
     if (row >= 0 && m_table)
         m_table->selectRow(row);
 }

@@ -15,6 +15,7 @@
 #include "model/TWMerchant.h"
 #include "model/TWRepeat.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QPointer>
 
@@ -171,7 +172,9 @@ private:
     void build() override;
     void loadSettings();
     void refreshFigures();
-    void rebuildRowIndex();
+    // The rows changed: the row index is read again when next asked.
+    void forgetRowIndex() { m_rowsRead = false; }
+    const QHash<qint32, int> &rowIndex() const;
     void updateAddDeleteEnabled();
     void presentError(const TWError &error) const;
     void changed() const;
@@ -186,8 +189,17 @@ private:
     int m_mode = ModeMerchants;
     TWRepeatPtr m_repeat;
     TWBillList m_bills;
-    QHash<qint32, int> m_rows;
-    QHash<qint32, TWBillFigures> m_figures;
+    // Identifier -> row, as last read.
+    mutable QHash<qint32, int> m_rows;
+    mutable bool m_rowsRead = false;
+    // A bill's figures with the reading they were made of and the end of the day they were made
+    // on: while that reading stands on that day, they are what reading again would make.
+    struct KeptFigures {
+        TWBillFigures figures;
+        quint64 reading = 0;
+        QDateTime dayEnd;
+    };
+    QHash<qint32, KeptFigures> m_figures;
 
     QSplitter *m_splitter = nullptr;
     QWidget *m_billsPane = nullptr;

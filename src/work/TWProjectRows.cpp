@@ -41,6 +41,7 @@ void TWProjectRows::setProjects(const TWProjectList &projects)
 {
     m_projects = projects;
     rebuildRowIndex();
+    m_paidSince.forget();
     updateInvoices();
 }
 
@@ -48,15 +49,21 @@ void TWProjectRows::clear()
 {
     m_projects.clear();
     m_rowIndex.clear();
+    m_listedTwice = false;
+    m_paidSince.forget();
     forgetFigures();
 }
 
 void TWProjectRows::rebuildRowIndex()
 {
     m_rowIndex.clear();
-    for (int row = int(m_projects.size()) - 1; row >= 0; --row)
-        if (const TWProjectPtr &project = m_projects.at(row))
+    m_listedTwice = false;
+    for (int row = int(m_projects.size()) - 1; row >= 0; --row) {
+        if (const TWProjectPtr &project = m_projects.at(row)) {
+            m_listedTwice = m_listedTwice || m_rowIndex.contains(project->identifier());
             m_rowIndex.insert(project->identifier(), row);
+        }
+    }
 }
 
 void TWProjectRows::updateInvoices()
@@ -64,9 +71,38 @@ void TWProjectRows::updateInvoices()
     forgetFigures();
     if (!m_business)
         return;
+    const std::optional<QSet<qint32>> paid = m_paidSince.projectsToReadAgain(*m_business);
+    if (paid && !m_listedTwice) {
+        for (const qint32 identifier : *paid)
+            if (const int row = m_rowIndex.value(identifier, -1); row >= 0)
+                twUpdateInvoices(*m_projects.at(row), *m_business);
+        return;
+    }
     for (const TWProjectPtr &project : m_projects)
         if (project)
             twUpdateInvoices(*project, *m_business);
+}
+
+qint64 TWClientsOwing::homeOwing(TWBusiness &business, const TWClientList &clients)
+{
+    const std::optional<QSet<qint32>> paid = m_paidSince.projectsToReadAgain(business);
+    if (!paid || clients != m_clients) {
+        m_clients = clients;
+        m_owings = business.projectHomeOwingsWithClients(clients);
+        m_at.clear();
+        for (qsizetype at = 0; at < m_owings.size(); ++at)
+            m_at.insert(m_owings.at(at).project->identifier(), at);
+    } else {
+        for (const qint32 identifier : *paid) {
+            for (auto at = m_at.constFind(identifier);
+                 at != m_at.constEnd() && at.key() == identifier; ++at) {
+                TWBusiness::ProjectOwing &owing = m_owings[*at];
+                twUpdateInvoices(*owing.project, business);
+                owing.homeOwe = twHomeOwe(*owing.project, business);
+            }
+        }
+    }
+    return TWBusiness::sumOwings(m_owings);
 }
 
 int TWProjectRows::row(const TWProject &project) const

@@ -5,13 +5,13 @@
 // every column.
 
 #include "model/TWProject.h"
+#include "store/TWBusiness.h"
+#include "store/TWDocumentReads.h"
 
 #include <QColor>
 #include <QDateTime>
 #include <QHash>
 #include <QString>
-
-class TWBusiness;
 
 // The projects table's column tags.
 enum TWProjectColumnTag : int {
@@ -45,7 +45,11 @@ public:
         bool missing = false;
     };
 
-    void setBusiness(TWBusiness *business) { m_business = business; }
+    void setBusiness(TWBusiness *business)
+    {
+        m_business = business;
+        m_paidSince.forget();
+    }
     TWBusiness *business() const { return m_business; }
 
     // The listed projects in display order (row i shows element i).
@@ -57,7 +61,8 @@ public:
     TWProjectPtr project(int row) const { return m_projects.value(row); }
     // The project's row (by identifier), -1 when not listed.
     int row(const TWProject &project) const;
-    // Each project attaches its invoices again (their payments changed).
+    // Each project attaches its invoices again (their payments changed); with nothing but
+    // transactions written since the last time, only the projects whose invoices they pay.
     void updateInvoices();
     // The figures the rows show changed (a task, an expense or a payment): the next sort
     // reads them again.
@@ -92,6 +97,24 @@ private:
     TWProjectList m_projects;
     // Identifier -> row (the first, should a project be listed twice).
     QHash<qint32, int> m_rowIndex;
+    bool m_listedTwice = false;
+    TWPaidProjectsSince m_paidSince;
     // The keys of the money columns by column and project identifier, as last read.
     QHash<quint64, SortKey> m_figureKeys;
+};
+
+// What the clients' projects owe in the home unit, for a count line. Kept between updates: after
+// nothing but transactions was written, only the projects they pay are read again, and the
+// total is added up as the store adds it.
+class TWClientsOwing
+{
+public:
+    qint64 homeOwing(TWBusiness &business, const TWClientList &clients);
+
+private:
+    TWPaidProjectsSince m_paidSince;
+    TWClientList m_clients;
+    QList<TWBusiness::ProjectOwing> m_owings;
+    // Project identifier -> its places in m_owings.
+    QMultiHash<qint32, qsizetype> m_at;
 };

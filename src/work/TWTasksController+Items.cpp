@@ -47,7 +47,7 @@ void TWTasksController::updateTaskItems()
     }
     updateTasksCountTotal();
     m_itemsTable->sort();
-    rebuildRowIndexes();
+    forgetRowIndexes();
     m_itemsTable->table()->scrollToTop();
     m_itemsTable->table()->setEnabled(itemsTableEnabled());
     updateButtonsEnabled();
@@ -169,9 +169,9 @@ int TWTasksController::compareTaskItems(const TWTaskItem &a, const TWTaskItem &b
         return text(ta ? ta->name() : QString(), tb ? tb->name() : QString(), !ta, !tb);
     }
     case TWTaskItemColumnStart:
-        return value(sortMoment(&a, a.startDateTime()), sortMoment(&b, b.startDateTime()));
+        return value(moment(a.startDateTime()), moment(b.startDateTime()));
     case TWTaskItemColumnEnd:
-        return value(sortMoment(&a, a.endDateTime()), sortMoment(&b, b.endDateTime()));
+        return value(moment(a.endDateTime()), moment(b.endDateTime()));
     case TWTaskItemColumnDuration:
         return value(a.duration(), b.duration());
     case TWTaskItemColumnNotes:
@@ -195,7 +195,7 @@ TWTaskItemList TWTasksController::selectedTaskItems() const
 
 int TWTasksController::taskItemRow(const TWTaskItem &taskItem) const
 {
-    return m_taskItemRows.value(taskItem.identifier(), -1);
+    return taskItemRowIndex().value(taskItem.identifier(), -1);
 }
 
 bool TWTasksController::taskItemsHasFirstResponder() const
@@ -435,10 +435,10 @@ void TWTasksController::highlight(bool)
         return;
     // The highlight is the rows' background (a data role), so it also
     // survives scrolling and reloads; here the rows are only redrawn.
-    const int taskRowIndex = m_taskRows.value(
+    const int taskRowIndex = this->taskRowIndex().value(
         m_document && m_document->taskTimer() ? m_document->taskTimer()->timedTaskIdentifier() : 0,
         -1);
-    const int itemRowIndex = m_taskItemRows.value(
+    const int itemRowIndex = taskItemRowIndex().value(
         m_document && m_document->taskTimer() ? m_document->taskTimer()->timedTaskItemIdentifier()
                                               : 0,
         -1);

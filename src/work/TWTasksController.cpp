@@ -214,15 +214,25 @@ void TWTasksController::updateTasks()
             m_tasks = m_projects ? m_business->tasksWithProjects(*m_projects) : TWTaskList();
     }
     m_tasksTable->updateSortDescriptors();
-    rebuildRowIndexes();
+    forgetRowIndexes();
     m_tasksTable->table()->scrollToTop();
     updateTaskItems();
 }
 
-void TWTasksController::rebuildRowIndexes()
+const QHash<qint32, int> &TWTasksController::taskRowIndex() const
 {
-    m_taskRows = TWWorkList::rowIndex(m_tasks);
-    m_taskItemRows = TWWorkList::rowIndex(m_taskItems);
+    if (!m_rowIndexesRead) {
+        m_taskRows = TWWorkList::rowIndex(m_tasks);
+        m_taskItemRows = TWWorkList::rowIndex(m_taskItems);
+        m_rowIndexesRead = true;
+    }
+    return m_taskRows;
+}
+
+const QHash<qint32, int> &TWTasksController::taskItemRowIndex() const
+{
+    taskRowIndex();
+    return m_taskItemRows;
 }
 
 // ---- Cells ----
@@ -373,7 +383,7 @@ int TWTasksController::compareTasks(const TWTask &a, const TWTask &b, int tag) c
         order = value(m_sortTicked.contains(&a), m_sortTicked.contains(&b));
         break;
     case TWTaskColumnDate:
-        order = value(sortMoment(&a, a.date()), sortMoment(&b, b.date()));
+        order = value(moment(a.date()), moment(b.date()));
         break;
     case TWTaskColumnClient: {
         const TWClientPtr ca = clientOf(a), cb = clientOf(b);
@@ -426,26 +436,33 @@ int TWTasksController::compareTasks(const TWTask &a, const TWTask &b, int tag) c
     return order != 0 ? order : value(a.identifier(), b.identifier());
 }
 
-qint64 TWTasksController::sortMoment(const void *record, const QDateTime &date) const
-{
-    const auto found = m_sortMoments.constFind(record);
-    return found != m_sortMoments.cend() ? *found : TWWorkCompare::moment(date);
-}
-
 void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
 {
     // A date becomes a moment through the local zone: once per record, not per comparison.
     if (table == m_itemsTable) {
         if (tag == TWTaskItemColumnStart || tag == TWTaskItemColumnEnd)
-            for (const TWTaskItemPtr &item : std::as_const(m_taskItems))
-                m_sortMoments.insert(item.get(), TWWorkCompare::moment(tag == TWTaskItemColumnStart
-                                                                           ? item->startDateTime()
-                                                                           : item->endDateTime()));
-        std::stable_sort(m_taskItems.begin(), m_taskItems.end(),
-                         [this, tag, ascending](const TWTaskItemPtr &a, const TWTaskItemPtr &b) {
-                             const int order = compareTaskItems(*a, *b, tag);
-                             return ascending ? order < 0 : order > 0;
-                         });
+            TWWorkList::sortByKey(
+                m_taskItems,
+                [tag](const TWTaskItem &item) {
+                    return TWWorkCompare::moment(tag == TWTaskItemColumnStart ? item.startDateTime()
+                                                                              : item.endDateTime());
+                },
+                ascending);
+        else
+            std::stable_sort(
+                m_taskItems.begin(), m_taskItems.end(),
+                [this, tag, ascending](const TWTaskItemPtr &a, const TWTaskItemPtr &b) {
+                    const int order = compareTaskItems(*a, *b, tag);
+                    return ascending ? order < 0 : order > 0;
+                });
+    } else if (tag == TWTaskColumnDate) {
+        // Equal dates in identifier order, as every other column breaks its ties.
+        TWWorkList::sortByKey(
+            m_tasks,
+            [](const TWTask &task) {
+                return std::pair(TWWorkCompare::moment(task.date()), task.identifier());
+            },
+            ascending);
     } else {
         if (tag == TWTaskColumnQuantity || tag == TWTaskColumnSubtotal || tag == TWTaskColumnTotal)
             for (const TWTaskPtr &task : std::as_const(m_tasks))
@@ -453,9 +470,6 @@ void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
         if (tag == TWTaskColumnImport)
             for (const TWTaskPtr &task : std::as_const(m_importSelectedTasks))
                 m_sortTicked.insert(task.get());
-        if (tag == TWTaskColumnDate)
-            for (const TWTaskPtr &task : std::as_const(m_tasks))
-                m_sortMoments.insert(task.get(), TWWorkCompare::moment(task->date()));
         std::stable_sort(m_tasks.begin(), m_tasks.end(),
                          [this, tag, ascending](const TWTaskPtr &a, const TWTaskPtr &b) {
                              const int order = compareTasks(*a, *b, tag);
@@ -464,8 +478,7 @@ void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
         m_sortQuantities.clear();
         m_sortTicked.clear();
     }
-    m_sortMoments.clear();
-    rebuildRowIndexes();
+    forgetRowIndexes();
 }
 
 // ---- Rows ----
@@ -482,7 +495,7 @@ TWTaskList TWTasksController::selectedTasks() const
 
 int TWTasksController::taskRow(const TWTask &task) const
 {
-    return m_taskRows.value(task.identifier(), -1);
+    return taskRowIndex().value(task.identifier(), -1);
 }
 
 bool TWTasksController::tasksHasFirstResponder() const

@@ -163,8 +163,6 @@ public:
     // The three-way comparison of two tasks by a column (identifier tie-break).
     int compareTasks(const TWTask &a, const TWTask &b, int tag) const;
     int compareTaskItems(const TWTaskItem &a, const TWTaskItem &b, int tag) const;
-    // TWWorkCompare::moment of the record's date, as read for the sort under way.
-    qint64 sortMoment(const void *record, const QDateTime &date) const;
 
 signals:
     // Mode 1: the records were edited or ticked (the import sheet listens).
@@ -174,7 +172,11 @@ private:
     void build() override;
     void updateButtonsEnabled();
     void updateCountTotalFrame();
-    void rebuildRowIndexes();
+    // The rows changed: each row index is read again when next asked (an update sorts and
+    // lists several times before anyone asks).
+    void forgetRowIndexes() { m_rowIndexesRead = false; }
+    const QHash<qint32, int> &taskRowIndex() const;
+    const QHash<qint32, int> &taskItemRowIndex() const;
     TWProjectPtr projectOf(const TWTask &task) const;
     TWClientPtr clientOf(const TWTask &task) const;
     TWTaskPtr taskOf(const TWTaskItem &item) const;
@@ -204,15 +206,15 @@ private:
     TWTaskList m_tasks;
     TWTaskItemList m_taskItems;
     TWTaskList m_importSelectedTasks;
-    QHash<qint32, int> m_taskRows;
     // Filled for the length of one sort: a task's quantity sums its time
     // items, and the import column asks the ticked list, so both are read
     // once per task rather than once per comparison.
     QHash<const TWTask *, double> m_sortQuantities;
-    // Each task's or item's moment of the date sorted by, read once for the sort.
-    QHash<const void *, qint64> m_sortMoments;
     QSet<const TWTask *> m_sortTicked;
-    QHash<qint32, int> m_taskItemRows;
+    // Identifier -> row of the tasks and of the items, as last read.
+    mutable QHash<qint32, int> m_taskRows;
+    mutable QHash<qint32, int> m_taskItemRows;
+    mutable bool m_rowIndexesRead = false;
 
     QSplitter *m_splitter = nullptr;
     TWWorkTable *m_tasksTable = nullptr;

@@ -5,12 +5,14 @@
 #include "TWBenchBusiness.h"
 #include "TWTestSupport.h"
 
+#include "model/TWWorkArithmetic.h"
 #include "store/TWDocumentReads.h"
 #include "store/TWOwing.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <tuple>
 
 namespace
@@ -321,4 +323,75 @@ TEST(DocumentOwing, ALaterScopeTakesWhatStandsAndReadsWhatWasWritten)
     for (const TWTransactionList &held : heldBy(b, invoices))
         EXPECT_FALSE(holds(held, payment));
     EXPECT_EQ(owedInScope(b, invoices), owedAfresh(b, invoices));
+}
+
+TEST(DocumentOwing, APaymentWrittenNamesTheProjectsItPaysAndTheClientsTotalStaysAsAddedUp)
+{
+    const DocumentsBusiness made(30, 20);
+    ASSERT_TRUE(made.business());
+    TWBusiness &b = *made.business();
+    const TWInvoiceList &invoices = made.invoices();
+    const QList<TWTransactionList> held = heldBy(b, invoices);
+
+    quint64 revision = b.readingRevision();
+    quint64 stamp = b.transactionStamp();
+    ASSERT_NE(revision, 0U);
+    const auto paidSince = [&] {
+        return b.projectsPaidByTransactionsWrittenSince(revision, stamp);
+    };
+    ASSERT_TRUE(paidSince());
+    EXPECT_TRUE(paidSince()->isEmpty());
+
+    // A payment marked cleared: the projects of the invoices holding it, and no other.
+    qsizetype marked = -1;
+    for (qsizetype i = 0; i < invoices.size() && marked < 0; ++i)
+        if (held.at(i).size() > 1)
+            marked = i;
+    ASSERT_GE(marked, 0);
+    const TWTransactionPtr stored =
+        b.transactionWithIdentifier(held.at(marked).back()->identifier());
+    ASSERT_TRUE(stored);
+    QSet<qint32> paying;
+    for (qsizetype i = 0; i < invoices.size(); ++i)
+        if (holds(held.at(i), stored->identifier()))
+            paying.insert(invoices.at(i)->projectIdentifier());
+    stored->setCleared(!stored->cleared());
+    ASSERT_FALSE(b.updateTransaction(stored, true, false, false, false));
+    ASSERT_TRUE(paidSince());
+    EXPECT_EQ(*paidSince(), paying);
+    // Marked again after reading: nothing since.
+    stamp = b.transactionStamp();
+    EXPECT_EQ(paidSince(), QSet<qint32>());
+
+    // A list kept between updates is told the same, once; a first call reads everything.
+    TWPaidProjectsSince since;
+    EXPECT_FALSE(since.projectsToReadAgain(b));
+    stored->setCleared(!stored->cleared());
+    ASSERT_FALSE(b.updateTransaction(stored, true, false, false, false));
+    EXPECT_EQ(since.projectsToReadAgain(b), paying);
+    EXPECT_EQ(since.projectsToReadAgain(b), QSet<qint32>());
+
+    // Anything else written, or a write still open: nothing is known.
+    ASSERT_FALSE(b.executeSQL(QStringLiteral("UPDATE accounts SET name = name;")));
+    EXPECT_FALSE(paidSince());
+    EXPECT_FALSE(since.projectsToReadAgain(b));
+    revision = b.readingRevision();
+    stamp = b.transactionStamp();
+    ASSERT_FALSE(b.beginTransaction());
+    EXPECT_FALSE(since.projectsToReadAgain(b));
+    ASSERT_FALSE(b.commitTransaction());
+    EXPECT_FALSE(since.projectsToReadAgain(b));
+
+    // The projects' owings add up to the clients' total as it was always added: client by
+    // client, a sum held at the limit held where it was.
+    const TWClientList clients = b.clients();
+    qint64 byClient = 0;
+    for (const TWClientPtr &client : clients)
+        byClient = TWWorkArithmetic::add(
+            byClient, b.transactionHomeOwingWithProjects(b.projectsWithClient(*client)));
+    EXPECT_EQ(TWBusiness::sumOwings(b.projectHomeOwingsWithClients(clients)), byClient);
+    EXPECT_EQ(b.transactionHomeOwingWithClients(clients), byClient);
+    constexpr qint64 most = std::numeric_limits<qint64>::max();
+    EXPECT_EQ(TWBusiness::sumOwings({{nullptr, 0, most}, {nullptr, 1, 1}, {nullptr, 1, -5}}),
+              most - 4);
 }

@@ -692,6 +692,63 @@ TEST_F(ClientsView, ANewInvoiceCountsAtOnce)
     EXPECT_EQ(clients->projectsTable()->selectedRows(), QList<int>({1}));
 }
 
+TEST_F(ClientsView, PaymentsWrittenMoveTheirProjectsOweAndTheCountLine)
+{
+    const TWInvoicePtr paid = invoice(project, 1000, 400, QDateTime());
+    const TWInvoicePtr unpaid = invoice(estimate, 500, 0, QDateTime());
+    open({client});
+    sortBy(TWProjectColumnName, true); // Redesign, Website
+    const TWUnitPtr home = business->homeUnit();
+    EXPECT_EQ(clients->totalLabel()->text(), money(1100, home));
+
+    // The payment grown through the store, as the register saves an edit: that project owes
+    // less, the other as before.
+    TWTransactionPtr payment;
+    for (const TWTransactionPtr &view : business->transactionsWithInvoice(*paid))
+        if (view->total() == 400)
+            payment = business->transactionWithIdentifier(view->identifier());
+    ASSERT_TRUE(payment);
+    const auto write = [&](qint64 total) {
+        payment->setTotal(total);
+        twUpdateTotals(*payment, TWTotalTypeTotal, TWTotalTypeAll, *business);
+        EXPECT_OK(business->updateTransaction(payment, true, false, false, false));
+    };
+    const auto pay = [&](qint64 total) {
+        write(total);
+        clients->transactionsUpdated();
+    };
+    pay(700);
+    EXPECT_EQ(cell(1, TWProjectColumnOwe), money(300, project->unit()));
+    EXPECT_EQ(cell(0, TWProjectColumnOwe), money(500, estimate->unit()));
+    EXPECT_EQ(clients->totalLabel()->text(), money(800, home));
+
+    // A new payment of the other invoice (a link written).
+    entry(unpaid, TWAccountTypeBank, TWAccountTypeAccountsReceivable, 200);
+    clients->transactionsUpdated();
+    EXPECT_EQ(cell(0, TWProjectColumnOwe), money(300, estimate->unit()));
+    EXPECT_EQ(clients->totalLabel()->text(), money(600, home));
+
+    // Another client chosen beside: its project counts too, and a later payment still moves
+    // what its project owes.
+    const TWClientPtr other = addClient(QStringLiteral("Beta"));
+    invoice(addProject(other, QStringLiteral("Other"), 1), 250, 0, QDateTime());
+    open({client, other});
+    EXPECT_EQ(clients->totalLabel()->text(), money(850, home));
+    pay(1000);
+    EXPECT_EQ(clients->totalLabel()->text(), money(550, home));
+    open({client});
+    EXPECT_EQ(clients->totalLabel()->text(), money(300, home));
+
+    // Rows kept apart from any count line follow the payment as well.
+    TWProjectRows rows;
+    rows.setBusiness(business);
+    rows.setProjects({estimate, project});
+    write(100);
+    rows.updateInvoices();
+    EXPECT_EQ(rows.text(*project, TWProjectColumnOwe), money(900, project->unit()));
+    EXPECT_EQ(rows.text(*estimate, TWProjectColumnOwe), money(300, estimate->unit()));
+}
+
 TEST_F(ClientsView, TheWindowShowsTheViewAndRoutesTheProjectCommands)
 {
     business->setDocumentFrame(QRectF(20, 20, 1024, 700));

@@ -41,6 +41,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <tuple>
+
 namespace
 {
 
@@ -254,6 +256,61 @@ TEST_F(MerchantsView, CellsShowTheFiguresInTheHomeCurrencyAndRowsTakeTheirColour
     EXPECT_EQ(cell(h, TWBillColumnOwe), QStringLiteral("$0.00"));
     EXPECT_EQ(cell(h, TWBillColumnPercentPaid), QStringLiteral("100%"));
     EXPECT_EQ(view->selectedBills(), TWBillList({half}));
+}
+
+TEST_F(MerchantsView, APaymentWrittenReachesItsRowThePaneAndTheCountLineAndANewDayTheOverdue)
+{
+    TWFixedClock clock(2026, 3, 10);
+    const TWBillPtr a = addBill(QStringLiteral("A"));
+    const TWBillPtr b = addBill(QStringLiteral("B"), twLocal(2026, 3, 12));
+    addEntry(a, -10000, expense);
+    addEntry(b, -20000, expense);
+    const TWTransactionPtr payment = addEntry(a, 4000, bank);
+    open({merchant});
+    EXPECT_EQ(cell(rowOf(a), TWBillColumnOwe), QStringLiteral("$60.00"));
+    EXPECT_EQ(view->totalLabel()->text(), QStringLiteral("$260.00"));
+    const auto paneTotal = [&] {
+        for (const TWTransactionPtr &row : view->paymentsRegister()->transactions())
+            if (row->identifier() == payment->identifier())
+                return row->total();
+        return qint64(-1);
+    };
+    EXPECT_EQ(paneTotal(), 4000);
+    // Every bill chosen, then none: the same payments, with nothing written.
+    select({a, b});
+    select({});
+    EXPECT_EQ(view->paymentsRegister()->transactions().size(), 3);
+
+    // The payment grown through the store, as the register saves an edit.
+    const TWTransactionPtr stored = business->transactionWithIdentifier(payment->identifier());
+    ASSERT_TRUE(stored);
+    stored->setTotal(7000);
+    stored->setTotalAccount1(7000);
+    stored->setTotalAccount2(7000);
+    stored->setTotalBusiness(7000);
+    EXPECT_OK(business->updateTransaction(stored, true, false, false, false));
+    view->transactionsUpdated();
+    EXPECT_EQ(cell(rowOf(a), TWBillColumnOwe), QStringLiteral("$30.00"));
+    EXPECT_EQ(cell(rowOf(b), TWBillColumnOwe), QStringLiteral("$200.00"));
+    EXPECT_EQ(view->totalLabel()->text(), QStringLiteral("$230.00"));
+    EXPECT_EQ(paneTotal(), 7000);
+    EXPECT_TRUE(cell(rowOf(b), TWBillColumnOverdue).isEmpty());
+    // The pane's rows, order and running balances as a view opened now loads them.
+    const auto paneRows = [&] {
+        QList<std::tuple<qint32, qint64, qint64>> rows;
+        for (const TWTransactionPtr &row : view->paymentsRegister()->transactions())
+            rows.append({row->identifier(), row->total(), row->balance()});
+        return rows;
+    };
+    const auto kept = paneRows();
+    open({merchant});
+    EXPECT_EQ(paneRows(), kept);
+
+    // Three days on with nothing written: the bill due in between is overdue.
+    clock.set(twLocal(2026, 3, 13, 12));
+    view->transactionsUpdated();
+    EXPECT_FALSE(cell(rowOf(b), TWBillColumnOverdue).isEmpty());
+    EXPECT_EQ(cell(rowOf(a), TWBillColumnOwe), QStringLiteral("$30.00"));
 }
 
 TEST_F(MerchantsView, DueDatesSortWithMissingOnesLastAndTiesInIdentifierOrder)

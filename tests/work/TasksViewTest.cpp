@@ -173,6 +173,45 @@ TEST_F(TasksView, SortsPutMissingNamesFirstAndTiesByIdentifierBothWays)
     Q_UNUSED(capital);
 }
 
+TEST_F(TasksView, DateSortsBothWaysTieByIdentifierAndRowsAreFoundAfterEachSort)
+{
+    const TWTaskPtr march = addTask(project, QStringLiteral("march"));
+    const TWTaskPtr may =
+        addTask(project, QStringLiteral("may"), TWTaskTypeTimed, 0.0, twLocal(2026, 5, 1));
+    const TWTaskPtr alsoMarch = addTask(project, QStringLiteral("also march"));
+    const TWTaskPtr january =
+        addTask(project, QStringLiteral("january"), TWTaskTypeTimed, 0.0, twLocal(2026, 1, 1));
+    // Two items starting together (the first added first), ending apart.
+    const TWTaskItemPtr longer = addItem(march, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 12));
+    const TWTaskItemPtr shorter = addItem(may, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
+    const TWTaskItemPtr earlier = addItem(march, twLocal(2026, 2, 1, 9), twLocal(2026, 2, 1, 17));
+    open(TWProjectList{project});
+
+    const auto sort = [](TWWorkTable *table, int tag, bool ascending) {
+        table->updateSortBy(tag, false);
+        table->updateSortDirection(ascending, true);
+    };
+    sort(tasks->tasksTable(), TWTaskColumnDate, true);
+    EXPECT_EQ(names(), QStringList({"january", "march", "also march", "may"}));
+    sort(tasks->tasksTable(), TWTaskColumnDate, false);
+    EXPECT_EQ(names(), QStringList({"may", "also march", "march", "january"}));
+    EXPECT_EQ(tasks->taskRow(*may), 0);
+    EXPECT_EQ(tasks->taskRow(*january), 3);
+    EXPECT_EQ(tasks->taskRow(*alsoMarch), 1);
+
+    const auto items = [&] { return tasks->taskItems(); };
+    sort(tasks->taskItemsTable(), TWTaskItemColumnStart, true);
+    EXPECT_EQ(items(), TWTaskItemList({earlier, longer, shorter}));
+    EXPECT_EQ(tasks->taskItemRow(*shorter), 2);
+    sort(tasks->taskItemsTable(), TWTaskItemColumnStart, false);
+    EXPECT_EQ(items(), TWTaskItemList({longer, shorter, earlier}));
+    EXPECT_EQ(tasks->taskItemRow(*earlier), 2);
+    sort(tasks->taskItemsTable(), TWTaskItemColumnEnd, true);
+    EXPECT_EQ(items(), TWTaskItemList({earlier, shorter, longer}));
+    EXPECT_EQ(tasks->taskItemRow(*longer), 2);
+    EXPECT_EQ(tasks->taskItemRow(*earlier), 0);
+}
+
 TEST_F(TasksView, QuantitySortsByTaskTypeFirst)
 {
     const TWTaskPtr day = addTask(project, QStringLiteral("day"), TWTaskTypeDay, 1);
