@@ -488,8 +488,8 @@ TWTransactionsController::rowIndexesForTransactions(const TWTransactionList &tra
 
 bool TWTransactionsController::holdsPaymentsOf(const TWInvoiceList &invoices) const
 {
-    return m_mode == TWRegisterMode::InvoicePayments && m_business && m_loadedRevision != 0 &&
-           m_business->readingRevision() == m_loadedRevision && m_invoices == invoices;
+    return m_mode == TWRegisterMode::InvoicePayments && loadedForTheseDocuments() &&
+           m_business->readingRevision() == m_loadedRevision && m_loadedInvoices == invoices;
 }
 
 int TWTransactionsController::transactionRow(const TWTransactionPtr &transaction) const

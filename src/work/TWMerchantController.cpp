@@ -390,15 +390,6 @@ TWBillFigures TWMerchantController::figures(const TWBill &bill) const
     return m_figures.value(bill.identifier()).figures;
 }
 
-const QHash<qint32, int> &TWMerchantController::rowIndex() const
-{
-    if (!m_rowsRead) {
-        m_rows = TWWorkList::rowIndex(m_bills);
-        m_rowsRead = true;
-    }
-    return m_rows;
-}
-
 void TWMerchantController::updateTransactions()
 {
     if (!m_register)
@@ -608,7 +599,7 @@ QList<int> TWMerchantController::rowIndexesForBills(const TWBillList &bills) con
 
 int TWMerchantController::billRow(const TWBill &bill) const
 {
-    return rowIndex().value(bill.identifier(), -1);
+    return m_rows.of(m_bills).value(bill.identifier(), -1);
 }
 
 TWBillList TWMerchantController::selectedBills() const
@@ -635,7 +626,7 @@ QList<qint32> TWMerchantController::selectedItemIdentifiers() const
 
 void TWMerchantController::selectItemWithIdentifier(qint32 identifier)
 {
-    const int row = rowIndex().value(identifier, -1);
+    const int row = m_rows.of(m_bills).value(identifier, -1);
     if (row >= 0 && m_table)
         m_table->selectRow(row);
 }

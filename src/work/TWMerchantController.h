@@ -8,6 +8,7 @@
 #include "app/TWLazyViewController.h"
 #include "foundation/TWError.h"
 #include "ledger/TWRepeatsController.h"
+#include "work/TWWorkList.h"
 #include "work/TWWorkTable.h"
 
 #include "foundation/TWNotificationCenter.h"
@@ -172,9 +173,7 @@ private:
     void build() override;
     void loadSettings();
     void refreshFigures();
-    // The rows changed: the row index is read again when next asked.
-    void forgetRowIndex() { m_rowsRead = false; }
-    const QHash<qint32, int> &rowIndex() const;
+    void forgetRowIndex() { m_rows.forget(); }
     void updateAddDeleteEnabled();
     void presentError(const TWError &error) const;
     void changed() const;
@@ -189,9 +188,7 @@ private:
     int m_mode = ModeMerchants;
     TWRepeatPtr m_repeat;
     TWBillList m_bills;
-    // Identifier -> row, as last read.
-    mutable QHash<qint32, int> m_rows;
-    mutable bool m_rowsRead = false;
+    TWWorkList::RowIndex m_rows;
     // A bill's figures with the reading they were made of and the end of the day they were made
     // on: while that reading stands on that day, they are what reading again would make.
     struct KeptFigures {

@@ -195,7 +195,7 @@ TWTaskItemList TWTasksController::selectedTaskItems() const
 
 int TWTasksController::taskItemRow(const TWTaskItem &taskItem) const
 {
-    return taskItemRowIndex().value(taskItem.identifier(), -1);
+    return m_taskItemRows.of(m_taskItems).value(taskItem.identifier(), -1);
 }
 
 bool TWTasksController::taskItemsHasFirstResponder() const
@@ -435,13 +435,14 @@ void TWTasksController::highlight(bool)
         return;
     // The highlight is the rows' background (a data role), so it also
     // survives scrolling and reloads; here the rows are only redrawn.
-    const int taskRowIndex = this->taskRowIndex().value(
+    const int taskRowIndex = m_taskRows.of(m_tasks).value(
         m_document && m_document->taskTimer() ? m_document->taskTimer()->timedTaskIdentifier() : 0,
         -1);
-    const int itemRowIndex = taskItemRowIndex().value(
-        m_document && m_document->taskTimer() ? m_document->taskTimer()->timedTaskItemIdentifier()
-                                              : 0,
-        -1);
+    const int itemRowIndex = m_taskItemRows.of(m_taskItems)
+                                 .value(m_document && m_document->taskTimer()
+                                            ? m_document->taskTimer()->timedTaskItemIdentifier()
+                                            : 0,
+                                        -1);
     if (taskRowIndex >= 0)
         m_tasksTable->table()->scrollTo(m_tasksTable->model()->index(taskRowIndex, 0));
     if (itemRowIndex >= 0)

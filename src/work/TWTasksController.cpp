@@ -219,22 +219,6 @@ void TWTasksController::updateTasks()
     updateTaskItems();
 }
 
-const QHash<qint32, int> &TWTasksController::taskRowIndex() const
-{
-    if (!m_rowIndexesRead) {
-        m_taskRows = TWWorkList::rowIndex(m_tasks);
-        m_taskItemRows = TWWorkList::rowIndex(m_taskItems);
-        m_rowIndexesRead = true;
-    }
-    return m_taskRows;
-}
-
-const QHash<qint32, int> &TWTasksController::taskItemRowIndex() const
-{
-    taskRowIndex();
-    return m_taskItemRows;
-}
-
 // ---- Cells ----
 
 TWProjectPtr TWTasksController::projectOf(const TWTask &task) const
@@ -495,7 +479,7 @@ TWTaskList TWTasksController::selectedTasks() const
 
 int TWTasksController::taskRow(const TWTask &task) const
 {
-    return taskRowIndex().value(task.identifier(), -1);
+    return m_taskRows.of(m_tasks).value(task.identifier(), -1);
 }
 
 bool TWTasksController::tasksHasFirstResponder() const

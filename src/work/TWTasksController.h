@@ -6,6 +6,7 @@
 // the stored tasks.
 
 #include "app/TWDetailInterfaces.h"
+#include "work/TWWorkList.h"
 #include "work/TWWorkListController.h"
 #include "work/TWWorkTable.h"
 
@@ -172,11 +173,11 @@ private:
     void build() override;
     void updateButtonsEnabled();
     void updateCountTotalFrame();
-    // The rows changed: each row index is read again when next asked (an update sorts and
-    // lists several times before anyone asks).
-    void forgetRowIndexes() { m_rowIndexesRead = false; }
-    const QHash<qint32, int> &taskRowIndex() const;
-    const QHash<qint32, int> &taskItemRowIndex() const;
+    void forgetRowIndexes()
+    {
+        m_taskRows.forget();
+        m_taskItemRows.forget();
+    }
     TWProjectPtr projectOf(const TWTask &task) const;
     TWClientPtr clientOf(const TWTask &task) const;
     TWTaskPtr taskOf(const TWTaskItem &item) const;
@@ -211,10 +212,8 @@ private:
     // once per task rather than once per comparison.
     QHash<const TWTask *, double> m_sortQuantities;
     QSet<const TWTask *> m_sortTicked;
-    // Identifier -> row of the tasks and of the items, as last read.
-    mutable QHash<qint32, int> m_taskRows;
-    mutable QHash<qint32, int> m_taskItemRows;
-    mutable bool m_rowIndexesRead = false;
+    TWWorkList::RowIndex m_taskRows;
+    TWWorkList::RowIndex m_taskItemRows;
 
     QSplitter *m_splitter = nullptr;
     TWWorkTable *m_tasksTable = nullptr;

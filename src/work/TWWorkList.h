@@ -129,6 +129,26 @@ template <class List, class KeyOf> void sortByKey(List &records, KeyOf keyOf, bo
         records.append(std::move(entry.second));
 }
 
+// Each record's row by its identifier, read when first asked after the rows changed: an update
+// that sorts and lists several times builds it once, when a row is looked up.
+class RowIndex
+{
+public:
+    void forget() { m_read = false; }
+    template <class List> const QHash<qint32, int> &of(const List &records) const
+    {
+        if (!m_read) {
+            m_rows = rowIndex(records);
+            m_read = true;
+        }
+        return m_rows;
+    }
+
+private:
+    mutable QHash<qint32, int> m_rows;
+    mutable bool m_read = false;
+};
+
 // Ticks or unticks an import record (records are matched as objects).
 template <class List, class Ptr> void setTicked(List &ticked, const Ptr &record, bool on)
 {

@@ -205,6 +205,15 @@ bool holds(const TWTransactionList &transactions, qint32 identifier)
         [identifier](const TWTransactionPtr &t) { return t->identifier() == identifier; });
 }
 
+// The first invoice holding a payment beside its charge; -1 when none does.
+qsizetype firstPaid(const QList<TWTransactionList> &held)
+{
+    for (qsizetype i = 0; i < held.size(); ++i)
+        if (held.at(i).size() > 1)
+            return i;
+    return -1;
+}
+
 // What the invoices owe, read one by one inside one scope or (`scoped` false) none.
 QList<qint64> owedBy(TWBusiness &b, const TWInvoiceList &invoices, bool scoped)
 {
@@ -247,10 +256,7 @@ TEST(DocumentOwing, ALaterScopeTakesWhatStandsAndReadsWhatWasWritten)
     EXPECT_EQ(heldBy(b, invoices), kept);
 
     // A payment marked cleared: the invoices holding it read it again, and see it cleared.
-    qsizetype marked = -1;
-    for (qsizetype i = 0; i < invoices.size() && marked < 0; ++i)
-        if (kept.at(i).size() > 1)
-            marked = i;
+    const qsizetype marked = firstPaid(kept);
     ASSERT_GE(marked, 0);
     const qint32 payment = kept.at(marked).back()->identifier();
     const TWTransactionPtr stored = b.transactionWithIdentifier(payment);
@@ -343,10 +349,7 @@ TEST(DocumentOwing, APaymentWrittenNamesTheProjectsItPaysAndTheClientsTotalStays
     EXPECT_TRUE(paidSince()->isEmpty());
 
     // A payment marked cleared: the projects of the invoices holding it, and no other.
-    qsizetype marked = -1;
-    for (qsizetype i = 0; i < invoices.size() && marked < 0; ++i)
-        if (held.at(i).size() > 1)
-            marked = i;
+    const qsizetype marked = firstPaid(held);
     ASSERT_GE(marked, 0);
     const TWTransactionPtr stored =
         b.transactionWithIdentifier(held.at(marked).back()->identifier());
